@@ -1,0 +1,23 @@
+# Two entry points: `make demo` reads the bundled sample, `make test` runs every test.
+BUILD ?= build
+CMAKE_FLAGS ?=
+JOBS ?= $(shell nproc 2>/dev/null || echo 2)
+
+.PHONY: all demo test configure clean
+
+all: configure
+	cmake --build $(BUILD) -j $(JOBS)
+
+configure:
+	cmake -S . -B $(BUILD) $(CMAKE_FLAGS) >/dev/null
+
+demo: configure
+	cmake --build $(BUILD) -j $(JOBS) --target strixa
+	./$(BUILD)/strixa /P samples/sample.bmp
+
+test: configure
+	cmake --build $(BUILD) -j $(JOBS) --target strixa_tests
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+clean:
+	rm -rf $(BUILD)

@@ -1,0 +1,12 @@
+#pragma once
+
+#include <vector>
+
+struct Candidate;
+struct Image;
+
+// Append the candidate rectangles found along rows (bars upright) or columns (bars flat).
+void ScanHorizontal(const Image& image, int threshold, bool fineScan,
+                    std::vector<Candidate>& candidateList);
+void ScanVertical(const Image& image, int threshold, bool fineScan,
+                  std::vector<Candidate>& candidateList);

@@ -1,0 +1,114 @@
+#include <cerrno>
+#include <chrono>
+#include <ctime>
+#include <fcntl.h>
+#include <memory>
+#include <signal.h>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+
+#include "image/image.h"
+#include "platform/bitmap.h"
+#include "platform/platform.h"
+
+namespace {
+
+// Writes all of text to fd; a closed or broken output is ignored so the run goes on.
+void WriteAll(int fd, std::string_view text) {
+  while (!text.empty()) {
+    const ssize_t written = ::write(fd, text.data(), text.size());
+    if (written < 0 && errno == EINTR) {
+      continue;
+    }
+    if (written <= 0) {
+      return;
+    }
+    text.remove_prefix(static_cast<std::size_t>(written));
+  }
+}
+
+// Reads a whole regular file; false for anything that is not one or cannot be read in full.
+bool ReadWholeFile(const std::string& path, std::unique_ptr<std::uint8_t[]>& data,
+                   std::size_t& size) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    return false;
+  }
+  struct stat info {};
+  bool ok = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0;
+  if (ok) {
+    size = static_cast<std::size_t>(info.st_size);
+    data.reset(new (std::nothrow) std::uint8_t[size]);
+    ok = data != nullptr;
+  }
+  std::size_t done = 0;
+  while (ok && done < size) {
+    const ssize_t got = ::read(fd, data.get() + done, size - done);
+    if (got < 0 && errno == EINTR) {
+      continue;
+    }
+    if (got <= 0) {
+      ok = false;
+      break;
+    }
+    done += static_cast<std::size_t>(got);
+  }
+  ::close(fd);
+  return ok;
+}
+
+class PosixPlatform final : public Platform {
+ public:
+  PosixPlatform(int argc, char** argv) : arguments_(argv + (argc > 0 ? 1 : 0), argv + argc) {
+    // A reader that goes away must not end the run: writes just fail from then on.
+    ::signal(SIGPIPE, SIG_IGN);
+  }
+
+  std::vector<std::string> Arguments() override { return arguments_; }
+
+  bool IsNonEmptyFile(const std::string& path) override {
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0;
+  }
+
+  bool DecodeBitmap(const std::string& path, Image& image) override {
+    std::unique_ptr<std::uint8_t[]> data;
+    std::size_t size = 0;
+    return ReadWholeFile(path, data, size) && DecodeBmp({data.get(), size}, image);
+  }
+
+  void WriteLine(std::string_view text) override {
+    std::string line(text);
+    line += "\r\n";
+    WriteAll(STDOUT_FILENO, line);
+  }
+
+  void SetTitle(std::string_view title) override {
+    if (::isatty(STDOUT_FILENO)) {
+      WriteAll(STDOUT_FILENO, "\033]0;" + std::string(title) + "\007");
+    }
+  }
+
+  void Sleep(int milliseconds) override {
+    std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+  }
+
+  int CurrentYear() override {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    if (::localtime_r(&now, &local) == nullptr) {
+      return 1970;
+    }
+    return local.tm_year + 1900;
+  }
+
+ private:
+  std::vector<std::string> arguments_;
+};
+
+}  // namespace
+
+std::unique_ptr<Platform> MakeSystemPlatform(int argc, char** argv) {
+  return std::make_unique<PosixPlatform>(argc, argv);
+}

@@ -1,0 +1,54 @@
+#include "symbologies/elements.h"
+
+#include <algorithm>
+
+std::string_view TakeRuns(int start, std::string_view pixels, int runCount) {
+  if (runCount <= 0 || start < 1 || static_cast<std::size_t>(start) > pixels.size()) {
+    return {};
+  }
+  const std::size_t first = static_cast<std::size_t>(start) - 1;
+  char current = pixels[first];
+  int changes = 0;
+  for (std::size_t i = first; i < pixels.size(); ++i) {
+    if (pixels[i] != current) {
+      current = pixels[i];
+      if (++changes == runCount) {
+        return pixels.substr(first, i - first);
+      }
+    }
+  }
+  return {};
+}
+
+std::string RunsToModules(std::string_view pixels, int moduleCount) {
+  std::string expanded;
+  if (moduleCount > 0 && pixels.size() % static_cast<std::size_t>(moduleCount) != 0) {
+    expanded.reserve(pixels.size() * static_cast<std::size_t>(moduleCount));
+    for (char c : pixels) {
+      expanded += RepeatChar(moduleCount, std::string_view(&c, 1));
+    }
+    pixels = expanded;
+  }
+  std::string modules(static_cast<std::size_t>(std::max(moduleCount, 0)), '0');
+  if (moduleCount <= 0) {
+    return modules;
+  }
+  const std::size_t window = pixels.size() / static_cast<std::size_t>(moduleCount);
+  for (std::size_t k = 0; k < modules.size(); ++k) {
+    std::size_t ones = 0;
+    for (char c : pixels.substr(k * window, window)) {
+      ones += c == '1';
+    }
+    if (ones >= window / 2) {
+      modules[k] = '1';
+    }
+  }
+  return modules;
+}
+
+std::string RepeatChar(int count, std::string_view ch) {
+  if (count <= 0 || ch.empty()) {
+    return {};
+  }
+  return std::string(static_cast<std::size_t>(count), ch.front());
+}

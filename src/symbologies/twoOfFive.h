@@ -1,0 +1,6 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+std::string DecodeTwoOfFive(std::string_view pixels);

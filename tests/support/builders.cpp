@@ -1,0 +1,154 @@
+#include "support/builders.h"
+
+#include <cmath>
+#include <cstring>
+
+std::string Widen(std::string_view modules, int moduleWidth) {
+  std::string pixels;
+  for (char m : modules) {
+    pixels.append(static_cast<std::size_t>(moduleWidth), m);
+  }
+  return pixels;
+}
+
+std::string WidenFractional(std::string_view modules, double pixelsPerModule) {
+  std::string pixels;
+  for (int j = 0;; ++j) {
+    const auto module = static_cast<std::size_t>(std::floor(j / pixelsPerModule));
+    if (module >= modules.size()) {
+      return pixels;
+    }
+    pixels += modules[module];
+  }
+}
+
+Image MakeBlankImage(int width, int height, std::uint8_t grey) {
+  Image image;
+  AllocatePixelBuffer(width, height, image);
+  std::memset(image.pixelBuffer.get(), grey, static_cast<std::size_t>(width) * height * 4);
+  for (std::size_t i = 3; i < static_cast<std::size_t>(width) * height * 4; i += 4) {
+    image.pixelBuffer[i] = 0;
+  }
+  return image;
+}
+
+void SetPixel(Image& image, int x, int y, std::uint8_t blue, std::uint8_t green, std::uint8_t red) {
+  if (x < 1 || y < 1 || x > image.imageWidth || y > image.imageHeight) {
+    return;
+  }
+  std::uint8_t* p =
+      &image.pixelBuffer[static_cast<std::size_t>(y - 1) * image.rowPitch + (x - 1) * 4];
+  p[0] = blue;
+  p[1] = green;
+  p[2] = red;
+}
+
+void FillRect(Image& image, int x, int y, int width, int height, std::uint8_t grey) {
+  for (int row = y; row < y + height; ++row) {
+    for (int column = x; column < x + width; ++column) {
+      SetPixel(image, column, row, grey, grey, grey);
+    }
+  }
+}
+
+Image MakeImage(const std::vector<std::string>& rows) {
+  const int height = static_cast<int>(rows.size());
+  const int width = height > 0 ? static_cast<int>(rows[0].size()) : 0;
+  Image image = MakeBlankImage(width, height);
+  for (int y = 1; y <= height; ++y) {
+    for (int x = 1; x <= width; ++x) {
+      const char c = rows[y - 1][x - 1];
+      const auto grey = static_cast<std::uint8_t>(c == '#'   ? 0
+                                                  : c == '.' ? 255
+                                                             : static_cast<unsigned char>(c));
+      SetPixel(image, x, y, grey, grey, grey);
+    }
+  }
+  return image;
+}
+
+void DrawBars(Image& image, std::string_view modules, int moduleWidth, int x, int y, int length,
+              bool vertical) {
+  for (std::size_t i = 0; i < modules.size(); ++i) {
+    if (modules[i] != '1') {
+      continue;
+    }
+    const int offset = static_cast<int>(i) * moduleWidth;
+    if (vertical) {
+      FillRect(image, x, y + offset, length, moduleWidth, 0);
+    } else {
+      FillRect(image, x + offset, y, moduleWidth, length, 0);
+    }
+  }
+}
+
+Image RotateImage(const Image& image, int quarterTurns) {
+  quarterTurns = ((quarterTurns % 4) + 4) % 4;
+  const int w = image.imageWidth;
+  const int h = image.imageHeight;
+  const bool swap = quarterTurns % 2 == 1;
+  Image turned = MakeBlankImage(swap ? h : w, swap ? w : h);
+  for (int y = 1; y <= h; ++y) {
+    for (int x = 1; x <= w; ++x) {
+      int nx = x;
+      int ny = y;
+      if (quarterTurns == 1) {
+        nx = h - y + 1;
+        ny = x;
+      } else if (quarterTurns == 2) {
+        nx = w - x + 1;
+        ny = h - y + 1;
+      } else if (quarterTurns == 3) {
+        nx = y;
+        ny = w - x + 1;
+      }
+      const std::uint8_t* p =
+          &image.pixelBuffer[static_cast<std::size_t>(y - 1) * image.rowPitch + (x - 1) * 4];
+      SetPixel(turned, nx, ny, p[0], p[1], p[2]);
+    }
+  }
+  return turned;
+}
+
+namespace {
+
+void PutLe(std::vector<std::uint8_t>& out, std::size_t at, std::uint32_t value, int bytes) {
+  for (int i = 0; i < bytes; ++i) {
+    out[at + i] = static_cast<std::uint8_t>(value >> (8 * i));
+  }
+}
+
+}  // namespace
+
+std::vector<std::uint8_t> MakeBmp(const Image& image) {
+  const int w = image.imageWidth;
+  const int h = image.imageHeight;
+  const std::size_t stride = (static_cast<std::size_t>(w) * 3 + 3) & ~std::size_t{3};
+  const std::size_t dataSize = stride * h;
+  std::vector<std::uint8_t> out(54 + dataSize, 0);
+  out[0] = 'B';
+  out[1] = 'M';
+  PutLe(out, 2, static_cast<std::uint32_t>(out.size()), 4);
+  PutLe(out, 10, 54, 4);
+  PutLe(out, 14, 40, 4);
+  PutLe(out, 18, static_cast<std::uint32_t>(w), 4);
+  PutLe(out, 22, static_cast<std::uint32_t>(h), 4);
+  PutLe(out, 26, 1, 2);
+  PutLe(out, 28, 24, 2);
+  PutLe(out, 34, static_cast<std::uint32_t>(dataSize), 4);
+  for (int y = 0; y < h; ++y) {
+    std::uint8_t* row = &out[54 + stride * (h - 1 - y)];
+    for (int x = 0; x < w; ++x) {
+      const std::uint8_t* p =
+          &image.pixelBuffer[static_cast<std::size_t>(y) * image.rowPitch + x * 4];
+      row[x * 3] = p[0];
+      row[x * 3 + 1] = p[1];
+      row[x * 3 + 2] = p[2];
+    }
+  }
+  return out;
+}
+
+std::vector<std::uint8_t> MakeBmp(const std::vector<std::string>& rows) {
+  return MakeBmp(MakeImage(rows));
+}
