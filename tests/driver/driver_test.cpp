@@ -1,0 +1,170 @@
+#include "driver/driver.h"
+
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "support/builders.h"
+#include "support/fakePlatform.h"
+
+namespace {
+
+constexpr std::string_view bannerBytes =
+    " \r\n"
+    "Vantelo V1.7\r\n"
+    "(c) 2003-2031 Strixa Software\r\n"
+    " \r\n"
+    "The Strixa developers\r\n"
+    "https://strixa.example.org\r\n"
+    "info@strixa.example.org\r\n"
+    " \r\n"
+    "Please check Vantelo.DLL which is maintained, much more faster, more\r\n"
+    "reliable and better optimising the results. Perfect for developers.\r\n"
+    "The DLL returns orientation of barcodes, too. It also is able\r\n"
+    "to handle TIF, JPG, PNG and even PDF(!) files directly...\r\n"
+    " \r\n"
+    "Usage: Strixa.exe <optional switches> <filename>\r\n";
+
+std::string CannotOpenBytes(std::string_view name) {
+  return " \r\n"
+         "Usage: Strixa.exe <filename>\r\n"
+         " \r\n"
+         "Error: can not open input file:\r\n" +
+         std::string(name) +
+         "\r\n"
+         " \r\n"
+         "Please check Vantelo.DLL which is maintained, much more faster, more\r\n"
+         "reliable and better optimising the results. Perfect for developers.\r\n"
+         "The DLL returns position and orientation of barcodes, too. It also is able\r\n"
+         "to handle TIF, JPG, PNG and even PDF(!) files directly...\r\n"
+         " \r\n"
+         "Please have a look at https://strixa.example.org\r\n";
+}
+
+const std::vector<std::uint8_t> textFile = {'h', 'e', 'l', 'l', 'o', '\n'};
+
+FakePlatform PlatformWith(std::vector<std::string> arguments) {
+  FakePlatform platform;
+  platform.arguments = std::move(arguments);
+  platform.files["blank.bmp"] = MakeBmp(MakeBlankImage(30, 20));
+  platform.files["notes.txt"] = textFile;
+  platform.files["empty.bmp"] = {};
+  return platform;
+}
+
+struct ParameterCase {
+  std::string_view name;
+  std::vector<std::string> arguments;
+  std::string imageFileName;
+  bool fineScan, printPositions, pauseAtEnd;
+};
+
+TEST(DriverTest, ReadsParametersUntilTheFirstNonEmptyFile) {
+  const ParameterCase cases[] = {
+      {"no parameters", {}, "", false, false, false},
+      {"switches only", {"/F", "/P"}, "", true, true, false},
+      {"all switches then file", {"/F", "/D", "/X", "blank.bmp"}, "blank.bmp", true, false, true},
+      {"missing path is skipped", {"nothere.bmp"}, "", false, false, false},
+      {"empty file is skipped", {"empty.bmp", "/P"}, "", false, true, false},
+      {"lower-case switches ignored",
+       {"/f", "/p", "/d", "blank.bmp"},
+       "blank.bmp",
+       false,
+       false,
+       false},
+      {"switches after the file unread",
+       {"blank.bmp", "/P", "/D"},
+       "blank.bmp",
+       false,
+       false,
+       false},
+      {"switch between spaces", {" /P ", "blank.bmp"}, "blank.bmp", false, true, false},
+      {"quotes inside a name removed", {"bl\"ank.bmp\""}, "blank.bmp", false, false, false},
+      {"only spaces are trimmed", {"\t/P", "blank.bmp"}, "blank.bmp", false, false, false},
+      {"empty parameter ends the loop", {"/F", "  ", "/P", "blank.bmp"}, "", true, false, false},
+      {"text file ends the loop too",
+       {"/D", "notes.txt", "blank.bmp"},
+       "notes.txt",
+       false,
+       false,
+       true},
+  };
+  for (const ParameterCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    FakePlatform platform = PlatformWith({});
+    RunState state;
+    ReadParameters(platform, c.arguments, state);
+    EXPECT_EQ(state.imageFileName, c.imageFileName);
+    EXPECT_EQ(state.fineScan, c.fineScan);
+    EXPECT_EQ(state.printPositions, c.printPositions);
+    EXPECT_EQ(state.pauseAtEnd, c.pauseAtEnd);
+  }
+}
+
+TEST(DriverTest, FileTestComesBeforeSwitchTest) {
+  FakePlatform platform = PlatformWith({});
+  platform.files["/P"] = textFile;
+  RunState state;
+  ReadParameters(platform, {"/F", "/P", "blank.bmp"}, state);
+  EXPECT_EQ(state.imageFileName, "/P");
+  EXPECT_TRUE(state.fineScan);
+  EXPECT_FALSE(state.printPositions);
+}
+
+TEST(DriverTest, CleansParameters) {
+  EXPECT_EQ(CleanParameter("  a b  "), "a b");
+  EXPECT_EQ(CleanParameter("\"C:\\my dir\\x.bmp\""), "C:\\my dir\\x.bmp");
+  EXPECT_EQ(CleanParameter(" \" \" "), " ");
+  EXPECT_EQ(CleanParameter("   "), "");
+  EXPECT_EQ(CleanParameter("\tx\t"), "\tx\t");
+}
+
+struct EndCase {
+  std::string_view name;
+  std::vector<std::string> arguments;
+  std::string output;
+  std::vector<int> sleeps;
+};
+
+TEST(DriverTest, EndsEachRunWithItsTextAndPauses) {
+  const EndCase cases[] = {
+      {"no parameters: banner", {}, std::string(bannerBytes), {2500}},
+      {"switches only: banner, /D adds nothing", {"/D", "/F"}, std::string(bannerBytes), {2500}},
+      {"missing file: banner", {"nothere.bmp"}, std::string(bannerBytes), {2500}},
+      {"text file: cannot open", {"/D", "notes.txt"}, CannotOpenBytes("notes.txt"), {2000}},
+      {"quoted text file name", {" \"notes.txt\" "}, CannotOpenBytes("notes.txt"), {2000}},
+      {"blank bitmap: silent run", {"blank.bmp"}, "", {2000}},
+      {"blank bitmap with /D", {"/D", "blank.bmp"}, "", {2000, 5000}},
+  };
+  for (const EndCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    FakePlatform platform = PlatformWith(c.arguments);
+    platform.year = 2031;
+    EXPECT_EQ(RunProgram(platform), 0);
+    EXPECT_EQ(platform.output, c.output);
+    EXPECT_EQ(platform.sleeps, c.sleeps);
+    EXPECT_EQ(platform.titles,
+              std::vector<std::string>{"Strixa / commandline barcode extraction tool"});
+  }
+}
+
+TEST(DriverTest, SetsTheTitleFirstAndPausesAfterTheText) {
+  FakePlatform platform = PlatformWith({"notes.txt"});
+  RunProgram(platform);
+  ASSERT_EQ(platform.events.size(), 14u);
+  EXPECT_EQ(platform.events.front(), "title");
+  EXPECT_EQ(platform.events.back(), "sleep 2000");
+}
+
+TEST(DriverTest, DamagedBitmapGivesTheCannotOpenMessage) {
+  FakePlatform platform = PlatformWith({"bad.bmp"});
+  std::vector<std::uint8_t> bytes = MakeBmp(MakeBlankImage(30, 20));
+  bytes.resize(bytes.size() / 2);
+  platform.files["bad.bmp"] = bytes;
+  RunProgram(platform);
+  EXPECT_EQ(platform.output, CannotOpenBytes("bad.bmp"));
+  EXPECT_EQ(platform.sleeps, std::vector<int>{2000});
+}
+
+}  // namespace

@@ -1,0 +1,88 @@
+#include "image/image.h"
+
+#include <gtest/gtest.h>
+
+#include "support/builders.h"
+#include "support/fakePlatform.h"
+
+namespace {
+
+TEST(ImageTest, PixelValueIsTheGreenByteAtOneBasedCoordinates) {
+  Image image = MakeBlankImage(3, 2);
+  SetPixel(image, 1, 1, 0, 255, 0);
+  SetPixel(image, 3, 2, 255, 0, 255);
+  SetPixel(image, 2, 1, 10, 77, 20);
+  EXPECT_EQ(PixelValue(image, 1, 1), 255);
+  EXPECT_EQ(PixelValue(image, 3, 2), 0);
+  EXPECT_EQ(PixelValue(image, 2, 1), 77);
+  EXPECT_EQ(PixelValue(image, 2, 2), 255);
+}
+
+TEST(ImageTest, PixelValueOutsideThePictureReadsLight) {
+  Image image = MakeBlankImage(4, 3, 0);
+  EXPECT_EQ(PixelValue(image, 4, 3), 0);
+  const int outside[][2] = {{0, 1}, {1, 0}, {5, 1}, {1, 4}, {4 + 39, 3}, {4, 3 + 39}, {-7, -7}};
+  for (const auto& p : outside) {
+    EXPECT_EQ(PixelValue(image, p[0], p[1]), 255) << p[0] << "," << p[1];
+  }
+  const Image empty;
+  EXPECT_EQ(PixelValue(empty, 1, 1), 255);
+}
+
+TEST(ImageTest, ThresholdTestsCountTheThresholdItselfAsDark) {
+  EXPECT_EQ(SampleScore(200, 200), -2);
+  EXPECT_EQ(SampleScore(201, 200), 1);
+  EXPECT_EQ(SampleScore(0, 200), -2);
+  EXPECT_EQ(Binarize(200, 200), 0);
+  EXPECT_EQ(Binarize(201, 200), 255);
+  EXPECT_EQ(Binarize(160, 160), 0);
+}
+
+TEST(ImageTest, AllocateRefusesImpossibleSides) {
+  Image image;
+  EXPECT_FALSE(AllocatePixelBuffer(0, 5, image));
+  EXPECT_FALSE(AllocatePixelBuffer(5, -1, image));
+  EXPECT_FALSE(AllocatePixelBuffer(32768, 1, image));
+  EXPECT_FALSE(image.pixelBuffer);
+  ASSERT_TRUE(AllocatePixelBuffer(32767, 1, image));
+  EXPECT_EQ(image.rowPitch, 4 * 32767);
+  EXPECT_EQ(image.bitsPerPixel, 32);
+  EXPECT_EQ(image.bytesPerPixel, 4);
+}
+
+TEST(ImageTest, LoadFillsStateAndFailureLeavesItZero) {
+  FakePlatform platform;
+  Image picture = MakeBlankImage(5, 3);
+  SetPixel(picture, 2, 1, 1, 2, 3);
+  platform.files["a.bmp"] = MakeBmp(picture);
+  platform.files["b.txt"] = {'B', 'M', 'x'};
+
+  Image image;
+  ASSERT_TRUE(LoadImageFile(platform, "a.bmp", image));
+  EXPECT_EQ(image.imageWidth, 5);
+  EXPECT_EQ(image.imageHeight, 3);
+  EXPECT_EQ(image.rowPitch, 20);
+  EXPECT_EQ(image.pixelBuffer[4], 1);
+  EXPECT_EQ(image.pixelBuffer[5], 2);
+  EXPECT_EQ(image.pixelBuffer[6], 3);
+
+  for (const char* path : {"b.txt", "missing.bmp"}) {
+    EXPECT_FALSE(LoadImageFile(platform, path, image)) << path;
+    EXPECT_FALSE(image.pixelBuffer);
+    EXPECT_EQ(image.imageWidth, 0);
+    EXPECT_EQ(image.imageHeight, 0);
+    EXPECT_EQ(image.bitsPerPixel, 0);
+    EXPECT_EQ(image.bytesPerPixel, 0);
+    EXPECT_EQ(image.rowPitch, 0);
+  }
+}
+
+TEST(ImageTest, FreeLeavesTheStateEmpty) {
+  Image image = MakeBlankImage(2, 2);
+  FreePixelBuffer(image);
+  EXPECT_FALSE(image.pixelBuffer);
+  EXPECT_EQ(image.imageWidth, 0);
+  FreePixelBuffer(image);
+}
+
+}  // namespace

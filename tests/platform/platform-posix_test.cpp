@@ -1,0 +1,142 @@
+// Runs the real binary as a user would; each case waits out the program's own pause, so they
+// stay few and ctest runs them side by side.
+#include <chrono>
+#include <cstdio>
+#include <ctime>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <spawn.h>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "support/builders.h"
+
+extern char** environ;
+
+namespace {
+
+struct ProgramRun {
+  std::string output;
+  int exitCode = -1;
+  double seconds = 0;
+};
+
+// Starts the binary with arguments; stdout is a pipe, or closed at once when closeOutput.
+ProgramRun RunBinary(const std::vector<std::string>& arguments, bool closeOutput = false) {
+  int pipeFds[2];
+  EXPECT_EQ(::pipe(pipeFds), 0);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDOUT_FILENO);
+  posix_spawn_file_actions_addclose(&actions, pipeFds[0]);
+  posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+
+  std::vector<std::string> argv = {STRIXA_BINARY};
+  argv.insert(argv.end(), arguments.begin(), arguments.end());
+  std::vector<char*> raw;
+  for (std::string& a : argv) {
+    raw.push_back(a.data());
+  }
+  raw.push_back(nullptr);
+
+  const auto start = std::chrono::steady_clock::now();
+  pid_t pid = 0;
+  EXPECT_EQ(posix_spawn(&pid, STRIXA_BINARY, &actions, nullptr, raw.data(), environ), 0);
+  posix_spawn_file_actions_destroy(&actions);
+  ::close(pipeFds[1]);
+
+  ProgramRun run;
+  if (closeOutput) {
+    ::close(pipeFds[0]);
+  } else {
+    char buffer[4096];
+    ssize_t got = 0;
+    while ((got = ::read(pipeFds[0], buffer, sizeof buffer)) > 0) {
+      run.output.append(buffer, static_cast<std::size_t>(got));
+    }
+    ::close(pipeFds[0]);
+  }
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return run;
+}
+
+std::string TempPath(const std::string& name) {
+  return (std::filesystem::temp_directory_path() /
+          ("strixa-" + std::to_string(::getpid()) + "-" + name))
+      .string();
+}
+
+void WriteFile(const std::string& path, const std::vector<std::uint8_t>& bytes) {
+  std::ofstream out(path, std::ios::binary);
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
+}
+
+int ThisYear() {
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  return local.tm_year + 1900;
+}
+
+TEST(PlatformPosixTest, NoParameterPrintsTheBannerAndWaits) {
+  const ProgramRun run = RunBinary({});
+  EXPECT_EQ(run.exitCode, 0);
+  EXPECT_GE(run.seconds, 2.5);
+  const std::string banner =
+      " \r\n"
+      "Vantelo V1.7\r\n"
+      "(c) 2003-" +
+      std::to_string(ThisYear()) +
+      " Strixa Software\r\n"
+      " \r\n"
+      "The Strixa developers\r\n"
+      "https://strixa.example.org\r\n"
+      "info@strixa.example.org\r\n"
+      " \r\n"
+      "Please check Vantelo.DLL which is maintained, much more faster, more\r\n"
+      "reliable and better optimising the results. Perfect for developers.\r\n"
+      "The DLL returns orientation of barcodes, too. It also is able\r\n"
+      "to handle TIF, JPG, PNG and even PDF(!) files directly...\r\n"
+      " \r\n"
+      "Usage: Strixa.exe <optional switches> <filename>\r\n";
+  EXPECT_EQ(run.output, banner);
+  EXPECT_EQ(run.output.find("\033"), std::string::npos) << "no title sequence into a pipe";
+}
+
+TEST(PlatformPosixTest, TextFileGivesTheCannotOpenMessageNamingIt) {
+  const std::string path = TempPath("notes.txt");
+  WriteFile(path, {'n', 'o', 't', ' ', 'a', ' ', 'b', 'm', 'p'});
+  const ProgramRun run = RunBinary({"/P", path});
+  std::filesystem::remove(path);
+  EXPECT_EQ(run.exitCode, 0);
+  EXPECT_GE(run.seconds, 2.0);
+  EXPECT_NE(run.output.find("\r\nError: can not open input file:\r\n" + path + "\r\n"),
+            std::string::npos)
+      << run.output;
+}
+
+TEST(PlatformPosixTest, GoodBlankBitmapPrintsNothing) {
+  const std::string path = TempPath("blank.bmp");
+  WriteFile(path, MakeBmp(MakeBlankImage(64, 48)));
+  const ProgramRun run = RunBinary({path});
+  std::filesystem::remove(path);
+  EXPECT_EQ(run.exitCode, 0);
+  EXPECT_GE(run.seconds, 2.0);
+  EXPECT_EQ(run.output, "");
+}
+
+TEST(PlatformPosixTest, ClosedOutputStillEndsWithExitCodeZero) {
+  const ProgramRun run = RunBinary({"/F", "/P"}, true);
+  EXPECT_EQ(run.exitCode, 0);
+}
+
+}  // namespace
