@@ -1,0 +1,571 @@
+#include "platform/bitmap.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "image/image.h"
+#include "platform/platform.h"
+#include "support/bmpWriter.h"
+#include "support/builders.h"
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+using Rows = std::vector<std::vector<std::uint32_t>>;
+
+// The picture as 0xRRGGBB per pixel, top row first; also checks the fourth byte stays 0.
+std::vector<std::uint32_t> Colours(const Image& image) {
+  std::vector<std::uint32_t> colours;
+  for (int i = 0; i < image.imageWidth * image.imageHeight; ++i) {
+    const std::uint8_t* p = &image.pixelBuffer[static_cast<std::size_t>(i) * 4];
+    EXPECT_EQ(p[3], 0) << "pixel " << i;
+    colours.push_back(static_cast<std::uint32_t>(p[2]) << 16 | p[1] << 8 | p[0]);
+  }
+  return colours;
+}
+
+void ExpectEmpty(const Image& image) {
+  EXPECT_EQ(image.pixelBuffer, nullptr);
+  EXPECT_EQ(image.imageWidth, 0);
+  EXPECT_EQ(image.imageHeight, 0);
+  EXPECT_EQ(image.bitsPerPixel, 0);
+  EXPECT_EQ(image.rowPitch, 0);
+}
+
+BmpFile Rgb24File() {
+  BmpFile file;
+  file.width = 3;
+  file.height = 2;
+  file.pixels = PackRows({{0x010203, 0x040506, 0x070809}, {0x0A0B0C, 0x0D0E0F, 0x101112}}, 24);
+  return file;
+}
+
+BmpFile Pal8File() {
+  BmpFile file;
+  file.width = 3;
+  file.height = 2;
+  file.bitCount = 8;
+  file.palette = {0x112233, 0x445566, 0x778899};
+  file.coloursUsed = 3;
+  file.pixels = PackRows({{0, 1, 2}, {2, 1, 0}}, 8);
+  return file;
+}
+
+BmpFile Core1File() {
+  BmpFile file;
+  file.headerSize = 12;
+  file.width = 3;
+  file.height = 2;
+  file.bitCount = 1;
+  file.palette = {0x0000FF, 0x00FF00};
+  file.pixels = PackRows({{0, 1, 1}, {1, 0, 0}}, 1);
+  return file;
+}
+
+BmpFile Mask565File() {
+  BmpFile file;
+  file.width = 4;
+  file.bitCount = 16;
+  file.compression = 3;
+  file.masks = {0xF800, 0x07E0, 0x001F};
+  file.pixels = PackRows({{0xF800, 0x07E0, 0x001F, 0x0020}}, 16);
+  return file;
+}
+
+// Four grey levels so that palette colour 0 is not black and skipped pixels stand out.
+BmpFile RleFile(int bitCount, int width, int height, Bytes stream) {
+  BmpFile file;
+  file.width = width;
+  file.height = height;
+  file.bitCount = bitCount;
+  file.compression = bitCount == 8 ? 1 : 2;
+  file.palette = {0x101010, 0x202020, 0x303030, 0x404040, 0x505050, 0x606060};
+  file.coloursUsed = 6;
+  file.pixels = std::move(stream);
+  return file;
+}
+
+BmpFile Rle8Runs() {
+  // Bottom row: run of 2, absolute block of 3 with its pad byte, end of line; top row: run of 5.
+  return RleFile(8, 5, 2, {2, 1, 0, 3, 2, 3, 1, 0, 0, 0, 5, 2, 0, 1});
+}
+
+struct LoadCase {
+  std::string name;
+  Bytes file;
+  int width, height;
+  std::vector<std::uint32_t> colours;  // 0xRRGGBB, top row first
+  std::size_t slack;                   // trailing bytes (last row padding) a file may lack
+};
+
+std::vector<LoadCase> LoadCases() {
+  std::vector<LoadCase> cases;
+  constexpr std::uint32_t white = 0xFFFFFF, black = 0x000000;
+
+  BmpFile pal1;
+  pal1.width = 9;
+  pal1.height = 2;
+  pal1.bitCount = 1;
+  pal1.palette = {black, white};
+  pal1.pixels = PackRows({{1, 0, 1, 1, 0, 0, 1, 0, 1}, {0, 1, 0, 0, 1, 1, 0, 1, 0}}, 1);
+  cases.push_back({"1-bit, a row across two bytes",
+                   WriteBmp(pal1),
+                   9,
+                   2,
+                   {white, black, white, white, black, black, white, black, white,  // top
+                    black, white, black, black, white, white, black, white, black},
+                   2});
+
+  cases.push_back({"1-bit, core header with 3-byte palette entries",
+                   WriteBmp(Core1File()),
+                   3,
+                   2,
+                   {0x0000FF, 0x00FF00, 0x00FF00, 0x00FF00, 0x0000FF, 0x0000FF},
+                   3});
+
+  BmpFile onePal = pal1;
+  onePal.width = 2;
+  onePal.height = 1;
+  onePal.palette = {white};
+  onePal.coloursUsed = 1;
+  onePal.pixels = PackRows({{0, 1}}, 1);
+  cases.push_back(
+      {"1-bit, one-entry palette: index 1 is black", WriteBmp(onePal), 2, 1, {white, black}, 3});
+
+  BmpFile pal4;
+  pal4.width = 3;
+  pal4.height = 2;
+  pal4.bitCount = 4;
+  pal4.palette = {0x102030, 0x405060, 0x708090};
+  pal4.coloursUsed = 3;
+  pal4.pixels = PackRows({{2, 0, 1}, {1, 1, 2}}, 4);
+  cases.push_back({"4-bit, odd width",
+                   WriteBmp(pal4),
+                   3,
+                   2,
+                   {0x708090, 0x102030, 0x405060, 0x405060, 0x405060, 0x708090},
+                   2});
+
+  BmpFile full8;
+  full8.width = 2;
+  full8.height = 2;
+  full8.bitCount = 8;
+  for (std::uint32_t i = 0; i < 256; ++i) {
+    full8.palette.push_back(i << 16 | (255 - i) << 8 | (i ^ 0x5A));
+  }
+  full8.pixels = PackRows({{0, 200}, {255, 1}}, 8);
+  cases.push_back({"8-bit, colour count 0 means the whole palette",
+                   WriteBmp(full8),
+                   2,
+                   2,
+                   {0x00FF5A, 0xC83792, 0xFF00A5, 0x01FE5B},
+                   2});
+
+  BmpFile topDown8 = Pal8File();
+  topDown8.height = -2;
+  topDown8.gap = 100;
+  topDown8.pixels = PackRows({{0, 1, 2}, {2, 1, 0}}, 8, true);
+  cases.push_back({"8-bit, top-down rows after unused bytes",
+                   WriteBmp(topDown8),
+                   3,
+                   2,
+                   {0x112233, 0x445566, 0x778899, 0x778899, 0x445566, 0x112233},
+                   1});
+
+  for (int headerSize : {52, 56, 108, 124}) {
+    BmpFile longHeader = Pal8File();
+    longHeader.headerSize = headerSize;
+    cases.push_back({"8-bit, " + std::to_string(headerSize) + "-byte header",
+                     WriteBmp(longHeader),
+                     3,
+                     2,
+                     {0x112233, 0x445566, 0x778899, 0x778899, 0x445566, 0x112233},
+                     1});
+  }
+
+  BmpFile shortPal = Pal8File();
+  shortPal.width = 4;
+  shortPal.height = 1;
+  shortPal.palette = {0x112233, 0x445566};
+  shortPal.coloursUsed = 2;
+  shortPal.pixels = PackRows({{0, 1, 2, 255}}, 8);
+  cases.push_back({"8-bit, indexes past the palette read black",
+                   WriteBmp(shortPal),
+                   4,
+                   1,
+                   {0x112233, 0x445566, black, black},
+                   0});
+
+  BmpFile oversize = Pal8File();
+  oversize.palette.assign(300, 0x00FF00);
+  oversize.palette[0] = 0x0000FF;
+  oversize.coloursUsed = 300;
+  oversize.pixels = PackRows({{0, 255, 0}, {255, 0, 255}}, 8);
+  cases.push_back({"8-bit, a stored palette longer than the depth needs",
+                   WriteBmp(oversize),
+                   3,
+                   2,
+                   {0x0000FF, 0x00FF00, 0x0000FF, 0x00FF00, 0x0000FF, 0x00FF00},
+                   1});
+
+  BmpFile rgb16;
+  rgb16.width = 5;
+  rgb16.bitCount = 16;
+  rgb16.pixels = PackRows({{0x7FFF, 0x7C00, 0x03E0, 0x8010, 0x0421}}, 16);
+  cases.push_back({"16-bit, 5-5-5 without masks, top bit ignored",
+                   WriteBmp(rgb16),
+                   5,
+                   1,
+                   {white, 0xFF0000, 0x00FF00, 0x000084, 0x080808},
+                   2});
+
+  cases.push_back({"16-bit, 5-6-5 masks after a 40-byte header",
+                   WriteBmp(Mask565File()),
+                   4,
+                   1,
+                   {0xFF0000, 0x00FF00, 0x0000FF, 0x000400},
+                   0});
+
+  BmpFile rgba4444;
+  rgba4444.headerSize = 124;
+  rgba4444.width = 2;
+  rgba4444.bitCount = 16;
+  rgba4444.compression = 3;
+  rgba4444.masks = {0x0F00, 0x00F0, 0x000F, 0xF000};
+  rgba4444.pixels = PackRows({{0xF123, 0x0FFF}}, 16);
+  cases.push_back({"16-bit, 4-4-4 masks and alpha inside a 124-byte header",
+                   WriteBmp(rgba4444),
+                   2,
+                   1,
+                   {0x112233, white},
+                   0});
+
+  BmpFile narrow = rgba4444;
+  narrow.headerSize = 40;
+  narrow.masks = {0x0001, 0x0006, 0x0038};
+  narrow.pixels = PackRows({{0x003F, 0x000A}}, 16);
+  cases.push_back({"16-bit, 1-, 2- and 3-bit channels repeat their bits",
+                   WriteBmp(narrow),
+                   2,
+                   1,
+                   {white, 0x005524},
+                   0});
+
+  BmpFile noBlue = narrow;
+  noBlue.width = 1;
+  noBlue.masks = {0xF800, 0x07E0, 0};
+  noBlue.pixels = PackRows({{0xFFFF}}, 16);
+  cases.push_back({"16-bit, an empty blue mask reads 0", WriteBmp(noBlue), 1, 1, {0xFFFF00}, 2});
+
+  cases.push_back({"24-bit, bottom-up rows with padding",
+                   WriteBmp(Rgb24File()),
+                   3,
+                   2,
+                   {0x010203, 0x040506, 0x070809, 0x0A0B0C, 0x0D0E0F, 0x101112},
+                   3});
+
+  BmpFile topDown24;
+  topDown24.height = -3;
+  topDown24.pixels = PackRows({{0xFF0000}, {0x00FF00}, {0x0000FF}}, 24, true);
+  cases.push_back(
+      {"24-bit, top-down rows", WriteBmp(topDown24), 1, 3, {0xFF0000, 0x00FF00, 0x0000FF}, 1});
+
+  BmpFile rgb32;
+  rgb32.width = 2;
+  rgb32.bitCount = 32;
+  rgb32.pixels = PackRows({{0xAA112233, 0xFF000000}}, 32);
+  cases.push_back({"32-bit, fourth byte dropped", WriteBmp(rgb32), 2, 1, {0x112233, black}, 0});
+
+  BmpFile swapped = rgb32;
+  swapped.width = 1;
+  swapped.compression = 3;
+  swapped.masks = {0x000000FF, 0x0000FF00, 0xFF000000};
+  swapped.pixels = PackRows({{0x33002211}}, 32);
+  cases.push_back({"32-bit, masks in an unusual order", WriteBmp(swapped), 1, 1, {0x112233}, 0});
+
+  BmpFile wide = swapped;
+  wide.masks = {0x3FF00000, 0x000FFC00, 0x000003FF};
+  wide.pixels = PackRows({{0x3FF80001}}, 32);
+  cases.push_back(
+      {"32-bit, 10-bit channels keep their top bits", WriteBmp(wide), 1, 1, {0xFF8000}, 0});
+
+  BmpFile v2 = swapped;
+  v2.headerSize = 52;
+  v2.masks = {0x0000FF00, 0x00FF0000, 0xFF000000};
+  v2.pixels = PackRows({{0x33221100}}, 32);
+  cases.push_back({"32-bit, masks inside a 52-byte header", WriteBmp(v2), 1, 1, {0x112233}, 0});
+
+  BmpFile v3 = swapped;
+  v3.headerSize = 56;
+  v3.masks = {0x00FF0000, 0x0000FF00, 0x000000FF, 0xFF000000};
+  v3.pixels = PackRows({{0x7F445566}}, 32);
+  cases.push_back(
+      {"32-bit, masks and alpha inside a 56-byte header", WriteBmp(v3), 1, 1, {0x445566}, 0});
+
+  constexpr std::uint32_t g0 = 0x101010, g1 = 0x202020, g2 = 0x303030, g3 = 0x404040, g4 = 0x505050,
+                          g5 = 0x606060;
+  cases.push_back({"RLE8, runs, padded absolute block, end of line and of bitmap",
+                   WriteBmp(Rle8Runs()),
+                   5,
+                   2,
+                   {g2, g2, g2, g2, g2, g1, g1, g2, g3, g1},
+                   0});
+
+  // Bottom row: one pixel, then a delta two right and one up; one pixel there; end of bitmap.
+  cases.push_back({"RLE8, a delta leaves skipped pixels black",
+                   WriteBmp(RleFile(8, 4, 3, {1, 1, 0, 2, 2, 1, 1, 2, 0, 1})),
+                   4,
+                   3,
+                   {black, black, black, black, black, black, black, g2, g1, black, black, black},
+                   0});
+
+  cases.push_back({"RLE8, last row closed without an end-of-bitmap code",
+                   WriteBmp(RleFile(8, 2, 1, {2, 3, 0, 0})),
+                   2,
+                   1,
+                   {g3, g3},
+                   0});
+
+  cases.push_back({"RLE8, colour 0 written by a run",
+                   WriteBmp(RleFile(8, 2, 1, {2, 0, 0, 1})),
+                   2,
+                   1,
+                   {g0, g0},
+                   0});
+
+  // Bottom row: run of 5 alternating nibbles; top row: absolute block of 5 with a pad byte.
+  cases.push_back({"RLE4, alternating run and padded absolute block",
+                   WriteBmp(RleFile(4, 5, 2, {5, 0x12, 0, 0, 0, 5, 0x12, 0x34, 0x50, 0, 0, 1})),
+                   5,
+                   2,
+                   {g1, g2, g3, g4, g5, g1, g2, g1, g2, g1},
+                   0});
+
+  // Bottom row: unpadded absolute block of 3; delta one up; one pixel at the end of the row.
+  cases.push_back({"RLE4, absolute block without pad, then a delta",
+                   WriteBmp(RleFile(4, 4, 2, {0, 3, 0x34, 0x50, 0, 2, 0, 1, 1, 0x10, 0, 1})),
+                   4,
+                   2,
+                   {black, black, black, g1, g3, g4, g5, black},
+                   0});
+  return cases;
+}
+
+TEST(BitmapTest, LoadsEveryDepthHeaderAndRowOrder) {
+  for (const LoadCase& c : LoadCases()) {
+    SCOPED_TRACE(c.name);
+    Image image;
+    ASSERT_TRUE(DecodeBmp(c.file, image));
+    EXPECT_EQ(image.imageWidth, c.width);
+    EXPECT_EQ(image.imageHeight, c.height);
+    EXPECT_EQ(image.bitsPerPixel, 32);
+    EXPECT_EQ(image.bytesPerPixel, 4);
+    EXPECT_EQ(image.rowPitch, 4 * c.width);
+    EXPECT_EQ(Colours(image), c.colours);
+  }
+}
+
+// Cutting a valid file anywhere before its last row's pixels ends must fail, not make pixels up.
+TEST(BitmapTest, RefusesEveryTruncation) {
+  for (const LoadCase& c : LoadCases()) {
+    SCOPED_TRACE(c.name);
+    for (std::size_t length = 0; length <= c.file.size(); ++length) {
+      Image image;
+      const bool loaded = DecodeBmp({c.file.data(), length}, image);
+      ASSERT_EQ(loaded, length + c.slack >= c.file.size()) << "length " << length;
+      if (!loaded) {
+        ExpectEmpty(image);
+      }
+    }
+  }
+}
+
+struct Patch {
+  std::size_t offset;
+  std::uint32_t value;
+  int size;
+};
+
+struct RefuseCase {
+  std::string_view name;
+  BmpFile (*base)();
+  std::vector<Patch> patches;
+};
+
+const std::vector<RefuseCase> refuseCases = {
+    {"signature BA", Rgb24File, {{1, 'A', 1}}},
+    {"signature in lower case", Rgb24File, {{0, 'b' | 'm' << 8, 2}}},
+    {"header size 0", Rgb24File, {{14, 0, 4}}},
+    {"header size 16", Rgb24File, {{14, 16, 4}}},
+    {"header size 64", Rgb24File, {{14, 64, 4}}},
+    {"header size 66", Rgb24File, {{14, 66, 4}}},
+    {"124-byte header longer than the file", Rgb24File, {{14, 124, 4}}},
+    // 5
+    {"width 0", Rgb24File, {{18, 0, 4}}},
+    {"negative width", Rgb24File, {{18, 0xFFFFFFFD, 4}}},
+    {"width 32768", Rgb24File, {{18, 32768, 4}}},
+    {"height 0", Rgb24File, {{22, 0, 4}}},
+    {"height 32768", Rgb24File, {{22, 32768, 4}}},
+    {"height -32768", Rgb24File, {{22, 0xFFFF8000, 4}}},
+    {"height of the most negative int", Rgb24File, {{22, 0x80000000, 4}}},
+    {"core header width 0", Core1File, {{18, 0, 2}}},
+    {"core header height 0", Core1File, {{20, 0, 2}}},
+    // 15
+    {"bit count 0", Rgb24File, {{28, 0, 2}}},
+    {"bit count 2", Pal8File, {{28, 2, 2}}},
+    {"bit count 3", Rgb24File, {{28, 3, 2}}},
+    {"bit count 64", Rgb24File, {{28, 64, 2}}},
+    {"bit count 30000", Rgb24File, {{28, 30000, 2}}},
+    {"core header at 16 bits", Core1File, {{24, 16, 2}}},
+    {"core header at 32 bits", Core1File, {{24, 32, 2}}},
+    // 22
+    {"embedded JPEG", Rgb24File, {{30, 4, 4}}},
+    {"embedded PNG", Rgb24File, {{30, 5, 4}}},
+    {"compression 6", Rgb24File, {{30, 6, 4}}},
+    {"compression 0xFFFFFFFF", Rgb24File, {{30, 0xFFFFFFFF, 4}}},
+    {"RLE8 at 24 bits", Rgb24File, {{30, 1, 4}}},
+    {"RLE4 at 8 bits", Pal8File, {{30, 2, 4}}},
+    {"bit fields at 24 bits", Rgb24File, {{30, 3, 4}}},
+    {"bit fields at 8 bits", Pal8File, {{30, 3, 4}}},
+    {"top-down RLE8", Rle8Runs, {{22, 0xFFFFFFFE, 4}}},
+    // 31
+    {"pixel offset past the end", Rgb24File, {{10, 1000, 4}}},
+    {"pixel offset at the end", Rgb24File, {{10, 78, 4}}},
+    {"pixel offset 0", Rgb24File, {{10, 0, 4}}},
+    {"pixel offset inside the header", Rgb24File, {{10, 20, 4}}},
+    {"pixel offset too late for the rows", Rgb24File, {{10, 58, 4}}},
+    {"width larger than the stored rows", Rgb24File, {{18, 5, 4}}},
+    {"height larger than the stored rows", Rgb24File, {{22, 3, 4}}},
+    {"empty RLE stream", Rle8Runs, {{10, 92, 4}}},
+    // 39
+    {"pixel offset inside the palette", Pal8File, {{10, 58, 4}}},
+    {"colour count beyond the stored palette", Pal8File, {{46, 4, 4}}},
+    {"colour count 0x12341234", Pal8File, {{46, 0x12341234, 4}}},
+    {"palette image without a palette", Pal8File, {{46, 0, 4}, {10, 54, 4}}},
+    {"core palette with no room", Core1File, {{10, 26, 4}}},
+    // 44
+    {"overlapping masks", Mask565File, {{58, 0x0FE0, 4}}},
+    {"mask with a gap", Mask565File, {{54, 0xF100, 4}}},
+    {"all masks empty", Mask565File, {{54, 0, 4}, {58, 0, 4}, {62, 0, 4}}},
+    {"mask wider than the pixel", Mask565File, {{54, 0x1F0000, 4}}},
+    {"pixels start inside the masks", Mask565File, {{10, 60, 4}}},
+};
+
+TEST(BitmapTest, RefusesDamagedHeaders) {
+  for (const RefuseCase& c : refuseCases) {
+    SCOPED_TRACE(c.name);
+    Bytes file = WriteBmp(c.base());
+    Image image;
+    ASSERT_TRUE(DecodeBmp(file, image)) << "the undamaged file must load";
+    for (const Patch& patch : c.patches) {
+      for (int i = 0; i < patch.size; ++i) {
+        file[patch.offset + i] = static_cast<std::uint8_t>(patch.value >> (8 * i));
+      }
+    }
+    EXPECT_FALSE(DecodeBmp(file, image));
+    ExpectEmpty(image);
+  }
+}
+
+struct StreamCase {
+  std::string_view name;
+  int bitCount;
+  Bytes stream;  // for a 4 x 2 picture
+};
+
+const std::vector<StreamCase> badStreams = {
+    {"run past the row", 8, {5, 1, 0, 1}},
+    {"run after the row is full", 8, {4, 1, 1, 1, 0, 1}},
+    {"absolute block past the row", 8, {0, 5, 1, 1, 1, 1, 1, 0, 0, 1}},
+    {"delta past the row", 8, {2, 1, 0, 2, 3, 0, 0, 1}},
+    {"delta past the top row", 8, {0, 2, 0, 2, 0, 1}},
+    {"delta up from the top row", 8, {0, 0, 0, 2, 0, 1, 0, 1}},
+    {"end of stream without end of bitmap", 8, {2, 1}},
+    {"end of stream inside a delta", 8, {0, 2, 1}},
+    {"absolute block cut short", 8, {0, 4, 1, 2}},
+    {"lone count byte", 8, {2, 1, 0}},
+    {"RLE4 run past the row", 4, {5, 0x12, 0, 1}},
+    {"RLE4 absolute block past the row", 4, {0, 5, 0x12, 0x34, 0x50, 0, 0, 1}},
+    {"RLE4 absolute block cut short", 4, {0, 4, 0x12}},
+    {"RLE4 delta past the row", 4, {0, 2, 5, 0, 0, 1}},
+};
+
+TEST(BitmapTest, RefusesRleStreamsThatLeaveThePicture) {
+  for (const StreamCase& c : badStreams) {
+    SCOPED_TRACE(c.name);
+    Image image;
+    EXPECT_FALSE(DecodeBmp(WriteBmp(RleFile(c.bitCount, 4, 2, c.stream)), image));
+    ExpectEmpty(image);
+  }
+}
+
+// A two-byte stream may end a picture at once, but must not claim a huge one.
+TEST(BitmapTest, BoundsRlePicturesByTheirStreamLength) {
+  Image image;
+  ASSERT_TRUE(DecodeBmp(WriteBmp(RleFile(8, 64, 128, {0, 1})), image));
+  EXPECT_EQ(Colours(image), std::vector<std::uint32_t>(64 * 128, 0x000000));
+  EXPECT_FALSE(DecodeBmp(WriteBmp(RleFile(8, 64, 129, {0, 1})), image));
+  ExpectEmpty(image);
+  EXPECT_FALSE(DecodeBmp(WriteBmp(RleFile(8, 32767, 32767, {0, 1})), image));
+  ExpectEmpty(image);
+}
+
+TEST(BitmapTest, RefusesHugeSidesInATinyFile) {
+  BmpFile file = Rgb24File();
+  file.width = 32767;
+  file.height = -32767;
+  Image image;
+  EXPECT_FALSE(DecodeBmp(WriteBmp(file), image));
+  ExpectEmpty(image);
+}
+
+TEST(BitmapTest, FailureEmptiesAnImageThatHeldAPicture) {
+  Image image;
+  ASSERT_TRUE(DecodeBmp(WriteBmp(Rgb24File()), image));
+  const Bytes notBitmap = {'G', 'I', 'F', '8', '9', 'a', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+  EXPECT_FALSE(DecodeBmp(notBitmap, image));
+  ExpectEmpty(image);
+}
+
+TEST(BitmapTest, ReadsTheSharedTestBitmaps) {
+  Image image;
+  ASSERT_TRUE(DecodeBmp(MakeBmp({"#..", "x.#"}), image));
+  EXPECT_EQ(Colours(image),
+            (std::vector<std::uint32_t>{0x000000, 0xFFFFFF, 0xFFFFFF, 0x787878, 0xFFFFFF, 0}));
+}
+
+// The system platform reads real files; anything that is not a readable bitmap file fails.
+TEST(BitmapTest, LoadsFilesThroughTheSystemPlatform) {
+  const std::filesystem::path dir =
+      std::filesystem::temp_directory_path() / ("strixa-bitmap-" + std::to_string(::getpid()));
+  std::filesystem::create_directories(dir);
+  const Bytes bytes = WriteBmp(Rgb24File());
+  std::ofstream(dir / "good.bmp", std::ios::binary)
+      .write(reinterpret_cast<const char*>(bytes.data()),
+             static_cast<std::streamsize>(bytes.size()));
+  std::ofstream(dir / "empty.bmp", std::ios::binary);
+  std::ofstream(dir / "cut.bmp", std::ios::binary)
+      .write(reinterpret_cast<const char*>(bytes.data()), 70);
+
+  const std::unique_ptr<Platform> platform = MakeSystemPlatform(0, nullptr);
+  Image image;
+  ASSERT_TRUE(LoadImageFile(*platform, (dir / "good.bmp").string(), image));
+  EXPECT_EQ(Colours(image), (std::vector<std::uint32_t>{0x010203, 0x040506, 0x070809, 0x0A0B0C,
+                                                        0x0D0E0F, 0x101112}));
+  for (const char* name : {"empty.bmp", "cut.bmp", "missing.bmp", ""}) {
+    SCOPED_TRACE(name);
+    EXPECT_FALSE(LoadImageFile(*platform, (dir / name).string(), image));
+    ExpectEmpty(image);
+  }
+  std::filesystem::remove_all(dir);
+}
+
+}  // namespace
