@@ -1,3 +1,50 @@
 #include "symbologies/ean8.h"
 
-std::string DecodeEan8(std::string_view) { return {}; }
+#include <cstddef>
+
+#include "symbologies/ean13.h"
+#include "symbologies/elements.h"
+
+namespace {
+
+// Start guard, eight digits and middle guard: the modules in front of the end guard.
+constexpr std::size_t modulesBeforeEndGuard = 64;
+// Spaces inside an EAN symbol are at most 4 modules wide and the quiet zone at least 7, so 6
+// keeps a pixel of blur on either side from confusing the two.
+constexpr std::size_t quietZoneModules = 6;
+
+// Whether the symbol really ends after its last digit: the line stops within the end guard (or
+// what is left of it), or a light gap of quiet-zone width follows within its two runs. Without
+// this an EAN-13 line can pass both guards and the check digit by chance and read as a wrong
+// EAN-8 number.
+bool EndsAfterLastDigit(std::string_view pixels, int position) {
+  const std::size_t symbolPixels = static_cast<std::size_t>(position - 1);
+  for (int run = 1; run <= 4; ++run) {
+    const std::string_view piece = TakeRuns(position, pixels, 1);
+    if (piece.empty()) {
+      return true;
+    }
+    if (run % 2 == 0 && piece.size() * modulesBeforeEndGuard >= symbolPixels * quietZoneModules) {
+      return true;
+    }
+    position += static_cast<int>(piece.size());
+  }
+  return false;
+}
+
+}  // namespace
+
+std::string DecodeEan8(std::string_view pixels) {
+  EanReading reading;
+  if (!ReadEanSymbol(pixels, 4, reading)) {
+    return {};
+  }
+  // Either set is accepted on the left and gives the same digit, so the letters go unused.
+  if (!reading.complete || !HasEanCheckDigit(reading.text, reading.sum)) {
+    return {};
+  }
+  if (!EndsAfterLastDigit(pixels, reading.endPosition)) {
+    return {};
+  }
+  return reading.text;
+}

@@ -1,0 +1,82 @@
+#include "symbologies/ean13.h"
+
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "support/builders.h"
+#include "support/eanEncoder.h"
+
+namespace {
+
+struct DecodeCase {
+  std::string name, pixels, expected;
+};
+
+// 2712345678902 written out, to check the encoder against: start guard, 7 1 2 3 4 5 in sets
+// AABBAB, middle guard, 6 7 8 9 0 2, end guard.
+constexpr std::string_view symbol2712345678902 =
+    "101011101100110010011011010000101000110111001"
+    "01010101000010001001001000111010011100101101100101";
+
+std::string Spliced(std::string pixels, std::size_t at, std::string_view replacement) {
+  return pixels.replace(at, replacement.size(), replacement);
+}
+
+std::string Reversed(std::string pixels) { return {pixels.rbegin(), pixels.rend()}; }
+
+std::vector<DecodeCase> Ean13Cases() {
+  const std::string clean = Widen(symbol2712345678902, 2);
+  return {
+      {"two pixels per module", clean, "2712345 678902"},
+      {"three pixels per module", Widen(symbol2712345678902, 3), "2712345 678902"},
+      {"two and a half pixels per module", WidenFractional(symbol2712345678902, 2.5),
+       "2712345 678902"},
+      {"UPC-A keeps its leading 0", Widen(EncodeEan13("0012345678905"), 2), "0012345 678905"},
+      {"check digit 0", Widen(EncodeEan13("5012345678900"), 3), "5012345 678900"},
+      {"end guard worn to one bar", Widen(symbol2712345678902.substr(0, 93), 2), "2712345 678902"},
+      {"one pixel per module", Widen(symbol2712345678902, 1), ""},
+      {"reversed line", Reversed(clean), ""},
+      {"wrong check digit", Widen(EncodeEan13("2712345678903"), 2), ""},
+      {"mark before the start guard", "11000000" + clean, ""},
+      {"21 pixels", clean.substr(0, 21), ""},
+      {"EAN-8 line", Widen(EncodeEan8("24680134"), 2), ""},
+      {"broken start guard", Spliced(clean, 2, "11"), ""},
+      {"broken middle guard", Spliced(clean, 92, "1111"), ""},
+      // Each splice keeps the run count but votes to a two-run module string.
+      {"unread left-half place", Spliced(clean, 34, "00011011111111"), ""},
+      {"unread right-half 0 that the sum would not miss", Spliced(clean, 156, "11100100000000"),
+       ""},
+      {"empty line", "", ""},
+  };
+}
+
+TEST(Ean13Test, DecodesTableCases) {
+  for (const DecodeCase& c : Ean13Cases()) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(DecodeEan13(c.pixels), c.expected);
+  }
+}
+
+// One number per leading digit, so every parity entry and both left-half sets are read.
+TEST(Ean13Test, ReadsEveryLeadingDigit) {
+  constexpr std::string_view numbers[] = {
+      "0000001234572", "1000080425709", "2000159616839", "3000238807966", "4000317999093",
+      "5000397190228", "6000476381355", "7000555572482", "8000634763618", "9000713954745",
+  };
+  for (std::string_view number : numbers) {
+    SCOPED_TRACE(number);
+    const std::string expected =
+        std::string(number.substr(0, 7)) + " " + std::string(number.substr(7));
+    EXPECT_EQ(DecodeEan13(Widen(EncodeEan13(number), 2)), expected);
+  }
+}
+
+// Others draw pictures with the encoder, so it must agree with the symbol written out above.
+TEST(Ean13Test, EncoderDrawsPublishedModules) {
+  EXPECT_EQ(EncodeEan13("2712345678902"), symbol2712345678902);
+  EXPECT_EQ(EncodeEan13("271234567890"), "");
+}
+
+}  // namespace

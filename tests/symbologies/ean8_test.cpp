@@ -1,0 +1,61 @@
+#include "symbologies/ean8.h"
+
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "support/builders.h"
+#include "support/eanEncoder.h"
+
+namespace {
+
+struct DecodeCase {
+  std::string name, pixels, expected;
+};
+
+// 24680134 written out, to check the encoder against: start guard, 2 4 6 8, middle guard,
+// 0 1 3 4, end guard.
+constexpr std::string_view symbol24680134 =
+    "1010010011010001101011110110111"
+    "010101110010110011010000101011100101";
+
+std::string Reversed(std::string pixels) { return {pixels.rbegin(), pixels.rend()}; }
+
+std::vector<DecodeCase> Ean8Cases() {
+  const std::string clean = Widen(symbol24680134, 2);
+  return {
+      {"two pixels per module", clean, "2468 0134"},
+      {"three pixels per module", Widen(symbol24680134, 3), "2468 0134"},
+      {"second number, two pixels", Widen(EncodeEan8("13579241"), 2), "1357 9241"},
+      {"second number, three pixels", Widen(EncodeEan8("13579241"), 3), "1357 9241"},
+      {"left half in set B", Widen(EncodeEan8("13579241", true), 2), "1357 9241"},
+      {"check digit 0", Widen(EncodeEan8("12345670"), 3), "1234 5670"},
+      {"end guard worn to one bar", Widen(symbol24680134.substr(0, 65), 2), "2468 0134"},
+      {"mark beyond the quiet zone", clean + "00000000000000" + "11", "2468 0134"},
+      {"one pixel per module", Widen(symbol24680134, 1), ""},
+      {"second number, one pixel", Widen(EncodeEan8("13579241"), 1), ""},
+      {"reversed line", Reversed(clean), ""},
+      {"wrong check digit", Widen(EncodeEan8("24680135"), 2), ""},
+      {"broken middle guard", clean.substr(0, 62) + "111111" + clean.substr(68), ""},
+      {"21 pixels", clean.substr(0, 21), ""},
+      // Passes both guards and the check digit as "0000 5234"; only the missing end tells.
+      {"EAN-13 line", Widen(EncodeEan13("0000012347537"), 2), ""},
+      {"EAN-13 line, three pixels", Widen(EncodeEan13("0000012897421"), 3), ""},
+      {"mark right after the end guard", clean + "0000" + "11", ""},
+  };
+}
+
+TEST(Ean8Test, DecodesTableCases) {
+  for (const DecodeCase& c : Ean8Cases()) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(DecodeEan8(c.pixels), c.expected);
+  }
+}
+
+TEST(Ean8Test, EncoderDrawsPublishedModules) {
+  EXPECT_EQ(EncodeEan8("24680134"), symbol24680134);
+  EXPECT_EQ(EncodeEan8("2468013x"), "");
+}
+
+}  // namespace
