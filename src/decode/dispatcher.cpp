@@ -1,6 +1,138 @@
 #include "decode/dispatcher.h"
 
+#include <array>
+#include <cstddef>
+#include <cstdint>
+
+#include "decode/sampling.h"
 #include "image/image.h"
 #include "locate/candidate.h"
+#include "symbologies/code128.h"
+#include "symbologies/code39.h"
+#include "symbologies/ean13.h"
+#include "symbologies/ean8.h"
+#include "symbologies/interleavedTwoOfFive.h"
+#include "symbologies/twoOfFive.h"
 
-std::string DecodeCandidate(const Image&, Candidate&, int&) { return {}; }
+constexpr DecoderChain symbologyDecoders = {
+    DecodeCode128,   DecodeCode39, DecodeEan13, DecodeEan8, DecodeInterleavedTwoOfFive,
+    DecodeTwoOfFive,
+};
+
+namespace {
+
+// Percent of the extent across the bars: the middle first, then ever closer around it, so a
+// clean symbol is usually read on the first line.
+constexpr std::array<int, 17> scanPositions = {
+    50, 40, 60, 20, 80,  // 0-4
+    30, 70, 45, 55, 47,  // 5-9
+    53, 43, 57, 52, 48,  // 10-14
+    35, 65,              // 15-16
+};
+
+// Darker and lighter retries around the estimate; never clamped, since a value out of 0..255
+// merely turns the whole line light or dark.
+constexpr std::array<int, 5> ladderSteps = {0, -13, 13, -25, 25};
+
+constexpr std::string_view ean128Marker = "<EAN128>";
+
+// The 2 of 5 decoders read noise too easily, so one threshold must give three reads.
+constexpr int hitsBeforeAccept = 2;
+
+// Longest text kept after the UPC-A's leading zero.
+constexpr std::size_t upcTextLimit = 1000;
+
+// A base outside this range means the means saw no usable contrast.
+constexpr int lowestBase = 20;
+constexpr int highestBase = 245;
+constexpr int fallbackBase = 160;
+
+std::string Labelled(std::string_view label, std::string_view text) {
+  std::string line;
+  line.reserve(label.size() + text.size());
+  line.append(label);
+  line.append(text);
+  return line;
+}
+
+}  // namespace
+
+std::string RunDecoderChain(std::string_view pixels, int& hitCount, const DecoderChain& chain) {
+  if (std::string read = chain.code128(pixels); !read.empty()) {
+    if (read.starts_with(ean128Marker)) {
+      return Labelled("EAN128\t", std::string_view(read).substr(ean128Marker.size()));
+    }
+    return Labelled("CODE128\t", read);
+  }
+  if (std::string read = chain.code39(pixels); !read.empty()) {
+    return Labelled("CODE39\t", read);
+  }
+  if (std::string read = chain.ean13(pixels); !read.empty()) {
+    // UPC-A is EAN-13 with a leading zero, which the UPC-A form does not print.
+    if (read.front() == '0') {
+      return Labelled("UPC-A\t", std::string_view(read).substr(1, upcTextLimit));
+    }
+    return Labelled("EAN13\t", read);
+  }
+  if (std::string read = chain.ean8(pixels); !read.empty()) {
+    return Labelled("EAN8\t", read);
+  }
+  if (std::string read = chain.interleavedTwoOfFive(pixels); !read.empty()) {
+    if (++hitCount > hitsBeforeAccept) {
+      return Labelled("2/5i\t", read);
+    }
+  }
+  if (std::string read = chain.twoOfFive(pixels); !read.empty()) {
+    if (++hitCount > hitsBeforeAccept) {
+      return Labelled("2/5\t", read);
+    }
+  }
+  return {};
+}
+
+int BaseThreshold(int firstMean, int secondMean, int thirdMean) {
+  const int base = (firstMean + secondMean + thirdMean) / 3;
+  return base < lowestBase || base > highestBase ? fallbackBase : base;
+}
+
+std::string DecodeCandidate(const Image& image, Candidate& candidate, int& lineThreshold) {
+  return DecodeCandidate(image, candidate, lineThreshold, symbologyDecoders);
+}
+
+std::string DecodeCandidate(const Image& image, Candidate& candidate, int& lineThreshold,
+                            const DecoderChain& chain) {
+  const int x = candidate.x;
+  const int y = candidate.y;
+  const int width = candidate.width;
+  const int height = candidate.height;
+  // Odd orientations have their bars lying flat and are read down a column.
+  const bool alongColumn = (candidate.orientation & 1) != 0;
+  const auto mean = alongColumn ? ColumnMean : RowMean;
+  const auto sample = alongColumn ? SampleColumnInto : SampleRowInto;
+
+  const int base =
+      BaseThreshold(mean(image, x, y, width, height, 40), mean(image, x, y, width, height, 60),
+                    mean(image, x, y, width, height, 50));
+
+  // One buffer per direction, reused for every line of the candidate.
+  std::string pixels;
+  std::string reversed;
+  for (int step : ladderSteps) {
+    int hitCount = 0;
+    for (int percentage : scanPositions) {
+      lineThreshold = base + step;
+      sample(image, lineThreshold, x, y, width, height, percentage, pixels);
+      if (std::string line = RunDecoderChain(pixels, hitCount, chain); !line.empty()) {
+        return line;
+      }
+      reversed.assign(pixels.rbegin(), pixels.rend());
+      if (std::string line = RunDecoderChain(reversed, hitCount, chain); !line.empty()) {
+        // Reversed is recorded on the candidate's own axis, so a second decode cannot push the
+        // value past VerticalReversed.
+        candidate.orientation = static_cast<std::int8_t>((candidate.orientation & 1) + 2);
+        return line;
+      }
+    }
+  }
+  return {};
+}

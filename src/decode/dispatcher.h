@@ -1,10 +1,36 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 struct Candidate;
 struct Image;
 
+// The six symbology decoders in the order a line is offered to them. Each returns its text, or
+// "" when it cannot read the pixel string.
+struct DecoderChain {
+  using Decoder = std::string (*)(std::string_view pixels);
+  Decoder code128;
+  Decoder code39;
+  Decoder ean13;
+  Decoder ean8;
+  Decoder interleavedTwoOfFive;
+  Decoder twoOfFive;
+};
+
+// The program's own decoders.
+extern const DecoderChain symbologyDecoders;
+
+// The accepted result line (label, tab, text) of one pixel string, or "". hitCount counts the
+// reads of the two 2 of 5 decoders; such a read is accepted only once it makes the count exceed 2.
+std::string RunDecoderChain(std::string_view pixels, int& hitCount,
+                            const DecoderChain& chain = symbologyDecoders);
+
+// The base of the threshold ladder from the three mean lines.
+int BaseThreshold(int firstMean, int secondMean, int thirdMean);
+
 // The candidate's result line (label, tab, text) or "" when nothing reads. Sets lineThreshold for
 // every sampled line and raises the candidate's orientation by 2 on a reversed read.
 std::string DecodeCandidate(const Image& image, Candidate& candidate, int& lineThreshold);
+std::string DecodeCandidate(const Image& image, Candidate& candidate, int& lineThreshold,
+                            const DecoderChain& chain);
