@@ -1,8 +1,27 @@
 #pragma once
 
+#include <vector>
+
+struct Candidate;
+struct DecoderChain;
 struct Platform;
 struct RunState;
+
+// Two decodings with the same text are one barcode when their positions across the reading
+// direction differ by less than this.
+inline constexpr int mergeDistance = 50;
+
+// Rebuilds resultList from the decoded candidates (text already set), in list order: a candidate
+// joins the first result with its text that lies within mergeDistance, or starts a new one.
+void ConsolidateResults(const std::vector<Candidate>& candidateList,
+                        std::vector<Candidate>& resultList);
+
+// One line per result: its text, or under printPositions x, y, width and height each followed by
+// a tab, then the text and a carriage return.
+void PrintResults(Platform& platform, const std::vector<Candidate>& resultList,
+                  bool printPositions);
 
 // Decodes every candidate in list order, merges decodings of the same barcode and prints one
 // line per result.
 void ReportResults(Platform& platform, RunState& state);
+void ReportResults(Platform& platform, RunState& state, const DecoderChain& chain);
