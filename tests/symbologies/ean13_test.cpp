@@ -20,6 +20,11 @@ constexpr std::string_view symbol2712345678902 =
     "101011101100110010011011010000101000110111001"
     "01010101000010001001001000111010011100101101100101";
 
+// Left half 1 2 3 4 5 6 all in set B, which no leading digit gives; right half 7 8 9 0 1 3.
+constexpr std::string_view symbolAllSetB =
+    "101011001100110110100001001110101110010000101"
+    "01010100010010010001110100111001011001101000010101";
+
 std::string Spliced(std::string pixels, std::size_t at, std::string_view replacement) {
   return pixels.replace(at, replacement.size(), replacement);
 }
@@ -38,12 +43,14 @@ std::vector<DecodeCase> Ean13Cases() {
       {"end guard worn to one bar", Widen(symbol2712345678902.substr(0, 93), 2), "2712345 678902"},
       {"one pixel per module", Widen(symbol2712345678902, 1), ""},
       {"reversed line", Reversed(clean), ""},
+      {"left half all in set B", Widen(symbolAllSetB, 2), ""},
       {"wrong check digit", Widen(EncodeEan13("2712345678903"), 2), ""},
       {"mark before the start guard", "11000000" + clean, ""},
       {"21 pixels", clean.substr(0, 21), ""},
       {"EAN-8 line", Widen(EncodeEan8("24680134"), 2), ""},
-      {"broken start guard", Spliced(clean, 2, "11"), ""},
-      {"broken middle guard", Spliced(clean, 92, "1111"), ""},
+      // Guards that keep their run count but vote wrong, so everything after them still lines up.
+      {"broken start guard", Spliced(clean, 0, "111101"), ""},
+      {"broken middle guard", Spliced(clean, 90, "0101111100"), ""},
       // Each splice keeps the run count but votes to a two-run module string.
       {"unread left-half place", Spliced(clean, 34, "00011011111111"), ""},
       {"unread right-half 0 that the sum would not miss", Spliced(clean, 156, "11100100000000"),

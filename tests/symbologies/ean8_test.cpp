@@ -37,7 +37,10 @@ std::vector<DecodeCase> Ean8Cases() {
       {"second number, one pixel", Widen(EncodeEan8("13579241"), 1), ""},
       {"reversed line", Reversed(clean), ""},
       {"wrong check digit", Widen(EncodeEan8("24680135"), 2), ""},
-      {"broken middle guard", clean.substr(0, 62) + "111111" + clean.substr(68), ""},
+      {"broken start guard", "111101" + clean.substr(6), ""},
+      {"broken middle guard", clean.substr(0, 62) + "0101111100" + clean.substr(72), ""},
+      {"unread right-half 0 that the sum would not miss",
+       clean.substr(0, 72) + "11100100000000" + clean.substr(86), ""},
       {"21 pixels", clean.substr(0, 21), ""},
       // Passes both guards and the check digit as "0000 5234"; only the missing end tells.
       {"EAN-13 line", Widen(EncodeEan13("0000012347537"), 2), ""},
