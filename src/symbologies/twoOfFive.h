@@ -1,6 +1,28 @@
 #pragma once
 
+#include <algorithm>
+#include <array>
+#include <cstddef>
 #include <string>
 #include <string_view>
 
+// Width pattern of each digit's five elements, "N" narrow and "W" wide; both 2 of 5 decoders
+// read it, the interleaved one for bars and spaces alike.
+inline constexpr std::array<std::string_view, 10> twoOfFivePatterns = {
+    "NNWWN", "WNNNW", "NWNNW", "WWNNN", "NNWNW",  // 0-4
+    "WNWNN", "NWWNN", "NNNWW", "WNNWN", "NWNWN",  // 5-9
+};
+static_assert(std::ranges::all_of(twoOfFivePatterns, [](std::string_view p) {
+  return p.size() == 5 && std::ranges::count(p, 'W') == 2;
+}));
+
+// One "N" or "W" per run of pixels. The unit is the length / 14; inner runs are wide above the
+// unit + 2, the last run already above the unit.
+std::string RunsToTwoOfFiveWidths(std::string_view pixels);
+
+// The lowest digit whose pattern equals every second letter of widths from 0-based first, as a
+// character, or '?' when none does.
+char WidthsToTwoOfFiveDigit(std::string_view widths, std::size_t first);
+
+// The digits of a 2 of 5 symbol (data in the bars only) at the start of pixels, or "".
 std::string DecodeTwoOfFive(std::string_view pixels);
