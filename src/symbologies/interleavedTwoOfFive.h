@@ -3,4 +3,6 @@
 #include <string>
 #include <string_view>
 
+// The digits of an interleaved 2 of 5 symbol at the start of pixels, two per group of five bars
+// and five spaces, or "".
 std::string DecodeInterleavedTwoOfFive(std::string_view pixels);

@@ -1,0 +1,69 @@
+#include "symbologies/interleavedTwoOfFive.h"
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "support/twoOfFiveEncoder.h"
+
+namespace {
+
+// Run widths in pixels: bar, space, bar, ...
+const std::vector<int> start = {3, 3, 3, 3}, pair12 = {6, 3, 3, 6, 3, 3, 3, 3, 6, 6},
+                       stop = {6, 3, 3};
+
+TEST(InterleavedTwoOfFiveTest, DecodesTableCases) {
+  const std::string symbol = InterleavedTwoOfFivePixels("12", 3, 6);
+  const struct {
+    std::string_view name;
+    std::string pixels;
+    std::string_view expected;  // "" = must not read
+  } cases[] = {
+      {"one pair", symbol, "12"},
+      {"every digit as bars and as spaces", InterleavedTwoOfFivePixels("1234567890", 3, 6),
+       "1234567890"},
+      {"narrow 3, wide 9", InterleavedTwoOfFivePixels("0987654321", 3, 9), "0987654321"},
+      {"narrow 2, wide 6", InterleavedTwoOfFivePixels("4711", 2, 6), "4711"},
+      {"narrow 4, wide 12", InterleavedTwoOfFivePixels("5038", 4, 12), "5038"},
+      // Unit 2 leaves a 4-pixel element narrow.
+      {"narrow 2, wide 4", InterleavedTwoOfFivePixels("4711", 2, 4), ""},
+      {"bars 1, spaces 3", AlternatingRuns({start, {6, 6, 3, 6, 3, 3, 3, 3, 6, 3}, stop}), "13"},
+      {"bars 1, three wide spaces", AlternatingRuns({start, {6, 6, 3, 6, 3, 6, 3, 3, 6, 3}, stop}),
+       ""},
+      // 54 pixels, unit 3: other elements need 6 pixels, the fifth space only 4.
+      {"4-pixel fifth space at unit 3",
+       AlternatingRuns({start, {4, 5, 5, 4, 8, 4, 8, 8, 4, 4}, {8, 4, 4}}), "07"},
+      {"3-pixel fifth space at unit 3",
+       AlternatingRuns({start, {4, 5, 5, 4, 8, 4, 8, 8, 4, 3}, {8, 4, 4}}), ""},
+      {"wide first start bar",
+       AlternatingRuns({{6, 3, 3, 3}, {6, 6, 3, 6, 3, 3, 3, 3, 6, 3}, stop}), ""},
+      // Nothing checks the stop: a gap and three more bars make it a pair.
+      {"readable pair after the stop",
+       AlternatingRuns({start, pair12, {6, 3, 3, 10, 3, 3, 3, 3, 6, 6, 3}}), "1212"},
+      {"unreadable spaces after the stop",
+       AlternatingRuns({start, pair12, {6, 3, 3, 10, 3, 3, 3, 3, 6, 3, 3}}), ""},
+      {"start and stop only", InterleavedTwoOfFivePixels("", 3, 6), ""},
+      {"one pixel per narrow element", InterleavedTwoOfFivePixels("12", 1, 2), ""},
+      {"21 pixels", symbol.substr(0, 21), ""},
+      {"reversed", std::string(symbol.rbegin(), symbol.rend()), ""},
+      {"solid bar", AlternatingRuns({{30, 1, 1}}), ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(DecodeInterleavedTwoOfFive(c.pixels), c.expected);
+  }
+}
+
+TEST(InterleavedTwoOfFiveTest, EncoderInterleavesBarsAndSpaces) {
+  EXPECT_EQ(InterleavedTwoOfFivePixels("12", 1, 2),
+            "1010"            // start
+            "11010010101100"  // bars 1 (wide, narrow, narrow, narrow, wide), spaces 2
+            "1101");          // stop
+  EXPECT_EQ(InterleavedTwoOfFivePixels("123", 3, 6), "");
+  EXPECT_EQ(InterleavedTwoOfFivePixels("1x", 3, 6), "");
+  EXPECT_EQ(InterleavedTwoOfFivePixels("12", 3, 0), "");
+}
+
+}  // namespace
