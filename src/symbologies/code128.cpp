@@ -1,3 +1,183 @@
 #include "symbologies/code128.h"
 
-std::string DecodeCode128(std::string_view) { return {}; }
+#include <algorithm>
+#include <array>
+
+#include "symbologies/elements.h"
+
+namespace {
+
+constexpr int symbolModules = 11;
+constexpr int checkModulus = 103;
+
+constexpr bool HasModules(std::string_view pattern) { return pattern.size() == symbolModules; }
+
+// Index is the code set the start character selects: 1 = A, 2 = B, 3 = C.
+constexpr std::array<std::string_view, 4> code128StartPatterns = {"", "11010000100", "11010010000",
+                                                                  "11010011100"};
+static_assert(std::all_of(code128StartPatterns.begin() + 1, code128StartPatterns.end(),
+                          HasModules));
+
+// Symbol values 0-102; "1" is a bar module.
+constexpr std::array<std::string_view, 103> code128Patterns = {
+    "11011001100", "11001101100", "11001100110", "10010011000", "10010001100",  // 0-4
+    "10001001100", "10011001000", "10011000100", "10001100100", "11001001000",  // 5-9
+    "11001000100", "11000100100", "10110011100", "10011011100", "10011001110",  // 10-14
+    "10111001100", "10011101100", "10011100110", "11001110010", "11001011100",  // 15-19
+    "11001001110", "11011100100", "11001110100", "11101101110", "11101001100",  // 20-24
+    "11100101100", "11100100110", "11101100100", "11100110100", "11100110010",  // 25-29
+    "11011011000", "11011000110", "11000110110", "10100011000", "10001011000",  // 30-34
+    "10001000110", "10110001000", "10001101000", "10001100010", "11010001000",  // 35-39
+    "11000101000", "11000100010", "10110111000", "10110001110", "10001101110",  // 40-44
+    "10111011000", "10111000110", "10001110110", "11101110110", "11010001110",  // 45-49
+    "11000101110", "11011101000", "11011100010", "11011101110", "11101011000",  // 50-54
+    "11101000110", "11100010110", "11101101000", "11101100010", "11100011010",  // 55-59
+    "11101111010", "11001000010", "11110001010", "10100110000", "10100001100",  // 60-64
+    "10010110000", "10010000110", "10000101100", "10000100110", "10110010000",  // 65-69
+    "10110000100", "10011010000", "10011000010", "10000110100", "10000110010",  // 70-74
+    "11000010010", "11001010000", "11110111010", "11000010100", "10001111010",  // 75-79
+    "10100111100", "10010111100", "10010011110", "10111100100", "10011110100",  // 80-84
+    "10011110010", "11110100100", "11110010100", "11110010010", "11011011110",  // 85-89
+    "11011110110", "11110110110", "10101111000", "10100011110", "10001011110",  // 90-94
+    "10111101000", "10111100010", "11110101000", "11110100010", "10111011110",  // 95-99
+    "10111101110", "11101011110", "11110101110",                                // 100-102
+};
+static_assert(std::ranges::all_of(code128Patterns, HasModules));
+
+// The stop's final two-module bar is not examined.
+constexpr std::string_view stopPattern = "11000111010";
+
+// ASCII 32-126, the single-character texts of sets A and B.
+constexpr std::string_view printableChars =
+    " !\"#$%&'()*+,-./0123456789:;<=>?@ABCDEFGHIJKLMNOPQRSTUVWXYZ[\\]^_"
+    "`abcdefghijklmnopqrstuvwxyz{|}~";
+static_assert(printableChars.size() == 95);
+
+// Set A values 64-95: the ASCII control characters 0-31.
+constexpr std::array<std::string_view, 32> controlNames = {
+    "<NUL>", "<SOH>", "<STX>", "<ETX>", "<EOT>", "<ENQ>", "<ACK>", "<BEL>",  // 64-71
+    "<BS>",  "<HT>",  "<LF>",  "<VT>",  "<FF>",  "<CR>",  "<SO>",  "<SI>",   // 72-79
+    "<DLE>", "<DC1>", "<DC2>", "<DC3>", "<DC4>", "<NAK>", "<SYN>", "<ETB>",  // 80-87
+    "<CAN>", "<EM>",  "<SUB>", "<ESC>", "<FS>",  "<GS>",  "<RS>",  "<US>",   // 88-95
+};
+
+// Values 96-102 of sets A and B; set C keeps its digit pairs up to 99.
+constexpr std::array<std::string_view, 7> functionTextsA = {
+    "<FNC3>", "<FNC2>", "<SHIFT>", "Code C", "Code B", "<FNC4>", "<FNC1>",
+};
+constexpr std::array<std::string_view, 7> functionTextsB = {
+    "<FNC3>", "<FNC2>", "<SHIFT>", "Code C", "<FNC4>", "Code A", "<FNC1>",
+};
+constexpr std::array<std::string_view, 3> functionTextsC = {"Code B", "Code A", "<FNC1>"};
+
+constexpr std::array<char, 200> digitPairs = [] {
+  std::array<char, 200> pairs{};
+  for (int i = 0; i < 100; ++i) {
+    pairs[2 * i] = static_cast<char>('0' + i / 10);
+    pairs[2 * i + 1] = static_cast<char>('0' + i % 10);
+  }
+  return pairs;
+}();
+
+using TextRow = std::array<std::string_view, 103>;
+
+constexpr TextRow MakeTextRow(int codeSet) {
+  TextRow row{};
+  for (int value = 0; value < 103; ++value) {
+    if (codeSet == 3) {
+      row[value] =
+          value < 100 ? std::string_view(&digitPairs[2 * value], 2) : functionTextsC[value - 100];
+    } else if (value >= 96) {
+      row[value] = (codeSet == 1 ? functionTextsA : functionTextsB)[value - 96];
+    } else if (codeSet == 1 && value >= 64) {
+      row[value] = controlNames[value - 64];
+    } else if (value == 95) {
+      row[value] = "<DEL>";
+    } else {
+      row[value] = printableChars.substr(value, 1);
+    }
+  }
+  return row;
+}
+
+// First index the code set (1 = A, 2 = B, 3 = C; row 0 is never read), second the value.
+constexpr std::array<TextRow, 4> code128Texts = {TextRow{}, MakeTextRow(1), MakeTextRow(2),
+                                                 MakeTextRow(3)};
+
+// A code set's texts must tell every value apart, or a transcript could not be read back.
+constexpr bool AllDistinct(const TextRow& row) {
+  for (std::size_t i = 0; i < row.size(); ++i) {
+    for (std::size_t j = i + 1; j < row.size(); ++j) {
+      if (row[i].empty() || row[i] == row[j]) {
+        return false;
+      }
+    }
+  }
+  return true;
+}
+static_assert(AllDistinct(code128Texts[1]) && AllDistinct(code128Texts[2]) &&
+              AllDistinct(code128Texts[3]));
+
+}  // namespace
+
+std::string DecodeCode128(std::string_view pixels) {
+  if (pixels.size() < 22) {
+    return {};
+  }
+  std::string text;
+  std::string_view lastText;
+  int codeSet = 0;
+  int weight = 0;
+  int lastValue = -1;
+  // Kept modulo 103 as it grows, so a long line cannot overflow the sum.
+  int checkSum = 0;
+  int lastTerm = 0;
+  int position = 1;
+  for (;;) {
+    const std::string_view runs = TakeRuns(position, pixels, 6);
+    if (runs.empty()) {
+      return {};
+    }
+    position += static_cast<int>(runs.size());
+    const std::string modules = RunsToModules(runs, symbolModules);
+
+    if (codeSet == 0) {
+      codeSet = FindPattern(code128StartPatterns, modules);
+      if (codeSet < 1) {
+        return {};
+      }
+      checkSum = 102 + codeSet;
+      weight = 1;
+      continue;
+    }
+
+    const int value = FindPattern(code128Patterns, modules);
+    if (value >= 0) {
+      lastTerm = value * (weight % checkModulus) % checkModulus;
+      checkSum = (checkSum + lastTerm) % checkModulus;
+      lastValue = value;
+      ++weight;
+      const std::string_view valueText = code128Texts[codeSet][value];
+      if (valueText.starts_with("Code")) {
+        codeSet = valueText[5] - 'A' + 1;
+        lastText = {};
+      } else if (codeSet == 3 && weight == 2 && valueText == "<FNC1>") {
+        // FNC1 first in set C makes the symbol EAN-128; the caller labels it by this marker.
+        text += "<EAN128>";
+      } else {
+        text += valueText;
+        lastText = valueText;
+      }
+      continue;
+    }
+
+    // An unreadable symbol would only show as "?", itself a real character of sets A and B, so a
+    // text holding one is a misread even when the check happens to pass.
+    if (modules != stopPattern || lastValue < 0) {
+      return {};
+    }
+    const int sum = (checkSum - lastTerm + checkModulus) % checkModulus;
+    text.resize(text.size() - std::min(text.size(), lastText.size()));
+    return sum == lastValue ? text : std::string();
+  }
+}
