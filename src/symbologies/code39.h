@@ -3,4 +3,10 @@
 #include <string>
 #include <string_view>
 
+// Reads one Code 39 symbol that starts with "*" at the first pixel: the data characters after it,
+// without a final stop. "" when any character is unreadable or fewer than two remain.
 std::string DecodeCode39(std::string_view pixels);
+
+// "N" or "W" for every run but the last: wide when longer than the unit, which is the whole
+// length divided by 9 (nine elements and the gap after them).
+std::string RunsToCode39Widths(std::string_view runs);

@@ -1,0 +1,73 @@
+#include "symbologies/code39.h"
+
+#include <string>
+#include <string_view>
+
+#include <gtest/gtest.h>
+
+#include "support/code39Encoder.h"
+
+namespace {
+
+struct WidthCase {
+  std::string_view name, runs, expected;
+};
+
+// Ten runs: nine elements and the gap; the unit is the length divided by 9, remainder dropped.
+constexpr WidthCase widthCases[] = {
+    {"unit 2: 2 narrow, 3 wide", "110001100111001110011000", "NWNNWNWNN"},
+    {"unit 3: 3 is narrow too", "110001100111001110011000000", "NNNNNNNNN"},
+    {"one pixel narrow, ratio 2", "1001011011010", "NWNNWNWNN"},
+    {"last run never classified", "10101010100000000000000000", "NNNNNNNNN"},
+};
+
+TEST(Code39Test, ClassifiesRunsAgainstTheUnit) {
+  for (const WidthCase& c : widthCases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(RunsToCode39Widths(c.runs), c.expected);
+  }
+}
+
+struct DecodeCase {
+  std::string_view name;
+  std::string pixels;
+  std::string_view expected;  // "" = must not read
+};
+
+TEST(Code39Test, DecodesTableCases) {
+  const std::string ab = Code39Pixels("*AB*", 1, 2, 1);
+  // Nine narrow elements match no character.
+  const std::string unreadable = "101010101";
+  const DecodeCase cases[] = {
+      {"stop ends the line", ab, "AB"},
+      {"ratio 3", Code39Pixels("*AB*", 1, 3, 1), "AB"},
+      {"bars after the stop", ab + "0101", "AB"},
+      {"every character", Code39Pixels("*0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ-. $/+%*", 2, 5, 2),
+       "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ-. $/+%"},
+      {"wider elements", Code39Pixels("*CODE39*", 3, 7, 3), "CODE39"},
+      {"star in the middle kept", Code39Pixels("*AB**CD*", 2, 4, 2), "AB**CD"},
+      {"21 pixels", ab.substr(0, 21), ""},
+      {"single character", Code39Pixels("*A*", 1, 2, 1), ""},
+      {"reversed line", std::string(ab.rbegin(), ab.rend()), ""},
+      {"no start", Code39Pixels("AB*", 1, 2, 1), ""},
+      {"start not first", Code39Pixels("X*AB*", 1, 2, 1), ""},
+      {"unreadable character",
+       Code39Pixels("*A", 1, 2, 1) + "0" + unreadable + "0" + Code39Pixels("B*", 1, 2, 1), ""},
+      {"gap too wide for the unit", Code39Pixels("*AB*", 1, 2, 9), ""},
+  };
+  for (const DecodeCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(DecodeCode39(c.pixels), c.expected);
+  }
+}
+
+TEST(Code39Test, KeepsAtMostAThousandCharacters) {
+  const std::string thousand(1000, 'A');
+  // A stop as the thousandth character is still dropped, and what lies past the cap is not read.
+  const std::string stopLast = "*" + std::string(999, 'A') + "*A";
+  EXPECT_EQ(DecodeCode39(Code39Pixels("*" + thousand + "B*", 1, 2, 1)), thousand);
+  EXPECT_EQ(DecodeCode39(Code39Pixels(stopLast + "*", 1, 2, 1)), std::string(999, 'A'));
+  EXPECT_EQ(DecodeCode39(Code39Pixels("*" + thousand, 1, 2, 1) + "0101010101011"), thousand);
+}
+
+}  // namespace
