@@ -18,74 +18,66 @@ namespace {
 std::string Describe(const std::vector<Candidate>& list) {
   std::string text;
   for (const Candidate& c : list) {
-    text += std::to_string(c.x) + "," + std::to_string(c.y) + "," + std::to_string(c.width) + "," +
-            std::to_string(c.height) + "," + std::to_string(c.orientation) + "," + c.text + ";";
+    for (int value : {c.x, c.y, c.width, c.height, static_cast<int>(c.orientation)}) {
+      text += std::to_string(value) + ",";
+    }
+    text += c.text + ";";
   }
   return text;
 }
 
-struct MergeCase {
-  std::string_view name;
-  std::vector<Candidate> candidates;
-  std::string_view expected;
-};
-
-constexpr std::string_view ean = "EAN13\t4006381 333931";
-
 TEST(ReportTest, ConsolidateMergesEqualTextsCloseTogether) {
-  const std::string t(ean);
-  const MergeCase cases[] = {
+  const std::string t = "EAN13\t4006381 333931";
+  struct Case {
+    std::string_view name;
+    std::vector<Candidate> candidates;
+    std::string expected;
+  };
+  const Case cases[] = {
       {"x 49 apart merges and grows the height",
        {{100, 100, 200, 60, Horizontal, t}, {149, 130, 200, 70, Horizontal, t}},
-       "100,100,200,100,0,EAN13\t4006381 333931;"},
+       "100,100,200,100,0," + t + ";"},
       {"x 50 apart stays two results",
        {{100, 100, 200, 60, Horizontal, t}, {150, 130, 200, 70, Horizontal, t}},
-       "100,100,200,60,0,EAN13\t4006381 333931;150,130,200,70,0,EAN13\t4006381 333931;"},
+       "100,100,200,60,0," + t + ";150,130,200,70,0," + t + ";"},
       {"x 49 to the left merges too",
        {{100, 100, 200, 60, Horizontal, t}, {51, 130, 200, 70, Horizontal, t}},
-       "100,100,200,100,0,EAN13\t4006381 333931;"},
+       "100,100,200,100,0," + t + ";"},
       {"different labels stay apart",
        {{100, 100, 200, 60, Horizontal, "EAN13\t0036000 291452"},
         {100, 110, 200, 60, Horizontal, "UPC-A\t0036000 291452"}},
        "100,100,200,60,0,EAN13\t0036000 291452;100,110,200,60,0,UPC-A\t0036000 291452;"},
       {"reversed horizontal compares x",
        {{100, 100, 200, 60, Horizontal, t}, {110, 300, 200, 60, HorizontalReversed, t}},
-       "100,100,200,260,0,EAN13\t4006381 333931;"},
+       "100,100,200,260,0," + t + ";"},
       {"vertical candidate compares y and grows the width",
        {{100, 100, 200, 60, Horizontal, t}, {300, 120, 60, 200, Vertical, t}},
-       "100,100,260,60,0,EAN13\t4006381 333931;"},
+       "100,100,260,60,0," + t + ";"},
       {"vertical candidate 50 rows away stays apart",
        {{100, 100, 200, 60, Horizontal, t}, {100, 150, 60, 200, VerticalReversed, t}},
-       "100,100,200,60,0,EAN13\t4006381 333931;100,150,60,200,3,EAN13\t4006381 333931;"},
+       "100,100,200,60,0," + t + ";100,150,60,200,3," + t + ";"},
       {"horizontal candidate into a vertical result compares x",
        {{100, 100, 60, 200, Vertical, t}, {120, 400, 200, 60, Horizontal, t}},
-       "100,100,60,360,1,EAN13\t4006381 333931;"},
+       "100,100,60,360,1," + t + ";"},
       {"candidate above shrinks the height, y stays",
        {{100, 200, 200, 90, Horizontal, t}, {100, 150, 200, 20, Horizontal, t}},
-       "100,200,200,70,0,EAN13\t4006381 333931;"},
+       "100,200,200,70,0," + t + ";"},
       {"three candidates: the third joins the first result",
        {{100, 100, 200, 60, Horizontal, t},
         {160, 100, 200, 60, Horizontal, t},
         {130, 180, 200, 60, Horizontal, t}},
-       "100,100,200,140,0,EAN13\t4006381 333931;160,100,200,60,0,EAN13\t4006381 333931;"},
-      {"later result reached when the first is too far",
-       {{100, 100, 200, 60, Horizontal, t},
-        {300, 100, 200, 60, Horizontal, t},
-        {310, 150, 200, 60, Horizontal, t}},
-       "100,100,200,60,0,EAN13\t4006381 333931;300,100,200,110,0,EAN13\t4006381 333931;"},
-      {"other texts in between are passed over",
+       "100,100,200,140,0," + t + ";160,100,200,60,0," + t + ";"},
+      {"other texts and far results are passed over",
        {{100, 100, 200, 60, Horizontal, "CODE39\tA"},
+        {300, 100, 200, 60, Horizontal, t},
         {100, 100, 200, 60, Horizontal, t},
-        {100, 120, 200, 60, Horizontal, t}},
-       "100,100,200,60,0,CODE39\tA;100,100,200,80,0,EAN13\t4006381 333931;"},
+        {110, 150, 200, 60, Horizontal, t}},
+       "100,100,200,60,0,CODE39\tA;300,100,200,60,0," + t + ";100,100,200,110,0," + t + ";"},
       {"empty decodings contribute nothing",
        {{100, 100, 200, 60, Horizontal, ""}, {500, 100, 200, 60, Vertical, ""}},
        ""},
-      {"empty first, then a result",
-       {{100, 100, 200, 60, Horizontal, ""}, {110, 120, 200, 60, HorizontalReversed, t}},
-       "110,120,200,60,2,EAN13\t4006381 333931;"},
   };
-  for (const MergeCase& c : cases) {
+  for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     std::vector<Candidate> resultList = {{1, 2, 3, 4, Vertical, "left over from before"}};
     ConsolidateResults(c.candidates, resultList);
@@ -95,34 +87,28 @@ TEST(ReportTest, ConsolidateMergesEqualTextsCloseTogether) {
 
 TEST(ReportTest, PrintResultsWritesTextOrPositionsWithAnExtraCarriageReturn) {
   const std::vector<Candidate> resultList = {
-      {120, 88, 214, 131, Horizontal, std::string(ean)},
+      {120, 88, 214, 131, Horizontal, "EAN13\t4006381 333931"},
       {-5, 7, 0, 1000, VerticalReversed, "2/5\t1234"},
   };
   FakePlatform plain;
   PrintResults(plain, resultList, false);
   EXPECT_EQ(plain.output, "EAN13\t4006381 333931\r\n2/5\t1234\r\n");
-
   FakePlatform positioned;
   PrintResults(positioned, resultList, true);
   EXPECT_EQ(positioned.output,
             "120\t88\t214\t131\tEAN13\t4006381 333931\r\r\n"
             "-5\t7\t0\t1000\t2/5\t1234\r\r\n");
-
-  FakePlatform none;
-  PrintResults(none, {}, true);
-  EXPECT_EQ(none.output, "");
 }
 
 std::string Refuse(std::string_view) { return {}; }
-// Any line with a bar in it reads as the same symbol.
 std::string ReadAnyBars(std::string_view pixels) { return pixels.empty() ? "" : "12345"; }
-// Reads only lines that end in a wide bar, which the bars below show only when reversed.
+// The bars below end in a wide bar, so this reads them only reversed.
 std::string ReadLeadingWideBar(std::string_view pixels) {
   return pixels.starts_with("1111") ? "0036000 291452" : "";
 }
 
-// Bars 2 pixels wide and 2 apart with a 4-pixel bar at their right end, in columns 21..60 of
-// rows 21..60 and again of rows 101..140, on white.
+// Bars 2 pixels wide and 2 apart ending in a 4-pixel bar, in columns 21..60 of rows 21..60
+// and again of rows 101..140, with one candidate over each.
 RunState TwoSymbolRun() {
   RunState state;
   state.image = MakeBlankImage(100, 160);
@@ -137,38 +123,50 @@ RunState TwoSymbolRun() {
 }
 
 TEST(ReportTest, ReportResultsDecodesMergesAndPrints) {
-  const DecoderChain anyBars = {ReadAnyBars, Refuse, Refuse, Refuse, Refuse, Refuse};
-  RunState state = TwoSymbolRun();
-  state.printPositions = true;
-  state.resultList = {{1, 1, 1, 1, Horizontal, "stale"}};
-  FakePlatform platform;
-  ReportResults(platform, state, anyBars);
-  EXPECT_EQ(platform.output, "11\t11\t60\t140\tCODE128\t12345\r\r\n");
-  EXPECT_EQ(Describe(state.candidateList),
-            "11,11,60,60,0,CODE128\t12345;12,91,60,60,0,CODE128\t12345;");
-  // 39 white pixels of 61 over 60 give 165, and 148.5 goes to the even 148.
-  EXPECT_EQ(state.lineThreshold, 148);
-}
-
-TEST(ReportTest, ReportResultsKeepsTheReversedOrientation) {
-  const DecoderChain reversedEan = {Refuse, Refuse, ReadLeadingWideBar, Refuse, Refuse, Refuse};
-  RunState state = TwoSymbolRun();
-  state.candidateList.pop_back();
-  FakePlatform platform;
-  ReportResults(platform, state, reversedEan);
-  EXPECT_EQ(platform.output, "UPC-A\t036000 291452\r\n");
-  EXPECT_EQ(Describe(state.resultList), "11,11,60,60,2,UPC-A\t036000 291452;");
-}
-
-TEST(ReportTest, NothingDecodedPrintsNothing) {
-  const DecoderChain refuseAll = {Refuse, Refuse, Refuse, Refuse, Refuse, Refuse};
-  RunState state = TwoSymbolRun();
-  state.printPositions = true;
-  FakePlatform platform;
-  ReportResults(platform, state, refuseAll);
-  EXPECT_EQ(platform.output, "");
-  EXPECT_TRUE(state.resultList.empty());
-  EXPECT_EQ(Describe(state.candidateList), "11,11,60,60,0,;12,91,60,60,0,;");
+  struct Case {
+    std::string_view name;
+    DecoderChain chain;
+    bool printPositions;
+    std::string_view output, candidates, results;
+    int lineThreshold;
+  };
+  // 39 white pixels of 61 over 60 give 165, and 148.5 goes to the even base 148; reading
+  // nothing ends on its last step, 173.
+  const Case cases[] = {
+      {"both decode and merge",
+       {ReadAnyBars, Refuse, Refuse, Refuse, Refuse, Refuse},
+       true,
+       "11\t11\t60\t140\tCODE128\t12345\r\r\n",
+       "11,11,60,60,0,CODE128\t12345;12,91,60,60,0,CODE128\t12345;",
+       "11,11,60,140,0,CODE128\t12345;",
+       148},
+      {"reversed reads keep their orientation",
+       {Refuse, Refuse, ReadLeadingWideBar, Refuse, Refuse, Refuse},
+       false,
+       "UPC-A\t036000 291452\r\n",
+       "11,11,60,60,2,UPC-A\t036000 291452;12,91,60,60,2,UPC-A\t036000 291452;",
+       "11,11,60,140,2,UPC-A\t036000 291452;",
+       148},
+      {"nothing decoded prints nothing",
+       {Refuse, Refuse, Refuse, Refuse, Refuse, Refuse},
+       true,
+       "",
+       "11,11,60,60,0,;12,91,60,60,0,;",
+       "",
+       173},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    RunState state = TwoSymbolRun();
+    state.printPositions = c.printPositions;
+    state.resultList = {{1, 1, 1, 1, Horizontal, "stale"}};
+    FakePlatform platform;
+    ReportResults(platform, state, c.chain);
+    EXPECT_EQ(platform.output, c.output);
+    EXPECT_EQ(Describe(state.candidateList), c.candidates);
+    EXPECT_EQ(Describe(state.resultList), c.results);
+    EXPECT_EQ(state.lineThreshold, c.lineThreshold);
+  }
 }
 
 }  // namespace
