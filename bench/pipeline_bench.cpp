@@ -28,7 +28,7 @@ class SilentPlatform final : public Platform {
   int CurrentYear() override { return 2026; }
 };
 
-Image WhitePicture(int width, int height) {
+Image MakeWhitePicture(int width, int height) {
   Image image;
   AllocatePixelBuffer(width, height, image);
   std::memset(image.pixelBuffer.get(), 255, static_cast<std::size_t>(width) * height * 4);
@@ -70,7 +70,7 @@ constexpr std::string_view upcModules =
     "110110011101001100110101110010011101101100101";  // right half, end guard
 
 // Even bars 4 pixels wide and 4 apart: something for the scan to find that no decoder reads.
-std::string EvenBars() {
+std::string MakeEvenBars() {
   std::string modules;
   for (int i = 0; i < 25; ++i) {
     modules += "10";
@@ -80,8 +80,8 @@ std::string EvenBars() {
 
 // The worst case for one candidate: 85 lines, each read both ways by all six decoders.
 void BM_DecodeUnreadableCandidate(benchmark::State& state) {
-  Image image = WhitePicture(400, 200);
-  DrawModules(image, EvenBars(), 4, 100, 50, 80, false);
+  Image image = MakeWhitePicture(400, 200);
+  DrawModules(image, MakeEvenBars(), 4, 100, 50, 80, false);
   int lineThreshold = 160;
   std::string text;
   for (auto _ : state) {
@@ -98,8 +98,8 @@ std::string Refuse(std::string_view) { return {}; }
 
 // The same candidate with decoders that refuse at once: what sampling alone costs.
 void BM_SampleUnreadableCandidate(benchmark::State& state) {
-  Image image = WhitePicture(400, 200);
-  DrawModules(image, EvenBars(), 4, 100, 50, 80, false);
+  Image image = MakeWhitePicture(400, 200);
+  DrawModules(image, MakeEvenBars(), 4, 100, 50, 80, false);
   const DecoderChain refuseAll = {Refuse, Refuse, Refuse, Refuse, Refuse, Refuse};
   int lineThreshold = 160;
   for (auto _ : state) {
@@ -114,12 +114,12 @@ BENCHMARK(BM_SampleUnreadableCandidate);
 // flat, and one field of even bars.
 void BM_LocateAndReport(benchmark::State& state) {
   RunState run;
-  run.image = WhitePicture(2500, 3500);
+  run.image = MakeWhitePicture(2500, 3500);
   std::string mirrored(ean13Modules.rbegin(), ean13Modules.rend());
   DrawModules(run.image, ean13Modules, 3, 300, 400, 250, false);
   DrawModules(run.image, upcModules, 3, 1500, 1200, 250, true);
   DrawModules(run.image, mirrored, 3, 1200, 2600, 250, false);
-  DrawModules(run.image, EvenBars(), 4, 400, 2000, 200, false);
+  DrawModules(run.image, MakeEvenBars(), 4, 400, 2000, 200, false);
   SilentPlatform platform;
   for (auto _ : state) {
     LocateCandidates(run);

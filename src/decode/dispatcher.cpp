@@ -36,7 +36,7 @@ constexpr std::array<int, 5> ladderSteps = {0, -13, 13, -25, 25};
 
 constexpr std::string_view ean128Marker = "<EAN128>";
 
-// The 2 of 5 decoders read noise too easily, so one threshold must give three reads.
+// The 2 of 5 decoders accept noise easily, so one threshold must give three reads.
 constexpr int hitsBeforeAccept = 2;
 
 // Longest text kept after the UPC-A's leading zero.
@@ -47,7 +47,7 @@ constexpr int lowestBase = 20;
 constexpr int highestBase = 245;
 constexpr int fallbackBase = 160;
 
-std::string Labelled(std::string_view label, std::string_view text) {
+std::string PrefixLabel(std::string_view label, std::string_view text) {
   std::string line;
   line.reserve(label.size() + text.size());
   line.append(label);
@@ -60,31 +60,31 @@ std::string Labelled(std::string_view label, std::string_view text) {
 std::string RunDecoderChain(std::string_view pixels, int& hitCount, const DecoderChain& chain) {
   if (std::string read = chain.code128(pixels); !read.empty()) {
     if (read.starts_with(ean128Marker)) {
-      return Labelled("EAN128\t", std::string_view(read).substr(ean128Marker.size()));
+      return PrefixLabel("EAN128\t", std::string_view(read).substr(ean128Marker.size()));
     }
-    return Labelled("CODE128\t", read);
+    return PrefixLabel("CODE128\t", read);
   }
   if (std::string read = chain.code39(pixels); !read.empty()) {
-    return Labelled("CODE39\t", read);
+    return PrefixLabel("CODE39\t", read);
   }
   if (std::string read = chain.ean13(pixels); !read.empty()) {
     // UPC-A is EAN-13 with a leading zero, which the UPC-A form does not print.
     if (read.front() == '0') {
-      return Labelled("UPC-A\t", std::string_view(read).substr(1, upcTextLimit));
+      return PrefixLabel("UPC-A\t", std::string_view(read).substr(1, upcTextLimit));
     }
-    return Labelled("EAN13\t", read);
+    return PrefixLabel("EAN13\t", read);
   }
   if (std::string read = chain.ean8(pixels); !read.empty()) {
-    return Labelled("EAN8\t", read);
+    return PrefixLabel("EAN8\t", read);
   }
   if (std::string read = chain.interleavedTwoOfFive(pixels); !read.empty()) {
     if (++hitCount > hitsBeforeAccept) {
-      return Labelled("2/5i\t", read);
+      return PrefixLabel("2/5i\t", read);
     }
   }
   if (std::string read = chain.twoOfFive(pixels); !read.empty()) {
     if (++hitCount > hitsBeforeAccept) {
-      return Labelled("2/5\t", read);
+      return PrefixLabel("2/5\t", read);
     }
   }
   return {};

@@ -31,8 +31,8 @@ void SampleLine(long long first, long long last, int lineThreshold, Pixel pixel,
   pixels.erase(0, pixels.find_first_of('1'));
 }
 
-// Reads int coordinates only inside int range; anything beyond lies outside the picture anyway.
-int PixelAt(const Image& image, long long x, long long y) {
+// Coordinates past any possible picture read light without being narrowed to int.
+int ReadPixel(const Image& image, long long x, long long y) {
   constexpr long long limit = maxImageSide + 1;
   if (x < 1 || y < 1 || x > limit || y > limit) {
     return 255;
@@ -41,7 +41,7 @@ int PixelAt(const Image& image, long long x, long long y) {
 }
 
 template <typename Pixel>
-int LineMean(long long first, int extent, Pixel pixel) {
+int AverageLine(long long first, int extent, Pixel pixel) {
   // A line without extent has no mean; reading it as black keeps the division defined.
   if (extent <= 0) {
     return 0;
@@ -50,7 +50,8 @@ int LineMean(long long first, int extent, Pixel pixel) {
   for (long long i = first; i <= first + extent; ++i) {
     sum += pixel(i);
   }
-  // The divisor is the extent, one less than the pixels summed; thresholds were tuned on that.
+  // The divisor is the extent, one less than the pixels summed, so the mean reads slightly high;
+  // the threshold ladder is set around that value.
   const long long mean = sum / extent;
   return static_cast<int>(std::nearbyint(static_cast<double>(mean) * 0.9));
 }
@@ -72,7 +73,7 @@ void SampleRowInto(const Image& image, int lineThreshold, int x, int y, int widt
   const int row = LinePosition(y, height, percentage);
   SampleLine(
       x, static_cast<long long>(x) + width, lineThreshold,
-      [&](long long i) { return PixelAt(image, i, row); }, pixels);
+      [&](long long i) { return ReadPixel(image, i, row); }, pixels);
 }
 
 void SampleColumnInto(const Image& image, int lineThreshold, int x, int y, int width, int height,
@@ -80,7 +81,7 @@ void SampleColumnInto(const Image& image, int lineThreshold, int x, int y, int w
   const int column = LinePosition(x, width, percentage);
   SampleLine(
       y, static_cast<long long>(y) + height, lineThreshold,
-      [&](long long i) { return PixelAt(image, column, i); }, pixels);
+      [&](long long i) { return ReadPixel(image, column, i); }, pixels);
 }
 
 std::string SampleRow(const Image& image, int lineThreshold, int x, int y, int width, int height,
@@ -99,12 +100,12 @@ std::string SampleColumn(const Image& image, int lineThreshold, int x, int y, in
 
 int RowMean(const Image& image, int x, int y, int width, int height, int percentage) {
   const int row = LinePosition(y, height, percentage);
-  return LineMean(x, width, [&](long long i) { return PixelAt(image, i, row); });
+  return AverageLine(x, width, [&](long long i) { return ReadPixel(image, i, row); });
 }
 
 int ColumnMean(const Image& image, int x, int y, int width, int height, int percentage) {
   const int column = LinePosition(x, width, percentage);
-  return LineMean(y, height, [&](long long i) { return PixelAt(image, column, i); });
+  return AverageLine(y, height, [&](long long i) { return ReadPixel(image, column, i); });
 }
 
 std::string ReverseString(std::string_view text) { return std::string(text.rbegin(), text.rend()); }

@@ -95,7 +95,7 @@ TEST(DispatcherTest, BaseThresholdFallsBackOutsideTwentyTo245) {
 
 // Black bars 4 pixels wide and 4 apart in columns 100..295, rows 50..129, on white; with
 // flatBars the same picture with rows and columns exchanged.
-Image BarPicture(bool flatBars) {
+Image MakeBarPicture(bool flatBars) {
   Image image = flatBars ? MakeBlankImage(200, 400) : MakeBlankImage(400, 200);
   for (int start = 100; start <= 292; start += 8) {
     if (flatBars) {
@@ -109,7 +109,7 @@ Image BarPicture(bool flatBars) {
 
 // Row 1 + p holds p black pixels from the left, so a line's length is its percentage of the
 // candidate (1, 1, 100, 100).
-Image PercentagePicture() {
+Image MakePercentagePicture() {
   Image image = MakeBlankImage(101, 102);
   for (int p = 1; p <= 100; ++p) {
     FillRect(image, 1, 1 + p, p, 1, 0);
@@ -118,7 +118,7 @@ Image PercentagePicture() {
 }
 
 // count rows of `width` pixels of grey, then one pixel of grey last.
-Image GreyPicture(int count, int width, int grey, int last) {
+Image MakeGreyPicture(int count, int width, int grey, int last) {
   Image image = MakeBlankImage(width + 1, count, static_cast<std::uint8_t>(grey));
   FillRect(image, width + 1, 1, 1, count, static_cast<std::uint8_t>(last));
   return image;
@@ -133,16 +133,19 @@ TEST(DispatcherTest, FirstLineUsesTheBaseThreshold) {
   };
   // Echo reads the first non-empty line, so lineThreshold tells where reading stopped.
   const Case cases[] = {
-      {"bar picture", BarPicture(false), {59, 41, 294, 90, Horizontal, ""}, 152},
-      {"flat bar picture", BarPicture(true), {41, 59, 90, 294, Vertical, ""}, 152},
+      {"bar picture", MakeBarPicture(false), {59, 41, 294, 90, Horizontal, ""}, 152},
+      {"flat bar picture", MakeBarPicture(true), {41, 59, 90, 294, Vertical, ""}, 152},
       // Rows 41, 61 and 51 hold 40, 60 and 50 black pixels of 101: means 140, 94 and 117.
-      {"three different means", PercentagePicture(), {1, 1, 100, 100, Horizontal, ""}, 117},
+      {"three different means", MakePercentagePicture(), {1, 1, 100, 100, Horizontal, ""}, 117},
       // 100 x 22 + 0 over 100 is 22, and 19.8 rounds to 20.
-      {"mean 20 is kept", GreyPicture(11, 100, 22, 0), {1, 1, 100, 10, Horizontal, ""}, 20},
+      {"mean 20 is kept", MakeGreyPicture(11, 100, 22, 0), {1, 1, 100, 10, Horizontal, ""}, 20},
       // 10 x 255 + 175 over 10 is 272, and 244.8 rounds to 245.
-      {"mean 245 is kept", GreyPicture(11, 10, 255, 175), {1, 1, 10, 10, Horizontal, ""}, 245},
+      {"mean 245 is kept", MakeGreyPicture(11, 10, 255, 175), {1, 1, 10, 10, Horizontal, ""}, 245},
       // 273 gives 246: the ladder 160, 147, 173, 135 sees grey 180 as light, 185 as dark.
-      {"mean 246 falls back", GreyPicture(11, 10, 255, 180), {1, 1, 10, 10, Horizontal, ""}, 185},
+      {"mean 246 falls back",
+       MakeGreyPicture(11, 10, 255, 180),
+       {1, 1, 10, 10, Horizontal, ""},
+       185},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -206,7 +209,7 @@ std::string ReadPercentageAfter(std::string_view pixels) {
 }
 
 TEST(DispatcherTest, LinesFollowTheScanPositions) {
-  const Image picture = PercentagePicture();
+  const Image picture = MakePercentagePicture();
   const auto readers = []<std::size_t... k>(std::index_sequence<k...>) {
     return std::array{&ReadPercentageAfter<k>...};
   }
@@ -240,7 +243,7 @@ TEST(DispatcherTest, TwoOfFiveNeedsThreeHitsWithinOneThreshold) {
       {"third hit on the 40 % line", &Refuse, &HitAtHalfOrForty, "2/5\t40", Horizontal},
       {"third hit on the reversed line", &HitAtHalf, &HitAtHalf, "2/5i\tfifty", HorizontalReversed},
   };
-  const Image picture = PercentagePicture();
+  const Image picture = MakePercentagePicture();
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     DecoderChain chain = MakeChain("......");

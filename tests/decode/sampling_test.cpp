@@ -13,7 +13,7 @@ namespace {
 
 // Black bars 4 pixels wide and 4 apart in columns 100..295, rows 50..129, on white; with
 // flatBars the same picture with rows and columns exchanged.
-Image BarPicture(bool flatBars) {
+Image MakeBarPicture(bool flatBars) {
   Image image = flatBars ? MakeBlankImage(200, 400) : MakeBlankImage(400, 200);
   for (int start = 100; start <= 292; start += 8) {
     if (flatBars) {
@@ -25,7 +25,7 @@ Image BarPicture(bool flatBars) {
   return image;
 }
 
-std::string Grey(int count, int grey) {
+std::string RepeatGrey(int count, int grey) {
   return std::string(static_cast<std::size_t>(count), static_cast<char>(grey));
 }
 
@@ -51,7 +51,7 @@ TEST(SamplingTest, SampleRowMarksDarkPixelsAndTrimsLightEnds) {
       {"dark light light dark light", "#..#.", 4, 128, "1001"},
       {"no dark pixel", ".....", 4, 128, ""},
       {"only the last pixel dark", "....#", 4, 128, "1"},
-      {"grey at the threshold is dark", Grey(1, 128) + "...", 3, 128, "1"},
+      {"grey at the threshold is dark", RepeatGrey(1, 128) + "...", 3, 128, "1"},
       {"the pixel after x + width is not sampled", ".....#", 4, 128, ""},
       {"past the right edge reads light", "#.#", 6, 254, "101"},
   };
@@ -67,12 +67,12 @@ TEST(SamplingTest, BarPictureReadsTheSameAlongARowAndAColumn) {
       "0000111100001111000011110000111100001111000011110000111100001111"
       "0000111100001111000011110000111100001111000011110000111100001111"
       "0000111100001111000011110000111100001111000011110000111100001111";
-  EXPECT_EQ(SampleRow(BarPicture(false), 152, 59, 41, 294, 90, 50), barLine);
-  EXPECT_EQ(SampleColumn(BarPicture(true), 152, 41, 59, 90, 294, 50), barLine);
+  EXPECT_EQ(SampleRow(MakeBarPicture(false), 152, 59, 41, 294, 90, 50), barLine);
+  EXPECT_EQ(SampleColumn(MakeBarPicture(true), 152, 41, 59, 90, 294, 50), barLine);
   for (int percentage : {40, 60, 50}) {
     SCOPED_TRACE(percentage);
-    EXPECT_EQ(RowMean(BarPicture(false), 59, 41, 294, 90, percentage), 152);
-    EXPECT_EQ(ColumnMean(BarPicture(true), 41, 59, 90, 294, percentage), 152);
+    EXPECT_EQ(RowMean(MakeBarPicture(false), 59, 41, 294, 90, percentage), 152);
+    EXPECT_EQ(ColumnMean(MakeBarPicture(true), 41, 59, 90, 294, percentage), 152);
   }
 }
 
@@ -94,11 +94,11 @@ TEST(SamplingTest, RowMeanDividesByTheExtentAndRoundsHalvesToEven) {
     int width, height, expected;
   };
   const Case cases[] = {
-      {"grey 200 over 101 pixels: 202 x 0.9", {Grey(101, 200)}, 100, 0, 182},
-      {"mean 25 gives 22.5, rounded to 22", {Grey(10, 25) + "#"}, 10, 0, 22},
+      {"grey 200 over 101 pixels: 202 x 0.9", {RepeatGrey(101, 200)}, 100, 0, 182},
+      {"mean 25 gives 22.5, rounded to 22", {RepeatGrey(10, 25) + "#"}, 10, 0, 22},
       {"the row at 50 % of the height", {"###", "...", "###"}, 2, 2, 344},
       {"light beyond the right edge", {"##"}, 3, 0, 153},
-      {"no extent reads as black", {Grey(5, 200)}, 0, 0, 0},
+      {"no extent reads as black", {RepeatGrey(5, 200)}, 0, 0, 0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

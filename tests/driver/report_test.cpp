@@ -109,7 +109,7 @@ std::string ReadLeadingWideBar(std::string_view pixels) {
 
 // Bars 2 pixels wide and 2 apart ending in a 4-pixel bar, in columns 21..60 of rows 21..60
 // and again of rows 101..140, with one candidate over each.
-RunState TwoSymbolRun() {
+RunState MakeTwoSymbolRun() {
   RunState state;
   state.image = MakeBlankImage(100, 160);
   for (int top : {21, 101}) {
@@ -157,7 +157,7 @@ TEST(ReportTest, ReportResultsDecodesMergesAndPrints) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    RunState state = TwoSymbolRun();
+    RunState state = MakeTwoSymbolRun();
     state.printPositions = c.printPositions;
     state.resultList = {{1, 1, 1, 1, Horizontal, "stale"}};
     FakePlatform platform;
