@@ -1,5 +1,7 @@
 #include "symbologies/ean13.h"
 
+#include <cstddef>
+
 #include "symbologies/elements.h"
 
 namespace {

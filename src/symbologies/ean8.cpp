@@ -9,12 +9,12 @@ namespace {
 
 // Start guard, eight digits and middle guard: the modules in front of the end guard.
 constexpr std::size_t modulesBeforeEndGuard = 64;
-// Spaces inside an EAN symbol are at most 4 modules wide and the quiet zone at least 7, so 6
-// keeps a pixel of blur on either side from confusing the two.
+// Spaces inside an EAN symbol are at most 4 modules wide and the quiet zone at least 7; 6 still
+// tells them apart when blur moves each edge by a pixel at two pixels per module.
 constexpr std::size_t quietZoneModules = 6;
 
 // Whether the symbol really ends after its last digit: the line stops within the end guard (or
-// what is left of it), or a light gap of quiet-zone width follows within its two runs. Without
+// what is left of it), or one of the guard's spaces or the one after it is a quiet zone. Without
 // this an EAN-13 line can pass both guards and the check digit by chance and read as a wrong
 // EAN-8 number.
 bool EndsAfterLastDigit(std::string_view pixels, int position) {
