@@ -21,3 +21,9 @@ test: configure
 
 clean:
 	rm -rf $(BUILD)
+
+# Strixa.exe and the test program for Windows, cross-built with mingw-w64 into build-win/;
+# tools/windows-check also runs them under Wine.
+.PHONY: windows
+windows:
+	tools/windows-check --build
