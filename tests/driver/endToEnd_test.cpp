@@ -6,6 +6,8 @@
 
 #include "driver/driver.h"
 #include "support/builders.h"
+#include "support/code128Encoder.h"
+#include "support/code39Encoder.h"
 #include "support/eanEncoder.h"
 #include "support/fakePlatform.h"
 #include "support/twoOfFiveEncoder.h"
@@ -44,6 +46,13 @@ TEST(EndToEndTest, ReadsSymbolsUprightAndTurned) {
   const TurnCase cases[] = {
       {"EAN-13", ean13, {"EAN13\t2712345 678902"}},
       {"UPC-A", upcA, {"UPC-A\t012345 678905"}},
+      {"EAN-8", Widen(EncodeEan8("24680134"), 3), {"EAN8\t2468 0134"}},
+      {"Code 128 set B to C",
+       Widen(EncodeCode128({104, 33, 34, 99, 12, 34, 56}), 2),
+       {"CODE128\tAB123456"}},
+      {"EAN-128", Widen(EncodeCode128({105, 102, 1, 23, 45}), 3), {"EAN128\t012345"}},
+      {"Code 39 ratio 3", Code39Pixels("*CODE-39*", 2, 6, 2), {"CODE39\tCODE-39"}},
+      {"Code 39 ratio 2", Code39Pixels("*A1$*", 3, 6, 3), {"CODE39\tA1$"}},
       {"2 of 5 interleaved", InterleavedTwoOfFivePixels("12345670", 3, 9), {"2/5i\t12345670"}},
       {"2 of 5", TwoOfFivePixels("9081726354", 3, 8), {"2/5\t9081726354"}},
   };
@@ -79,6 +88,22 @@ TEST(EndToEndTest, PrintsPositionsWithTheExtraCarriageReturn) {
   platform.arguments = {"/P", "picture.bmp"};
   RunProgram(platform);
   EXPECT_EQ(platform.output, "19\t41\t380\t120\tEAN13\t2712345 678902\r\r\n");
+}
+
+TEST(EndToEndTest, TwoOfFiveNeedsAReadableWideToNarrowRatio) {
+  const TurnCase cases[] = {
+      {"interleaved 2/4: wide not above unit + 2", InterleavedTwoOfFivePixels("123456", 2, 4), {}},
+      {"interleaved 2/6", InterleavedTwoOfFivePixels("123456", 2, 6), {"2/5i\t123456"}},
+      {"2 of 5 3/6", TwoOfFivePixels("123456", 3, 6), {"2/5\t123456"}},
+      {"2 of 5 3/9: start resamples at ratio 2", TwoOfFivePixels("123456", 3, 9), {}},
+  };
+  for (const TurnCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    const Image upright =
+        PictureWith(c.pixels, static_cast<int>(c.pixels.size()) + 120, 220, 60, 50, 110);
+    EXPECT_EQ(ReadPicture(upright), c.expected);
+    EXPECT_EQ(ReadPicture(RotateImage(upright, 1)), c.expected);
+  }
 }
 
 TEST(EndToEndTest, PicturesWithoutReadableSymbolsPrintNothing) {
