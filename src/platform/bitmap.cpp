@@ -243,7 +243,17 @@ void ConvertIndexedRow(const std::uint8_t* source, std::uint8_t* target, int wid
 }
 
 void ConvertRgb24Row(const std::uint8_t* source, std::uint8_t* target, int width) {
-  for (int x = 0; x < width; ++x) {
+  int x = 0;
+  if constexpr (std::endian::native == std::endian::little) {
+    // Four bytes at a time: the fourth belongs to the next pixel, so the last pixel goes singly.
+    for (; x + 1 < width; ++x) {
+      std::uint32_t pixel = 0;
+      std::memcpy(&pixel, source + 3 * x, 4);
+      pixel &= 0x00FFFFFF;
+      std::memcpy(target + 4 * x, &pixel, 4);
+    }
+  }
+  for (; x < width; ++x) {
     target[4 * x] = source[3 * x];
     target[4 * x + 1] = source[3 * x + 1];
     target[4 * x + 2] = source[3 * x + 2];
@@ -252,6 +262,15 @@ void ConvertRgb24Row(const std::uint8_t* source, std::uint8_t* target, int width
 }
 
 void ConvertRgb32Row(const std::uint8_t* source, std::uint8_t* target, int width) {
+  if constexpr (std::endian::native == std::endian::little) {
+    for (int x = 0; x < width; ++x) {
+      std::uint32_t pixel = 0;
+      std::memcpy(&pixel, source + 4 * x, 4);
+      pixel &= 0x00FFFFFF;
+      std::memcpy(target + 4 * x, &pixel, 4);
+    }
+    return;
+  }
   for (int x = 0; x < width; ++x) {
     target[4 * x] = source[4 * x];
     target[4 * x + 1] = source[4 * x + 1];

@@ -70,6 +70,13 @@ BmpFile Core1File() {
   return file;
 }
 
+BmpFile Core24File() {
+  BmpFile file;
+  file.headerSize = 12;
+  file.pixels = PackRows({{0x123456}}, 24);
+  return file;
+}
+
 BmpFile Mask565File() {
   BmpFile file;
   file.width = 4;
@@ -272,6 +279,8 @@ std::vector<LoadCase> LoadCases() {
                    {0x010203, 0x040506, 0x070809, 0x0A0B0C, 0x0D0E0F, 0x101112},
                    3});
 
+  cases.push_back({"24-bit, core header", WriteBmp(Core24File()), 1, 1, {0x123456}, 1});
+
   BmpFile topDown24;
   topDown24.height = -3;
   topDown24.pixels = PackRows({{0xFF0000}, {0x00FF00}, {0x0000FF}}, 24, true);
@@ -424,8 +433,8 @@ const std::vector<RefuseCase> refuseCases = {
     {"bit count 3", Rgb24File, {{28, 3, 2}}},
     {"bit count 64", Rgb24File, {{28, 64, 2}}},
     {"bit count 30000", Rgb24File, {{28, 30000, 2}}},
-    {"core header at 16 bits", Core1File, {{24, 16, 2}}},
-    {"core header at 32 bits", Core1File, {{24, 32, 2}}},
+    {"core header at 16 bits", Core24File, {{24, 16, 2}}},
+    {"core header at 32 bits", Core24File, {{24, 32, 2}}},
     // 22
     {"embedded JPEG", Rgb24File, {{30, 4, 4}}},
     {"embedded PNG", Rgb24File, {{30, 5, 4}}},
@@ -453,7 +462,7 @@ const std::vector<RefuseCase> refuseCases = {
     {"core palette with no room", Core1File, {{10, 26, 4}}},
     // 44
     {"overlapping masks", Mask565File, {{58, 0x0FE0, 4}}},
-    {"mask with a gap", Mask565File, {{54, 0xF100, 4}}},
+    {"mask with a gap", Mask565File, {{54, 0xD800, 4}}},
     {"all masks empty", Mask565File, {{54, 0, 4}, {58, 0, 4}, {62, 0, 4}}},
     {"mask wider than the pixel", Mask565File, {{54, 0x1F0000, 4}}},
     {"pixels start inside the masks", Mask565File, {{10, 60, 4}}},
