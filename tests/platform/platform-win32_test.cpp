@@ -94,7 +94,8 @@ TEST(PlatformWin32Test, TellsNonEmptyFilesFromEverythingElse) {
       {"drive root", "C:\\", false},
       {"drive without a separator", "C:", false},
       {"root of the current drive", "\\", false},
-      {"device name", "NUL", false},
+      {"null device", "NUL", false},
+      {"console device", "CON", false},
       {"empty path", "", false},
   };
   for (const FileCase& c : cases) {
@@ -493,10 +494,9 @@ TEST(PlatformWin32Test, ProgramSplitsItsRawCommandLine) {
   fs::copy_file(ProgramPath(), folder / "program dir\\Strixa.exe");
   const std::string notes = folder.Write("my  notes.txt", {'n', 'o', 't', 'e', 's'});
   const ProgramRun run = RunCommand(Quoted(folder / "program dir\\Strixa.exe") + " \" /P \" " +
-                                    Quoted(" " + notes + " ") + " /D");
+                                    Quoted(" " + notes + " "));
   EXPECT_EQ(run.exitCode, 0);
   EXPECT_GE(run.seconds, 2.0);
-  EXPECT_LT(run.seconds, 4.5) << "no end pause after the message";
   EXPECT_EQ(run.output,
             " \r\n"
             "Usage: Strixa.exe <filename>\r\n"
@@ -511,6 +511,13 @@ TEST(PlatformWin32Test, ProgramSplitsItsRawCommandLine) {
                 "to handle TIF, JPG, PNG and even PDF(!) files directly...\r\n"
                 " \r\n"
                 "Please have a look at https://strixa.example.org\r\n");
+}
+
+// Nobody reads the output: every write fails, and the run still ends normally.
+TEST(PlatformWin32Test, ClosedOutputStillEndsWithExitCodeZero) {
+  FILE* pipe = _popen(Quoted(Quoted(ProgramPath()) + " /F").c_str(), "rb");
+  ASSERT_NE(pipe, nullptr);
+  EXPECT_EQ(_pclose(pipe), 0);
 }
 
 }  // namespace
