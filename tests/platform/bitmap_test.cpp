@@ -1,11 +1,12 @@
 #include "platform/bitmap.h"
 
+#include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <unistd.h>
 #include <vector>
 
@@ -279,6 +280,16 @@ std::vector<LoadCase> LoadCases() {
                    {0x010203, 0x040506, 0x070809, 0x0A0B0C, 0x0D0E0F, 0x101112},
                    3});
 
+  BmpFile unpadded;
+  unpadded.width = 4;
+  unpadded.pixels = PackRows({{0x010203, 0x040506, 0x070809, 0x0A0B0C}}, 24);
+  cases.push_back({"24-bit, a row without padding",
+                   WriteBmp(unpadded),
+                   4,
+                   1,
+                   {0x010203, 0x040506, 0x070809, 0x0A0B0C},
+                   0});
+
   cases.push_back({"24-bit, core header", WriteBmp(Core24File()), 1, 1, {0x123456}, 1});
 
   BmpFile topDown24;
@@ -387,8 +398,10 @@ TEST(BitmapTest, RefusesEveryTruncation) {
   for (const LoadCase& c : LoadCases()) {
     SCOPED_TRACE(c.name);
     for (std::size_t length = 0; length <= c.file.size(); ++length) {
+      // A copy of exactly this length, so reading past it shows up under the address sanitizer.
+      const Bytes prefix(c.file.begin(), c.file.begin() + static_cast<std::ptrdiff_t>(length));
       Image image;
-      const bool loaded = DecodeBmp({c.file.data(), length}, image);
+      const bool loaded = DecodeBmp(prefix, image);
       ASSERT_EQ(loaded, length + c.slack >= c.file.size()) << "length " << length;
       if (!loaded) {
         ExpectEmpty(image);
@@ -412,6 +425,9 @@ struct RefuseCase {
 const std::vector<RefuseCase> refuseCases = {
     {"signature BA", Rgb24File, {{1, 'A', 1}}},
     {"signature in lower case", Rgb24File, {{0, 'b' | 'm' << 8, 2}}},
+    {"PNG signature", Rgb24File, {{0, 0x89 | 'P' << 8 | 'N' << 16 | 'G' << 24, 4}}},
+    {"JPEG signature", Rgb24File, {{0, 0xE0FFD8FF, 4}}},
+    {"icon header", Rgb24File, {{0, 0x00010000, 4}}},
     {"header size 0", Rgb24File, {{14, 0, 4}}},
     {"header size 16", Rgb24File, {{14, 16, 4}}},
     {"header size 64", Rgb24File, {{14, 64, 4}}},
