@@ -13,6 +13,7 @@
 
 #include "image/image.h"
 #include "platform/bitmap.h"
+#include "platform/largeBuffer.h"
 #include "platform/platform.h"
 
 namespace {
@@ -72,7 +73,8 @@ void ReadFileOnly(benchmark::State& state) {
     struct stat info {};
     ::fstat(fd, &info);
     const auto size = static_cast<std::size_t>(info.st_size);
-    std::unique_ptr<std::uint8_t[]> data(new std::uint8_t[size]);
+    // Fresh memory each time, allocated as the program allocates its file buffer.
+    const LargeBuffer data = AllocateLargeBuffer(size);
     std::size_t done = 0;
     while (done < size) {
       const ssize_t got = ::read(fd, data.get() + done, size - done);

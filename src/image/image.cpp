@@ -1,7 +1,5 @@
 #include "image/image.h"
 
-#include <new>
-
 #include "platform/platform.h"
 
 bool AllocatePixelBuffer(int width, int height, Image& image) {
@@ -10,7 +8,7 @@ bool AllocatePixelBuffer(int width, int height, Image& image) {
     return false;
   }
   const std::size_t size = static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 4;
-  image.pixelBuffer.reset(new (std::nothrow) std::uint8_t[size]);
+  image.pixelBuffer = AllocateLargeBuffer(size);
   if (!image.pixelBuffer) {
     return false;
   }

@@ -2,14 +2,15 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <memory>
 #include <string>
+
+#include "platform/largeBuffer.h"
 
 struct Platform;
 
 // The picture as 32-bit pixels (blue, green, red, unused), top row first, rows without gaps.
 struct Image {
-  std::unique_ptr<std::uint8_t[]> pixelBuffer;
+  LargeBuffer pixelBuffer;
   int imageWidth = 0;
   int imageHeight = 0;
   int bitsPerPixel = 0;

@@ -10,6 +10,7 @@
 
 #include "image/image.h"
 #include "platform/bitmap.h"
+#include "platform/largeBuffer.h"
 #include "platform/platform.h"
 
 namespace {
@@ -29,8 +30,7 @@ void WriteAll(int fd, std::string_view text) {
 }
 
 // Reads a whole regular file; false for anything that is not one or cannot be read in full.
-bool ReadWholeFile(const std::string& path, std::unique_ptr<std::uint8_t[]>& data,
-                   std::size_t& size) {
+bool ReadWholeFile(const std::string& path, LargeBuffer& data, std::size_t& size) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) {
     return false;
@@ -39,7 +39,7 @@ bool ReadWholeFile(const std::string& path, std::unique_ptr<std::uint8_t[]>& dat
   bool ok = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0;
   if (ok) {
     size = static_cast<std::size_t>(info.st_size);
-    data.reset(new (std::nothrow) std::uint8_t[size]);
+    data = AllocateLargeBuffer(size);
     ok = data != nullptr;
   }
   std::size_t done = 0;
@@ -73,7 +73,7 @@ class PosixPlatform final : public Platform {
   }
 
   bool DecodeBitmap(const std::string& path, Image& image) override {
-    std::unique_ptr<std::uint8_t[]> data;
+    LargeBuffer data;
     std::size_t size = 0;
     return ReadWholeFile(path, data, size) && DecodeBmp({data.get(), size}, image);
   }
