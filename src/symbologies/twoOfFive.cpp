@@ -36,27 +36,36 @@ char WidthsToTwoOfFiveDigit(std::string_view widths, std::size_t first) {
   return digit < 0 ? '?' : static_cast<char>('0' + digit);
 }
 
-std::string DecodeTwoOfFive(std::string_view pixels) {
+std::string DecodeTwoOfFiveGroups(std::string_view pixels, int startRuns,
+                                  std::string_view startModules, bool interleaved) {
   if (pixels.size() < 22) {
     return {};
   }
   int position = 1;
-  const std::string_view start = TakeRuns(position, pixels, 6);
-  if (RunsToModules(start, 8) != twoOfFiveStart) {
+  const std::string_view start = TakeRuns(position, pixels, startRuns);
+  if (RunsToModules(start, static_cast<int>(startModules.size())) != startModules) {
     return {};
   }
   position += static_cast<int>(start.size());
 
-  // Five bars and the spaces after them make a character; the stop has fewer runs, so reading
-  // ends before it.
+  // Five bars and the spaces after them make a group; the stop has fewer runs, so reading ends
+  // before it.
   std::string digits;
   for (std::string_view group = TakeRuns(position, pixels, 10); !group.empty();
        group = TakeRuns(position, pixels, 10)) {
     position += static_cast<int>(group.size());
-    digits += WidthsToTwoOfFiveDigit(RunsToTwoOfFiveWidths(group), 0);
+    const std::string letters = RunsToTwoOfFiveWidths(group);
+    digits += WidthsToTwoOfFiveDigit(letters, 0);
+    if (interleaved) {
+      digits += WidthsToTwoOfFiveDigit(letters, 1);
+    }
   }
   if (digits.find('?') != std::string::npos || digits.size() < 2) {
     return {};
   }
   return digits;
+}
+
+std::string DecodeTwoOfFive(std::string_view pixels) {
+  return DecodeTwoOfFiveGroups(pixels, 6, twoOfFiveStart, false);
 }

@@ -24,5 +24,11 @@ std::string RunsToTwoOfFiveWidths(std::string_view pixels);
 // character, or '?' when none does.
 char WidthsToTwoOfFiveDigit(std::string_view widths, std::size_t first);
 
+// The digits of a symbol whose start is startRuns runs spelling startModules, followed by groups
+// of ten runs up to the stop: each group gives its bars' digit and, interleaved, its spaces'
+// digit too. "" unless the start matches, every digit reads and there are at least two.
+std::string DecodeTwoOfFiveGroups(std::string_view pixels, int startRuns,
+                                  std::string_view startModules, bool interleaved);
+
 // The digits of a 2 of 5 symbol (data in the bars only) at the start of pixels, or "".
 std::string DecodeTwoOfFive(std::string_view pixels);
