@@ -29,6 +29,19 @@ DecoderChain MakeChain(std::string_view slots) {
   return {pick(0), pick(1), pick(2), pick(3), pick(4), pick(5)};
 }
 
+// What one candidate read gave, and where its threshold and orientation ended.
+struct Read {
+  std::string text;
+  int lineThreshold;
+  std::int8_t orientation;
+};
+
+Read Decode(const Image& image, Candidate candidate, const DecoderChain& chain) {
+  int lineThreshold = 0;
+  std::string text = DecodeCandidate(image, candidate, lineThreshold, chain);
+  return {text, lineThreshold, candidate.orientation};
+}
+
 DecoderChain ChainWithCode128(DecoderChain::Decoder decoder) {
   DecoderChain chain = MakeChain("......");
   chain.code128 = decoder;
@@ -97,13 +110,8 @@ TEST(DispatcherTest, BaseThresholdFallsBackOutsideTwentyTo245) {
 // flatBars the same picture with rows and columns exchanged.
 Image MakeBarPicture(bool flatBars) {
   Image image = flatBars ? MakeBlankImage(200, 400) : MakeBlankImage(400, 200);
-  for (int start = 100; start <= 292; start += 8) {
-    if (flatBars) {
-      FillRect(image, 50, start, 80, 4, 0);
-    } else {
-      FillRect(image, start, 50, 4, 80, 0);
-    }
-  }
+  constexpr std::string_view bars = "1010101010101010101010101010101010101010101010101";
+  DrawBars(image, bars, 4, flatBars ? 50 : 100, flatBars ? 100 : 50, 80, flatBars);
   return image;
 }
 
@@ -149,10 +157,9 @@ TEST(DispatcherTest, FirstLineUsesTheBaseThreshold) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    Candidate candidate = c.candidate;
-    int lineThreshold = 0;
-    EXPECT_NE(DecodeCandidate(c.image, candidate, lineThreshold, MakeChain("E.....")), "");
-    EXPECT_EQ(lineThreshold, c.expectedThreshold);
+    const Read read = Decode(c.image, c.candidate, MakeChain("E....."));
+    EXPECT_NE(read.text, "");
+    EXPECT_EQ(read.lineThreshold, c.expectedThreshold);
   }
 }
 
@@ -184,12 +191,10 @@ TEST(DispatcherTest, ThresholdLadderRunsDarkerAndLighterInTurn) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.expected);
-    Candidate candidate{1, 1, 377, 10, Horizontal, ""};
-    int lineThreshold = 0;
-    EXPECT_EQ(DecodeCandidate(ramp, candidate, lineThreshold, ChainWithCode128(c.decoder)),
-              c.expected);
-    EXPECT_EQ(lineThreshold, c.lastThreshold);
-    EXPECT_EQ(candidate.orientation, Horizontal);
+    const Read read = Decode(ramp, {1, 1, 377, 10, Horizontal, ""}, ChainWithCode128(c.decoder));
+    EXPECT_EQ(read.text, c.expected);
+    EXPECT_EQ(read.lineThreshold, c.lastThreshold);
+    EXPECT_EQ(read.orientation, Horizontal);
   }
 }
 
@@ -216,11 +221,9 @@ TEST(DispatcherTest, LinesFollowTheScanPositions) {
   (std::make_index_sequence<18>{});
   for (std::size_t k = 0; k < readers.size(); ++k) {
     SCOPED_TRACE(k);
-    Candidate candidate{1, 1, 100, 100, Horizontal, ""};
-    int lineThreshold = 0;
     const std::string expected =
         k < lineOrder.size() ? "CODE128\t" + std::to_string(lineOrder[k]) : "";
-    EXPECT_EQ(DecodeCandidate(picture, candidate, lineThreshold, ChainWithCode128(readers[k])),
+    EXPECT_EQ(Decode(picture, {1, 1, 100, 100, Horizontal, ""}, ChainWithCode128(readers[k])).text,
               expected);
   }
 }
@@ -249,10 +252,9 @@ TEST(DispatcherTest, TwoOfFiveNeedsThreeHitsWithinOneThreshold) {
     DecoderChain chain = MakeChain("......");
     chain.interleavedTwoOfFive = c.interleaved;
     chain.twoOfFive = c.twoOfFive;
-    Candidate candidate{1, 1, 100, 100, Horizontal, ""};
-    int lineThreshold = 0;
-    EXPECT_EQ(DecodeCandidate(picture, candidate, lineThreshold, chain), c.expected);
-    EXPECT_EQ(candidate.orientation, c.orientation);
+    const Read read = Decode(picture, {1, 1, 100, 100, Horizontal, ""}, chain);
+    EXPECT_EQ(read.text, c.expected);
+    EXPECT_EQ(read.orientation, c.orientation);
   }
 }
 
@@ -281,11 +283,9 @@ TEST(DispatcherTest, ReversedReadsRaiseTheOrientation) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    Candidate candidate = c.candidate;
-    int lineThreshold = 0;
-    const DecoderChain chain = ChainWithCode128(&ReadIfLeadingPair);
-    EXPECT_EQ(DecodeCandidate(MakeImage(c.rows), candidate, lineThreshold, chain), "CODE128\t1101");
-    EXPECT_EQ(candidate.orientation, c.orientation);
+    const Read read = Decode(MakeImage(c.rows), c.candidate, ChainWithCode128(&ReadIfLeadingPair));
+    EXPECT_EQ(read.text, "CODE128\t1101");
+    EXPECT_EQ(read.orientation, c.orientation);
   }
 }
 

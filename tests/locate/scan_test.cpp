@@ -53,7 +53,7 @@ Image Transpose(const Image& image) {
 }
 
 struct Box {
-  int x, y, width, height, orientation;
+  int x, y, width, height, orientation = Horizontal;
   bool operator==(const Box&) const = default;
 };
 
@@ -92,8 +92,8 @@ const Picture workedExample{400, 200, {{100, 295, 50, 129, 4, 8}}};
 TEST(ScanTest, FindsTheWorkedExampleOnceInEachSetting) {
   const Image upright = Draw(workedExample);
   const Image flat = Transpose(upright);
-  EXPECT_EQ(ScanBoth(upright, false), (std::vector<Box>{{59, 41, 294, 90, Horizontal}}));
-  EXPECT_EQ(ScanBoth(upright, true), (std::vector<Box>{{70, 41, 263, 89, Horizontal}}));
+  EXPECT_EQ(ScanBoth(upright, false), (std::vector<Box>{{59, 41, 294, 90}}));
+  EXPECT_EQ(ScanBoth(upright, true), (std::vector<Box>{{70, 41, 263, 89}}));
   EXPECT_EQ(ScanBoth(flat, false), (std::vector<Box>{{41, 59, 90, 294, Vertical}}));
   EXPECT_EQ(ScanBoth(flat, true), (std::vector<Box>{{41, 70, 89, 263, Vertical}}));
 }
@@ -103,8 +103,8 @@ TEST(ScanTest, FindsTheWorkedExampleOnceInEachSetting) {
 struct ScanCase {
   std::string_view name;
   Picture picture;
-  bool fineScan;
   std::vector<Box> expected;
+  bool fineScan = false;
 };
 
 const ScanCase scanCases[] = {
@@ -113,162 +113,120 @@ const ScanCase scanCases[] = {
     // short blots stop above the middle row, so the left edge walk does not see them.
     {"run opens at the third dark sample, 102 samples long",
      {400, 200, {{201, 220, 50, 129}, {225, 268, 50, 129, 4, 8}}},
-     false,
-     {{147, 41, 178, 89, Horizontal}}},
+     {{147, 41, 178, 89}}},
     {"26 dark samples keep the run",
      {500, 200, {{201, 252, 50, 55}, {257, 348, 50, 129, 4, 8}}},
-     false,
-     {{147, 41, 258, 90, Horizontal}}},
+     {{147, 41, 258, 90}}},
     {"27th dark sample discards the run",
      {500, 200, {{201, 254, 50, 55}, {259, 350, 50, 129, 4, 8}}},
-     false,
-     {{209, 41, 198, 90, Horizontal}}},
+     {{209, 41, 198, 90}}},
     {"23 dark samples after a discard keep the next run",
      {500, 200, {{201, 300, 50, 55}, {305, 396, 50, 129, 4, 8}}},
-     false,
-     {{197, 41, 256, 90, Horizontal}}},
+     {{197, 41, 256, 90}}},
     {"24th dark sample after a discard discards the next run",
      {500, 200, {{201, 302, 50, 55}, {307, 398, 50, 129, 4, 8}}},
-     false,
-     {{257, 41, 198, 90, Horizontal}}},
+     {{257, 41, 198, 90}}},
     {"run of exactly minRun, 100 samples long, is ignored",
      {400, 200, {{201, 220, 50, 129}, {225, 266, 50, 129, 4, 8}}},
-     false,
      {}},
     // A 13- or 14-pixel blot on row 51 inside a 36-pixel block that no scan line takes as a run.
     {"fine run of exactly minRun is ignored",
      {200, 120, {{90, 125, 41, 50}, {90, 125, 52, 80}, {101, 113, 51, 51}}},
-     true,
-     {}},
+     {},
+     true},
     {"fine run one sample over minRun is taken",
      {200, 120, {{90, 125, 41, 50}, {90, 125, 52, 80}, {101, 114, 51, 51}}},
-     true,
-     {{65, 41, 87, 17, Horizontal}}},
+     {{65, 41, 87, 17}},
+     true},
     {"normal settings ignore the short run",
      {200, 120, {{90, 125, 41, 50}, {90, 125, 52, 80}, {101, 114, 51, 51}}},
-     false,
      {}},
     // The rectangle starts 10 pixels above the scan line that found it.
-    {"found on row 1",
-     {400, 200, {{100, 295, 1, 80, 4, 8}}},
-     false,
-     {{59, 1, 294, 80, Horizontal}}},
-    {"found on row 11",
-     {400, 200, {{100, 295, 2, 81, 4, 8}}},
-     false,
-     {{59, 1, 294, 82, Horizontal}}},
-    {"found on row 21",
-     {400, 200, {{100, 295, 12, 91, 4, 8}}},
-     false,
-     {{59, 11, 294, 82, Horizontal}}},
+    {"found on row 1", {400, 200, {{100, 295, 1, 80, 4, 8}}}, {{59, 1, 294, 80}}},
+    {"found on row 11", {400, 200, {{100, 295, 2, 81, 4, 8}}}, {{59, 1, 294, 82}}},
+    {"found on row 21", {400, 200, {{100, 295, 12, 91, 4, 8}}}, {{59, 11, 294, 82}}},
     // Bars up to the last column: the run is still open at the last sample.
     {"run open at the last sample reaches beyond the right edge",
      {300, 200, {{1, 300, 50, 129, 4, 8}}},
-     false,
-     {{1, 41, 338, 89, Horizontal}}},
+     {{1, 41, 338, 89}}},
     {"run open at the last sample ends there",
      {400, 200, {{100, 399, 50, 129, 4, 8}}},
-     false,
-     {{59, 41, 340, 89, Horizontal}}},
+     {{59, 41, 340, 89}}},
     // The extent walk starts a third of the way down the first guess and needs more than 10 dark
     // pixels in its first band, then more than half the first count in every later one.
     {"first band of 10 keeps the first step",
      {600, 200, {{100, 407, 50, 81, 4, 8}, {232, 250, 82, 82, 1, 2}}},
-     false,
-     {{59, 41, 406, 41, Horizontal}}},
+     {{59, 41, 406, 41}}},
     {"first band of 11 goes on",
      {600, 200, {{100, 407, 50, 81, 4, 8}, {232, 252, 82, 82, 1, 2}}},
-     false,
-     {{59, 41, 406, 43, Horizontal}}},
+     {{59, 41, 406, 43}}},
     {"half the first count stops the walk",
      {600, 200, {{100, 407, 50, 81, 4, 8}, {232, 262, 82, 82, 1, 2}, {232, 246, 84, 84, 1, 2}}},
-     false,
-     {{59, 41, 406, 43, Horizontal}}},
+     {{59, 41, 406, 43}}},
     {"more than half the first count goes on",
      {600, 200, {{100, 407, 50, 81, 4, 8}, {232, 262, 82, 82, 1, 2}, {232, 248, 84, 84, 1, 2}}},
-     false,
-     {{59, 41, 406, 45, Horizontal}}},
+     {{59, 41, 406, 45}}},
     {"an empty first band on a short run fails the size test",
      {600, 200, {{100, 399, 50, 80, 4, 8}}},
-     false,
      {}},
     {"walk failing at twice the first height takes that height",
      {400, 300, {{100, 295, 50, 211, 4, 8}}},
-     false,
-     {{59, 41, 294, 172, Horizontal}}},
+     {{59, 41, 294, 172}}},
     // Past twice the first height the guess stands, and row 141 then starts a new candidate.
     {"walk passing twice the first height keeps the first height",
      {400, 300, {{100, 295, 50, 213, 4, 8}}},
-     false,
-     {{59, 41, 294, 86, Horizontal}, {59, 131, 294, 84, Horizontal}}},
+     {{59, 41, 294, 86}, {59, 131, 294, 84}}},
     {"bars running off the bottom end at the last row",
      {400, 120, {{100, 295, 50, 120, 4, 8}}},
-     false,
-     {{59, 41, 294, 79, Horizontal}}},
+     {{59, 41, 294, 79}}},
     // The edge walks follow the middle row of the first guess, or the last row if that is lower.
     {"edge walks on the last row when the middle lies below it",
      {400, 83, {{100, 295, 50, 83, 4, 8}, {60, 70, 83, 83}}},
-     false,
-     {{41, 41, 312, 42, Horizontal}}},
+     {{41, 41, 312, 42}}},
     {"left edge walk may end on the first column",
      {400, 200, {{42, 237, 50, 129, 4, 8}}},
-     false,
-     {{1, 41, 294, 90, Horizontal}}},
+     {{1, 41, 294, 90}}},
     {"left edge walk that runs out leaves the edge",
      {400, 200, {{40, 235, 50, 129, 4, 8}}},
-     false,
-     {{17, 41, 276, 90, Horizontal}}},
+     {{17, 41, 276, 90}}},
     {"right edge walk may end on the last column",
      {353, 200, {{100, 295, 50, 129, 4, 8}}},
-     false,
-     {{59, 41, 294, 90, Horizontal}}},
+     {{59, 41, 294, 90}}},
     {"right edge walk that runs out leaves the edge",
      {352, 200, {{100, 295, 50, 129, 4, 8}}},
-     false,
-     {{59, 41, 276, 90, Horizontal}}},
+     {{59, 41, 276, 90}}},
     {"height above a tenth of the width is accepted",
      {600, 200, {{100, 415, 50, 82, 4, 8}}},
-     false,
-     {{59, 41, 414, 42, Horizontal}}},
+     {{59, 41, 414, 42}}},
     {"height of exactly a tenth of the width is refused",
      {600, 200, {{100, 423, 50, 82, 4, 8}}},
-     false,
      {}},
     // The band reaches the scan line itself at 10 rows: an 18-pixel blot there holds 9 of its
     // positions, half the 18 of the block above, which ends the walk at the fine minimum size.
     {"fine height of exactly minSize is refused",
      {200, 120, {{90, 125, 41, 49}, {101, 118, 51, 51}}},
-     true,
-     {}},
+     {},
+     true},
     {"fine height above minSize is accepted",
      {200, 120, {{90, 125, 41, 49}, {101, 119, 51, 51}}},
-     true,
-     {{65, 41, 92, 12, Horizontal}}},
+     {{65, 41, 92, 12}},
+     true},
     // Top to bottom, then left to right within a row.
     {"candidates come in scan order",
      {800, 400, {{500, 695, 50, 129, 4, 8}, {100, 295, 50, 129, 4, 8}, {100, 295, 250, 329, 4, 8}}},
-     false,
-     {{59, 41, 294, 90, Horizontal},
-      {459, 41, 294, 90, Horizontal},
-      {59, 241, 294, 90, Horizontal}}},
+     {{59, 41, 294, 90}, {459, 41, 294, 90}, {59, 241, 294, 90}}},
     // Fine scan lines 1276, 1281 and 1286: the last of the vertical pass's first block of 256
     // columns, the first of the next, and the last of the picture.
     {"short bars on the last lines of a block and of the picture",
      {700,
       1290,
       {{50, 110, 1272, 1279, 2, 4}, {300, 360, 1277, 1284, 2, 4}, {550, 610, 1282, 1290, 2, 4}}},
-     true,
-     {{20, 1266, 128, 14, Horizontal},
-      {270, 1271, 128, 14, Horizontal},
-      {520, 1276, 128, 14, Horizontal}}},
+     {{20, 1266, 128, 14}, {270, 1271, 128, 14}, {520, 1276, 128, 14}},
+     true},
     {"grey at the threshold is dark",
      {400, 200, {{100, 295, 50, 129, 4, 8, 200}}},
-     false,
-     {{59, 41, 294, 90, Horizontal}}},
-    {"grey just above the threshold is light",
-     {400, 200, {{100, 295, 50, 129, 4, 8, 201}}},
-     false,
-     {}},
+     {{59, 41, 294, 90}}},
+    {"grey just above the threshold is light", {400, 200, {{100, 295, 50, 129, 4, 8, 201}}}, {}},
 };
 
 TEST(ScanTest, ScansTableCasesAlongEitherAxis) {
@@ -294,17 +252,15 @@ struct OverlapCase {
 
 const OverlapCase overlapCases[] = {
     {"touching the right edge drops rows 51 and 61",
-     {335, 41, 10, 10, Horizontal},
-     {{335, 41, 10, 10, Horizontal}, {59, 61, 294, 70, Horizontal}}},
+     {335, 41, 10, 10},
+     {{335, 41, 10, 10}, {59, 61, 294, 70}}},
     {"one column clear of the first guess",
-     {336, 41, 10, 10, Horizontal},
-     {{336, 41, 10, 10, Horizontal}, {59, 41, 294, 90, Horizontal}}},
+     {336, 41, 10, 10},
+     {{336, 41, 10, 10}, {59, 41, 294, 90}}},
     {"touching the top left corner drops row 51",
-     {1, 1, 76, 40, Horizontal},
-     {{1, 1, 76, 40, Horizontal}, {59, 51, 294, 80, Horizontal}}},
-    {"far away",
-     {1, 1, 5, 5, Horizontal},
-     {{1, 1, 5, 5, Horizontal}, {59, 41, 294, 90, Horizontal}}},
+     {1, 1, 76, 40},
+     {{1, 1, 76, 40}, {59, 51, 294, 80}}},
+    {"far away", {1, 1, 5, 5}, {{1, 1, 5, 5}, {59, 41, 294, 90}}},
 };
 
 TEST(ScanTest, DropsRectanglesOverlappingEarlierCandidates) {
@@ -334,7 +290,7 @@ TEST(ScanTest, HorizontalCandidateSuppressesTheVerticalPass) {
   std::vector<Candidate> verticalOnly;
   ScanVertical(image, 200, false, verticalOnly);
   EXPECT_EQ(Boxes(verticalOnly), (std::vector<Box>{{291, 99, 90, 294, Vertical}}));
-  EXPECT_EQ(ScanBoth(image, false), (std::vector<Box>{{59, 41, 294, 90, Horizontal}}));
+  EXPECT_EQ(ScanBoth(image, false), (std::vector<Box>{{59, 41, 294, 90}}));
 }
 
 TEST(ScanTest, FindsNothingWithoutBars) {
