@@ -15,13 +15,8 @@ namespace {
 // flatBars the same picture with rows and columns exchanged.
 Image MakeBarPicture(bool flatBars) {
   Image image = flatBars ? MakeBlankImage(200, 400) : MakeBlankImage(400, 200);
-  for (int start = 100; start <= 292; start += 8) {
-    if (flatBars) {
-      FillRect(image, 50, start, 80, 4, 0);
-    } else {
-      FillRect(image, start, 50, 4, 80, 0);
-    }
-  }
+  constexpr std::string_view bars = "1010101010101010101010101010101010101010101010101";
+  DrawBars(image, bars, 4, flatBars ? 50 : 100, flatBars ? 100 : 50, 80, flatBars);
   return image;
 }
 
