@@ -7,40 +7,9 @@
 
 #include "support/builders.h"
 #include "support/fakePlatform.h"
+#include "support/programTexts.h"
 
 namespace {
-
-constexpr std::string_view bannerBytes =
-    " \r\n"
-    "Vantelo V1.7\r\n"
-    "(c) 2003-2031 Strixa Software\r\n"
-    " \r\n"
-    "The Strixa developers\r\n"
-    "https://strixa.example.org\r\n"
-    "info@strixa.example.org\r\n"
-    " \r\n"
-    "Please check Vantelo.DLL which is maintained, much more faster, more\r\n"
-    "reliable and better optimising the results. Perfect for developers.\r\n"
-    "The DLL returns orientation of barcodes, too. It also is able\r\n"
-    "to handle TIF, JPG, PNG and even PDF(!) files directly...\r\n"
-    " \r\n"
-    "Usage: Strixa.exe <optional switches> <filename>\r\n";
-
-std::string CannotOpenBytes(std::string_view name) {
-  return " \r\n"
-         "Usage: Strixa.exe <filename>\r\n"
-         " \r\n"
-         "Error: can not open input file:\r\n" +
-         std::string(name) +
-         "\r\n"
-         " \r\n"
-         "Please check Vantelo.DLL which is maintained, much more faster, more\r\n"
-         "reliable and better optimising the results. Perfect for developers.\r\n"
-         "The DLL returns position and orientation of barcodes, too. It also is able\r\n"
-         "to handle TIF, JPG, PNG and even PDF(!) files directly...\r\n"
-         " \r\n"
-         "Please have a look at https://strixa.example.org\r\n";
-}
 
 const std::vector<std::uint8_t> textFile = {'h', 'e', 'l', 'l', 'o', '\n'};
 
@@ -129,9 +98,9 @@ struct EndCase {
 
 TEST(DriverTest, EndsEachRunWithItsTextAndPauses) {
   const EndCase cases[] = {
-      {"no parameters: banner", {}, std::string(bannerBytes), {2500}},
-      {"switches only: banner, /D adds nothing", {"/D", "/F"}, std::string(bannerBytes), {2500}},
-      {"missing file: banner", {"nothere.bmp"}, std::string(bannerBytes), {2500}},
+      {"no parameters: banner", {}, BannerBytes(2031), {2500}},
+      {"switches only: banner, /D adds nothing", {"/D", "/F"}, BannerBytes(2031), {2500}},
+      {"missing file: banner", {"nothere.bmp"}, BannerBytes(2031), {2500}},
       {"text file: cannot open", {"/D", "notes.txt"}, CannotOpenBytes("notes.txt"), {2000}},
       {"quoted text file name", {" \"notes.txt\" "}, CannotOpenBytes("notes.txt"), {2000}},
       {"blank bitmap: silent run", {"blank.bmp"}, "", {2000}},

@@ -41,64 +41,55 @@ void ExpectEmpty(const Image& image) {
   EXPECT_EQ(image.rowPitch, 0);
 }
 
-BmpFile Rgb24File() {
-  BmpFile file;
-  file.width = 3;
-  file.height = 2;
-  file.pixels = PackRows({{0x010203, 0x040506, 0x070809}, {0x0A0B0C, 0x0D0E0F, 0x101112}}, 24);
-  return file;
+// Pictures given one row per inner vector, top row first; coloursUsed 0 means the whole palette.
+BmpFile Indexed(int bitCount, std::uint32_t coloursUsed, std::vector<std::uint32_t> palette,
+                const Rows& rows) {
+  return {.width = static_cast<int>(rows[0].size()),
+          .height = static_cast<int>(rows.size()),
+          .bitCount = bitCount,
+          .coloursUsed = coloursUsed,
+          .palette = std::move(palette),
+          .pixels = PackRows(rows, bitCount)};
 }
 
-BmpFile Pal8File() {
-  BmpFile file;
-  file.width = 3;
-  file.height = 2;
-  file.bitCount = 8;
-  file.palette = {0x112233, 0x445566, 0x778899};
-  file.coloursUsed = 3;
-  file.pixels = PackRows({{0, 1, 2}, {2, 1, 0}}, 8);
-  return file;
+BmpFile Direct(int bitCount, const Rows& rows, std::vector<std::uint32_t> masks = {},
+               int headerSize = 40) {
+  return {.headerSize = headerSize,
+          .width = static_cast<int>(rows[0].size()),
+          .height = static_cast<int>(rows.size()),
+          .bitCount = bitCount,
+          .compression = masks.empty() ? 0u : 3u,
+          .masks = std::move(masks),
+          .pixels = PackRows(rows, bitCount)};
 }
+
+BmpFile Rgb24File() {
+  return Direct(24, {{0x010203, 0x040506, 0x070809}, {0x0A0B0C, 0x0D0E0F, 0x101112}});
+}
+
+BmpFile Pal8File() { return Indexed(8, 3, {0x112233, 0x445566, 0x778899}, {{0, 1, 2}, {2, 1, 0}}); }
 
 BmpFile Core1File() {
-  BmpFile file;
+  BmpFile file = Indexed(1, 0, {0x0000FF, 0x00FF00}, {{0, 1, 1}, {1, 0, 0}});
   file.headerSize = 12;
-  file.width = 3;
-  file.height = 2;
-  file.bitCount = 1;
-  file.palette = {0x0000FF, 0x00FF00};
-  file.pixels = PackRows({{0, 1, 1}, {1, 0, 0}}, 1);
   return file;
 }
 
-BmpFile Core24File() {
-  BmpFile file;
-  file.headerSize = 12;
-  file.pixels = PackRows({{0x123456}}, 24);
-  return file;
-}
+BmpFile Core24File() { return Direct(24, {{0x123456}}, {}, 12); }
 
 BmpFile Mask565File() {
-  BmpFile file;
-  file.width = 4;
-  file.bitCount = 16;
-  file.compression = 3;
-  file.masks = {0xF800, 0x07E0, 0x001F};
-  file.pixels = PackRows({{0xF800, 0x07E0, 0x001F, 0x0020}}, 16);
-  return file;
+  return Direct(16, {{0xF800, 0x07E0, 0x001F, 0x0020}}, {0xF800, 0x07E0, 0x001F});
 }
 
-// Four grey levels so that palette colour 0 is not black and skipped pixels stand out.
+// Six grey levels so that palette colour 0 is not black and skipped pixels stand out.
 BmpFile RleFile(int bitCount, int width, int height, Bytes stream) {
-  BmpFile file;
-  file.width = width;
-  file.height = height;
-  file.bitCount = bitCount;
-  file.compression = bitCount == 8 ? 1 : 2;
-  file.palette = {0x101010, 0x202020, 0x303030, 0x404040, 0x505050, 0x606060};
-  file.coloursUsed = 6;
-  file.pixels = std::move(stream);
-  return file;
+  return {.width = width,
+          .height = height,
+          .bitCount = bitCount,
+          .compression = bitCount == 8 ? 1u : 2u,
+          .coloursUsed = 6,
+          .palette = {0x101010, 0x202020, 0x303030, 0x404040, 0x505050, 0x606060},
+          .pixels = std::move(stream)};
 }
 
 BmpFile Rle8Runs() {
@@ -116,266 +107,107 @@ struct LoadCase {
 
 std::vector<LoadCase> LoadCases() {
   std::vector<LoadCase> cases;
+  const auto Add = [&](std::string name, const BmpFile& file, int width, int height,
+                       std::vector<std::uint32_t> colours, std::size_t slack) {
+    cases.push_back({std::move(name), WriteBmp(file), width, height, std::move(colours), slack});
+  };
   constexpr std::uint32_t white = 0xFFFFFF, black = 0x000000;
+  const std::vector<std::uint32_t> pal8Colours = {0x112233, 0x445566, 0x778899,
+                                                  0x778899, 0x445566, 0x112233};
 
-  BmpFile pal1;
-  pal1.width = 9;
-  pal1.height = 2;
-  pal1.bitCount = 1;
-  pal1.palette = {black, white};
-  pal1.pixels = PackRows({{1, 0, 1, 1, 0, 0, 1, 0, 1}, {0, 1, 0, 0, 1, 1, 0, 1, 0}}, 1);
-  cases.push_back({"1-bit, a row across two bytes",
-                   WriteBmp(pal1),
-                   9,
-                   2,
-                   {white, black, white, white, black, black, white, black, white,  // top
-                    black, white, black, black, white, white, black, white, black},
-                   2});
+  Add("1-bit, a row across two bytes",
+      Indexed(1, 0, {black, white}, {{1, 0, 1, 1, 0, 0, 1, 0, 1}, {0, 1, 0, 0, 1, 1, 0, 1, 0}}), 9,
+      2,
+      {white, black, white, white, black, black, white, black, white,  // top
+       black, white, black, black, white, white, black, white, black},
+      2);
+  Add("1-bit, core header with 3-byte palette entries", Core1File(), 3, 2,
+      {0x0000FF, 0x00FF00, 0x00FF00, 0x00FF00, 0x0000FF, 0x0000FF}, 3);
+  Add("1-bit, one-entry palette: index 1 is black", Indexed(1, 1, {white}, {{0, 1}}), 2, 1,
+      {white, black}, 3);
+  Add("4-bit, odd width", Indexed(4, 3, {0x102030, 0x405060, 0x708090}, {{2, 0, 1}, {1, 1, 2}}), 3,
+      2, {0x708090, 0x102030, 0x405060, 0x405060, 0x405060, 0x708090}, 2);
 
-  cases.push_back({"1-bit, core header with 3-byte palette entries",
-                   WriteBmp(Core1File()),
-                   3,
-                   2,
-                   {0x0000FF, 0x00FF00, 0x00FF00, 0x00FF00, 0x0000FF, 0x0000FF},
-                   3});
-
-  BmpFile onePal = pal1;
-  onePal.width = 2;
-  onePal.height = 1;
-  onePal.palette = {white};
-  onePal.coloursUsed = 1;
-  onePal.pixels = PackRows({{0, 1}}, 1);
-  cases.push_back(
-      {"1-bit, one-entry palette: index 1 is black", WriteBmp(onePal), 2, 1, {white, black}, 3});
-
-  BmpFile pal4;
-  pal4.width = 3;
-  pal4.height = 2;
-  pal4.bitCount = 4;
-  pal4.palette = {0x102030, 0x405060, 0x708090};
-  pal4.coloursUsed = 3;
-  pal4.pixels = PackRows({{2, 0, 1}, {1, 1, 2}}, 4);
-  cases.push_back({"4-bit, odd width",
-                   WriteBmp(pal4),
-                   3,
-                   2,
-                   {0x708090, 0x102030, 0x405060, 0x405060, 0x405060, 0x708090},
-                   2});
-
-  BmpFile full8;
-  full8.width = 2;
-  full8.height = 2;
-  full8.bitCount = 8;
+  BmpFile full8 = Indexed(8, 0, {}, {{0, 200}, {255, 1}});
   for (std::uint32_t i = 0; i < 256; ++i) {
     full8.palette.push_back(i << 16 | (255 - i) << 8 | (i ^ 0x5A));
   }
-  full8.pixels = PackRows({{0, 200}, {255, 1}}, 8);
-  cases.push_back({"8-bit, colour count 0 means the whole palette",
-                   WriteBmp(full8),
-                   2,
-                   2,
-                   {0x00FF5A, 0xC83792, 0xFF00A5, 0x01FE5B},
-                   2});
+  Add("8-bit, colour count 0 means the whole palette", full8, 2, 2,
+      {0x00FF5A, 0xC83792, 0xFF00A5, 0x01FE5B}, 2);
 
   BmpFile topDown8 = Pal8File();
   topDown8.height = -2;
   topDown8.gap = 100;
   topDown8.pixels = PackRows({{0, 1, 2}, {2, 1, 0}}, 8, true);
-  cases.push_back({"8-bit, top-down rows after unused bytes",
-                   WriteBmp(topDown8),
-                   3,
-                   2,
-                   {0x112233, 0x445566, 0x778899, 0x778899, 0x445566, 0x112233},
-                   1});
-
+  Add("8-bit, top-down rows after unused bytes", topDown8, 3, 2, pal8Colours, 1);
   for (int headerSize : {52, 56, 108, 124}) {
     BmpFile longHeader = Pal8File();
     longHeader.headerSize = headerSize;
-    cases.push_back({"8-bit, " + std::to_string(headerSize) + "-byte header",
-                     WriteBmp(longHeader),
-                     3,
-                     2,
-                     {0x112233, 0x445566, 0x778899, 0x778899, 0x445566, 0x112233},
-                     1});
+    Add("8-bit, " + std::to_string(headerSize) + "-byte header", longHeader, 3, 2, pal8Colours, 1);
   }
+  Add("8-bit, indexes past the palette read black",
+      Indexed(8, 2, {0x112233, 0x445566}, {{0, 1, 2, 255}}), 4, 1,
+      {0x112233, 0x445566, black, black}, 0);
 
-  BmpFile shortPal = Pal8File();
-  shortPal.width = 4;
-  shortPal.height = 1;
-  shortPal.palette = {0x112233, 0x445566};
-  shortPal.coloursUsed = 2;
-  shortPal.pixels = PackRows({{0, 1, 2, 255}}, 8);
-  cases.push_back({"8-bit, indexes past the palette read black",
-                   WriteBmp(shortPal),
-                   4,
-                   1,
-                   {0x112233, 0x445566, black, black},
-                   0});
+  std::vector<std::uint32_t> longPalette(300, 0x00FF00);
+  longPalette[0] = 0x0000FF;
+  Add("8-bit, a stored palette longer than the depth needs",
+      Indexed(8, 300, longPalette, {{0, 255, 0}, {255, 0, 255}}), 3, 2,
+      {0x0000FF, 0x00FF00, 0x0000FF, 0x00FF00, 0x0000FF, 0x00FF00}, 1);
 
-  BmpFile oversize = Pal8File();
-  oversize.palette.assign(300, 0x00FF00);
-  oversize.palette[0] = 0x0000FF;
-  oversize.coloursUsed = 300;
-  oversize.pixels = PackRows({{0, 255, 0}, {255, 0, 255}}, 8);
-  cases.push_back({"8-bit, a stored palette longer than the depth needs",
-                   WriteBmp(oversize),
-                   3,
-                   2,
-                   {0x0000FF, 0x00FF00, 0x0000FF, 0x00FF00, 0x0000FF, 0x00FF00},
-                   1});
+  Add("16-bit, 5-5-5 without masks, top bit ignored",
+      Direct(16, {{0x7FFF, 0x7C00, 0x03E0, 0x8010, 0x0421}}), 5, 1,
+      {white, 0xFF0000, 0x00FF00, 0x000084, 0x080808}, 2);
+  Add("16-bit, 5-6-5 masks after a 40-byte header", Mask565File(), 4, 1,
+      {0xFF0000, 0x00FF00, 0x0000FF, 0x000400}, 0);
+  Add("16-bit, 4-4-4 masks and alpha inside a 124-byte header",
+      Direct(16, {{0xF123, 0x0FFF}}, {0x0F00, 0x00F0, 0x000F, 0xF000}, 124), 2, 1,
+      {0x112233, white}, 0);
+  Add("16-bit, 1-, 2- and 3-bit channels repeat their bits",
+      Direct(16, {{0x003F, 0x000A}}, {0x0001, 0x0006, 0x0038}), 2, 1, {white, 0x005524}, 0);
+  Add("16-bit, an empty blue mask reads 0", Direct(16, {{0xFFFF}}, {0xF800, 0x07E0, 0}), 1, 1,
+      {0xFFFF00}, 2);
 
-  BmpFile rgb16;
-  rgb16.width = 5;
-  rgb16.bitCount = 16;
-  rgb16.pixels = PackRows({{0x7FFF, 0x7C00, 0x03E0, 0x8010, 0x0421}}, 16);
-  cases.push_back({"16-bit, 5-5-5 without masks, top bit ignored",
-                   WriteBmp(rgb16),
-                   5,
-                   1,
-                   {white, 0xFF0000, 0x00FF00, 0x000084, 0x080808},
-                   2});
-
-  cases.push_back({"16-bit, 5-6-5 masks after a 40-byte header",
-                   WriteBmp(Mask565File()),
-                   4,
-                   1,
-                   {0xFF0000, 0x00FF00, 0x0000FF, 0x000400},
-                   0});
-
-  BmpFile rgba4444;
-  rgba4444.headerSize = 124;
-  rgba4444.width = 2;
-  rgba4444.bitCount = 16;
-  rgba4444.compression = 3;
-  rgba4444.masks = {0x0F00, 0x00F0, 0x000F, 0xF000};
-  rgba4444.pixels = PackRows({{0xF123, 0x0FFF}}, 16);
-  cases.push_back({"16-bit, 4-4-4 masks and alpha inside a 124-byte header",
-                   WriteBmp(rgba4444),
-                   2,
-                   1,
-                   {0x112233, white},
-                   0});
-
-  BmpFile narrow = rgba4444;
-  narrow.headerSize = 40;
-  narrow.masks = {0x0001, 0x0006, 0x0038};
-  narrow.pixels = PackRows({{0x003F, 0x000A}}, 16);
-  cases.push_back({"16-bit, 1-, 2- and 3-bit channels repeat their bits",
-                   WriteBmp(narrow),
-                   2,
-                   1,
-                   {white, 0x005524},
-                   0});
-
-  BmpFile noBlue = narrow;
-  noBlue.width = 1;
-  noBlue.masks = {0xF800, 0x07E0, 0};
-  noBlue.pixels = PackRows({{0xFFFF}}, 16);
-  cases.push_back({"16-bit, an empty blue mask reads 0", WriteBmp(noBlue), 1, 1, {0xFFFF00}, 2});
-
-  cases.push_back({"24-bit, bottom-up rows with padding",
-                   WriteBmp(Rgb24File()),
-                   3,
-                   2,
-                   {0x010203, 0x040506, 0x070809, 0x0A0B0C, 0x0D0E0F, 0x101112},
-                   3});
-
-  BmpFile unpadded;
-  unpadded.width = 4;
-  unpadded.pixels = PackRows({{0x010203, 0x040506, 0x070809, 0x0A0B0C}}, 24);
-  cases.push_back({"24-bit, a row without padding",
-                   WriteBmp(unpadded),
-                   4,
-                   1,
-                   {0x010203, 0x040506, 0x070809, 0x0A0B0C},
-                   0});
-
-  cases.push_back({"24-bit, core header", WriteBmp(Core24File()), 1, 1, {0x123456}, 1});
-
-  BmpFile topDown24;
+  Add("24-bit, bottom-up rows with padding", Rgb24File(), 3, 2,
+      {0x010203, 0x040506, 0x070809, 0x0A0B0C, 0x0D0E0F, 0x101112}, 3);
+  Add("24-bit, a row without padding", Direct(24, {{0x010203, 0x040506, 0x070809, 0x0A0B0C}}), 4, 1,
+      {0x010203, 0x040506, 0x070809, 0x0A0B0C}, 0);
+  Add("24-bit, core header", Core24File(), 1, 1, {0x123456}, 1);
+  BmpFile topDown24 = Direct(24, {{0xFF0000}, {0x00FF00}, {0x0000FF}});
   topDown24.height = -3;
   topDown24.pixels = PackRows({{0xFF0000}, {0x00FF00}, {0x0000FF}}, 24, true);
-  cases.push_back(
-      {"24-bit, top-down rows", WriteBmp(topDown24), 1, 3, {0xFF0000, 0x00FF00, 0x0000FF}, 1});
+  Add("24-bit, top-down rows", topDown24, 1, 3, {0xFF0000, 0x00FF00, 0x0000FF}, 1);
 
-  BmpFile rgb32;
-  rgb32.width = 2;
-  rgb32.bitCount = 32;
-  rgb32.pixels = PackRows({{0xAA112233, 0xFF000000}}, 32);
-  cases.push_back({"32-bit, fourth byte dropped", WriteBmp(rgb32), 2, 1, {0x112233, black}, 0});
-
-  BmpFile swapped = rgb32;
-  swapped.width = 1;
-  swapped.compression = 3;
-  swapped.masks = {0x000000FF, 0x0000FF00, 0xFF000000};
-  swapped.pixels = PackRows({{0x33002211}}, 32);
-  cases.push_back({"32-bit, masks in an unusual order", WriteBmp(swapped), 1, 1, {0x112233}, 0});
-
-  BmpFile wide = swapped;
-  wide.masks = {0x3FF00000, 0x000FFC00, 0x000003FF};
-  wide.pixels = PackRows({{0x3FF80001}}, 32);
-  cases.push_back(
-      {"32-bit, 10-bit channels keep their top bits", WriteBmp(wide), 1, 1, {0xFF8000}, 0});
-
-  BmpFile v2 = swapped;
-  v2.headerSize = 52;
-  v2.masks = {0x0000FF00, 0x00FF0000, 0xFF000000};
-  v2.pixels = PackRows({{0x33221100}}, 32);
-  cases.push_back({"32-bit, masks inside a 52-byte header", WriteBmp(v2), 1, 1, {0x112233}, 0});
-
-  BmpFile v3 = swapped;
-  v3.headerSize = 56;
-  v3.masks = {0x00FF0000, 0x0000FF00, 0x000000FF, 0xFF000000};
-  v3.pixels = PackRows({{0x7F445566}}, 32);
-  cases.push_back(
-      {"32-bit, masks and alpha inside a 56-byte header", WriteBmp(v3), 1, 1, {0x445566}, 0});
+  Add("32-bit, fourth byte dropped", Direct(32, {{0xAA112233, 0xFF000000}}), 2, 1,
+      {0x112233, black}, 0);
+  Add("32-bit, masks in an unusual order",
+      Direct(32, {{0x33002211}}, {0x000000FF, 0x0000FF00, 0xFF000000}), 1, 1, {0x112233}, 0);
+  Add("32-bit, 10-bit channels keep their top bits",
+      Direct(32, {{0x3FF80001}}, {0x3FF00000, 0x000FFC00, 0x000003FF}), 1, 1, {0xFF8000}, 0);
+  Add("32-bit, masks inside a 52-byte header",
+      Direct(32, {{0x33221100}}, {0x0000FF00, 0x00FF0000, 0xFF000000}, 52), 1, 1, {0x112233}, 0);
+  Add("32-bit, masks and alpha inside a 56-byte header",
+      Direct(32, {{0x7F445566}}, {0x00FF0000, 0x0000FF00, 0x000000FF, 0xFF000000}, 56), 1, 1,
+      {0x445566}, 0);
 
   constexpr std::uint32_t g0 = 0x101010, g1 = 0x202020, g2 = 0x303030, g3 = 0x404040, g4 = 0x505050,
                           g5 = 0x606060;
-  cases.push_back({"RLE8, runs, padded absolute block, end of line and of bitmap",
-                   WriteBmp(Rle8Runs()),
-                   5,
-                   2,
-                   {g2, g2, g2, g2, g2, g1, g1, g2, g3, g1},
-                   0});
-
+  Add("RLE8, runs, padded absolute block, end of line and of bitmap", Rle8Runs(), 5, 2,
+      {g2, g2, g2, g2, g2, g1, g1, g2, g3, g1}, 0);
   // Bottom row: one pixel, then a delta two right and one up; one pixel there; end of bitmap.
-  cases.push_back({"RLE8, a delta leaves skipped pixels black",
-                   WriteBmp(RleFile(8, 4, 3, {1, 1, 0, 2, 2, 1, 1, 2, 0, 1})),
-                   4,
-                   3,
-                   {black, black, black, black, black, black, black, g2, g1, black, black, black},
-                   0});
-
-  cases.push_back({"RLE8, last row closed without an end-of-bitmap code",
-                   WriteBmp(RleFile(8, 2, 1, {2, 3, 0, 0})),
-                   2,
-                   1,
-                   {g3, g3},
-                   0});
-
-  cases.push_back({"RLE8, colour 0 written by a run",
-                   WriteBmp(RleFile(8, 2, 1, {2, 0, 0, 1})),
-                   2,
-                   1,
-                   {g0, g0},
-                   0});
-
+  Add("RLE8, a delta leaves skipped pixels black", RleFile(8, 4, 3, {1, 1, 0, 2, 2, 1, 1, 2, 0, 1}),
+      4, 3, {black, black, black, black, black, black, black, g2, g1, black, black, black}, 0);
+  Add("RLE8, last row closed without an end-of-bitmap code", RleFile(8, 2, 1, {2, 3, 0, 0}), 2, 1,
+      {g3, g3}, 0);
+  Add("RLE8, colour 0 written by a run", RleFile(8, 2, 1, {2, 0, 0, 1}), 2, 1, {g0, g0}, 0);
   // Bottom row: run of 5 alternating nibbles; top row: absolute block of 5 with a pad byte.
-  cases.push_back({"RLE4, alternating run and padded absolute block",
-                   WriteBmp(RleFile(4, 5, 2, {5, 0x12, 0, 0, 0, 5, 0x12, 0x34, 0x50, 0, 0, 1})),
-                   5,
-                   2,
-                   {g1, g2, g3, g4, g5, g1, g2, g1, g2, g1},
-                   0});
-
+  Add("RLE4, alternating run and padded absolute block",
+      RleFile(4, 5, 2, {5, 0x12, 0, 0, 0, 5, 0x12, 0x34, 0x50, 0, 0, 1}), 5, 2,
+      {g1, g2, g3, g4, g5, g1, g2, g1, g2, g1}, 0);
   // Bottom row: unpadded absolute block of 3; delta one up; one pixel at the end of the row.
-  cases.push_back({"RLE4, absolute block without pad, then a delta",
-                   WriteBmp(RleFile(4, 4, 2, {0, 3, 0x34, 0x50, 0, 2, 0, 1, 1, 0x10, 0, 1})),
-                   4,
-                   2,
-                   {black, black, black, g1, g3, g4, g5, black},
-                   0});
+  Add("RLE4, absolute block without pad, then a delta",
+      RleFile(4, 4, 2, {0, 3, 0x34, 0x50, 0, 2, 0, 1, 1, 0x10, 0, 1}), 4, 2,
+      {black, black, black, g1, g3, g4, g5, black}, 0);
   return cases;
 }
 

@@ -15,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include "support/builders.h"
+#include "support/programTexts.h"
 
 extern char** environ;
 
@@ -91,24 +92,7 @@ TEST(PlatformPosixTest, NoParameterPrintsTheBannerAndWaits) {
   const ProgramRun run = RunBinary({});
   EXPECT_EQ(run.exitCode, 0);
   EXPECT_GE(run.seconds, 2.5);
-  const std::string banner =
-      " \r\n"
-      "Vantelo V1.7\r\n"
-      "(c) 2003-" +
-      std::to_string(ThisYear()) +
-      " Strixa Software\r\n"
-      " \r\n"
-      "The Strixa developers\r\n"
-      "https://strixa.example.org\r\n"
-      "info@strixa.example.org\r\n"
-      " \r\n"
-      "Please check Vantelo.DLL which is maintained, much more faster, more\r\n"
-      "reliable and better optimising the results. Perfect for developers.\r\n"
-      "The DLL returns orientation of barcodes, too. It also is able\r\n"
-      "to handle TIF, JPG, PNG and even PDF(!) files directly...\r\n"
-      " \r\n"
-      "Usage: Strixa.exe <optional switches> <filename>\r\n";
-  EXPECT_EQ(run.output, banner);
+  EXPECT_EQ(run.output, BannerBytes(ThisYear()));
   EXPECT_EQ(run.output.find("\033"), std::string::npos) << "no title sequence into a pipe";
 }
 

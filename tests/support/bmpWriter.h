@@ -5,6 +5,7 @@
 
 // The fields of a bitmap file to write. The defaults give a valid 24-bit bottom-up file once
 // pixels are filled in; tests change single fields to build every variant and many damaged ones.
+// Every field has an initializer so that designated initializers may name only the ones they set.
 struct BmpFile {
   int headerSize = 40;  // 12 writes a core header with 16-bit sides and 3-byte palette entries
   int width = 1;
@@ -12,12 +13,12 @@ struct BmpFile {
   int bitCount = 24;
   std::uint32_t compression = 0;
   std::uint32_t coloursUsed = 0;
-  std::vector<std::uint32_t> palette;  // 0xRRGGBB each
+  std::vector<std::uint32_t> palette{};  // 0xRRGGBB each
   // Red, green, blue and optionally alpha: inside headers of 52 bytes and more, else after the
   // header.
-  std::vector<std::uint32_t> masks;
-  int gap = 0;                       // unused bytes between the palette and the pixels
-  std::vector<std::uint8_t> pixels;  // stored exactly as given
+  std::vector<std::uint32_t> masks{};
+  int gap = 0;                         // unused bytes between the palette and the pixels
+  std::vector<std::uint8_t> pixels{};  // stored exactly as given
 };
 
 std::vector<std::uint8_t> WriteBmp(const BmpFile& file);
