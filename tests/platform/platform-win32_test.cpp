@@ -22,6 +22,7 @@
 #include "platform/platform.h"
 #include "support/bmpWriter.h"
 #include "support/builders.h"
+#include "support/programTexts.h"
 
 namespace {
 
@@ -174,30 +175,20 @@ std::vector<LoadCase> LoadCases() {
   const Bytes png = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A, 0, 0, 0, 0x0D};
   const std::vector<std::uint32_t> rgbColours = {0x010203, 0x040506, 0x070809,
                                                  0x0A0B0C, 0x0D0E0F, 0x101112};
+  const std::vector<std::uint32_t> pal8Colours = {0x112233, 0x445566, 0x778899,
+                                                  0x778899, 0x445566, 0x112233};
+  const std::vector<std::uint32_t> pal1Colours = {0x00FF00, 0xFF00FF, 0x00FF00,
+                                                  0xFF00FF, 0xFF00FF, 0x00FF00};
+  const std::vector<std::uint32_t> blackWhiteColours = {0xFFFFFF, 0x000000, 0xFFFFFF,
+                                                        0x000000, 0x000000, 0xFFFFFF};
 
   return {
       {"24-bit bottom-up", good, 3, 2, rgbColours},
       {"last row without its padding", unpaddedEnd, 3, 2, rgbColours},
-      {"8-bit palette",
-       WriteBmp(pal8),
-       3,
-       2,
-       {0x112233, 0x445566, 0x778899, 0x778899, 0x445566, 0x112233}},
-      {"8-bit run-length",
-       WriteBmp(rle8),
-       3,
-       2,
-       {0x112233, 0x445566, 0x778899, 0x778899, 0x445566, 0x112233}},
-      {"1-bit coloured palette",
-       WriteBmp(pal1),
-       3,
-       2,
-       {0x00FF00, 0xFF00FF, 0x00FF00, 0xFF00FF, 0xFF00FF, 0x00FF00}},
-      {"1-bit white and black",
-       WriteBmp(blackWhite),
-       3,
-       2,
-       {0xFFFFFF, 0x000000, 0xFFFFFF, 0x000000, 0x000000, 0xFFFFFF}},
+      {"8-bit palette", WriteBmp(pal8), 3, 2, pal8Colours},
+      {"8-bit run-length", WriteBmp(rle8), 3, 2, pal8Colours},
+      {"1-bit coloured palette", WriteBmp(pal1), 3, 2, pal1Colours},
+      {"1-bit white and black", WriteBmp(blackWhite), 3, 2, blackWhiteColours},
       {"32-bit with the fourth byte set", WriteBmp(rgb32), 2, 1, {0x010203, 0x040506}},
       {"pixel data one byte short", oneByteShort, 0, 0, {}},
       {"pixel data cut in the first row", cut, 0, 0, {}},
@@ -465,25 +456,9 @@ TEST(PlatformWin32Test, ProgramWritesTheBannerBytesToARedirectedFile) {
   EXPECT_GE(run.seconds, 2.5);
   EXPECT_EQ(run.output, "");
   const std::time_t now = std::time(nullptr);
-  const std::string year = std::to_string(std::localtime(&now)->tm_year + 1900);
+  const int year = std::localtime(&now)->tm_year + 1900;
   const Bytes written = ReadAll(folder / "out.txt");
-  EXPECT_EQ(std::string(written.begin(), written.end()),
-            " \r\n"
-            "Vantelo V1.7\r\n"
-            "(c) 2003-" +
-                year +
-                " Strixa Software\r\n"
-                " \r\n"
-                "The Strixa developers\r\n"
-                "https://strixa.example.org\r\n"
-                "info@strixa.example.org\r\n"
-                " \r\n"
-                "Please check Vantelo.DLL which is maintained, much more faster, more\r\n"
-                "reliable and better optimising the results. Perfect for developers.\r\n"
-                "The DLL returns orientation of barcodes, too. It also is able\r\n"
-                "to handle TIF, JPG, PNG and even PDF(!) files directly...\r\n"
-                " \r\n"
-                "Usage: Strixa.exe <optional switches> <filename>\r\n");
+  EXPECT_EQ(std::string(written.begin(), written.end()), BannerBytes(year));
 }
 
 // A quoted program path with spaces, a quoted switch and a quoted file name with spaces: the
@@ -497,20 +472,7 @@ TEST(PlatformWin32Test, ProgramSplitsItsRawCommandLine) {
                                     Quoted(" " + notes + " "));
   EXPECT_EQ(run.exitCode, 0);
   EXPECT_GE(run.seconds, 2.0);
-  EXPECT_EQ(run.output,
-            " \r\n"
-            "Usage: Strixa.exe <filename>\r\n"
-            " \r\n"
-            "Error: can not open input file:\r\n" +
-                notes +
-                "\r\n"
-                " \r\n"
-                "Please check Vantelo.DLL which is maintained, much more faster, more\r\n"
-                "reliable and better optimising the results. Perfect for developers.\r\n"
-                "The DLL returns position and orientation of barcodes, too. It also is able\r\n"
-                "to handle TIF, JPG, PNG and even PDF(!) files directly...\r\n"
-                " \r\n"
-                "Please have a look at https://strixa.example.org\r\n");
+  EXPECT_EQ(run.output, CannotOpenBytes(notes));
 }
 
 // Nobody reads the output: every write fails, and the run still ends normally.
