@@ -16,22 +16,12 @@
 #include "platform/platform.h"
 #include "support/bmpWriter.h"
 #include "support/builders.h"
+#include "support/colours.h"
 
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 using Rows = std::vector<std::vector<std::uint32_t>>;
-
-// The picture as 0xRRGGBB per pixel, top row first; also checks the fourth byte stays 0.
-std::vector<std::uint32_t> Colours(const Image& image) {
-  std::vector<std::uint32_t> colours;
-  for (int i = 0; i < image.imageWidth * image.imageHeight; ++i) {
-    const std::uint8_t* p = &image.pixelBuffer[static_cast<std::size_t>(i) * 4];
-    EXPECT_EQ(p[3], 0) << "pixel " << i;
-    colours.push_back(static_cast<std::uint32_t>(p[2]) << 16 | p[1] << 8 | p[0]);
-  }
-  return colours;
-}
 
 void ExpectEmpty(const Image& image) {
   EXPECT_EQ(image.pixelBuffer, nullptr);

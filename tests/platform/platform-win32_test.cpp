@@ -22,6 +22,7 @@
 #include "platform/platform.h"
 #include "support/bmpWriter.h"
 #include "support/builders.h"
+#include "support/colours.h"
 #include "support/programTexts.h"
 
 namespace {
@@ -56,17 +57,6 @@ class ScratchFolder {
 Bytes ReadAll(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-// The picture as 0xRRGGBB per pixel, top row first; the fourth byte must be 0 everywhere.
-std::vector<std::uint32_t> Colours(const Image& image) {
-  std::vector<std::uint32_t> colours;
-  for (int i = 0; i < image.imageWidth * image.imageHeight; ++i) {
-    const std::uint8_t* p = &image.pixelBuffer[static_cast<std::size_t>(i) * 4];
-    EXPECT_EQ(p[3], 0) << "pixel " << i;
-    colours.push_back(static_cast<std::uint32_t>(p[2]) << 16 | p[1] << 8 | p[0]);
-  }
-  return colours;
 }
 
 TEST(PlatformWin32Test, TellsNonEmptyFilesFromEverythingElse) {
