@@ -6,6 +6,8 @@
 #include "symbologies/ean13.h"
 #include "symbologies/ean8.h"
 
+using namespace strixa;
+
 namespace {
 
 // 2712345678902 and 24680134 as module strings.

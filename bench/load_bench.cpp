@@ -16,6 +16,8 @@
 #include "platform/largeBuffer.h"
 #include "platform/platform.h"
 
+using namespace strixa;
+
 namespace {
 
 constexpr int pictureWidth = 2500;

@@ -13,6 +13,8 @@
 #include "locate/candidate.h"
 #include "platform/platform.h"
 
+using namespace strixa;
+
 namespace {
 
 // Output and pauses go nowhere, so only the work is timed.

@@ -17,6 +17,8 @@
 #include "support/fakePlatform.h"
 #include "support/twoOfFiveEncoder.h"
 
+using namespace strixa;
+
 namespace {
 
 struct TempFile {

@@ -9,6 +9,8 @@
 #include "locate/candidate.h"
 #include "locate/scan.h"
 
+using namespace strixa;
+
 namespace {
 
 constexpr int pageWidth = 2500;

@@ -5,6 +5,8 @@
 #include "image/image.h"
 #include "platform/bitmap.h"
 
+using namespace strixa;
+
 // Any bytes at all must either load into a picture whose every pixel can be read, or fail and
 // leave the image empty.
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

@@ -20,6 +20,8 @@
 #include "symbologies/interleavedTwoOfFive.h"
 #include "symbologies/twoOfFive.h"
 
+using namespace strixa;
+
 namespace {
 
 // Checks that every printed line carries one of the labels; everything else is dropped.

@@ -7,6 +7,8 @@
 #include "symbologies/ean8.h"
 #include "symbologies/elements.h"
 
+using namespace strixa;
+
 namespace {
 
 // The standard check: weights 3 and 1 alternate from the digit before the check digit leftwards.

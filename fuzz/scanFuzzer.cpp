@@ -11,6 +11,8 @@
 #include "locate/candidate.h"
 #include "locate/scan.h"
 
+using namespace strixa;
+
 namespace {
 
 void Paint(Image& image, int x, int y, std::uint8_t grey) {

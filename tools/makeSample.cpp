@@ -11,6 +11,8 @@
 #include "support/eanEncoder.h"
 #include "support/twoOfFiveEncoder.h"
 
+using namespace strixa;
+
 namespace {
 
 constexpr int pageWidth = 1200;

@@ -14,6 +14,8 @@
 #include "symbologies/interleavedTwoOfFive.h"
 #include "symbologies/twoOfFive.h"
 
+namespace strixa {
+
 constexpr DecoderChain symbologyDecoders = {
     DecodeCode128,   DecodeCode39, DecodeEan13, DecodeEan8, DecodeInterleavedTwoOfFive,
     DecodeTwoOfFive,
@@ -136,3 +138,5 @@ std::string DecodeCandidate(const Image& image, Candidate& candidate, int& lineT
   }
   return {};
 }
+
+}  // namespace strixa

@@ -3,6 +3,8 @@
 #include <string>
 #include <string_view>
 
+namespace strixa {
+
 struct Candidate;
 struct Image;
 
@@ -34,3 +36,5 @@ int BaseThreshold(int firstMean, int secondMean, int thirdMean);
 std::string DecodeCandidate(const Image& image, Candidate& candidate, int& lineThreshold);
 std::string DecodeCandidate(const Image& image, Candidate& candidate, int& lineThreshold,
                             const DecoderChain& chain);
+
+}  // namespace strixa

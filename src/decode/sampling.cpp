@@ -7,6 +7,8 @@
 
 #include "image/image.h"
 
+namespace strixa {
+
 namespace {
 
 // Walks first..last inclusive (64-bit, so no end near INT_MAX can overflow) and appends one mark
@@ -109,3 +111,5 @@ int ColumnMean(const Image& image, int x, int y, int width, int height, int perc
 }
 
 std::string ReverseString(std::string_view text) { return std::string(text.rbegin(), text.rend()); }
+
+}  // namespace strixa

@@ -3,6 +3,8 @@
 #include <string>
 #include <string_view>
 
+namespace strixa {
+
 struct Image;
 
 // Pixel index of the line at percentage of extent from offset, rounded as the decoders expect.
@@ -24,3 +26,5 @@ void SampleColumnInto(const Image& image, int lineThreshold, int x, int y, int w
 int RowMean(const Image& image, int x, int y, int width, int height, int percentage);
 int ColumnMean(const Image& image, int x, int y, int width, int height, int percentage);
 std::string ReverseString(std::string_view text);
+
+}  // namespace strixa

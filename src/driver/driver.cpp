@@ -6,6 +6,8 @@
 #include "locate/scan.h"
 #include "platform/platform.h"
 
+namespace strixa {
+
 namespace {
 
 constexpr std::string_view webAddress = "https://strixa.example.org";
@@ -132,3 +134,5 @@ int RunProgram(Platform& platform) {
   }
   return 0;
 }
+
+}  // namespace strixa

@@ -7,6 +7,8 @@
 #include "image/image.h"
 #include "locate/candidate.h"
 
+namespace strixa {
+
 struct Platform;
 
 // Everything one run knows; RunProgram owns the only instance.
@@ -44,3 +46,5 @@ void LocateCandidates(RunState& state);
 
 // One whole run from start-up to the end; always returns the exit code 0.
 int RunProgram(Platform& platform);
+
+}  // namespace strixa

@@ -2,6 +2,6 @@
 #include "platform/platform.h"
 
 int main(int argc, char** argv) {
-  const std::unique_ptr<Platform> platform = MakeSystemPlatform(argc, argv);
-  return RunProgram(*platform);
+  const std::unique_ptr<strixa::Platform> platform = strixa::MakeSystemPlatform(argc, argv);
+  return strixa::RunProgram(*platform);
 }

@@ -7,6 +7,8 @@
 #include "driver/driver.h"
 #include "locate/candidate.h"
 
+namespace strixa {
+
 namespace {
 
 // Grows the result towards the candidate. The compared coordinate follows the candidate's axis:
@@ -83,3 +85,5 @@ void ReportResults(Platform& platform, RunState& state, const DecoderChain& chai
   ConsolidateResults(state.candidateList, state.resultList);
   PrintResults(platform, state.resultList, state.printPositions);
 }
+
+}  // namespace strixa

@@ -2,6 +2,8 @@
 
 #include <vector>
 
+namespace strixa {
+
 struct Candidate;
 struct DecoderChain;
 struct Platform;
@@ -25,3 +27,5 @@ void PrintResults(Platform& platform, const std::vector<Candidate>& resultList,
 // line per result.
 void ReportResults(Platform& platform, RunState& state);
 void ReportResults(Platform& platform, RunState& state, const DecoderChain& chain);
+
+}  // namespace strixa

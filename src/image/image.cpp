@@ -2,6 +2,8 @@
 
 #include "platform/platform.h"
 
+namespace strixa {
+
 bool AllocatePixelBuffer(int width, int height, Image& image) {
   FreePixelBuffer(image);
   if (width < 1 || height < 1 || width > maxImageSide || height > maxImageSide) {
@@ -30,3 +32,5 @@ bool LoadImageFile(Platform& platform, const std::string& path, Image& image) {
 }
 
 void FreePixelBuffer(Image& image) { image = Image{}; }
+
+}  // namespace strixa

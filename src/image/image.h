@@ -6,6 +6,8 @@
 
 #include "platform/largeBuffer.h"
 
+namespace strixa {
+
 struct Platform;
 
 // The picture as 32-bit pixels (blue, green, red, unused), top row first, rows without gaps.
@@ -43,3 +45,5 @@ inline int SampleScore(int value, int threshold) { return value > threshold ? 1 
 
 // 255 for a light grey value, 0 for a dark one.
 inline int Binarize(int value, int threshold) { return value > threshold ? 255 : 0; }
+
+}  // namespace strixa

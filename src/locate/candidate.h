@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+namespace strixa {
+
 // Along which axis a candidate is read; the reversed values mean the line was read backwards.
 enum Orientation : std::int8_t {
   Horizontal = 0,
@@ -13,7 +15,7 @@ enum Orientation : std::int8_t {
 };
 
 // A rectangle covers columns x..x+width and rows y..y+height, both ends included.
-struct Rectangle {
+struct Box {
   int x = 0;
   int y = 0;
   int width = 0;
@@ -31,7 +33,9 @@ struct Candidate {
 };
 
 // True when the rectangles share at least one pixel; touching edges and corners count.
-bool RectanglesOverlap(const Rectangle& a, const Rectangle& b);
+bool RectanglesOverlap(const Box& a, const Box& b);
 
 // True when rectangle overlaps any candidate of the list.
-bool OverlapsCandidate(const Rectangle& rectangle, const std::vector<Candidate>& candidateList);
+bool OverlapsCandidate(const Box& rectangle, const std::vector<Candidate>& candidateList);
+
+}  // namespace strixa

@@ -8,6 +8,8 @@
 #include "image/image.h"
 #include "locate/candidate.h"
 
+namespace strixa {
+
 namespace {
 
 struct ScanSettings {
@@ -114,8 +116,7 @@ bool IsLight(const AxisView& view, int along, int across, int threshold) {
   return Binarize(view.Value(along, across), threshold) == 255;
 }
 
-Rectangle ToRectangle(const AxisView& view, int along, int across, int alongLength,
-                      int acrossLength) {
+Box ToBox(const AxisView& view, int along, int across, int alongLength, int acrossLength) {
   if (view.vertical) {
     return {across, along, acrossLength, alongLength};
   }
@@ -133,8 +134,7 @@ void EvaluateRun(const AxisView& view, const ScanSettings& settings, int thresho
   const int across = std::max(1, run.line - topOffset);
   int alongLength = length;
   int acrossLength = length / 3;
-  if (OverlapsCandidate(ToRectangle(view, along, across, alongLength, acrossLength),
-                        candidateList)) {
+  if (OverlapsCandidate(ToBox(view, along, across, alongLength, acrossLength), candidateList)) {
     return;
   }
 
@@ -185,7 +185,7 @@ void EvaluateRun(const AxisView& view, const ScanSettings& settings, int thresho
   if (acrossLength <= alongLength / 10 || acrossLength <= settings.minSize) {
     return;
   }
-  const Rectangle found = ToRectangle(view, along, across, alongLength, acrossLength);
+  const Box found = ToBox(view, along, across, alongLength, acrossLength);
   candidateList.push_back(Candidate{found.x, found.y, found.width, found.height,
                                     view.vertical ? Vertical : Horizontal, std::string{}});
 }
@@ -225,3 +225,5 @@ void ScanVertical(const Image& image, int threshold, bool fineScan,
                   std::vector<Candidate>& candidateList) {
   ScanAxis(AxisView{image, true}, threshold, fineScan, candidateList);
 }
+
+}  // namespace strixa

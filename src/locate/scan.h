@@ -2,6 +2,8 @@
 
 #include <vector>
 
+namespace strixa {
+
 struct Candidate;
 struct Image;
 
@@ -10,3 +12,5 @@ void ScanHorizontal(const Image& image, int threshold, bool fineScan,
                     std::vector<Candidate>& candidateList);
 void ScanVertical(const Image& image, int threshold, bool fineScan,
                   std::vector<Candidate>& candidateList);
+
+}  // namespace strixa

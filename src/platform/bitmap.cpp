@@ -9,6 +9,8 @@
 
 #include "image/image.h"
 
+namespace strixa {
+
 namespace {
 
 using Bytes = std::span<const std::uint8_t>;
@@ -448,3 +450,5 @@ bool DecodeBmp(std::span<const std::uint8_t> bytes, Image& image) {
   ConvertUncompressed(bytes, layout, stride, image);
   return true;
 }
+
+}  // namespace strixa

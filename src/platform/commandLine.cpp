@@ -1,5 +1,7 @@
 #include "platform/commandLine.h"
 
+namespace strixa {
+
 namespace {
 
 // Takes the parameter that starts at the front of rest and removes it (and the quote that closes
@@ -38,3 +40,5 @@ std::vector<std::string> SplitCommandLine(std::string_view commandLine) {
   }
   return parameters;
 }
+
+}  // namespace strixa

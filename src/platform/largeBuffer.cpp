@@ -6,6 +6,8 @@
 #include <sys/mman.h>
 #endif
 
+namespace strixa {
+
 namespace {
 
 constexpr std::size_t hugePage = std::size_t{2} << 20;
@@ -31,3 +33,5 @@ LargeBuffer AllocateLargeBuffer(std::size_t size) {
 #endif
   return LargeBuffer(static_cast<std::uint8_t*>(std::malloc(size)));
 }
+
+}  // namespace strixa

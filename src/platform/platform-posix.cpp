@@ -13,6 +13,8 @@
 #include "platform/largeBuffer.h"
 #include "platform/platform.h"
 
+namespace strixa {
+
 namespace {
 
 // Writes all of text to fd; a closed or broken output is ignored so the run goes on.
@@ -112,3 +114,5 @@ class PosixPlatform final : public Platform {
 std::unique_ptr<Platform> MakeSystemPlatform(int argc, char** argv) {
   return std::make_unique<PosixPlatform>(argc, argv);
 }
+
+}  // namespace strixa

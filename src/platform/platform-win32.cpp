@@ -11,6 +11,8 @@
 #include "platform/commandLine.h"
 #include "platform/platform.h"
 
+namespace strixa {
+
 namespace {
 
 // Closing the console window (or Ctrl+C) ends the run at once; the program holds nothing that
@@ -273,3 +275,5 @@ std::unique_ptr<Platform> MakeSystemPlatform(int /*argc*/, char** /*argv*/) {
   // The raw command line is split here rather than by the C runtime, whose quoting rules differ.
   return std::make_unique<Win32Platform>();
 }
+
+}  // namespace strixa

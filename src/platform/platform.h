@@ -5,6 +5,8 @@
 #include <string_view>
 #include <vector>
 
+namespace strixa {
+
 struct Image;
 
 // The program's only view of the operating system. The driver and image loading receive it;
@@ -26,3 +28,5 @@ struct Platform {
 
 // The real operating system, for main only.
 std::unique_ptr<Platform> MakeSystemPlatform(int argc, char** argv);
+
+}  // namespace strixa

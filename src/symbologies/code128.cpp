@@ -5,6 +5,8 @@
 
 #include "symbologies/elements.h"
 
+namespace strixa {
+
 namespace {
 
 constexpr int symbolModules = 11;
@@ -181,3 +183,5 @@ std::string DecodeCode128(std::string_view pixels) {
     return sum == lastValue ? text : std::string();
   }
 }
+
+}  // namespace strixa

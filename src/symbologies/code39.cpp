@@ -6,6 +6,8 @@
 
 #include "symbologies/elements.h"
 
+namespace strixa {
+
 namespace {
 
 // Bar first, bars and spaces alternating; "W" wide, "N" narrow, three wide in each.
@@ -81,3 +83,5 @@ std::string DecodeCode39(std::string_view pixels) {
   }
   return text;
 }
+
+}  // namespace strixa

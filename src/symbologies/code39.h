@@ -3,6 +3,8 @@
 #include <string>
 #include <string_view>
 
+namespace strixa {
+
 // Reads one Code 39 symbol that starts with "*" at the first pixel: the data characters after it,
 // without a final stop. "" when any character is unreadable or fewer than two remain.
 std::string DecodeCode39(std::string_view pixels);
@@ -10,3 +12,5 @@ std::string DecodeCode39(std::string_view pixels);
 // "N" or "W" for every run but the last: wide when longer than the unit, which is the whole
 // length divided by 9 (nine elements and the gap after them).
 std::string RunsToCode39Widths(std::string_view runs);
+
+}  // namespace strixa

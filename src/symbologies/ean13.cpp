@@ -4,6 +4,8 @@
 
 #include "symbologies/elements.h"
 
+namespace strixa {
+
 namespace {
 
 constexpr std::string_view eanStartGuard = "101";
@@ -95,3 +97,5 @@ std::string DecodeEan13(std::string_view pixels) {
   }
   return reading.text;
 }
+
+}  // namespace strixa

@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+namespace strixa {
+
 // Left-half digits, number set A (odd parity); "1" is a bar module.
 inline constexpr std::array<std::string_view, 10> eanPatternsL = {
     "0001101", "0011001", "0010011", "0111101", "0100011",  // 0-4
@@ -54,3 +56,5 @@ bool HasEanCheckDigit(std::string_view text, int sum);
 
 // The thirteen digits of an EAN-13 (or UPC-A) symbol as "2712345 678902", or "".
 std::string DecodeEan13(std::string_view pixels);
+
+}  // namespace strixa

@@ -5,6 +5,8 @@
 #include "symbologies/ean13.h"
 #include "symbologies/elements.h"
 
+namespace strixa {
+
 namespace {
 
 // Start guard, eight digits and middle guard: the modules in front of the end guard.
@@ -48,3 +50,5 @@ std::string DecodeEan8(std::string_view pixels) {
   }
   return reading.text;
 }
+
+}  // namespace strixa

@@ -3,4 +3,8 @@
 #include <string>
 #include <string_view>
 
+namespace strixa {
+
 std::string DecodeEan8(std::string_view pixels);
+
+}  // namespace strixa

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+namespace strixa {
+
 std::string_view TakeRuns(int start, std::string_view pixels, int runCount) {
   if (runCount <= 0 || start < 1 || static_cast<std::size_t>(start) > pixels.size()) {
     return {};
@@ -52,3 +54,5 @@ std::string RepeatChar(int count, std::string_view ch) {
   }
   return std::string(static_cast<std::size_t>(count), ch.front());
 }
+
+}  // namespace strixa

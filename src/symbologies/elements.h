@@ -4,6 +4,8 @@
 #include <string>
 #include <string_view>
 
+namespace strixa {
+
 // The piece of pixels that begins at 1-based start and holds exactly runCount runs (maximal
 // stretches of equal characters), followed by at least one pixel of a further run; "" when
 // no such piece exists. The result views into pixels.
@@ -26,3 +28,5 @@ int FindPattern(const Table& table, std::string_view key) {
   }
   return -1;
 }
+
+}  // namespace strixa

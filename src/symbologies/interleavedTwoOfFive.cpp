@@ -2,6 +2,8 @@
 
 #include "symbologies/twoOfFive.h"
 
+namespace strixa {
+
 namespace {
 
 // Narrow bar, narrow space, narrow bar, narrow space.
@@ -13,3 +15,5 @@ constexpr std::string_view interleavedStart = "1010";
 std::string DecodeInterleavedTwoOfFive(std::string_view pixels) {
   return DecodeTwoOfFiveGroups(pixels, 4, interleavedStart, true);
 }
+
+}  // namespace strixa

@@ -4,6 +4,8 @@
 
 #include "symbologies/elements.h"
 
+namespace strixa {
+
 namespace {
 
 // Wide bar, narrow space, wide bar, narrow space, narrow bar, narrow space at a ratio of 2.
@@ -69,3 +71,5 @@ std::string DecodeTwoOfFiveGroups(std::string_view pixels, int startRuns,
 std::string DecodeTwoOfFive(std::string_view pixels) {
   return DecodeTwoOfFiveGroups(pixels, 6, twoOfFiveStart, false);
 }
+
+}  // namespace strixa

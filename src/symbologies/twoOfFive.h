@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+namespace strixa {
+
 // Width pattern of each digit's five elements, "N" narrow and "W" wide; both 2 of 5 decoders
 // read it, the interleaved one for bars and spaces alike.
 inline constexpr std::array<std::string_view, 10> twoOfFivePatterns = {
@@ -32,3 +34,5 @@ std::string DecodeTwoOfFiveGroups(std::string_view pixels, int startRuns,
 
 // The digits of a 2 of 5 symbol (data in the bars only) at the start of pixels, or "".
 std::string DecodeTwoOfFive(std::string_view pixels);
+
+}  // namespace strixa

@@ -14,6 +14,8 @@
 #include "locate/candidate.h"
 #include "support/builders.h"
 
+namespace strixa {
+
 namespace {
 
 // Stand-in decoders: the chain's rules must hold whatever the real decoders read.
@@ -290,3 +292,5 @@ TEST(DispatcherTest, ReversedReadsRaiseTheOrientation) {
 }
 
 }  // namespace
+
+}  // namespace strixa

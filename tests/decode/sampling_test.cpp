@@ -9,6 +9,8 @@
 #include "image/image.h"
 #include "support/builders.h"
 
+namespace strixa {
+
 namespace {
 
 // Black bars 4 pixels wide and 4 apart in columns 100..295, rows 50..129, on white; with
@@ -107,3 +109,5 @@ TEST(SamplingTest, ReverseStringReadsBackwards) {
 }
 
 }  // namespace
+
+}  // namespace strixa

@@ -9,6 +9,8 @@
 #include "support/fakePlatform.h"
 #include "support/programTexts.h"
 
+namespace strixa {
+
 namespace {
 
 const std::vector<std::uint8_t> textFile = {'h', 'e', 'l', 'l', 'o', '\n'};
@@ -137,3 +139,5 @@ TEST(DriverTest, DamagedBitmapGivesTheCannotOpenMessage) {
 }
 
 }  // namespace
+
+}  // namespace strixa

@@ -12,6 +12,8 @@
 #include "support/fakePlatform.h"
 #include "support/twoOfFiveEncoder.h"
 
+namespace strixa {
+
 namespace {
 
 // The lines a run prints for the picture, switches first.
@@ -114,3 +116,5 @@ TEST(EndToEndTest, PicturesWithoutReadableSymbolsPrintNothing) {
 }
 
 }  // namespace
+
+}  // namespace strixa

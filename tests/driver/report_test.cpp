@@ -12,6 +12,8 @@
 #include "support/builders.h"
 #include "support/fakePlatform.h"
 
+namespace strixa {
+
 namespace {
 
 // "x,y,width,height,orientation,text;" per record, so whole lists compare in one go.
@@ -170,3 +172,5 @@ TEST(ReportTest, ReportResultsDecodesMergesAndPrints) {
 }
 
 }  // namespace
+
+}  // namespace strixa

@@ -12,6 +12,8 @@
 #include "driver/driver.h"
 #include "support/fakePlatform.h"
 
+namespace strixa {
+
 namespace {
 
 bool HaveZint() { return std::system("command -v zint >/dev/null 2>&1") == 0; }
@@ -77,3 +79,5 @@ TEST(ZintTest, ReadsSymbolsAnIndependentEncoderDraws) {
 }
 
 }  // namespace
+
+}  // namespace strixa

@@ -5,6 +5,8 @@
 #include "support/builders.h"
 #include "support/fakePlatform.h"
 
+namespace strixa {
+
 namespace {
 
 TEST(ImageTest, PixelValueIsTheGreenByteAtOneBasedCoordinates) {
@@ -86,3 +88,5 @@ TEST(ImageTest, FreeLeavesTheStateEmpty) {
 }
 
 }  // namespace
+
+}  // namespace strixa

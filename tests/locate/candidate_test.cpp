@@ -2,11 +2,13 @@
 
 #include <gtest/gtest.h>
 
+namespace strixa {
+
 namespace {
 
 struct OverlapCase {
   std::string_view name;
-  Rectangle a, b;
+  Box a, b;
   bool overlap;
 };
 
@@ -40,3 +42,5 @@ TEST(CandidateTest, OverlapsCandidateLooksAtTheWholeList) {
 }
 
 }  // namespace
+
+}  // namespace strixa

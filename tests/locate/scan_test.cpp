@@ -13,6 +13,8 @@
 #include "locate/candidate.h"
 #include "support/builders.h"
 
+namespace strixa {
+
 namespace {
 
 // Columns left..right, rows top..bottom; in every period of columns the first darkWidth are
@@ -350,3 +352,5 @@ TEST(ScanTest, VerticalPassIsTheTransposedHorizontalPass) {
 }
 
 }  // namespace
+
+}  // namespace strixa

@@ -18,6 +18,8 @@
 #include "support/builders.h"
 #include "support/colours.h"
 
+namespace strixa {
+
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
@@ -416,3 +418,5 @@ TEST(BitmapTest, LoadsFilesThroughTheSystemPlatform) {
 }
 
 }  // namespace
+
+}  // namespace strixa

@@ -13,6 +13,8 @@
 #include "image/image.h"
 #include "platform/bitmap.h"
 
+namespace strixa {
+
 namespace {
 
 const std::filesystem::path suiteDir = STRIXA_SOURCE_DIR "/../shared/bmpsuite";
@@ -153,3 +155,5 @@ TEST(BmpsuiteTest, EveryFileMeetsItsExpectation) {
 }
 
 }  // namespace
+
+}  // namespace strixa

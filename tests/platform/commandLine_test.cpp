@@ -8,6 +8,8 @@
 
 #include "driver/driver.h"
 
+namespace strixa {
+
 namespace {
 
 using Parameters = std::vector<std::string>;
@@ -66,3 +68,5 @@ TEST(CommandLineTest, CleanedPiecesGiveSwitchesAndPaths) {
 }
 
 }  // namespace
+
+}  // namespace strixa

@@ -19,6 +19,8 @@
 
 extern char** environ;
 
+namespace strixa {
+
 namespace {
 
 struct ProgramRun {
@@ -124,3 +126,5 @@ TEST(PlatformPosixTest, ClosedOutputStillEndsWithExitCodeZero) {
 }
 
 }  // namespace
+
+}  // namespace strixa

@@ -25,6 +25,8 @@
 #include "support/colours.h"
 #include "support/programTexts.h"
 
+namespace strixa {
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -473,3 +475,5 @@ TEST(PlatformWin32Test, ClosedOutputStillEndsWithExitCodeZero) {
 }
 
 }  // namespace
+
+}  // namespace strixa

@@ -2,6 +2,8 @@
 
 #include <cstddef>
 
+namespace strixa {
+
 namespace {
 
 void PutLe(std::vector<std::uint8_t>& out, std::size_t at, std::uint32_t value, int size) {
@@ -76,3 +78,5 @@ std::vector<std::uint8_t> PackRows(const std::vector<std::vector<std::uint32_t>>
   }
   return out;
 }
+
+}  // namespace strixa

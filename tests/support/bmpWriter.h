@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <vector>
 
+namespace strixa {
+
 // The fields of a bitmap file to write. The defaults give a valid 24-bit bottom-up file once
 // pixels are filled in; tests change single fields to build every variant and many damaged ones.
 // Every field has an initializer so that designated initializers may name only the ones they set.
@@ -28,3 +30,5 @@ std::vector<std::uint8_t> WriteBmp(const BmpFile& file);
 // the rows are stored bottom row first unless topDown.
 std::vector<std::uint8_t> PackRows(const std::vector<std::vector<std::uint32_t>>& rows,
                                    int bitCount, bool topDown = false);
+
+}  // namespace strixa

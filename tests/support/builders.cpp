@@ -3,6 +3,8 @@
 #include <cmath>
 #include <cstring>
 
+namespace strixa {
+
 std::string Widen(std::string_view modules, int moduleWidth) {
   std::string pixels;
   for (char m : modules) {
@@ -152,3 +154,5 @@ std::vector<std::uint8_t> MakeBmp(const Image& image) {
 std::vector<std::uint8_t> MakeBmp(const std::vector<std::string>& rows) {
   return MakeBmp(MakeImage(rows));
 }
+
+}  // namespace strixa

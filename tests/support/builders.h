@@ -7,6 +7,8 @@
 
 #include "image/image.h"
 
+namespace strixa {
+
 // Each module character repeated moduleWidth times: "101" at 2 gives "110011".
 std::string Widen(std::string_view modules, int moduleWidth);
 
@@ -39,3 +41,5 @@ std::vector<std::uint8_t> MakeBmp(const Image& image);
 
 // A 24-bit bitmap file from text rows, as MakeImage reads them.
 std::vector<std::uint8_t> MakeBmp(const std::vector<std::string>& rows);
+
+}  // namespace strixa

@@ -3,6 +3,8 @@
 #include <array>
 #include <string_view>
 
+namespace strixa {
+
 namespace {
 
 // Widths of bar, space, bar, space, bar, space (and the stop's final bar) in modules.
@@ -47,3 +49,5 @@ std::string EncodeCode128(const std::vector<int>& values) {
   }
   return modules + Code128Modules(sum % 103) + Code128Modules(106);
 }
+
+}  // namespace strixa

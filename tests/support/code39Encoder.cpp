@@ -2,6 +2,8 @@
 
 #include <array>
 
+namespace strixa {
+
 namespace {
 
 // Characters come in four rows of ten that share their bars and differ in which space is wide;
@@ -58,3 +60,5 @@ std::string Code39Pixels(std::string_view text, int narrow, int wide, int gap) {
   }
   return pixels;
 }
+
+}  // namespace strixa

@@ -8,6 +8,8 @@
 
 #include "image/image.h"
 
+namespace strixa {
+
 // The picture as 0xRRGGBB per pixel, top row first; the fourth byte must be 0 everywhere.
 inline std::vector<std::uint32_t> Colours(const Image& image) {
   std::vector<std::uint32_t> colours;
@@ -18,3 +20,5 @@ inline std::vector<std::uint32_t> Colours(const Image& image) {
   }
   return colours;
 }
+
+}  // namespace strixa

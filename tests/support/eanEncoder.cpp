@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <array>
 
+namespace strixa {
+
 namespace {
 
 // Widths of space, bar, space, bar of each digit in set A, in modules.
@@ -76,3 +78,5 @@ std::string EncodeEan8(std::string_view eightDigits, bool leftSetB) {
   }
   return modules + "101";
 }
+
+}  // namespace strixa

@@ -3,6 +3,8 @@
 #include "image/image.h"
 #include "platform/bitmap.h"
 
+namespace strixa {
+
 bool FakePlatform::IsNonEmptyFile(const std::string& path) {
   const auto it = files.find(path);
   return it != files.end() && !it->second.empty();
@@ -29,3 +31,5 @@ void FakePlatform::Sleep(int milliseconds) {
   sleeps.push_back(milliseconds);
   events.push_back("sleep " + std::to_string(milliseconds));
 }
+
+}  // namespace strixa

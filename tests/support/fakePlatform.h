@@ -8,6 +8,8 @@
 
 #include "platform/platform.h"
 
+namespace strixa {
+
 // A platform that records what the program does and serves files from memory, so a whole run
 // executes in-process without waiting.
 class FakePlatform final : public Platform {
@@ -30,3 +32,5 @@ class FakePlatform final : public Platform {
   void Sleep(int milliseconds) override;
   int CurrentYear() override { return year; }
 };
+
+}  // namespace strixa

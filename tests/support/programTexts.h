@@ -3,6 +3,8 @@
 #include <string>
 #include <string_view>
 
+namespace strixa {
+
 // The program's fixed texts, byte for byte, so every test that runs it compares against one copy.
 
 // With no readable file named: the banner, with the copyright running to the given year.
@@ -41,3 +43,5 @@ inline std::string CannotOpenBytes(std::string_view name) {
          " \r\n"
          "Please have a look at https://strixa.example.org\r\n";
 }
+
+}  // namespace strixa

@@ -3,6 +3,8 @@
 #include <array>
 #include <cstddef>
 
+namespace strixa {
+
 namespace {
 
 // Element weights 1, 2, 4, 7 and a parity element: the two wide elements of a digit add up
@@ -81,3 +83,5 @@ std::string InterleavedTwoOfFivePixels(std::string_view digits, int narrow, int 
   runs.insert(runs.end(), {wide, narrow, narrow});
   return AlternatingRuns({runs});
 }
+
+}  // namespace strixa

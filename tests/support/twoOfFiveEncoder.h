@@ -5,6 +5,8 @@
 #include <string_view>
 #include <vector>
 
+namespace strixa {
+
 // Pixels ("1" dark) of a 2 of 5 symbol that carries its digits in the bars: start (wide bar,
 // narrow space, wide bar, narrow space, narrow bar, narrow space), five bars per digit with
 // narrow spaces, stop (wide bar, narrow space, narrow bar). No quiet zones. "" when digits
@@ -19,3 +21,5 @@ std::string InterleavedTwoOfFivePixels(std::string_view digits, int narrow, int 
 // Alternating runs of the given widths, the first a bar, the groups joined in order:
 // {{2, 1}, {3}} gives "110111". A width below 1 adds nothing.
 std::string AlternatingRuns(std::initializer_list<std::vector<int>> groups);
+
+}  // namespace strixa

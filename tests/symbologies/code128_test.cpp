@@ -9,6 +9,8 @@
 #include "support/builders.h"
 #include "support/code128Encoder.h"
 
+namespace strixa {
+
 namespace {
 
 constexpr int startA = 103, startB = 104, startC = 105, stop = 106;
@@ -89,3 +91,5 @@ TEST(Code128Test, DecodesTableCases) {
 }
 
 }  // namespace
+
+}  // namespace strixa

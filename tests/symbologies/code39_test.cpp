@@ -7,6 +7,8 @@
 
 #include "support/code39Encoder.h"
 
+namespace strixa {
+
 namespace {
 
 struct WidthCase {
@@ -71,3 +73,5 @@ TEST(Code39Test, KeepsAtMostAThousandCharacters) {
 }
 
 }  // namespace
+
+}  // namespace strixa

@@ -8,6 +8,8 @@
 #include "support/builders.h"
 #include "support/eanEncoder.h"
 
+namespace strixa {
+
 namespace {
 
 struct DecodeCase {
@@ -87,3 +89,5 @@ TEST(Ean13Test, EncoderDrawsPublishedModules) {
 }
 
 }  // namespace
+
+}  // namespace strixa

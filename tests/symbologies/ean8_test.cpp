@@ -8,6 +8,8 @@
 #include "support/builders.h"
 #include "support/eanEncoder.h"
 
+namespace strixa {
+
 namespace {
 
 struct DecodeCase {
@@ -62,3 +64,5 @@ TEST(Ean8Test, EncoderDrawsPublishedModules) {
 }
 
 }  // namespace
+
+}  // namespace strixa

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+namespace strixa {
+
 namespace {
 
 struct TakeRunsCase {
@@ -78,3 +80,5 @@ TEST(ElementsTest, FindsFirstEqualPattern) {
 }
 
 }  // namespace
+
+}  // namespace strixa

@@ -8,6 +8,8 @@
 
 #include "support/twoOfFiveEncoder.h"
 
+namespace strixa {
+
 namespace {
 
 // Run widths in pixels: bar, space, bar, ...
@@ -67,3 +69,5 @@ TEST(InterleavedTwoOfFiveTest, EncoderInterleavesBarsAndSpaces) {
 }
 
 }  // namespace
+
+}  // namespace strixa

@@ -8,6 +8,8 @@
 
 #include "support/twoOfFiveEncoder.h"
 
+namespace strixa {
+
 namespace {
 
 // Run widths in pixels at narrow 3, wide 6: bar, space, bar, ...
@@ -97,3 +99,5 @@ TEST(TwoOfFiveTest, EncoderDrawsStartDigitsAndStop) {
 }
 
 }  // namespace
+
+}  // namespace strixa
