@@ -16,15 +16,30 @@ bool AllocatePixelBuffer(int width, int height, Image& image) {
   }
   image.imageWidth = width;
   image.imageHeight = height;
-  image.bitsPerPixel = 32;
-  image.bytesPerPixel = 4;
-  image.rowPitch = 4 * width;
+  image.greyBytes = image.pixelBuffer.get() + 1;
+  image.rowPitch = 4 * static_cast<std::ptrdiff_t>(width);
+  image.pixelStep = 4;
+  return true;
+}
+
+bool ViewPixels(const std::uint8_t* greyBytes, int width, int height, std::ptrdiff_t rowPitch,
+                int pixelStep, Image& image) {
+  FreePixelBuffer(image);
+  if (greyBytes == nullptr || width < 1 || height < 1 || width > maxImageSide ||
+      height > maxImageSide) {
+    return false;
+  }
+  image.greyBytes = greyBytes;
+  image.imageWidth = width;
+  image.imageHeight = height;
+  image.rowPitch = rowPitch;
+  image.pixelStep = pixelStep;
   return true;
 }
 
 bool LoadImageFile(Platform& platform, const std::string& path, Image& image) {
   FreePixelBuffer(image);
-  if (!platform.DecodeBitmap(path, image) || !image.pixelBuffer) {
+  if (!platform.DecodeBitmap(path, image) || image.greyBytes == nullptr) {
     FreePixelBuffer(image);
     return false;
   }

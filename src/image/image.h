@@ -10,14 +10,17 @@ namespace strixa {
 
 struct Platform;
 
-// The picture as 32-bit pixels (blue, green, red, unused), top row first, rows without gaps.
+// The picture the later stages read: only the green (grey) byte of each pixel matters, so a view
+// names where that byte sits and how far apart pixels and rows are. A loaded bitmap owns its
+// pixels in pixelBuffer (32-bit blue, green, red, unused, top row first, rows without gaps);
+// pixels handed in by a caller are read in place, with pixelBuffer empty.
 struct Image {
   LargeBuffer pixelBuffer;
+  const std::uint8_t* greyBytes = nullptr;  // the first pixel's green byte
   int imageWidth = 0;
   int imageHeight = 0;
-  int bitsPerPixel = 0;
-  int bytesPerPixel = 0;
-  int rowPitch = 0;
+  std::ptrdiff_t rowPitch = 0;  // bytes from one row to the next
+  int pixelStep = 0;            // bytes from one pixel to the next
 };
 
 // Sides are carried as 16-bit signed values, so no picture may exceed this.
@@ -26,6 +29,11 @@ inline constexpr int maxImageSide = 32767;
 // Allocates an uninitialised buffer for width x height pixels and sets the companions.
 // False (image left empty) when a side is outside 1..maxImageSide or memory is short.
 bool AllocatePixelBuffer(int width, int height, Image& image);
+
+// A view of width x height pixels owned by the caller, top row first. greyBytes points at the
+// first pixel's grey (or green) byte. False (image left empty) for sides outside 1..maxImageSide.
+bool ViewPixels(const std::uint8_t* greyBytes, int width, int height, std::ptrdiff_t rowPitch,
+                int pixelStep, Image& image);
 
 bool LoadImageFile(Platform& platform, const std::string& path, Image& image);
 void FreePixelBuffer(Image& image);
@@ -36,8 +44,8 @@ inline int PixelValue(const Image& image, int x, int y) {
   if (x < 1 || y < 1 || x > image.imageWidth || y > image.imageHeight) {
     return 255;
   }
-  return image.pixelBuffer[static_cast<std::size_t>(y - 1) * image.rowPitch +
-                           static_cast<std::size_t>(x - 1) * 4 + 1];
+  return image.greyBytes[static_cast<std::ptrdiff_t>(y - 1) * image.rowPitch +
+                         static_cast<std::ptrdiff_t>(x - 1) * image.pixelStep];
 }
 
 // +1 for a light grey value, -2 for a dark one (at or below threshold).

@@ -196,7 +196,7 @@ constexpr int columnsPerBlock = 256;
 
 void ScanAxis(const AxisView& view, int threshold, bool fineScan,
               std::vector<Candidate>& candidateList) {
-  if (!view.image.pixelBuffer) {
+  if (view.image.greyBytes == nullptr) {
     return;
   }
   const ScanSettings& settings = fineScan ? fineSettings : normalSettings;

@@ -48,8 +48,6 @@ TEST(ImageTest, AllocateRefusesImpossibleSides) {
   EXPECT_FALSE(image.pixelBuffer);
   ASSERT_TRUE(AllocatePixelBuffer(32767, 1, image));
   EXPECT_EQ(image.rowPitch, 4 * 32767);
-  EXPECT_EQ(image.bitsPerPixel, 32);
-  EXPECT_EQ(image.bytesPerPixel, 4);
 }
 
 TEST(ImageTest, LoadFillsStateAndFailureLeavesItZero) {
@@ -73,10 +71,24 @@ TEST(ImageTest, LoadFillsStateAndFailureLeavesItZero) {
     EXPECT_FALSE(image.pixelBuffer);
     EXPECT_EQ(image.imageWidth, 0);
     EXPECT_EQ(image.imageHeight, 0);
-    EXPECT_EQ(image.bitsPerPixel, 0);
-    EXPECT_EQ(image.bytesPerPixel, 0);
+    EXPECT_EQ(image.greyBytes, nullptr);
     EXPECT_EQ(image.rowPitch, 0);
   }
+}
+
+// Grey, three- and four-byte pixels with padded rows all read the grey byte in place.
+TEST(ImageTest, ViewReadsCallerPixelsInPlace) {
+  const std::uint8_t grey[] = {10, 20, 0, 0, 30, 40, 0, 0};
+  const std::uint8_t bgr[] = {0, 10, 0, 0, 20, 0, 9, 0, 30, 0, 0, 40, 0};
+  Image image;
+  ASSERT_TRUE(ViewPixels(grey, 2, 2, 4, 1, image));
+  EXPECT_EQ(PixelValue(image, 2, 2), 40);
+  ASSERT_TRUE(ViewPixels(bgr + 1, 2, 2, 7, 3, image));
+  EXPECT_EQ(PixelValue(image, 1, 2), 30);
+  EXPECT_EQ(PixelValue(image, 2, 2), 40);
+  EXPECT_EQ(PixelValue(image, 3, 2), 255);
+  EXPECT_FALSE(ViewPixels(grey, 0, 2, 4, 1, image));
+  EXPECT_EQ(image.greyBytes, nullptr);
 }
 
 TEST(ImageTest, FreeLeavesTheStateEmpty) {
