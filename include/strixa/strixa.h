@@ -1,0 +1,124 @@
+/* Strixa: reads one-dimensional barcodes (EAN-13, UPC-A, EAN-8, Code 128 / EAN-128, Code 39,
+ * 2 of 5, interleaved 2 of 5) from pictures.
+ *
+ * A reader is made with strixa_reader_create and released with strixa_reader_destroy. It holds
+ * the results of its last read, valid until its next read or its destruction. A reader is used by
+ * one thread at a time; separate readers may run on separate threads at once, as the library has
+ * no global state. No function throws, aborts or pauses. */
+#ifndef STRIXA_STRIXA_H
+#define STRIXA_STRIXA_H
+
+#include <stddef.h>
+
+#include "strixa/version.h"
+
+#if defined(_WIN32) && !defined(STRIXA_STATIC)
+#if defined(STRIXA_BUILDING_LIBRARY)
+#define STRIXA_API __declspec(dllexport)
+#else
+#define STRIXA_API __declspec(dllimport)
+#endif
+#elif defined(__GNUC__)
+#define STRIXA_API __attribute__((visibility("default")))
+#else
+#define STRIXA_API
+#endif
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* What a call returns: 0 on success, otherwise the kind of failure. */
+typedef enum strixa_status {
+  STRIXA_OK = 0,
+  STRIXA_ERROR_ARGUMENT = 1, /* a null pointer, a bad size, stride or format */
+  STRIXA_ERROR_MEMORY = 2,   /* memory ran short */
+  STRIXA_ERROR_FILE = 3,     /* the file cannot be opened or read */
+  STRIXA_ERROR_FORMAT = 4    /* the file is not a bitmap this library reads */
+} strixa_status;
+
+/* One bit per symbology; a set of them selects what a reader reports. */
+typedef enum strixa_symbology {
+  STRIXA_EAN13 = 1 << 0,
+  STRIXA_UPCA = 1 << 1,
+  STRIXA_EAN8 = 1 << 2,
+  STRIXA_CODE128 = 1 << 3,
+  STRIXA_EAN128 = 1 << 4,
+  STRIXA_CODE39 = 1 << 5,
+  STRIXA_TWO_OF_FIVE = 1 << 6,
+  STRIXA_INTERLEAVED_TWO_OF_FIVE = 1 << 7
+} strixa_symbology;
+
+#define STRIXA_ALL_SYMBOLOGIES 0xFFu
+
+/* How a barcode lies: upright bars are read along a row, flat ones (turned a quarter) along a
+ * column; reversed means it was read right to left, or bottom to top. */
+typedef enum strixa_orientation {
+  STRIXA_UPRIGHT = 0,
+  STRIXA_FLAT = 1,
+  STRIXA_UPRIGHT_REVERSED = 2,
+  STRIXA_FLAT_REVERSED = 3
+} strixa_orientation;
+
+/* Layout of pixels in memory; each row starts stride bytes after the previous one. */
+typedef enum strixa_pixel_format {
+  STRIXA_GREY8 = 0,
+  STRIXA_BGR24 = 1,
+  STRIXA_RGB24 = 2,
+  STRIXA_BGRA32 = 3,
+  STRIXA_RGBA32 = 4
+} strixa_pixel_format;
+
+typedef struct strixa_options {
+  int fine;                 /* nonzero: denser scan lines, finds smaller symbols, slower */
+  unsigned symbologies;     /* the strixa_symbology bits to report; 0 reports none */
+} strixa_options;
+
+/* One barcode found. The rectangle is in 1-based pixel coordinates, as the command line prints
+ * it under /P. The strings belong to the reader. */
+typedef struct strixa_barcode {
+  strixa_symbology symbology;
+  const char* label;        /* "EAN13", "UPC-A", "EAN8", "CODE128", "EAN128", "CODE39", "2/5", "2/5i" */
+  const char* text;         /* as the command line prints it after the label and its tab */
+  int x;
+  int y;
+  int width;
+  int height;
+  strixa_orientation orientation;
+} strixa_barcode;
+
+typedef struct strixa_reader strixa_reader;
+
+/* The options of the command line without switches: normal scan, every symbology. */
+STRIXA_API strixa_options strixa_default_options(void);
+
+/* Makes a reader; options may be null for the defaults. */
+STRIXA_API strixa_status strixa_reader_create(const strixa_options* options,
+                                              strixa_reader** reader);
+STRIXA_API void strixa_reader_destroy(strixa_reader* reader);
+
+/* Reads the pixels, top row first. On success *barcodes and *count describe what was found, in the
+ * order the command line prints them. */
+STRIXA_API strixa_status strixa_read_pixels(strixa_reader* reader, const void* pixels, int width,
+                                            int height, ptrdiff_t stride,
+                                            strixa_pixel_format format,
+                                            const strixa_barcode** barcodes, size_t* count);
+
+/* Reads a Windows bitmap file (.bmp). */
+STRIXA_API strixa_status strixa_read_bmp_file(strixa_reader* reader, const char* path,
+                                              const strixa_barcode** barcodes, size_t* count);
+
+/* What went wrong in the reader's last failed call, in words; "" after a success. */
+STRIXA_API const char* strixa_reader_error(const strixa_reader* reader);
+
+/* A fixed description of a status. */
+STRIXA_API const char* strixa_status_text(strixa_status status);
+
+/* The library's version as "MAJOR.MINOR.PATCH", which may differ from the header's. */
+STRIXA_API const char* strixa_version(void);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif
