@@ -14,7 +14,35 @@ constexpr int checkModulus = 103;
 
 constexpr bool HasModules(std::string_view pattern) { return pattern.size() == symbolModules; }
 
-// Index is the code set the start character selects: 1 = A, 2 = B, 3 = C.
+// Code sets by the index of their start pattern and their row of code128Texts.
+constexpr int codeSetA = 1;
+constexpr int codeSetB = 2;
+constexpr int codeSetC = 3;
+
+// Values that switch the code set for every following symbol, each in the two sets it does not
+// name; in its own set the value is data (FNC4 in A and B, the digits 99 in C). SHIFT (98) only
+// lends the next character to the other set and is kept as its text, so the set stays.
+constexpr int codeCValue = 99;
+constexpr int codeBValue = 100;
+constexpr int codeAValue = 101;
+// FNC1 right after Start C marks the symbol as EAN-128.
+constexpr int fnc1Value = 102;
+
+// The code set that value changes to in codeSet, or 0 when it changes nothing there.
+constexpr int CodeSetChange(int codeSet, int value) {
+  switch (value) {
+    case codeAValue:
+      return codeSet != codeSetA ? codeSetA : 0;
+    case codeBValue:
+      return codeSet != codeSetB ? codeSetB : 0;
+    case codeCValue:
+      return codeSet != codeSetC ? codeSetC : 0;
+    default:
+      return 0;
+  }
+}
+
+// Index is the code set the start character selects.
 constexpr std::array<std::string_view, 4> code128StartPatterns = {"", "11010000100", "11010010000",
                                                                   "11010011100"};
 static_assert(std::all_of(code128StartPatterns.begin() + 1, code128StartPatterns.end(),
@@ -63,7 +91,8 @@ constexpr std::array<std::string_view, 32> controlNames = {
     "<CAN>", "<EM>",  "<SUB>", "<ESC>", "<FS>",  "<GS>",  "<RS>",  "<US>",   // 88-95
 };
 
-// Values 96-102 of sets A and B; set C keeps its digit pairs up to 99.
+// Values 96-102 of sets A and B; set C keeps its digit pairs up to 99. The code-set changes are
+// named for a complete table; decoding acts on their values and never appends these names.
 constexpr std::array<std::string_view, 7> functionTextsA = {
     "<FNC3>", "<FNC2>", "<SHIFT>", "Code C", "Code B", "<FNC4>", "<FNC1>",
 };
@@ -86,12 +115,12 @@ using TextRow = std::array<std::string_view, 103>;
 constexpr TextRow MakeTextRow(int codeSet) {
   TextRow row{};
   for (int value = 0; value < 103; ++value) {
-    if (codeSet == 3) {
+    if (codeSet == codeSetC) {
       row[value] =
           value < 100 ? std::string_view(&digitPairs[2 * value], 2) : functionTextsC[value - 100];
     } else if (value >= 96) {
-      row[value] = (codeSet == 1 ? functionTextsA : functionTextsB)[value - 96];
-    } else if (codeSet == 1 && value >= 64) {
+      row[value] = (codeSet == codeSetA ? functionTextsA : functionTextsB)[value - 96];
+    } else if (codeSet == codeSetA && value >= 64) {
       row[value] = controlNames[value - 64];
     } else if (value == 95) {
       row[value] = "<DEL>";
@@ -103,8 +132,8 @@ constexpr TextRow MakeTextRow(int codeSet) {
 }
 
 // First index the code set (1 = A, 2 = B, 3 = C; row 0 is never read), second the value.
-constexpr std::array<TextRow, 4> code128Texts = {TextRow{}, MakeTextRow(1), MakeTextRow(2),
-                                                 MakeTextRow(3)};
+constexpr std::array<TextRow, 4> code128Texts = {TextRow{}, MakeTextRow(codeSetA),
+                                                 MakeTextRow(codeSetB), MakeTextRow(codeSetC)};
 
 // A code set's texts must tell every value apart, or a transcript could not be read back.
 constexpr bool AllDistinct(const TextRow& row) {
@@ -159,11 +188,13 @@ std::string DecodeCode128(std::string_view pixels) {
       checkSum = (checkSum + lastTerm) % checkModulus;
       lastValue = value;
       ++weight;
-      const std::string_view valueText = code128Texts[codeSet][value];
-      if (valueText.starts_with("Code")) {
-        codeSet = valueText[5] - 'A' + 1;
+      if (const int newCodeSet = CodeSetChange(codeSet, value); newCodeSet != 0) {
+        codeSet = newCodeSet;
         lastText = {};
-      } else if (codeSet == 3 && weight == 2 && valueText == "<FNC1>") {
+        continue;
+      }
+      const std::string_view valueText = code128Texts[codeSet][value];
+      if (codeSet == codeSetC && weight == 2 && value == fnc1Value) {
         // FNC1 first in set C makes the symbol EAN-128; the caller labels it by this marker.
         text += "<EAN128>";
       } else {

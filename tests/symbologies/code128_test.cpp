@@ -64,6 +64,10 @@ TEST(Code128Test, DecodesTableCases) {
        "0001020304050607080910111213141516171819202122232425262728293031323334353637383940414243"
        "4445464748495051525354555657585960616263646566676869707172737475767778798081828384858687"
        "888990919293949596979899"},
+      // Each change into each other set: A to C, C to A, A to B, B to C, C to B.
+      {"every code-set change",
+       Widen(EncodeCode128({startA, 33, 99, 12, 101, 65, 100, 65, 99, 34, 100, 34}), 2),
+       "A12<SOH>a34B"},
       {"SHIFT does not latch", Widen(EncodeCode128({startC, 12, 100, 98, 65, 101, 65, 100}), 2),
        "12<SHIFT>a<SOH>"},
       {"FNC4 in sets A and B", Widen(EncodeCode128({startA, 101, 98, 100, 100}), 2),
