@@ -1,7 +1,6 @@
 #include "decode/dispatcher.h"
 
 #include <array>
-#include <cstddef>
 #include <cstdint>
 
 #include "decode/sampling.h"
@@ -41,9 +40,6 @@ constexpr std::string_view ean128Marker = "<EAN128>";
 // The 2 of 5 decoders accept noise easily, so one threshold must give three reads.
 constexpr int hitsBeforeAccept = 2;
 
-// Longest text kept after the UPC-A's leading zero.
-constexpr std::size_t upcTextLimit = 1000;
-
 // A base outside this range means the means saw no usable contrast.
 constexpr int lowestBase = 20;
 constexpr int highestBase = 245;
@@ -72,7 +68,7 @@ std::string RunDecoderChain(std::string_view pixels, int& hitCount, const Decode
   if (std::string read = chain.ean13(pixels); !read.empty()) {
     // UPC-A is EAN-13 with a leading zero, which the UPC-A form does not print.
     if (read.front() == '0') {
-      return PrefixLabel("UPC-A\t", std::string_view(read).substr(1, upcTextLimit));
+      return PrefixLabel("UPC-A\t", std::string_view(read).substr(1));
     }
     return PrefixLabel("EAN13\t", read);
   }

@@ -110,6 +110,4 @@ int ColumnMean(const Image& image, int x, int y, int width, int height, int perc
   return AverageLine(y, height, [&](long long i) { return ReadPixel(image, column, i); });
 }
 
-std::string ReverseString(std::string_view text) { return std::string(text.rbegin(), text.rend()); }
-
 }  // namespace strixa

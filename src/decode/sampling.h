@@ -1,7 +1,6 @@
 #pragma once
 
 #include <string>
-#include <string_view>
 
 namespace strixa {
 
@@ -25,6 +24,5 @@ void SampleColumnInto(const Image& image, int lineThreshold, int x, int y, int w
 // 0.9 x the mean grey value along the same line.
 int RowMean(const Image& image, int x, int y, int width, int height, int percentage);
 int ColumnMean(const Image& image, int x, int y, int width, int height, int percentage);
-std::string ReverseString(std::string_view text);
 
 }  // namespace strixa

@@ -1,6 +1,7 @@
 #include "symbologies/elements.h"
 
 #include <algorithm>
+#include <cstddef>
 
 namespace strixa {
 
@@ -27,7 +28,7 @@ std::string RunsToModules(std::string_view pixels, int moduleCount) {
   if (moduleCount > 0 && pixels.size() % static_cast<std::size_t>(moduleCount) != 0) {
     expanded.reserve(pixels.size() * static_cast<std::size_t>(moduleCount));
     for (char c : pixels) {
-      expanded += RepeatChar(moduleCount, std::string_view(&c, 1));
+      expanded.append(static_cast<std::size_t>(moduleCount), c);
     }
     pixels = expanded;
   }
@@ -46,13 +47,6 @@ std::string RunsToModules(std::string_view pixels, int moduleCount) {
     }
   }
   return modules;
-}
-
-std::string RepeatChar(int count, std::string_view ch) {
-  if (count <= 0 || ch.empty()) {
-    return {};
-  }
-  return std::string(static_cast<std::size_t>(count), ch.front());
 }
 
 }  // namespace strixa

@@ -15,9 +15,6 @@ std::string_view TakeRuns(int start, std::string_view pixels, int runCount);
 // "1" as soon as at least half its pixels (rounded down) are "1".
 std::string RunsToModules(std::string_view pixels, int moduleCount);
 
-// count copies of the first character of ch.
-std::string RepeatChar(int count, std::string_view ch);
-
 // Index of the first entry equal to key, or -1.
 template <typename Table>
 int FindPattern(const Table& table, std::string_view key) {

@@ -103,11 +103,6 @@ TEST(SamplingTest, RowMeanDividesByTheExtentAndRoundsHalvesToEven) {
   }
 }
 
-TEST(SamplingTest, ReverseStringReadsBackwards) {
-  EXPECT_EQ(ReverseString("1101"), "1011");
-  EXPECT_EQ(ReverseString(""), "");
-}
-
 }  // namespace
 
 }  // namespace strixa

@@ -65,13 +65,6 @@ TEST(ElementsTest, ResamplesRunsToModules) {
   }
 }
 
-TEST(ElementsTest, RepeatsFirstCharacter) {
-  EXPECT_EQ(RepeatChar(3, "10"), "111");
-  EXPECT_EQ(RepeatChar(0, "1"), "");
-  EXPECT_EQ(RepeatChar(-2, "1"), "");
-  EXPECT_EQ(RepeatChar(2, ""), "");
-}
-
 TEST(ElementsTest, FindsFirstEqualPattern) {
   constexpr std::array<std::string_view, 3> table = {"101", "010", "101"};
   EXPECT_EQ(FindPattern(table, "101"), 0);
