@@ -87,7 +87,7 @@ void BM_DecodeUnreadableCandidate(benchmark::State& state) {
   int lineThreshold = 160;
   std::string text;
   for (auto _ : state) {
-    Candidate candidate{59, 41, 294, 90, Horizontal, ""};
+    Candidate candidate{59, 41, 294, 90, Orientation::Horizontal, ""};
     text = DecodeCandidate(image, candidate, lineThreshold);
     benchmark::DoNotOptimize(text);
   }
@@ -105,7 +105,7 @@ void BM_SampleUnreadableCandidate(benchmark::State& state) {
   const DecoderChain refuseAll = {Refuse, Refuse, Refuse, Refuse, Refuse, Refuse};
   int lineThreshold = 160;
   for (auto _ : state) {
-    Candidate candidate{59, 41, 294, 90, Horizontal, ""};
+    Candidate candidate{59, 41, 294, 90, Orientation::Horizontal, ""};
     benchmark::DoNotOptimize(DecodeCandidate(image, candidate, lineThreshold, refuseAll));
   }
   state.SetItemsProcessed(state.iterations() * 85);

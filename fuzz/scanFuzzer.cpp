@@ -100,7 +100,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       const Candidate& v = vertical[i];
       const Candidate& h = horizontal[i];
       Check(v.x == h.y && v.y == h.x && v.width == h.height && v.height == h.width);
-      Check(v.orientation == Vertical && h.orientation == Horizontal);
+      Check(v.orientation == Orientation::Vertical && h.orientation == Orientation::Horizontal);
       Check(v.x >= 1 && v.y >= 1 && v.width > 0 && v.height > 0);
       Check(v.x + v.width <= width && v.y + v.height <= height + margin - 1);
     }

@@ -1,7 +1,6 @@
 #include "decode/dispatcher.h"
 
 #include <array>
-#include <cstdint>
 
 #include "decode/sampling.h"
 #include "image/image.h"
@@ -103,8 +102,8 @@ std::string DecodeCandidate(const Image& image, Candidate& candidate, int& lineT
   const int y = candidate.y;
   const int width = candidate.width;
   const int height = candidate.height;
-  // Odd orientations have their bars lying flat and are read down a column.
-  const bool alongColumn = (candidate.orientation & 1) != 0;
+  // Vertical candidates have their bars lying flat and are read down a column.
+  const bool alongColumn = IsVertical(candidate.orientation);
   const auto mean = alongColumn ? ColumnMean : RowMean;
   const auto sample = alongColumn ? SampleColumnInto : SampleRowInto;
 
@@ -125,9 +124,8 @@ std::string DecodeCandidate(const Image& image, Candidate& candidate, int& lineT
       }
       reversed.assign(pixels.rbegin(), pixels.rend());
       if (std::string line = RunDecoderChain(reversed, hitCount, chain); !line.empty()) {
-        // Reversed is recorded on the candidate's own axis, so a second decode cannot push the
-        // value past VerticalReversed.
-        candidate.orientation = static_cast<std::int8_t>((candidate.orientation & 1) + 2);
+        // Reversed stays on the candidate's own axis, and a second decode leaves it reversed.
+        candidate.orientation = Reversed(candidate.orientation);
         return line;
       }
     }

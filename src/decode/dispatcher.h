@@ -32,7 +32,7 @@ std::string RunDecoderChain(std::string_view pixels, int& hitCount,
 int BaseThreshold(int firstMean, int secondMean, int thirdMean);
 
 // The candidate's result line (label, tab, text) or "" when nothing reads. Sets lineThreshold for
-// every sampled line and raises the candidate's orientation by 2 on a reversed read.
+// every sampled line and marks the candidate's orientation reversed on a reversed read.
 std::string DecodeCandidate(const Image& image, Candidate& candidate, int& lineThreshold);
 std::string DecodeCandidate(const Image& image, Candidate& candidate, int& lineThreshold,
                             const DecoderChain& chain);

@@ -15,7 +15,7 @@ namespace {
 // a candidate read along rows sits beside the result on x and extends its height, one read
 // along columns sits beside it on y and extends its width. The result's own corner never moves.
 bool MergeInto(Candidate& result, const Candidate& candidate) {
-  if ((candidate.orientation & 1) == 0) {
+  if (!IsVertical(candidate.orientation)) {
     if (std::abs(candidate.x - result.x) >= mergeDistance) {
       return false;
     }

@@ -6,13 +6,28 @@
 
 namespace strixa {
 
-// Along which axis a candidate is read; the reversed values mean the line was read backwards.
-enum Orientation : std::int8_t {
+// How a candidate is read. Horizontal reads along a row (bars upright), Vertical down a column
+// (bars flat); the reversed values say the line read backwards, right to left or bottom to top.
+// The values are part of the library's interface, so they stay 0 to 3.
+enum class Orientation : std::int8_t {
   Horizontal = 0,
   Vertical = 1,
   HorizontalReversed = 2,
   VerticalReversed = 3,
 };
+
+// The lowest bit carries the axis, the next one the reading direction.
+constexpr bool IsVertical(Orientation orientation) {
+  return (static_cast<int>(orientation) & 1) != 0;
+}
+constexpr bool IsReversed(Orientation orientation) {
+  return (static_cast<int>(orientation) & 2) != 0;
+}
+
+// The same axis read backwards; an orientation already reversed stays as it is.
+constexpr Orientation Reversed(Orientation orientation) {
+  return IsVertical(orientation) ? Orientation::VerticalReversed : Orientation::HorizontalReversed;
+}
 
 // A rectangle covers columns x..x+width and rows y..y+height, both ends included.
 struct Box {
@@ -28,7 +43,7 @@ struct Candidate {
   int y = 0;
   int width = 0;
   int height = 0;
-  std::int8_t orientation = Horizontal;
+  Orientation orientation = Orientation::Horizontal;
   std::string text;
 };
 

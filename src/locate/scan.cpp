@@ -187,7 +187,8 @@ void EvaluateRun(const AxisView& view, const ScanSettings& settings, int thresho
   }
   const Box found = ToBox(view, along, across, alongLength, acrossLength);
   candidateList.push_back(Candidate{found.x, found.y, found.width, found.height,
-                                    view.vertical ? Vertical : Horizontal, std::string{}});
+                                    view.vertical ? Orientation::Vertical : Orientation::Horizontal,
+                                    std::string{}});
 }
 
 // Scan lines are taken in blocks: a block of columns is read row by row, which keeps the

@@ -18,6 +18,8 @@ namespace strixa {
 
 namespace {
 
+using enum Orientation;
+
 // Stand-in decoders: the chain's rules must hold whatever the real decoders read.
 std::string Refuse(std::string_view) { return {}; }
 std::string Echo(std::string_view pixels) { return std::string(pixels); }
@@ -35,7 +37,7 @@ DecoderChain MakeChain(std::string_view slots) {
 struct Read {
   std::string text;
   int lineThreshold;
-  std::int8_t orientation;
+  Orientation orientation;
 };
 
 Read Decode(const Image& image, Candidate candidate, const DecoderChain& chain) {
@@ -240,7 +242,7 @@ TEST(DispatcherTest, TwoOfFiveNeedsThreeHitsWithinOneThreshold) {
     std::string_view name;
     DecoderChain::Decoder interleaved, twoOfFive;
     std::string_view expected;
-    std::int8_t orientation;
+    Orientation orientation;
   };
   const Case cases[] = {
       {"two hits per threshold never add up", &Refuse, &HitAtHalf, "", Horizontal},
@@ -272,7 +274,7 @@ TEST(DispatcherTest, ReversedReadsRaiseTheOrientation) {
     std::string_view name;
     const std::vector<std::string>& rows;
     Candidate candidate;
-    std::int8_t orientation;
+    Orientation orientation;
   };
   const Case cases[] = {
       {"row", upright, {1, 1, 7, 10, Horizontal, ""}, HorizontalReversed},

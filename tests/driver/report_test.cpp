@@ -16,6 +16,8 @@ namespace strixa {
 
 namespace {
 
+using enum Orientation;
+
 // "x,y,width,height,orientation,text;" per record, so whole lists compare in one go.
 std::string Describe(const std::vector<Candidate>& list) {
   std::string text;

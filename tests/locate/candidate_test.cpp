@@ -6,6 +6,8 @@ namespace strixa {
 
 namespace {
 
+using enum Orientation;
+
 struct OverlapCase {
   std::string_view name;
   Box a, b;

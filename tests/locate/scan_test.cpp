@@ -17,6 +17,8 @@ namespace strixa {
 
 namespace {
 
+using enum Orientation;
+
 // Columns left..right, rows top..bottom; in every period of columns the first darkWidth are
 // painted grey, so darkWidth == period is a solid block. The default paints nothing.
 struct Stripes {
@@ -55,13 +57,14 @@ Image Transpose(const Image& image) {
 }
 
 struct Box {
-  int x, y, width, height, orientation = Horizontal;
+  int x, y, width, height;
+  Orientation orientation = Horizontal;
   bool operator==(const Box&) const = default;
 };
 
 void PrintTo(const Box& b, std::ostream* os) {
-  *os << "{" << b.x << ", " << b.y << ", " << b.width << ", " << b.height << ", " << b.orientation
-      << "}";
+  *os << "{" << b.x << ", " << b.y << ", " << b.width << ", " << b.height << ", "
+      << static_cast<int>(b.orientation) << "}";
 }
 
 std::vector<Box> Boxes(const std::vector<Candidate>& candidateList) {
@@ -75,7 +78,8 @@ std::vector<Box> Boxes(const std::vector<Candidate>& candidateList) {
 std::vector<Box> Transposed(const std::vector<Box>& boxes) {
   std::vector<Box> turned;
   for (const Box& b : boxes) {
-    turned.push_back({b.y, b.x, b.height, b.width, b.orientation == Horizontal ? 1 : 0});
+    turned.push_back(
+        {b.y, b.x, b.height, b.width, IsVertical(b.orientation) ? Horizontal : Vertical});
   }
   return turned;
 }
