@@ -3,7 +3,7 @@
 #include <array>
 
 #include "decode/sampling.h"
-#include "image/image.h"
+#include "image/axisView.h"
 #include "locate/candidate.h"
 #include "symbologies/code128.h"
 #include "symbologies/code39.h"
@@ -102,14 +102,12 @@ std::string DecodeCandidate(const Image& image, Candidate& candidate, int& lineT
   const int y = candidate.y;
   const int width = candidate.width;
   const int height = candidate.height;
-  // Vertical candidates have their bars lying flat and are read down a column.
-  const bool alongColumn = IsVertical(candidate.orientation);
-  const auto mean = alongColumn ? ColumnMean : RowMean;
-  const auto sample = alongColumn ? SampleColumnInto : SampleRowInto;
+  // Upright bars are read along a row, flat ones down a column.
+  const AxisView view{image, IsVertical(candidate.orientation)};
 
-  const int base =
-      BaseThreshold(mean(image, x, y, width, height, 40), mean(image, x, y, width, height, 60),
-                    mean(image, x, y, width, height, 50));
+  const int base = BaseThreshold(LineMean(view, x, y, width, height, 40),
+                                 LineMean(view, x, y, width, height, 60),
+                                 LineMean(view, x, y, width, height, 50));
 
   // One buffer per direction, reused for every line of the candidate.
   std::string pixels;
@@ -118,7 +116,7 @@ std::string DecodeCandidate(const Image& image, Candidate& candidate, int& lineT
     int hitCount = 0;
     for (int percentage : scanPositions) {
       lineThreshold = base + step;
-      sample(image, lineThreshold, x, y, width, height, percentage, pixels);
+      SampleLine(view, lineThreshold, x, y, width, height, percentage, pixels);
       if (std::string line = RunDecoderChain(pixels, hitCount, chain); !line.empty()) {
         return line;
       }

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "image/axisView.h"
 #include "image/image.h"
 #include "locate/candidate.h"
 
@@ -32,19 +33,6 @@ constexpr int quietZoneRun = 10;
 constexpr int refinementStep = 2;
 constexpr int bandHalfWidth = 30;
 constexpr int firstBandMinimum = 10;
-
-// Scan lines of one pass run along the "along" axis and are spaced along the "across" axis;
-// the vertical pass is the horizontal one with the two exchanged.
-struct AxisView {
-  const Image& image;
-  bool vertical;
-
-  int AlongSize() const { return vertical ? image.imageHeight : image.imageWidth; }
-  int AcrossSize() const { return vertical ? image.imageWidth : image.imageHeight; }
-  int Value(int along, int across) const {
-    return vertical ? PixelValue(image, across, along) : PixelValue(image, along, across);
-  }
-};
 
 // What one scan line remembers between samples; runStart 0 means no run is open.
 struct LineState {

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include "image/axisView.h"
 #include "image/image.h"
 #include "support/builders.h"
 
@@ -24,6 +25,20 @@ Image MakeBarPicture(bool flatBars) {
 
 std::string RepeatGrey(int count, int grey) {
   return std::string(static_cast<std::size_t>(count), static_cast<char>(grey));
+}
+
+std::string SampleRow(const Image& image, int lineThreshold, int x, int y, int width, int height,
+                      int percentage) {
+  std::string pixels;
+  SampleLine(AxisView{image, false}, lineThreshold, x, y, width, height, percentage, pixels);
+  return pixels;
+}
+
+std::string SampleColumn(const Image& image, int lineThreshold, int x, int y, int width, int height,
+                         int percentage) {
+  std::string pixels;
+  SampleLine(AxisView{image, true}, lineThreshold, x, y, width, height, percentage, pixels);
+  return pixels;
 }
 
 TEST(SamplingTest, LinePositionRoundsThroughSinglePrecisionHalvesToEven) {
@@ -68,23 +83,23 @@ TEST(SamplingTest, BarPictureReadsTheSameAlongARowAndAColumn) {
   EXPECT_EQ(SampleColumn(MakeBarPicture(true), 152, 41, 59, 90, 294, 50), barLine);
   for (int percentage : {40, 60, 50}) {
     SCOPED_TRACE(percentage);
-    EXPECT_EQ(RowMean(MakeBarPicture(false), 59, 41, 294, 90, percentage), 152);
-    EXPECT_EQ(ColumnMean(MakeBarPicture(true), 41, 59, 90, 294, percentage), 152);
+    EXPECT_EQ(LineMean(AxisView{MakeBarPicture(false), false}, 59, 41, 294, 90, percentage), 152);
+    EXPECT_EQ(LineMean(AxisView{MakeBarPicture(true), true}, 41, 59, 90, 294, percentage), 152);
   }
 }
 
 TEST(SamplingTest, SamplingIntoABufferReplacesItsContents) {
   const Image image = MakeImage({"#..#.", "#...."});
   std::string pixels = "stale text from an earlier line";
-  SampleRowInto(image, 128, 1, 1, 4, 0, 50, pixels);
+  SampleLine(AxisView{image, false}, 128, 1, 1, 4, 0, 50, pixels);
   EXPECT_EQ(pixels, "1001");
-  SampleColumnInto(image, 128, 1, 1, 0, 1, 50, pixels);
+  SampleLine(AxisView{image, true}, 128, 1, 1, 0, 1, 50, pixels);
   EXPECT_EQ(pixels, "11");
-  SampleRowInto(image, 128, 2, 2, 3, 0, 50, pixels);
+  SampleLine(AxisView{image, false}, 128, 2, 2, 3, 0, 50, pixels);
   EXPECT_EQ(pixels, "");
 }
 
-TEST(SamplingTest, RowMeanDividesByTheExtentAndRoundsHalvesToEven) {
+TEST(SamplingTest, LineMeanDividesByTheExtentAndRoundsHalvesToEven) {
   struct Case {
     std::string_view name;
     std::vector<std::string> rows;
@@ -99,8 +114,39 @@ TEST(SamplingTest, RowMeanDividesByTheExtentAndRoundsHalvesToEven) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    EXPECT_EQ(RowMean(MakeImage(c.rows), 1, 1, c.width, c.height, 50), c.expected);
+    EXPECT_EQ(LineMean(AxisView{MakeImage(c.rows), false}, 1, 1, c.width, c.height, 50),
+              c.expected);
   }
+}
+
+// Pixels outside the picture are grey 255 to every line, in front of it, behind it, or with
+// the whole line off the picture, in both directions.
+TEST(SamplingTest, LinesReadPastThePictureAsGrey255) {
+  struct Case {
+    std::string_view name;
+    int x, y, width, height, lineThreshold;
+    std::string_view expected;
+  };
+  // The second picture holds the first one's rows as its columns.
+  const Case cases[] = {
+      {"starts two pixels early", -1, 1, 5, 0, 128, "101"},
+      {"starts two pixels early, 255 is dark", -1, 1, 5, 0, 255, "111111"},
+      {"ends two pixels late, 255 is dark", 1, 1, 4, 0, 255, "11111"},
+      {"second row", 0, 2, 4, 0, 128, "1"},
+      {"below the picture", 1, 3, 2, 0, 255, "111"},
+      {"above the picture", 1, 0, 2, 0, 128, ""},
+      {"far beyond the sides", 2147483640, 1, 6, 0, 255, "1111111"},
+  };
+  const Image rows = MakeImage({"#.#", "..#"});
+  const Image columns = MakeImage({"#.", "..", "##"});
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(SampleRow(rows, c.lineThreshold, c.x, c.y, c.width, c.height, 0), c.expected);
+    EXPECT_EQ(SampleColumn(columns, c.lineThreshold, c.y, c.x, c.height, c.width, 0), c.expected);
+  }
+  // 255 on either side of the row's 0, 255, 0: 765 / 4 is 191, and 171.9 rounds to 172.
+  EXPECT_EQ(LineMean(AxisView{rows, false}, 0, 1, 4, 0, 0), 172);
+  EXPECT_EQ(LineMean(AxisView{columns, true}, 1, 0, 0, 4, 0), 172);
 }
 
 }  // namespace
