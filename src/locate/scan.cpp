@@ -126,7 +126,7 @@ Box ToBox(const AxisView& view, int along, int across, int alongLength, int acro
 // Turns a run into a rectangle, widens it to the quiet zones on either side, measures how far
 // the bars reach across the scan lines, and records it if it looks like a barcode.
 void EvaluateRun(const AxisView& view, const ScanSettings& settings, int threshold, const Run& run,
-                 std::vector<Candidate>& candidateList) {
+                 OverlapIndex& overlapIndex, std::vector<Candidate>& candidateList) {
   const int alongSize = view.AlongSize();
   const int acrossSize = view.AcrossSize();
   const int length = run.end - run.start + settings.margin;
@@ -134,7 +134,7 @@ void EvaluateRun(const AxisView& view, const ScanSettings& settings, int thresho
   const int across = std::max(1, run.line - topOffset);
   int alongLength = length;
   int acrossLength = length / 3;
-  if (OverlapsCandidate(ToBox(view, along, across, alongLength, acrossLength), candidateList)) {
+  if (overlapIndex.Overlaps(ToBox(view, along, across, alongLength, acrossLength))) {
     return;
   }
 
@@ -186,6 +186,7 @@ void EvaluateRun(const AxisView& view, const ScanSettings& settings, int thresho
     return;
   }
   const Box found = ToBox(view, along, across, alongLength, acrossLength);
+  overlapIndex.Add(found);
   candidateList.push_back(Candidate{found.x, found.y, found.width, found.height,
                                     view.vertical ? Vertical : Horizontal, std::string{}});
 }
@@ -202,6 +203,11 @@ void ScanAxis(const AxisView& view, int threshold, bool fineScan,
   const ScanSettings& settings = fineScan ? fineSettings : normalSettings;
   const int acrossSize = view.AcrossSize();
   const int linesPerBlock = view.vertical ? columnsPerBlock : 1;
+  // The index answers for the whole list, so it starts with what earlier passes recorded.
+  OverlapIndex overlapIndex(view.image.imageWidth, view.image.imageHeight);
+  for (const Candidate& c : candidateList) {
+    overlapIndex.Add({c.x, c.y, c.width, c.height});
+  }
   std::vector<LineState> states;
   std::vector<Run> runs;
   for (int firstLine = 1; firstLine < acrossSize; firstLine += linesPerBlock * settings.lineStep) {
@@ -209,7 +215,7 @@ void ScanAxis(const AxisView& view, int threshold, bool fineScan,
     states.resize(static_cast<std::size_t>(std::min(linesPerBlock, remaining)));
     CollectRuns(view, settings, threshold, firstLine, states, runs);
     for (const Run& run : runs) {
-      EvaluateRun(view, settings, threshold, run, candidateList);
+      EvaluateRun(view, settings, threshold, run, overlapIndex, candidateList);
     }
   }
 }
