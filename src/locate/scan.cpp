@@ -44,6 +44,9 @@ struct AxisView {
   int Value(int along, int across) const {
     return vertical ? PixelValue(image, across, along) : PixelValue(image, along, across);
   }
+  // Bytes from one pixel to the next along a scan line, and from one line to the next.
+  std::ptrdiff_t AlongStride() const { return vertical ? image.rowPitch : image.pixelStep; }
+  std::ptrdiff_t AcrossStride() const { return vertical ? image.pixelStep : image.rowPitch; }
 };
 
 // What one scan line remembers between samples; runStart 0 means no run is open.
@@ -63,6 +66,11 @@ struct Run {
 // Advances one scan line by one sample; a run that closes long enough lands in runs.
 void TakeSample(LineState& state, int score, int position, bool lastSample, int line, int minRun,
                 std::vector<Run>& runs) {
+  // Most of a page is light: at the ceiling no run is open and the floor count is 0 already, so a
+  // light sample changes nothing.
+  if (score > 0 && state.rhythmScore == lightScoreCeiling) {
+    return;
+  }
   state.rhythmScore = std::clamp(state.rhythmScore + score, darkScoreFloor, lightScoreCeiling);
   if (state.rhythmScore == darkScoreFloor) {
     if (++state.floorCount == floorLimit) {
@@ -98,12 +106,17 @@ void CollectRuns(const AxisView& view, const ScanSettings& settings, int thresho
   runs.clear();
   const int alongSize = view.AlongSize();
   const int lineCount = static_cast<int>(states.size());
-  for (int p = 1; p < alongSize; p += settings.pixelStep) {
+  // Every sample lies inside the picture, so it is read straight from memory, without the edge
+  // test of PixelValue.
+  const std::ptrdiff_t sampleStride = view.AlongStride() * settings.pixelStep;
+  const std::ptrdiff_t lineStride = view.AcrossStride() * settings.lineStep;
+  std::ptrdiff_t firstOffset = view.AcrossStride() * (firstLine - 1);
+  for (int p = 1; p < alongSize; p += settings.pixelStep, firstOffset += sampleStride) {
     const bool lastSample = p + settings.pixelStep >= alongSize;
     for (int i = 0; i < lineCount; ++i) {
-      const int line = firstLine + i * settings.lineStep;
-      TakeSample(states[i], SampleScore(view.Value(p, line), threshold), p, lastSample, line,
-                 settings.minRun, runs);
+      const int value = view.image.greyBytes[firstOffset + i * lineStride];
+      TakeSample(states[i], SampleScore(value, threshold), p, lastSample,
+                 firstLine + i * settings.lineStep, settings.minRun, runs);
     }
   }
   // Evaluation order is scan order: line by line, and along each line as the runs closed.
