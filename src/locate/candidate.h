@@ -38,10 +38,11 @@ bool RectanglesOverlap(const Box& a, const Box& b);
 // True when rectangle overlaps any candidate of the list.
 bool OverlapsCandidate(const Box& rectangle, const std::vector<Candidate>& candidateList);
 
-// Gives OverlapsCandidate's answer for a list that only grows, at a cost that does not grow with
-// the list: each rectangle is filed under the square cells it covers, and a query tests only the
-// rectangles filed under its own cells. A page of many small bar groups makes thousands of
-// candidates, and the passes ask once per run.
+// Gives OverlapsCandidate's answer for a list that only grows, at a cost set by the size of the
+// rectangle and the candidates near it rather than by the length of the list: each rectangle is
+// filed under the square cells it covers, and a query tests only the rectangles filed under its
+// own cells. A page of many small bar groups makes thousands of candidates, and the passes ask
+// once per run.
 class OverlapIndex {
  public:
   // Cells cover columns 0..width and rows 0..height; rectangles reaching beyond are filed in the
