@@ -33,6 +33,8 @@ struct AxisView {
                     : image.greyBytes + Offset(along, across);
   }
   std::ptrdiff_t AlongStride() const { return vertical ? image.rowPitch : image.pixelStep; }
+  // The distance from one line to the next.
+  std::ptrdiff_t AcrossStride() const { return vertical ? image.pixelStep : image.rowPitch; }
 
  private:
   std::ptrdiff_t Offset(int x, int y) const {

@@ -53,4 +53,34 @@ bool RectanglesOverlap(const Box& a, const Box& b);
 // True when rectangle overlaps any candidate of the list.
 bool OverlapsCandidate(const Box& rectangle, const std::vector<Candidate>& candidateList);
 
+// Gives OverlapsCandidate's answer for a list that only grows, at a cost set by the size of the
+// rectangle and the candidates near it rather than by the length of the list: each rectangle is
+// filed under the square cells it covers, and a query tests only the rectangles filed under its
+// own cells. A page of many small bar groups makes thousands of candidates, and the passes ask
+// once per run.
+class OverlapIndex {
+ public:
+  // Cells cover columns 0..width and rows 0..height; rectangles reaching beyond are filed in the
+  // edge cells, which stays exact, only slower.
+  OverlapIndex(int width, int height);
+  void Add(const Box& rectangle);
+  bool Overlaps(const Box& rectangle) const;
+
+ private:
+  struct CellRange {
+    int firstColumn, lastColumn, firstRow, lastRow;
+  };
+  struct Entry {
+    int rectangle;  // into rectangles_
+    int next;       // the entry filed before it in the same cell, or -1
+  };
+  CellRange CellsOf(const Box& rectangle) const;
+
+  int columns_;
+  int rows_;
+  std::vector<Box> rectangles_;
+  std::vector<Entry> entries_;
+  std::vector<int> cellHeads_;  // per cell, its latest entry or -1
+};
+
 }  // namespace strixa

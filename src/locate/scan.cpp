@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -51,6 +52,11 @@ struct Run {
 // Advances one scan line by one sample; a run that closes long enough lands in runs.
 void TakeSample(LineState& state, int score, int position, bool lastSample, int line, int minRun,
                 std::vector<Run>& runs) {
+  // Most of a page is light: at the ceiling no run is open and the floor count is 0 already, so a
+  // light sample changes nothing.
+  if (score > 0 && state.rhythmScore == lightScoreCeiling) {
+    return;
+  }
   state.rhythmScore = std::clamp(state.rhythmScore + score, darkScoreFloor, lightScoreCeiling);
   if (state.rhythmScore == darkScoreFloor) {
     if (++state.floorCount == floorLimit) {
@@ -77,6 +83,18 @@ void TakeSample(LineState& state, int score, int position, bool lastSample, int 
   state.rhythmScore = 0;
 }
 
+// Memory is the cost of a pass: the vertical one meets a new row on every sample, more than the
+// hardware foresees, so each line asks for its pixel this many samples ahead.
+constexpr int prefetchDistance = 8;
+
+void PrefetchByte(const std::uint8_t* byte) {
+#if defined(__GNUC__) || defined(__clang__)
+  __builtin_prefetch(byte);
+#else
+  static_cast<void>(byte);
+#endif
+}
+
 // Follows several scan lines side by side, sample position by sample position. The lines do not
 // influence each other, so each sees exactly the samples it would see alone, while the pass walks
 // memory row by row even when the scan lines are columns.
@@ -86,12 +104,22 @@ void CollectRuns(const AxisView& view, const ScanSettings& settings, int thresho
   runs.clear();
   const int alongSize = view.AlongSize();
   const int lineCount = static_cast<int>(states.size());
-  for (int p = 1; p < alongSize; p += settings.pixelStep) {
+  // Every sample lies inside the picture, so it is read straight from memory, without the edge
+  // test of PixelValue.
+  const std::ptrdiff_t sampleStride = view.AlongStride() * settings.pixelStep;
+  const std::ptrdiff_t lineStride = view.AcrossStride() * settings.lineStep;
+  std::ptrdiff_t firstOffset = view.AcrossStride() * (firstLine - 1);
+  for (int p = 1; p < alongSize; p += settings.pixelStep, firstOffset += sampleStride) {
     const bool lastSample = p + settings.pixelStep >= alongSize;
+    const bool prefetch = p + prefetchDistance * settings.pixelStep < alongSize;
     for (int i = 0; i < lineCount; ++i) {
-      const int line = firstLine + i * settings.lineStep;
-      TakeSample(states[i], SampleScore(view.Value(p, line), threshold), p, lastSample, line,
-                 settings.minRun, runs);
+      if (prefetch) {
+        PrefetchByte(
+            &view.image.greyBytes[firstOffset + i * lineStride + prefetchDistance * sampleStride]);
+      }
+      const int value = view.image.greyBytes[firstOffset + i * lineStride];
+      TakeSample(states[i], SampleScore(value, threshold), p, lastSample,
+                 firstLine + i * settings.lineStep, settings.minRun, runs);
     }
   }
   // Evaluation order is scan order: line by line, and along each line as the runs closed.
@@ -114,7 +142,7 @@ Box ToBox(const AxisView& view, int along, int across, int alongLength, int acro
 // Turns a run into a rectangle, widens it to the quiet zones on either side, measures how far
 // the bars reach across the scan lines, and records it if it looks like a barcode.
 void EvaluateRun(const AxisView& view, const ScanSettings& settings, int threshold, const Run& run,
-                 std::vector<Candidate>& candidateList) {
+                 OverlapIndex& overlapIndex, std::vector<Candidate>& candidateList) {
   const int alongSize = view.AlongSize();
   const int acrossSize = view.AcrossSize();
   const int length = run.end - run.start + settings.margin;
@@ -122,7 +150,7 @@ void EvaluateRun(const AxisView& view, const ScanSettings& settings, int thresho
   const int across = std::max(1, run.line - topOffset);
   int alongLength = length;
   int acrossLength = length / 3;
-  if (OverlapsCandidate(ToBox(view, along, across, alongLength, acrossLength), candidateList)) {
+  if (overlapIndex.Overlaps(ToBox(view, along, across, alongLength, acrossLength))) {
     return;
   }
 
@@ -174,6 +202,7 @@ void EvaluateRun(const AxisView& view, const ScanSettings& settings, int thresho
     return;
   }
   const Box found = ToBox(view, along, across, alongLength, acrossLength);
+  overlapIndex.Add(found);
   candidateList.push_back(Candidate{found.x, found.y, found.width, found.height,
                                     view.vertical ? Orientation::Vertical : Orientation::Horizontal,
                                     std::string{}});
@@ -191,6 +220,11 @@ void ScanAxis(const AxisView& view, int threshold, bool fineScan,
   const ScanSettings& settings = fineScan ? fineSettings : normalSettings;
   const int acrossSize = view.AcrossSize();
   const int linesPerBlock = view.vertical ? columnsPerBlock : 1;
+  // The index answers for the whole list, so it starts with what earlier passes recorded.
+  OverlapIndex overlapIndex(view.image.imageWidth, view.image.imageHeight);
+  for (const Candidate& c : candidateList) {
+    overlapIndex.Add({c.x, c.y, c.width, c.height});
+  }
   std::vector<LineState> states;
   std::vector<Run> runs;
   for (int firstLine = 1; firstLine < acrossSize; firstLine += linesPerBlock * settings.lineStep) {
@@ -198,7 +232,7 @@ void ScanAxis(const AxisView& view, int threshold, bool fineScan,
     states.resize(static_cast<std::size_t>(std::min(linesPerBlock, remaining)));
     CollectRuns(view, settings, threshold, firstLine, states, runs);
     for (const Run& run : runs) {
-      EvaluateRun(view, settings, threshold, run, candidateList);
+      EvaluateRun(view, settings, threshold, run, overlapIndex, candidateList);
     }
   }
 }

@@ -3,6 +3,7 @@
 #include <ctime>
 #include <fcntl.h>
 #include <memory>
+#include <poll.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <thread>
@@ -17,11 +18,19 @@ namespace strixa {
 
 namespace {
 
-// Writes all of text to fd; a closed or broken output is ignored so the run goes on.
+// Writes all of text to fd; a closed or broken output is ignored so the run goes on. An output
+// left non-blocking by whoever started us is full, not gone: wait until it takes more.
 void WriteAll(int fd, std::string_view text) {
   while (!text.empty()) {
     const ssize_t written = ::write(fd, text.data(), text.size());
     if (written < 0 && errno == EINTR) {
+      continue;
+    }
+    if (written < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+      pollfd output{fd, POLLOUT, 0};
+      if (::poll(&output, 1, -1) < 0 && errno != EINTR) {
+        return;
+      }
       continue;
     }
     if (written <= 0) {

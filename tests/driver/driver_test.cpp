@@ -138,6 +138,78 @@ TEST(DriverTest, DamagedBitmapGivesTheCannotOpenMessage) {
   EXPECT_EQ(platform.sleeps, std::vector<int>{2000});
 }
 
+struct ShownNameCase {
+  std::string_view name;
+  std::string fileName, shown;
+};
+
+TEST(DriverTest, CannotOpenMessageEscapesControlCharactersInTheName) {
+  const ShownNameCase cases[] = {
+      {"CR LF cannot forge a result line", "x.bmp\r\nEAN13\t4006381 333931\r\nreal",
+       "x.bmp\\r\\nEAN13\\t4006381 333931\\r\\nreal"},
+      {"terminal sequences", "\x1B]0;owned\x07\x1B[2J.bmp", "\\x1B]0;owned\\x07\\x1B[2J.bmp"},
+      {"lowest and highest control bytes", std::string("a\0\x1F\x7F", 4), "a\\x00\\x1F\\x7F"},
+      {"backslashes stay", "C:\\scans\\x41.bmp", "C:\\scans\\x41.bmp"},
+      {"space, tilde and UTF-8 stay", "~ \xC3\xA4 .txt", "~ \xC3\xA4 .txt"},
+  };
+  for (const ShownNameCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    FakePlatform platform = PlatformWith({c.fileName});
+    platform.files[c.fileName] = textFile;
+    RunProgram(platform);
+    EXPECT_EQ(platform.output, CannotOpenBytes(c.shown));
+  }
+}
+
+// Upright stripes, four columns of grey in every eight, over a block of background.
+struct StripeBlock {
+  int x, y, width, height;
+  std::uint8_t background, grey;
+};
+
+struct LadderCase {
+  std::string_view name;
+  std::vector<StripeBlock> blocks;
+  int threshold;
+  std::vector<std::pair<int, int>> corners;  // x and y of each candidate, in list order
+};
+
+TEST(DriverTest, LocateCandidatesClimbsTheLadderUntilSomethingIsFound) {
+  // Stripes of grey 100 on grey 170 form a solid blot at 200 and 230, so only 160 sees them;
+  // grey 225 on white is seen at 230 only; grey 120 on white at every level.
+  const StripeBlock seenEverywhere{40, 40, 200, 120, 255, 120};
+  const StripeBlock seenAt160{40, 300, 200, 120, 170, 100};
+  const StripeBlock seenAt230{400, 40, 200, 120, 255, 225};
+  const LadderCase cases[] = {
+      {"nothing anywhere", {}, 230, {}},
+      {"found at 200: no further level runs",
+       {seenEverywhere, seenAt160, seenAt230},
+       200,
+       {{17, 31}}},
+      {"found at 160: 230 never runs", {seenAt160, seenAt230}, 160, {{17, 291}}},
+      {"found at 230 only", {seenAt230}, 230, {{359, 31}}},
+  };
+  for (const LadderCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    RunState state;
+    state.image = MakeBlankImage(700, 500);
+    for (const StripeBlock& b : c.blocks) {
+      FillRect(state.image, b.x, b.y, b.width, b.height, b.background);
+      for (int x = b.x; x < b.x + b.width; x += 8) {
+        FillRect(state.image, x, b.y, 4, b.height, b.grey);
+      }
+    }
+    state.candidateList.push_back({1, 1, 5, 5, Orientation::Horizontal, "left from an earlier run"});
+    LocateCandidates(state);
+    EXPECT_EQ(state.threshold, c.threshold);
+    std::vector<std::pair<int, int>> corners;
+    for (const Candidate& candidate : state.candidateList) {
+      corners.emplace_back(candidate.x, candidate.y);
+    }
+    EXPECT_EQ(corners, c.corners);
+  }
+}
+
 }  // namespace
 
 }  // namespace strixa

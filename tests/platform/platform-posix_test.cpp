@@ -1,5 +1,5 @@
 // Runs the real binary as a user would; each case waits out the program's own pause, so they
-// stay few and ctest runs them side by side.
+// stay few and ctest runs them side by side. Output details are checked in-process.
 #include <chrono>
 #include <cstdio>
 #include <ctime>
@@ -9,11 +9,13 @@
 #include <spawn.h>
 #include <string>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "platform/platform.h"
 #include "support/builders.h"
 #include "support/programTexts.h"
 
@@ -123,6 +125,46 @@ TEST(PlatformPosixTest, GoodBlankBitmapPrintsNothing) {
 TEST(PlatformPosixTest, ClosedOutputStillEndsWithExitCodeZero) {
   const ProgramRun run = RunBinary({"/F", "/P"}, true);
   EXPECT_EQ(run.exitCode, 0);
+}
+
+// Whoever starts the program may hand it a non-blocking pipe; a slow reader must still get every
+// byte, as from a blocking one.
+TEST(PlatformPosixTest, NonBlockingOutputLosesNothing) {
+  int pipeFds[2];
+  ASSERT_EQ(::pipe(pipeFds), 0);
+  ::fcntl(pipeFds[1], F_SETPIPE_SZ, 4096);
+  ASSERT_EQ(::fcntl(pipeFds[1], F_SETFL, O_NONBLOCK), 0);
+  std::string received;
+  std::thread reader([&received, readEnd = pipeFds[0]] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    char buffer[4096];
+    ssize_t got = 0;
+    while ((got = ::read(readEnd, buffer, sizeof buffer)) > 0) {
+      received.append(buffer, static_cast<std::size_t>(got));
+    }
+    ::close(readEnd);
+  });
+
+  std::fflush(stdout);
+  const int savedOutput = ::dup(STDOUT_FILENO);
+  ::dup2(pipeFds[1], STDOUT_FILENO);
+  ::close(pipeFds[1]);
+  std::string expected;
+  {
+    const std::unique_ptr<Platform> platform = MakeSystemPlatform(0, nullptr);
+    for (int i = 0; i < 2000; ++i) {
+      const std::string line =
+          "EAN13\t" + std::to_string(4006381333931 + i) + " line " + std::to_string(i) + " of 2000";
+      platform->WriteLine(line);
+      expected += line + "\r\n";
+    }
+  }
+  // Putting the real output back closes the pipe's last write end, so the reader sees the end.
+  ::dup2(savedOutput, STDOUT_FILENO);
+  ::close(savedOutput);
+  reader.join();
+  EXPECT_EQ(received.size(), expected.size());
+  EXPECT_TRUE(received == expected);
 }
 
 }  // namespace
