@@ -229,6 +229,8 @@ TEST(ApiTest, RefusesBadArgumentsAndFilesWithAMessage) {
       {"width 0", readPixels(pixels, 0, 4, 4, STRIXA_GREY8), STRIXA_ERROR_ARGUMENT},
       {"height too large", readPixels(pixels, 4, 40000, 4, STRIXA_GREY8), STRIXA_ERROR_ARGUMENT},
       {"stride short of a row", readPixels(pixels, 4, 4, -11, STRIXA_BGR24), STRIXA_ERROR_ARGUMENT},
+      {"stride overflowing the rows", readPixels(pixels, 4, 4, PTRDIFF_MAX / 2, STRIXA_GREY8),
+       STRIXA_ERROR_ARGUMENT},
       {"null count", strixa_read_bmp_file(reader, samplePath.c_str(), &barcodes, nullptr),
        STRIXA_ERROR_ARGUMENT},
       {"null path", strixa_read_bmp_file(reader, nullptr, &barcodes, &count),
