@@ -11,10 +11,6 @@ install(TARGETS strixa RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 # The shared library is Strixa::strixa for find_package users, the static one Strixa::strixa_static.
 set_target_properties(strixa_shared PROPERTIES EXPORT_NAME strixa)
 set_target_properties(strixa_static PROPERTIES EXPORT_NAME strixa_static)
-if(WIN32)
-  # strixa.dll beside its import library libstrixa.dll.a, as Windows programs expect to find it.
-  set_target_properties(strixa_shared PROPERTIES PREFIX "")
-endif()
 install(TARGETS strixa_shared strixa_static EXPORT StrixaTargets
         RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
         LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} NAMELINK_COMPONENT Development
@@ -22,7 +18,7 @@ install(TARGETS strixa_shared strixa_static EXPORT StrixaTargets
         INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/include/strixa DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}
         FILES_MATCHING PATTERN "*.h" PATTERN "*.hpp")
-install(FILES ${strixaVersionHeader} DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/strixa)
+install(FILES ${STRIXA_GENERATED_INCLUDE_DIR}/strixa/version.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/strixa)
 
 # The CMake package: find_package(Strixa) gives Strixa::strixa.
 set(strixaCmakeDir ${CMAKE_INSTALL_LIBDIR}/cmake/Strixa)
