@@ -22,10 +22,12 @@ test: configure
 clean:
 	rm -rf $(BUILD) $(PACKAGE_BUILD)
 
-# The Debian package, configured for /usr in its own folder: $(PACKAGE_BUILD)/strixa_*.deb.
+# The Debian package, configured for /usr in its own folder: $(PACKAGE_BUILD)/strixa_*.deb. Only
+# what it holds is built: cpack would otherwise build every test first.
 PACKAGE_BUILD ?= build-package
 package:
-	cmake -S . -B $(PACKAGE_BUILD) -DCMAKE_INSTALL_PREFIX=/usr -DSTRIXA_BENCHMARKS=OFF >/dev/null
+	cmake -S . -B $(PACKAGE_BUILD) -DCMAKE_INSTALL_PREFIX=/usr -DSTRIXA_BENCHMARKS=OFF \
+	  -DCMAKE_SKIP_INSTALL_ALL_DEPENDENCY=ON >/dev/null
 	cmake --build $(PACKAGE_BUILD) -j $(JOBS) --target strixa_installables
 	cd $(PACKAGE_BUILD) && cpack -G DEB
 

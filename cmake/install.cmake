@@ -5,6 +5,11 @@ include(CMakePackageConfigHelpers)
 
 install(TARGETS strixa RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 
+if(MINGW)
+  # strixa.dll carries its own C++ and thread run-time, so it ships alone like Strixa.exe.
+  target_link_options(strixa_shared PRIVATE -static)
+endif()
+
 # strixa-batch: its install rule and man page go here (and the target into strixa_installables
 # in package.cmake).
 
@@ -34,9 +39,15 @@ install(FILES ${PROJECT_BINARY_DIR}/StrixaConfig.cmake
         DESTINATION ${strixaCmakeDir})
 
 # pkg-config: the prefix is found from the .pc file's own place, so the tree can be installed
-# under any prefix (cmake --install --prefix, or the package's /usr) and still be right.
-file(RELATIVE_PATH pcToPrefix /prefix/${CMAKE_INSTALL_LIBDIR}/pkgconfig /prefix)
-string(REGEX REPLACE "/$" "" pcToPrefix "${pcToPrefix}")
+# under any prefix (cmake --install --prefix) and still be right. A build for /usr (the package)
+# names it plainly, so pkg-config leaves out the system folders.
+if(CMAKE_INSTALL_PREFIX STREQUAL "/usr")
+  set(pcPrefix /usr)
+else()
+  file(RELATIVE_PATH pcToPrefix /prefix/${CMAKE_INSTALL_LIBDIR}/pkgconfig /prefix)
+  string(REGEX REPLACE "/$" "" pcToPrefix "${pcToPrefix}")
+  set(pcPrefix "\${pcfiledir}/${pcToPrefix}")
+endif()
 configure_file(${PROJECT_SOURCE_DIR}/cmake/strixa.pc.in ${PROJECT_BINARY_DIR}/strixa.pc @ONLY)
 install(FILES ${PROJECT_BINARY_DIR}/strixa.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
 
