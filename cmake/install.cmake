@@ -5,11 +5,6 @@ include(CMakePackageConfigHelpers)
 
 install(TARGETS strixa RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 
-if(MINGW)
-  # strixa.dll carries its own C++ and thread run-time, so it ships alone like Strixa.exe.
-  target_link_options(strixa_shared PRIVATE -static)
-endif()
-
 # strixa-batch: its install rule and man page go here (and the target into strixa_installables
 # in package.cmake).
 
@@ -18,12 +13,13 @@ set_target_properties(strixa_shared PROPERTIES EXPORT_NAME strixa)
 set_target_properties(strixa_static PROPERTIES EXPORT_NAME strixa_static)
 install(TARGETS strixa_shared strixa_static EXPORT StrixaTargets
         RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
-        LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} NAMELINK_COMPONENT Development
+        LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
         ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
         INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/include/strixa DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}
         FILES_MATCHING PATTERN "*.h" PATTERN "*.hpp")
-install(FILES ${STRIXA_GENERATED_INCLUDE_DIR}/strixa/version.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/strixa)
+install(FILES ${STRIXA_GENERATED_INCLUDE_DIR}/strixa/version.h
+        DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/strixa)
 
 # The CMake package: find_package(Strixa) gives Strixa::strixa.
 set(strixaCmakeDir ${CMAKE_INSTALL_LIBDIR}/cmake/Strixa)
