@@ -45,6 +45,16 @@ bool AllNarrow(const std::vector<std::size_t>& lengths, std::size_t unit) {
   return std::ranges::none_of(lengths, [unit](std::size_t length) { return IsWide(length, unit); });
 }
 
+// Whether the spaces of a group of ten runs (bar first) are all narrow.
+bool HasNarrowSpaces(const std::vector<std::size_t>& group, std::size_t unit) {
+  for (std::size_t i = 1; i < group.size(); i += 2) {
+    if (IsWide(group[i], unit)) {
+      return false;
+    }
+  }
+  return true;
+}
+
 // Whether a whole stop begins at 1-based position, measured against the unit of the group before
 // it, and nothing but the end of the line or a quiet zone follows it. Its last bar ends the line
 // and may be worn thin, so where a wide one is due any width will do. A line that ends inside the
@@ -119,6 +129,11 @@ std::string DecodeTwoOfFiveGroups(std::string_view pixels, int startRuns,
     }
     position += static_cast<int>(group.size());
     unit = group.size() / 14;
+    if (!interleaved && !HasNarrowSpaces(RunLengths(group, 10), unit)) {
+      // Only bars carry data here and every space is narrow; a wide one means this is not 2 of 5,
+      // as when a line through Code 39 happens to begin like its start.
+      return {};
+    }
     if (interleaved && digits.empty() && !AllNarrow(RunLengths(start, 4), unit)) {
       // A stop read backwards also resamples to the four start modules, but its bar is wide.
       return {};

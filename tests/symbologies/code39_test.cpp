@@ -48,6 +48,7 @@ TEST(Code39Test, DecodesTableCases) {
       {"bars after a quiet zone", ab + "000000" + "1011", "AB"},
       {"noise after the stop", ab + "00000" + "1011", ""},
       {"cut after a character", Code39Pixels("*ABC", 1, 2, 1), ""},
+      {"quiet zone after a character", Code39Pixels("*ABC", 1, 2, 1) + "00000000" + "1", ""},
       {"cut inside the stop", ab.substr(0, ab.size() - 2), ""},
       {"every character", Code39Pixels("*0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ-. $/+%*", 2, 5, 2),
        "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ-. $/+%"},

@@ -35,6 +35,9 @@ std::vector<DecodeCase> Ean8Cases() {
       {"check digit 0", Widen(EncodeEan8("12345670"), 3), "1234 5670"},
       {"end guard worn to one bar", Widen(symbol24680134.substr(0, 65), 2), "2468 0134"},
       {"mark beyond the quiet zone", clean + "00000000000000" + "11", "2468 0134"},
+      // Six modules of space after the guard end the symbol; five may still be inside one.
+      {"mark 6 modules after the end guard", clean + "000000000000" + "11", "2468 0134"},
+      {"mark 5 modules after the end guard", clean + "0000000000" + "11", ""},
       {"one pixel per module", Widen(symbol24680134, 1), ""},
       {"second number, one pixel", Widen(EncodeEan8("13579241"), 1), ""},
       {"reversed line", Reversed(clean), ""},

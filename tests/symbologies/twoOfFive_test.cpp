@@ -29,9 +29,10 @@ TEST(TwoOfFiveTest, DecodesTableCases) {
       {"every digit", TwoOfFivePixels("0123456789", 3, 6), "0123456789"},
       {"narrow 2, wide 4", TwoOfFivePixels("90", 2, 4), "90"},
       {"narrow 4, wide 8", TwoOfFivePixels("4711", 4, 8), "4711"},
-      // Only the bars are classified; here the unit is 4, so 12 is wide and 3 narrow.
-      {"uneven spaces", AlternatingRuns({start, {12, 3, 3, 9, 3, 5, 3, 4, 12, 3}, two, stop}),
-       "12"},
+      // Unit 3: bars of 12 are wide, spaces of up to 5 narrow.
+      {"uneven narrow spaces",
+       AlternatingRuns({start, {12, 3, 3, 5, 3, 4, 3, 5, 12, 3}, two, stop}), "12"},
+      {"wide space", AlternatingRuns({start, {12, 3, 3, 6, 3, 4, 3, 5, 12, 3}, two, stop}), ""},
       {"wide spaces lift the unit to 4 over 6-pixel bars",
        AlternatingRuns({start, {6, 9, 3, 9, 3, 9, 3, 9, 6, 9}, two, stop}), ""},
       {"5-pixel bars at unit 2",
@@ -51,6 +52,7 @@ TEST(TwoOfFiveTest, DecodesTableCases) {
        ""},
       {"wide, narrow, wide stop", AlternatingRuns({start, one, two, {6, 3, 3, 3, 6}}), "12"},
       {"stop worn to one pixel", AlternatingRuns({start, one, two, {6, 3, 1}}), "12"},
+      {"wide last bar worn thin", AlternatingRuns({start, one, two, {6, 3, 3, 3, 2}}), "12"},
       {"bars after a quiet zone", AlternatingRuns({start, one, two, stop, {12, 3}}), "12"},
       // Read as a digit, the stop and what follows would add a 1.
       {"bars after the stop",
