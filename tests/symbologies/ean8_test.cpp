@@ -26,6 +26,9 @@ std::string Reversed(std::string pixels) { return {pixels.rbegin(), pixels.rend(
 
 std::vector<DecodeCase> Ean8Cases() {
   const std::string clean = Widen(symbol24680134, 2);
+  // Resampled, a start guard whose space is two modules wide still gives "101".
+  std::string wideGuardSpace = Widen(symbol24680134, 6);
+  wideGuardSpace.insert(6, 6, '0');
   return {
       {"two pixels per module", clean, "2468 0134"},
       {"three pixels per module", Widen(symbol24680134, 3), "2468 0134"},
@@ -51,6 +54,7 @@ std::vector<DecodeCase> Ean8Cases() {
       {"EAN-13 line", Widen(EncodeEan13("0000012347537"), 2), ""},
       {"EAN-13 line, three pixels", Widen(EncodeEan13("0000012897421"), 3), ""},
       {"mark right after the end guard", clean + "0000" + "11", ""},
+      {"two-module space in the start guard", wideGuardSpace, ""},
   };
 }
 
