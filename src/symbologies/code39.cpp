@@ -32,6 +32,29 @@ static_assert(code39Chars.size() == code39WidthPatterns.size());
 constexpr int startIndex = 43;
 constexpr std::size_t maxDataChars = 1000;
 
+// A gap of at least half its character (six to eight narrow elements) ends the symbol: gaps
+// between characters stay well below that, while a quiet zone is ten narrow elements or more.
+bool IsQuietZone(std::string_view elements, std::size_t gap) { return gap * 2 >= elements.size(); }
+
+// Whether elements (the runs after the last character, up to the end of the line or a quiet
+// zone) spell the whole stop, each measured against the unit of the character before it. A line
+// that stops short of the stop's last bar may have left a cut symbol, so it is refused.
+bool IsStop(std::string_view elements, std::size_t unit) {
+  const std::string_view stop = code39WidthPatterns[startIndex];
+  std::size_t count = 0;
+  for (std::size_t i = 0; i < elements.size(); ++count) {
+    std::size_t end = i + 1;
+    while (end < elements.size() && elements[end] == elements[i]) {
+      ++end;
+    }
+    if (count == stop.size() || (end - i > unit) != (stop[count] == 'W')) {
+      return false;
+    }
+    i = end;
+  }
+  return count == stop.size();
+}
+
 }  // namespace
 
 std::string RunsToCode39Widths(std::string_view runs) {
@@ -54,13 +77,28 @@ std::string DecodeCode39(std::string_view pixels) {
   std::string text;
   bool started = false;
   int position = 1;
-  // Characters past the cap are never looked at, so an unreadable one there does not refuse.
-  while (text.size() < maxDataChars) {
+  std::size_t lastUnit = 0;
+  for (;;) {
     const std::string_view runs = TakeRuns(position, pixels, 10);
     if (runs.empty()) {
+      // The line ends inside the symbol's last nine elements: they must be the stop, or the line
+      // left the symbol early.
+      if (!started || !IsStop(pixels.substr(static_cast<std::size_t>(position) - 1), lastUnit)) {
+        return {};
+      }
+      break;
+    }
+    const std::size_t gap = runs.size() - runs.find_last_not_of(runs.back()) - 1;
+    const std::string_view elements = runs.substr(0, runs.size() - gap);
+    if (started && IsQuietZone(elements, gap)) {
+      // Whatever lies beyond a quiet zone belongs to something else.
+      if (!IsStop(elements, lastUnit)) {
+        return {};
+      }
       break;
     }
     position += static_cast<int>(runs.size());
+    lastUnit = runs.size() / 9;
     const int index = FindPattern(code39WidthPatterns, RunsToCode39Widths(runs));
     if (!started) {
       // Only the first ten runs may hold the start; no other offset is tried.
@@ -74,7 +112,10 @@ std::string DecodeCode39(std::string_view pixels) {
       text += code39Chars[static_cast<std::size_t>(index)];
     }
   }
-  // A stop followed by a few more dark pixels is read; one that ends the line never is.
+  if (text.size() > maxDataChars) {
+    text.resize(maxDataChars);
+  }
+  // A star just before the stop is dropped as well.
   if (!text.empty() && text.back() == '*') {
     text.pop_back();
   }

@@ -34,6 +34,31 @@ bool EndsAfterLastDigit(std::string_view pixels, int position) {
   return false;
 }
 
+// Whether every element of the start and middle guards is one module wide, give or take half a
+// module, the module being the length of the 40 runs from the start guard to the last digit over
+// their 64 modules. Resampling alone lets a two-module element pass for a guard's one, so lines
+// through Code 39 or Code 128, whose elements come in whole multiples, could read as EAN-8.
+bool HasSingleModuleGuards(std::string_view pixels) {
+  std::size_t runs[40] = {};
+  std::size_t total = 0;
+  int position = 1;
+  for (std::size_t& run : runs) {
+    run = TakeRuns(position, pixels, 1).size();
+    position += static_cast<int>(run);
+    total += run;
+  }
+  const auto singleModule = [total](std::size_t run) {
+    return run * 2 * modulesBeforeEndGuard >= total && run * 2 * modulesBeforeEndGuard <= total * 3;
+  };
+  // Runs 1 to 3 are the start guard, 20 to 24 the middle guard.
+  for (std::size_t i : {0, 1, 2, 19, 20, 21, 22, 23}) {
+    if (!singleModule(runs[i])) {
+      return false;
+    }
+  }
+  return true;
+}
+
 }  // namespace
 
 std::string DecodeEan8(std::string_view pixels) {
@@ -45,7 +70,7 @@ std::string DecodeEan8(std::string_view pixels) {
   if (!reading.complete || !HasEanCheckDigit(reading.text, reading.sum)) {
     return {};
   }
-  if (!EndsAfterLastDigit(pixels, reading.endPosition)) {
+  if (!EndsAfterLastDigit(pixels, reading.endPosition) || !HasSingleModuleGuards(pixels)) {
     return {};
   }
   return reading.text;

@@ -1,6 +1,9 @@
 #include "symbologies/twoOfFive.h"
 
+#include <algorithm>
+#include <array>
 #include <cstddef>
+#include <vector>
 
 #include "symbologies/elements.h"
 
@@ -10,6 +13,71 @@ namespace {
 
 // Wide bar, narrow space, wide bar, narrow space, narrow bar, narrow space at a ratio of 2.
 constexpr std::string_view twoOfFiveStart = "11011010";
+
+// Stops as wide ("W") and narrow ("N") elements, bar first. Interleaved symbols end in a wide
+// bar, a narrow space and a narrow bar; 2 of 5 symbols in a wide, a narrow and a wide bar with
+// narrow spaces, or, as some print it, like the interleaved stop.
+constexpr std::array<std::string_view, 1> interleavedStops = {"WNN"};
+constexpr std::array<std::string_view, 2> twoOfFiveStops = {"WNN", "WNNNW"};
+
+// Spaces within a symbol are at most three narrow elements wide; a quiet zone is about ten.
+constexpr std::size_t quietZoneUnits = 6;
+
+// The pixel lengths of the first count runs from 0-based first; fewer when the line ends sooner.
+std::vector<std::size_t> RunLengths(std::string_view pixels, std::size_t count,
+                                    std::size_t first = 0) {
+  std::vector<std::size_t> lengths;
+  for (std::size_t i = first; i < pixels.size() && lengths.size() < count;) {
+    std::size_t end = i + 1;
+    while (end < pixels.size() && pixels[end] == pixels[i]) {
+      ++end;
+    }
+    lengths.push_back(end - i);
+    i = end;
+  }
+  return lengths;
+}
+
+// Inner elements are narrow up to the unit + 2, as RunsToTwoOfFiveWidths has it.
+bool IsWide(std::size_t length, std::size_t unit) { return length > unit + 2; }
+
+bool AllNarrow(const std::vector<std::size_t>& lengths, std::size_t unit) {
+  return std::ranges::none_of(lengths, [unit](std::size_t length) { return IsWide(length, unit); });
+}
+
+// Whether the spaces of a group of ten runs (bar first) are all narrow.
+bool HasNarrowSpaces(const std::vector<std::size_t>& group, std::size_t unit) {
+  for (std::size_t i = 1; i < group.size(); i += 2) {
+    if (IsWide(group[i], unit)) {
+      return false;
+    }
+  }
+  return true;
+}
+
+// Whether a whole stop begins at 1-based position, measured against the unit of the group before
+// it, and nothing but the end of the line or a quiet zone follows it. Its last bar ends the line
+// and may be worn thin, so where a wide one is due any width will do. A line that ends inside the
+// stop may have left a cut symbol, so it is refused.
+bool IsStopAt(std::string_view pixels, int position, std::size_t unit, bool interleaved) {
+  const std::vector<std::size_t> runs =
+      RunLengths(pixels, 6, static_cast<std::size_t>(position) - 1);
+  const auto matches = [&](std::string_view stop) {
+    if (runs.size() < stop.size() ||
+        (runs.size() > stop.size() && runs[stop.size()] < quietZoneUnits * unit)) {
+      return false;
+    }
+    for (std::size_t i = 0; i < stop.size(); ++i) {
+      const bool wide = stop[i] == 'W';
+      if (IsWide(runs[i], unit) != wide && !(wide && i + 1 == stop.size())) {
+        return false;
+      }
+    }
+    return true;
+  };
+  return interleaved ? std::ranges::any_of(interleavedStops, matches)
+                     : std::ranges::any_of(twoOfFiveStops, matches);
+}
 
 }  // namespace
 
@@ -50,12 +118,26 @@ std::string DecodeTwoOfFiveGroups(std::string_view pixels, int startRuns,
   }
   position += static_cast<int>(start.size());
 
-  // Five bars and the spaces after them make a group; the stop has fewer runs, so reading ends
-  // before it.
+  // Five bars and the spaces after them make a group, up to the stop.
   std::string digits;
-  for (std::string_view group = TakeRuns(position, pixels, 10); !group.empty();
-       group = TakeRuns(position, pixels, 10)) {
+  std::size_t unit = 0;
+  while (digits.empty() || !IsStopAt(pixels, position, unit, interleaved)) {
+    const std::string_view group = TakeRuns(position, pixels, 10);
+    if (group.empty()) {
+      // The line ended without a stop: it left the symbol early.
+      return {};
+    }
     position += static_cast<int>(group.size());
+    unit = group.size() / 14;
+    if (!interleaved && !HasNarrowSpaces(RunLengths(group, 10), unit)) {
+      // Only bars carry data here and every space is narrow; a wide one means this is not 2 of 5,
+      // as when a line through Code 39 happens to begin like its start.
+      return {};
+    }
+    if (interleaved && digits.empty() && !AllNarrow(RunLengths(start, 4), unit)) {
+      // A stop read backwards also resamples to the four start modules, but its bar is wide.
+      return {};
+    }
     const std::string letters = RunsToTwoOfFiveWidths(group);
     digits += WidthsToTwoOfFiveDigit(letters, 0);
     if (interleaved) {

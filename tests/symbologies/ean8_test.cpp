@@ -26,6 +26,9 @@ std::string Reversed(std::string pixels) { return {pixels.rbegin(), pixels.rend(
 
 std::vector<DecodeCase> Ean8Cases() {
   const std::string clean = Widen(symbol24680134, 2);
+  // Resampled, a start guard whose space is two modules wide still gives "101".
+  std::string wideGuardSpace = Widen(symbol24680134, 6);
+  wideGuardSpace.insert(6, 6, '0');
   return {
       {"two pixels per module", clean, "2468 0134"},
       {"three pixels per module", Widen(symbol24680134, 3), "2468 0134"},
@@ -35,6 +38,9 @@ std::vector<DecodeCase> Ean8Cases() {
       {"check digit 0", Widen(EncodeEan8("12345670"), 3), "1234 5670"},
       {"end guard worn to one bar", Widen(symbol24680134.substr(0, 65), 2), "2468 0134"},
       {"mark beyond the quiet zone", clean + "00000000000000" + "11", "2468 0134"},
+      // Six modules of space after the guard end the symbol; five may still be inside one.
+      {"mark 6 modules after the end guard", clean + "000000000000" + "11", "2468 0134"},
+      {"mark 5 modules after the end guard", clean + "0000000000" + "11", ""},
       {"one pixel per module", Widen(symbol24680134, 1), ""},
       {"second number, one pixel", Widen(EncodeEan8("13579241"), 1), ""},
       {"reversed line", Reversed(clean), ""},
@@ -48,6 +54,7 @@ std::vector<DecodeCase> Ean8Cases() {
       {"EAN-13 line", Widen(EncodeEan13("0000012347537"), 2), ""},
       {"EAN-13 line, three pixels", Widen(EncodeEan13("0000012897421"), 3), ""},
       {"mark right after the end guard", clean + "0000" + "11", ""},
+      {"two-module space in the start guard", wideGuardSpace, ""},
   };
 }
 

@@ -41,11 +41,16 @@ TEST(InterleavedTwoOfFiveTest, DecodesTableCases) {
        AlternatingRuns({start, {4, 5, 5, 4, 8, 4, 8, 8, 4, 3}, {8, 4, 4}}), ""},
       {"wide first start bar",
        AlternatingRuns({{6, 3, 3, 3}, {6, 6, 3, 6, 3, 3, 3, 3, 6, 3}, stop}), ""},
-      // Nothing checks the stop: a gap and three more bars make it a pair.
-      {"readable pair after the stop",
-       AlternatingRuns({start, pair12, {6, 3, 3, 10, 3, 3, 3, 3, 6, 6, 3}}), "1212"},
-      {"unreadable spaces after the stop",
-       AlternatingRuns({start, pair12, {6, 3, 3, 10, 3, 3, 3, 3, 6, 3, 3}}), ""},
+      {"stop worn to one pixel", AlternatingRuns({start, pair12, {6, 3, 1}}), "12"},
+      {"bars after a quiet zone", AlternatingRuns({start, pair12, stop, {18, 3}}), "12"},
+      // Read as a pair, the stop and what follows would add 12.
+      {"pair after the stop", AlternatingRuns({start, pair12, {6, 3, 3, 10, 3, 3, 3, 3, 6, 6, 3}}),
+       ""},
+      {"noise after the stop", AlternatingRuns({start, pair12, stop, {17, 3}}), ""},
+      {"cut after a pair", AlternatingRuns({start, pair12, {6, 3, 3, 6, 3, 3, 3, 3, 6}}), ""},
+      {"cut inside the stop", AlternatingRuns({start, pair12, {6}}), ""},
+      // Resamples to the four start modules, but its third element is wide.
+      {"reversed stop as start", AlternatingRuns({{3, 3, 6, 3}, pair12, stop}), ""},
       {"start and stop only", InterleavedTwoOfFivePixels("", 3, 6), ""},
       {"one pixel per narrow element", InterleavedTwoOfFivePixels("12", 1, 2), ""},
       {"21 pixels", symbol.substr(0, 21), ""},
