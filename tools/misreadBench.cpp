@@ -482,14 +482,13 @@ Canvas RotateSmall(const Canvas& source, double degrees, float paper) {
   return turned;
 }
 
-// Where RotateSmall puts the source point (x, y).
-std::pair<double, double> RotatedPoint(const Canvas& source, const Canvas& turned, double degrees,
-                                       double x, double y) {
+// The column where RotateSmall puts the source point (x, y).
+double RotatedColumn(const Canvas& source, const Canvas& turned, double degrees, double x,
+                     double y) {
   const double radians = degrees * std::numbers::pi / 180;
   const double ux = x - (source.width - 1) / 2.0;
   const double uy = y - (source.height - 1) / 2.0;
-  return {std::cos(radians) * ux - std::sin(radians) * uy + (turned.width - 1) / 2.0,
-          std::sin(radians) * ux + std::cos(radians) * uy + (turned.height - 1) / 2.0};
+  return std::cos(radians) * ux - std::sin(radians) * uy + (turned.width - 1) / 2.0;
 }
 
 // Keeps columns left..right-1.
@@ -694,8 +693,8 @@ Picture DrawPicture(std::uint64_t seed, int index) {
     canvas = RotateSmall(upright, picture.degrees, paper);
     if (random.Chance(0.15)) {
       // Cut into the symbol along its reading direction, so part of it lies outside the picture.
-      const auto [centreX, centreY] = RotatedPoint(upright, canvas, picture.degrees,
-                                                   quietLeft + length / 2.0, top + barHeight / 2.0);
+      const double centreX = RotatedColumn(upright, canvas, picture.degrees,
+                                           quietLeft + length / 2.0, top + barHeight / 2.0);
       const double half = length / 2.0 * std::cos(picture.degrees * std::numbers::pi / 180);
       picture.cutSide = random.Chance(0.5) ? -1 : 1;
       picture.cutShare = random.Uniform(0.05, 0.6);
@@ -706,7 +705,6 @@ Picture DrawPicture(std::uint64_t seed, int index) {
       } else {
         canvas = CropColumns(canvas, 0, std::clamp(cut, 8, canvas.width));
       }
-      static_cast<void>(centreY);
     }
   }
   if (picture.blurSigma > 0) {
@@ -835,18 +833,19 @@ std::string Text(std::string_view line) {
   return tab == std::string_view::npos ? std::string() : std::string(line.substr(tab + 1));
 }
 
-// Why a printed line is wrong, in the words the decoder work is planned by.
+// Why a printed line is wrong: any read of a text page, a read under another symbology's label
+// (named), a piece of the drawn text (a partial read) or other text under the right label.
 std::string Categorise(const Picture& picture, const std::string& printed) {
   if (picture.kind == textPageKind) {
-    return "on a text page";
+    return "text read as " + Label(printed);
   }
   if (Label(printed) != Label(picture.expected)) {
-    return "other symbology";
+    return "read as " + Label(printed);
   }
-  if (picture.expected.find(Text(printed)) != std::string::npos) {
+  if (Text(picture.expected).find(Text(printed)) != std::string::npos) {
     return "part of the text";
   }
-  return "same symbology, other text";
+  return "other text";
 }
 
 std::vector<std::pair<std::string, std::string>> Conditions(const Picture& picture) {
