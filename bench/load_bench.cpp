@@ -12,8 +12,8 @@
 #include <benchmark/benchmark.h>
 
 #include "image/image.h"
+#include "image/largeBuffer.h"
 #include "platform/bitmap.h"
-#include "platform/largeBuffer.h"
 #include "platform/platform.h"
 
 using namespace strixa;
