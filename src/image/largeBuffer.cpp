@@ -58,6 +58,16 @@ void LargeBufferDeleter::operator()(std::uint8_t* block) const {
 #endif
 }
 
+void ExpectWholeReads(const LargeBuffer& block) {
+#if defined(__unix__) && defined(MADV_HUGEPAGE)
+  if (block && block.get_deleter().mappedSize > 0) {
+    ::madvise(block.get(), block.get_deleter().mappedSize, MADV_HUGEPAGE);
+  }
+#else
+  (void)block;
+#endif
+}
+
 LargeBuffer AllocateLargeBuffer(std::size_t size, PageUse use) {
   if (size >= mappingThreshold) {
 #if defined(_WIN32)

@@ -28,4 +28,8 @@ enum class PageUse {
 // write resident 2 MB at a time, so those blocks keep small pages.
 LargeBuffer AllocateLargeBuffer(std::size_t size, PageUse use = PageUse::Whole);
 
+// Tells the system a Scattered block is written and will now be read throughout, so the pages
+// nobody wrote may come in huge pages: far fewer faults for the passes that read them all.
+void ExpectWholeReads(const LargeBuffer& block);
+
 }  // namespace strixa

@@ -295,7 +295,9 @@ BmpRefusal DecodeSource(ByteSource& source, Image& image) {
     return BmpRefusal::OutOfMemory;
   }
   if (runLength) {
-    return DecodeRle(source, layout, palette, image);
+    const BmpRefusal rle = DecodeRle(source, layout, palette, image);
+    ExpectWholeReads(image.pixelBuffer);
+    return rle;
   }
   return ConvertUncompressed(source, layout, palette, image) ? BmpRefusal::None
                                                              : EndedEarly(source);
