@@ -76,7 +76,7 @@ ByteSource::ByteSource(std::span<const std::uint8_t> bytes)
     : size_(bytes.size()), piece_(bytes.data()), pieceLength_(bytes.size()) {}
 
 ByteSource::ByteSource(int fd, std::uint64_t size)
-    : fd_(fd), size_(size), buffer_(new (std::nothrow) std::uint8_t[maxPiece]) {
+    : fd_(fd), size_(size), buffer_(AllocateLargeBuffer(maxPiece)) {
   piece_ = buffer_.get();
   failed_ = buffer_ == nullptr;
 }

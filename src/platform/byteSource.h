@@ -6,6 +6,8 @@
 #include <span>
 #include <string>
 
+#include "image/largeBuffer.h"
+
 namespace strixa {
 
 // The bytes of one file, read front to back: either all in memory already, or pulled from an
@@ -53,7 +55,7 @@ class ByteSource {
   // In memory: the bytes themselves. From a file: the buffered piece that starts at position_.
   const std::uint8_t* piece_ = nullptr;
   std::size_t pieceLength_ = 0;
-  std::unique_ptr<std::uint8_t[]> buffer_;
+  LargeBuffer buffer_;
 };
 
 }  // namespace strixa
