@@ -499,8 +499,12 @@ TEST(BitmapTest, StreamsLargeFilesAsTheyDecodeInMemory) {
     stream.insert(stream.end(), {0, 3, static_cast<std::uint8_t>(row % 6), 0, 0});
   }
   stream.insert(stream.end(), {0, 1});
+  // Pixels 2 MB after the headers: the read skips ahead rather than through them.
+  BmpFile farPixels = Pal8File();
+  farPixels.gap = 2 << 20;
   const ScratchFolder folder;
-  for (const Bytes& file : {WriteBmp(rgb), WriteBmp(RleFile(8, 255, 6000, stream))}) {
+  for (const Bytes& file :
+       {WriteBmp(rgb), WriteBmp(RleFile(8, 255, 6000, stream)), WriteBmp(farPixels)}) {
     SCOPED_TRACE(file.size());
     ASSERT_GT(file.size(), std::size_t{1} << 20);
     Image inMemory;
