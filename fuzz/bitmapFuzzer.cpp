@@ -7,12 +7,14 @@
 
 using namespace strixa;
 
-// Any bytes at all must either load into a picture whose every pixel can be read, or fail and
-// leave the image empty.
+// Any bytes at all must either load into a picture whose every pixel can be read, or fail with
+// a reason and leave the image empty.
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   Image image;
-  if (!DecodeBmp(std::span<const std::uint8_t>(data, size), image)) {
-    if (image.pixelBuffer || image.imageWidth != 0 || image.imageHeight != 0) {
+  BmpRefusal reason = BmpRefusal::None;
+  if (!DecodeBmp(std::span<const std::uint8_t>(data, size), image, &reason)) {
+    if (image.pixelBuffer || image.imageWidth != 0 || image.imageHeight != 0 ||
+        reason == BmpRefusal::None) {
       __builtin_trap();
     }
     return 0;

@@ -4,13 +4,13 @@
 
 namespace strixa {
 
-bool AllocatePixelBuffer(int width, int height, Image& image) {
+bool AllocatePixelBuffer(int width, int height, Image& image, PageUse use) {
   FreePixelBuffer(image);
   if (width < 1 || height < 1 || width > maxImageSide || height > maxImageSide) {
     return false;
   }
   const std::size_t size = static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 4;
-  image.pixelBuffer = AllocateLargeBuffer(size);
+  image.pixelBuffer = AllocateLargeBuffer(size, use);
   if (!image.pixelBuffer) {
     return false;
   }

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/largeBuffer.h"
+#include "image/largeBuffer.h"
 
 namespace strixa {
 
@@ -26,9 +26,10 @@ struct Image {
 // Sides are carried as 16-bit signed values, so no picture may exceed this.
 inline constexpr int maxImageSide = 32767;
 
-// Allocates an uninitialised buffer for width x height pixels and sets the companions.
-// False (image left empty) when a side is outside 1..maxImageSide or memory is short.
-bool AllocatePixelBuffer(int width, int height, Image& image);
+// Allocates a zero-filled buffer for width x height pixels and sets the companions; use tells
+// how the caller will write it (see AllocateLargeBuffer). False (image left empty) when a side
+// is outside 1..maxImageSide or memory is short.
+bool AllocatePixelBuffer(int width, int height, Image& image, PageUse use = PageUse::Whole);
 
 // A view of width x height pixels owned by the caller, top row first. greyBytes points at the
 // first pixel's grey (or green) byte. False (image left empty) for sides outside 1..maxImageSide.

@@ -6,31 +6,14 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 
 #include "image/image.h"
+#include "platform/byteSource.h"
 
 namespace strixa {
 
 namespace {
-
-using Bytes = std::span<const std::uint8_t>;
-
-constexpr std::uint32_t rgbCompression = 0;
-constexpr std::uint32_t rle8Compression = 1;
-constexpr std::uint32_t rle4Compression = 2;
-constexpr std::uint32_t bitFieldsCompression = 3;
-
-constexpr std::uint64_t fileHeaderSize = 14;
-constexpr std::uint64_t coreHeaderSize = 12;
-constexpr std::uint64_t infoHeaderSize = 40;
-constexpr std::array<std::uint64_t, 6> knownHeaderSizes = {12, 40, 52, 56, 108, 124};
-
-// Red, green and blue masks sit here whether they end a longer header or follow a 40-byte one.
-constexpr std::size_t maskOffset = 54;
-
-// Skipped RLE pixels cost no bytes, so a stream's length does not bound its picture. No real
-// stream is this sparse, and the limit keeps a few bytes from claiming gigabytes.
-constexpr std::uint64_t maxRlePixelsPerByte = 4096;
 
 // One output pixel: blue, green, red, 0.
 using Colour = std::array<std::uint8_t, 4>;
@@ -38,54 +21,12 @@ using Colour = std::array<std::uint8_t, 4>;
 // Indexes beyond the stored palette read as black rather than outside it.
 using Palette = std::array<Colour, 256>;
 
-struct Layout {
-  int width = 0;
-  int height = 0;
-  bool topDown = false;
-  int bitCount = 0;
-  std::uint32_t compression = rgbCompression;
-  std::uint64_t pixelOffset = 0;
-  std::array<std::uint32_t, 3> masks{};  // red, green, blue
-  std::uint64_t paletteOffset = 0;
-  std::uint64_t paletteEntrySize = 4;
-  std::uint64_t paletteCount = 0;
-};
-
 // One colour channel of a packed pixel: (pixel >> shift) & lowMask indexes widen.
 struct Channel {
   int shift = 0;
   std::uint32_t lowMask = 0;
   std::array<std::uint8_t, 256> widen{};
 };
-
-std::uint32_t ReadU16(Bytes bytes, std::size_t offset) {
-  return static_cast<std::uint32_t>(bytes[offset]) | static_cast<std::uint32_t>(bytes[offset + 1])
-                                                         << 8;
-}
-
-std::uint32_t ReadU32(Bytes bytes, std::size_t offset) {
-  return ReadU16(bytes, offset) | ReadU16(bytes, offset + 2) << 16;
-}
-
-// A mask is usable when its bits are one unbroken run inside the pixel; an empty mask is a
-// channel the file does not store.
-bool IsContiguousMask(std::uint32_t mask, int bitCount) {
-  if (bitCount < 32 && (mask >> bitCount) != 0) {
-    return false;
-  }
-  if (mask == 0) {
-    return true;
-  }
-  const std::uint32_t aligned = mask >> std::countr_zero(mask);
-  return (aligned & (aligned + 1)) == 0;
-}
-
-bool AreMasksUsable(const std::array<std::uint32_t, 3>& masks, int bitCount) {
-  const auto [red, green, blue] = masks;
-  return IsContiguousMask(red, bitCount) && IsContiguousMask(green, bitCount) &&
-         IsContiguousMask(blue, bitCount) && (red & green) == 0 && (red & blue) == 0 &&
-         (green & blue) == 0 && (red | green | blue) != 0;
-}
 
 // Repeats the value's bits from the top down, so a full narrow channel reads 255.
 std::uint8_t WidenBits(std::uint32_t value, int bits) {
@@ -118,118 +59,6 @@ Channel MakeChannel(std::uint32_t mask) {
     }
   }
   return channel;
-}
-
-bool IsKnownHeaderSize(std::uint64_t headerSize) {
-  return std::find(knownHeaderSizes.begin(), knownHeaderSizes.end(), headerSize) !=
-         knownHeaderSizes.end();
-}
-
-bool IsDepthAllowed(const Layout& layout, bool core) {
-  switch (layout.compression) {
-    case rgbCompression:
-      return layout.bitCount == 1 || layout.bitCount == 4 || layout.bitCount == 8 ||
-             layout.bitCount == 24 || (!core && (layout.bitCount == 16 || layout.bitCount == 32));
-    case rle8Compression:
-      return layout.bitCount == 8 && !layout.topDown;
-    case rle4Compression:
-      return layout.bitCount == 4 && !layout.topDown;
-    case bitFieldsCompression:
-      return layout.bitCount == 16 || layout.bitCount == 32;
-    default:
-      // Embedded JPEG or PNG data and the rarer compressions are not ours to decode.
-      return false;
-  }
-}
-
-// Reads and checks every header field; nothing here trusts a size or offset it has not bounded.
-bool ReadLayout(Bytes bytes, Layout& layout) {
-  if (bytes.size() < fileHeaderSize + 4 || bytes[0] != 'B' || bytes[1] != 'M') {
-    return false;
-  }
-  const std::uint64_t headerSize = ReadU32(bytes, 14);
-  if (!IsKnownHeaderSize(headerSize) || fileHeaderSize + headerSize > bytes.size()) {
-    return false;
-  }
-  const bool core = headerSize == coreHeaderSize;
-  std::int64_t width = 0;
-  std::int64_t height = 0;
-  std::uint64_t declaredColours = 0;
-  if (core) {
-    width = ReadU16(bytes, 18);
-    height = ReadU16(bytes, 20);
-    layout.bitCount = static_cast<int>(ReadU16(bytes, 24));
-    layout.paletteEntrySize = 3;
-  } else {
-    width = static_cast<std::int32_t>(ReadU32(bytes, 18));
-    height = static_cast<std::int32_t>(ReadU32(bytes, 22));
-    layout.bitCount = static_cast<int>(ReadU16(bytes, 28));
-    layout.compression = ReadU32(bytes, 30);
-    declaredColours = ReadU32(bytes, 46);
-    layout.paletteEntrySize = 4;
-  }
-  layout.topDown = height < 0;
-  height = height < 0 ? -height : height;
-  if (width < 1 || width > maxImageSide || height < 1 || height > maxImageSide) {
-    return false;
-  }
-  layout.width = static_cast<int>(width);
-  layout.height = static_cast<int>(height);
-  if (!IsDepthAllowed(layout, core)) {
-    return false;
-  }
-
-  layout.pixelOffset = ReadU32(bytes, 10);
-  layout.paletteOffset = fileHeaderSize + headerSize;
-  if (layout.compression == bitFieldsCompression) {
-    if (headerSize == infoHeaderSize) {
-      layout.paletteOffset += 12;
-      if (layout.paletteOffset > bytes.size()) {
-        return false;
-      }
-    }
-    layout.masks = {ReadU32(bytes, maskOffset), ReadU32(bytes, maskOffset + 4),
-                    ReadU32(bytes, maskOffset + 8)};
-  } else if (layout.bitCount == 16) {
-    layout.masks = {0x7C00, 0x03E0, 0x001F};
-  } else if (layout.bitCount == 32) {
-    layout.masks = {0xFF0000, 0x00FF00, 0x0000FF};
-  }
-  if ((layout.bitCount == 16 || layout.bitCount == 32) &&
-      !AreMasksUsable(layout.masks, layout.bitCount)) {
-    return false;
-  }
-  if (layout.pixelOffset < layout.paletteOffset || layout.pixelOffset >= bytes.size()) {
-    return false;
-  }
-
-  if (layout.bitCount <= 8) {
-    // The palette lies between the headers and the pixels. Without a count, take the entries
-    // that fit there; a stated count must fit, and entries past the depth's range are unused.
-    const std::uint64_t fullCount = std::uint64_t{1} << layout.bitCount;
-    const std::uint64_t room =
-        (layout.pixelOffset - layout.paletteOffset) / layout.paletteEntrySize;
-    if (declaredColours == 0) {
-      layout.paletteCount = std::min(fullCount, room);
-    } else if (declaredColours <= room) {
-      layout.paletteCount = std::min(fullCount, declaredColours);
-    } else {
-      return false;
-    }
-    if (layout.paletteCount == 0) {
-      return false;
-    }
-  }
-  return true;
-}
-
-Palette ReadPalette(Bytes bytes, const Layout& layout) {
-  Palette palette{};
-  for (std::uint64_t i = 0; i < layout.paletteCount; ++i) {
-    const std::size_t at = layout.paletteOffset + i * layout.paletteEntrySize;
-    palette[i] = {bytes[at], bytes[at + 1], bytes[at + 2], 0};
-  }
-  return palette;
 }
 
 template <int bitCount>
@@ -298,157 +127,208 @@ void ConvertMaskedRow(const std::uint8_t* source, std::uint8_t* target, int widt
   }
 }
 
-// Calls convert(sourceRow, targetRow) for every row, top of the picture first.
-template <typename Convert>
-void ConvertRows(const Layout& layout, const std::uint8_t* pixels, std::uint64_t stride,
-                 Image& image, Convert convert) {
-  for (int y = 0; y < layout.height; ++y) {
-    const int fileRow = layout.topDown ? y : layout.height - 1 - y;
-    convert(pixels + static_cast<std::size_t>(fileRow) * stride,
-            image.pixelBuffer.get() + static_cast<std::size_t>(y) * image.rowPitch);
+// Reads the palette from the bytes before the pixels (front starts at the file's first byte).
+Palette ReadPalette(std::span<const std::uint8_t> front, const BmpLayout& layout) {
+  Palette palette{};
+  for (std::uint64_t i = 0; i < layout.paletteCount; ++i) {
+    const std::size_t at = layout.paletteOffset + i * layout.paletteEntrySize;
+    palette[i] = {front[at], front[at + 1], front[at + 2], 0};
   }
+  return palette;
 }
 
-void ConvertUncompressed(Bytes bytes, const Layout& layout, std::uint64_t stride, Image& image) {
-  const std::uint8_t* pixels = bytes.data() + layout.pixelOffset;
-  const int width = layout.width;
-  if (layout.bitCount <= 8) {
-    const Palette palette = ReadPalette(bytes, layout);
-    switch (layout.bitCount) {
-      case 1:
-        ConvertRows(layout, pixels, stride, image,
-                    [&](const auto* s, auto* t) { ConvertIndexedRow<1>(s, t, width, palette); });
-        return;
-      case 4:
-        ConvertRows(layout, pixels, stride, image,
-                    [&](const auto* s, auto* t) { ConvertIndexedRow<4>(s, t, width, palette); });
-        return;
-      default:
-        ConvertRows(layout, pixels, stride, image,
-                    [&](const auto* s, auto* t) { ConvertIndexedRow<8>(s, t, width, palette); });
-        return;
+// The reason for data that stopped coming before the headers said it would.
+BmpRefusal EndedEarly(const ByteSource& source) {
+  return source.Failed() ? BmpRefusal::ReadFailed : BmpRefusal::TruncatedData;
+}
+
+// Calls convert(sourceRow, targetRow) for every row in file order, straight from the source;
+// false when the data ends first. The last row may lack its padding.
+template <typename Convert>
+bool ConvertRows(ByteSource& source, const BmpLayout& layout, Image& image, Convert convert) {
+  const auto stride = static_cast<std::size_t>(layout.stride);
+  for (int fileRow = 0; fileRow < layout.height; ++fileRow) {
+    const std::uint8_t* row = source.Take(
+        fileRow + 1 < layout.height ? stride : static_cast<std::size_t>(layout.rowBytes));
+    if (row == nullptr) {
+      return false;
     }
+    const int y = layout.topDown ? fileRow : layout.height - 1 - fileRow;
+    convert(row, image.pixelBuffer.get() + static_cast<std::size_t>(y) * image.rowPitch);
   }
-  if (layout.bitCount == 24) {
-    ConvertRows(layout, pixels, stride, image,
-                [&](const auto* s, auto* t) { ConvertRgb24Row(s, t, width); });
-    return;
+  return true;
+}
+
+bool ConvertUncompressed(ByteSource& source, const BmpLayout& layout, const Palette& palette,
+                         Image& image) {
+  const int width = layout.width;
+  switch (layout.bitCount) {
+    case 1:
+      return ConvertRows(source, layout, image, [&](const auto* s, auto* t) {
+        ConvertIndexedRow<1>(s, t, width, palette);
+      });
+    case 4:
+      return ConvertRows(source, layout, image, [&](const auto* s, auto* t) {
+        ConvertIndexedRow<4>(s, t, width, palette);
+      });
+    case 8:
+      return ConvertRows(source, layout, image, [&](const auto* s, auto* t) {
+        ConvertIndexedRow<8>(s, t, width, palette);
+      });
+    case 24:
+      return ConvertRows(source, layout, image,
+                         [&](const auto* s, auto* t) { ConvertRgb24Row(s, t, width); });
+    default:
+      break;
   }
   const std::array<std::uint32_t, 3> plainMasks = {0xFF0000, 0x00FF00, 0x0000FF};
   if (layout.bitCount == 32 && layout.masks == plainMasks) {
-    ConvertRows(layout, pixels, stride, image,
-                [&](const auto* s, auto* t) { ConvertRgb32Row(s, t, width); });
-    return;
+    return ConvertRows(source, layout, image,
+                       [&](const auto* s, auto* t) { ConvertRgb32Row(s, t, width); });
   }
   const std::array<Channel, 3> channels = {
       MakeChannel(layout.masks[0]), MakeChannel(layout.masks[1]), MakeChannel(layout.masks[2])};
   if (layout.bitCount == 16) {
-    ConvertRows(layout, pixels, stride, image,
-                [&](const auto* s, auto* t) { ConvertMaskedRow<16>(s, t, width, channels); });
-  } else {
-    ConvertRows(layout, pixels, stride, image,
-                [&](const auto* s, auto* t) { ConvertMaskedRow<32>(s, t, width, channels); });
+    return ConvertRows(source, layout, image, [&](const auto* s, auto* t) {
+      ConvertMaskedRow<16>(s, t, width, channels);
+    });
+  }
+  return ConvertRows(source, layout, image,
+                     [&](const auto* s, auto* t) { ConvertMaskedRow<32>(s, t, width, channels); });
+}
+
+// Writes count pixels of a run or absolute block at column x of row; pixels past the right edge
+// are dropped, as common writers store each row's padding as pixels. indexAt(i) is the palette
+// index of the block's pixel i.
+template <typename IndexAt>
+void PutPixels(std::uint8_t* row, int x, int count, int width, const Palette& palette,
+               IndexAt indexAt) {
+  const int inside = std::min(count, width - x);
+  for (int i = 0; i < inside; ++i) {
+    std::memcpy(row + 4 * (x + i), palette[indexAt(i)].data(), 4);
   }
 }
 
-// Plays an RLE stream onto a black picture. Every run, delta and absolute block is checked
-// against the row and the picture before it is written; a stream that ends before its
-// end-of-bitmap code (or before its last row is closed) is cut short and fails.
-bool DecodeRle(Bytes stream, const Layout& layout, const Palette& palette, Image& image) {
-  const bool fourBit = layout.compression == rle4Compression;
+// Plays a run-length stream onto the zero (black) picture. Runs and absolute blocks keep only
+// their pixels inside the row; a delta that leaves the picture, or a stream that ends before
+// its end-of-bitmap code (or before its last row is closed), fails.
+BmpRefusal DecodeRle(ByteSource& source, const BmpLayout& layout, const Palette& palette,
+                     Image& image) {
+  const bool fourBit = layout.compression == bmpRle4;
   const int width = layout.width;
   const int height = layout.height;
-  std::memset(image.pixelBuffer.get(), 0,
-              static_cast<std::size_t>(image.rowPitch) * static_cast<std::size_t>(height));
-  std::size_t at = 0;
-  int x = 0;
+  int x = 0;  // may pass width: later pixels of the row are dropped
   int y = 0;  // rows counted from the bottom, as the stream runs
   while (y < height) {
-    if (stream.size() - at < 2) {
-      return false;
+    const std::uint8_t* code = source.Take(2);
+    if (code == nullptr) {
+      return source.Failed() ? BmpRefusal::ReadFailed : BmpRefusal::BadRle;
     }
-    const int count = stream[at];
-    const int value = stream[at + 1];
-    at += 2;
-    std::uint8_t* row = image.pixelBuffer.get() +
-                        static_cast<std::size_t>(height - 1 - y) * image.rowPitch +
-                        static_cast<std::size_t>(x) * 4;
+    const int count = code[0];
+    const int value = code[1];
+    std::uint8_t* row =
+        image.pixelBuffer.get() + static_cast<std::size_t>(height - 1 - y) * image.rowPitch;
     if (count > 0) {
-      if (count > width - x) {
-        return false;
+      if (fourBit) {
+        PutPixels(row, x, count, width, palette,
+                  [&](int i) { return i % 2 == 0 ? value >> 4 : value & 0x0F; });
+      } else {
+        PutPixels(row, x, count, width, palette, [&](int) { return value; });
       }
-      for (int i = 0; i < count; ++i) {
-        const int index = !fourBit ? value : (i % 2 == 0 ? value >> 4 : value & 0x0F);
-        std::memcpy(row + 4 * i, palette[index].data(), 4);
-      }
-      x += count;
+      x = std::min(x + count, width);
     } else if (value == 0) {
       x = 0;
       ++y;
     } else if (value == 1) {
-      return true;
+      return BmpRefusal::None;
     } else if (value == 2) {
-      if (stream.size() - at < 2) {
-        return false;
+      const std::uint8_t* delta = source.Take(2);
+      if (delta == nullptr || delta[0] > width - x || delta[1] > height - 1 - y) {
+        return source.Failed() ? BmpRefusal::ReadFailed : BmpRefusal::BadRle;
       }
-      const int right = stream[at];
-      const int up = stream[at + 1];
-      at += 2;
-      if (right > width - x || up > height - 1 - y) {
-        return false;
-      }
-      x += right;
-      y += up;
+      x += delta[0];
+      y += delta[1];
     } else {
       const std::size_t dataBytes = fourBit ? (value + 1) / 2 : value;
-      if (value > width - x || stream.size() - at < dataBytes) {
-        return false;
+      const std::uint8_t* data = source.Take(dataBytes);
+      if (data == nullptr) {
+        return source.Failed() ? BmpRefusal::ReadFailed : BmpRefusal::BadRle;
       }
-      for (int i = 0; i < value; ++i) {
-        const int index = !fourBit
-                              ? stream[at + i]
-                              : (i % 2 == 0 ? stream[at + i / 2] >> 4 : stream[at + i / 2] & 0x0F);
-        std::memcpy(row + 4 * i, palette[index].data(), 4);
+      if (fourBit) {
+        PutPixels(row, x, value, width, palette,
+                  [&](int i) { return i % 2 == 0 ? data[i / 2] >> 4 : data[i / 2] & 0x0F; });
+      } else {
+        PutPixels(row, x, value, width, palette, [&](int i) { return data[i]; });
       }
-      x += value;
-      // Absolute blocks are padded to a whole number of 16-bit words.
-      at += std::min(dataBytes + dataBytes % 2, stream.size() - at);
+      x = std::min(x + value, width);
+      // Absolute blocks are padded to a whole number of 16-bit words; the last pad may be missing.
+      if (dataBytes % 2 != 0 && source.Take(1) == nullptr && source.Failed()) {
+        return BmpRefusal::ReadFailed;
+      }
     }
+  }
+  return BmpRefusal::None;
+}
+
+// Checks the headers, then reads the pixels the layout describes from source into image.
+BmpRefusal DecodeSource(ByteSource& source, Image& image) {
+  BmpLayout layout;
+  BmpRefusal refusal = BmpRefusal::None;
+  const std::span<const std::uint8_t> start = source.Peek(bmpHeadersMaxSize);
+  if (!ReadBmpLayout(start, source.Size(), layout, refusal)) {
+    return source.Failed() ? BmpRefusal::ReadFailed : refusal;
+  }
+  // The palette ends before the pixels, so at most a header and 256 entries: a small piece.
+  const std::uint64_t paletteEnd =
+      layout.paletteOffset + layout.paletteCount * layout.paletteEntrySize;
+  const std::span<const std::uint8_t> front = source.Peek(static_cast<std::size_t>(paletteEnd));
+  if (front.size() < paletteEnd) {
+    return EndedEarly(source);
+  }
+  const Palette palette = ReadPalette(front, layout);
+  if (!source.SkipTo(layout.pixelOffset)) {
+    return EndedEarly(source);
+  }
+  const bool runLength = IsRunLength(layout);
+  if (!AllocatePixelBuffer(layout.width, layout.height, image,
+                           runLength ? PageUse::Scattered : PageUse::Whole)) {
+    return BmpRefusal::OutOfMemory;
+  }
+  if (runLength) {
+    const BmpRefusal rle = DecodeRle(source, layout, palette, image);
+    ExpectWholeReads(image.pixelBuffer);
+    return rle;
+  }
+  return ConvertUncompressed(source, layout, palette, image) ? BmpRefusal::None
+                                                             : EndedEarly(source);
+}
+
+bool Finish(BmpRefusal refusal, Image& image, BmpRefusal* reason) {
+  if (reason != nullptr) {
+    *reason = refusal;
+  }
+  if (refusal != BmpRefusal::None) {
+    FreePixelBuffer(image);
+    return false;
   }
   return true;
 }
 
 }  // namespace
 
-bool DecodeBmp(std::span<const std::uint8_t> bytes, Image& image) {
+bool ReadBmpFile(const std::string& path, Image& image, BmpRefusal* reason) {
   FreePixelBuffer(image);
-  Layout layout;
-  if (!ReadLayout(bytes, layout)) {
-    return false;
+  std::unique_ptr<ByteSource> source;
+  if (!ByteSource::OpenFile(path, source)) {
+    return Finish(BmpRefusal::CannotOpen, image, reason);
   }
-  const auto width = static_cast<std::uint64_t>(layout.width);
-  const auto height = static_cast<std::uint64_t>(layout.height);
-  if (layout.compression == rle8Compression || layout.compression == rle4Compression) {
-    const Bytes stream = bytes.subspan(layout.pixelOffset);
-    if (width * height > stream.size() * maxRlePixelsPerByte ||
-        !AllocatePixelBuffer(layout.width, layout.height, image)) {
-      return false;
-    }
-    if (!DecodeRle(stream, layout, ReadPalette(bytes, layout), image)) {
-      FreePixelBuffer(image);
-      return false;
-    }
-    return true;
-  }
-  // The last row's padding is not pixel data, so a file may end without it.
-  const std::uint64_t rowBits = width * static_cast<std::uint64_t>(layout.bitCount);
-  const std::uint64_t stride = (rowBits + 31) / 32 * 4;
-  const std::uint64_t needed = layout.pixelOffset + stride * (height - 1) + (rowBits + 7) / 8;
-  if (needed > bytes.size() || !AllocatePixelBuffer(layout.width, layout.height, image)) {
-    return false;
-  }
-  ConvertUncompressed(bytes, layout, stride, image);
-  return true;
+  return Finish(DecodeSource(*source, image), image, reason);
+}
+
+bool DecodeBmp(std::span<const std::uint8_t> bytes, Image& image, BmpRefusal* reason) {
+  FreePixelBuffer(image);
+  ByteSource source(bytes);
+  return Finish(DecodeSource(source, image), image, reason);
 }
 
 }  // namespace strixa

@@ -1,7 +1,6 @@
 #include <cerrno>
 #include <chrono>
 #include <ctime>
-#include <fcntl.h>
 #include <memory>
 #include <poll.h>
 #include <signal.h>
@@ -11,7 +10,6 @@
 
 #include "image/image.h"
 #include "platform/bitmap.h"
-#include "platform/largeBuffer.h"
 #include "platform/platform.h"
 
 namespace strixa {
@@ -40,35 +38,6 @@ void WriteAll(int fd, std::string_view text) {
   }
 }
 
-// Reads a whole regular file; false for anything that is not one or cannot be read in full.
-bool ReadWholeFile(const std::string& path, LargeBuffer& data, std::size_t& size) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) {
-    return false;
-  }
-  struct stat info {};
-  bool ok = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0;
-  if (ok) {
-    size = static_cast<std::size_t>(info.st_size);
-    data = AllocateLargeBuffer(size);
-    ok = data != nullptr;
-  }
-  std::size_t done = 0;
-  while (ok && done < size) {
-    const ssize_t got = ::read(fd, data.get() + done, size - done);
-    if (got < 0 && errno == EINTR) {
-      continue;
-    }
-    if (got <= 0) {
-      ok = false;
-      break;
-    }
-    done += static_cast<std::size_t>(got);
-  }
-  ::close(fd);
-  return ok;
-}
-
 class PosixPlatform final : public Platform {
  public:
   PosixPlatform(int argc, char** argv) : arguments_(argv + (argc > 0 ? 1 : 0), argv + argc) {
@@ -84,9 +53,7 @@ class PosixPlatform final : public Platform {
   }
 
   bool DecodeBitmap(const std::string& path, Image& image) override {
-    LargeBuffer data;
-    std::size_t size = 0;
-    return ReadWholeFile(path, data, size) && DecodeBmp({data.get(), size}, image);
+    return ReadBmpFile(path, image);
   }
 
   void WriteLine(std::string_view text) override {

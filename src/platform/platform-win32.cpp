@@ -1,5 +1,4 @@
 #include <cstdint>
-#include <cstring>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -8,6 +7,8 @@
 #include <windows.h>
 
 #include "image/image.h"
+#include "platform/bitmap.h"
+#include "platform/bmpHeader.h"
 #include "platform/commandLine.h"
 #include "platform/platform.h"
 
@@ -56,8 +57,8 @@ bool HasWildcard(const std::string& path) {
   return path.find_first_of("*?<>\"") != std::string::npos;
 }
 
-// The start of the file (up to the end of the common information header) and its size;
-// false when it cannot be opened or read.
+// The file's first bytes (as many as the header check reads) and its size; false when it
+// cannot be opened or read.
 bool ReadFileStart(const std::string& path, std::vector<std::uint8_t>& start,
                    std::uint64_t& fileSize) {
   const HANDLE file = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
@@ -66,7 +67,7 @@ bool ReadFileStart(const std::string& path, std::vector<std::uint8_t>& start,
     return false;
   }
   LARGE_INTEGER size{};
-  start.assign(54, 0);
+  start.assign(bmpHeadersMaxSize, 0);
   DWORD got = 0;
   const bool ok = ::GetFileSizeEx(file, &size) != 0 &&
                   ::ReadFile(file, start.data(), static_cast<DWORD>(start.size()), &got, nullptr);
@@ -79,62 +80,21 @@ bool ReadFileStart(const std::string& path, std::vector<std::uint8_t>& start,
 // Bit fields with an alpha mask after the colour masks: not a desktop format.
 constexpr std::uint32_t alphaBitFields = 6;
 
-std::uint32_t ReadLe(const std::vector<std::uint8_t>& bytes, std::size_t at, int size) {
-  std::uint32_t value = 0;
-  for (int i = size - 1; i >= 0; --i) {
-    value = value << 8 | bytes[at + static_cast<std::size_t>(i)];
+// Some files the platform loader takes but fills with made-up pixels: rows cut off by the end of
+// the file, compressed rows stored top-down (no valid file has them) and bit fields with an
+// alpha mask. They are refused before it sees them; everything else our own header check
+// refuses is left to the loader, which may read more kinds than we do.
+bool LoaderReadsSoundly(const BmpLayout& layout, BmpRefusal refusal, std::uint64_t fileSize) {
+  switch (refusal) {
+    case BmpRefusal::TruncatedData:
+      return false;
+    case BmpRefusal::BadPixelOffset:
+      return layout.pixelOffset < fileSize;
+    case BmpRefusal::BadDepth:
+      return !(IsRunLength(layout) && layout.topDown) && layout.compression != alphaBitFields;
+    default:
+      return true;
   }
-  return value;
-}
-
-// Some files the platform loader takes but fills with made-up pixels: uncompressed rows cut off
-// by the end of the file, compressed rows stored top-down (no valid file has them) and bit fields
-// with an alpha mask. They are refused before it sees them; everything else is left to it.
-bool LoaderReadsSoundly(const std::vector<std::uint8_t>& start, std::uint64_t fileSize) {
-  if (start.size() < 26) {
-    return true;  // too short to judge; the loader refuses it
-  }
-  const std::uint32_t pixelOffset = ReadLe(start, 10, 4);
-  const std::uint32_t headerSize = ReadLe(start, 14, 4);
-  std::int64_t width = 0;
-  std::int64_t height = 0;
-  std::uint32_t bitCount = 0;
-  std::uint32_t compression = 0;
-  if (headerSize == 12) {
-    width = ReadLe(start, 18, 2);
-    height = ReadLe(start, 20, 2);
-    bitCount = ReadLe(start, 24, 2);
-  } else if (headerSize >= 16 && start.size() >= 30) {
-    width = static_cast<std::int32_t>(ReadLe(start, 18, 4));
-    height = static_cast<std::int32_t>(ReadLe(start, 22, 4));
-    bitCount = ReadLe(start, 28, 2);
-    compression = headerSize >= 20 && start.size() >= 34 ? ReadLe(start, 30, 4) : 0;
-  } else {
-    return true;
-  }
-  if (compression == BI_RLE8 || compression == BI_RLE4) {
-    return height > 0;
-  }
-  if (compression == alphaBitFields) {
-    return false;
-  }
-  const bool fields = compression == BI_BITFIELDS && (bitCount == 16 || bitCount == 32);
-  if (compression != BI_RGB && !fields) {
-    return true;
-  }
-  width = width < 0 ? -width : width;
-  height = height < 0 ? -height : height;
-  if (width == 0 || height == 0 || bitCount == 0 || bitCount > 64) {
-    return true;
-  }
-  // The last row may lack its padding; every byte of pixel data must be there.
-  const std::uint64_t rowBits = static_cast<std::uint64_t>(width) * bitCount;
-  const std::uint64_t rowBytes = (rowBits + 31) / 32 * 4;
-  const std::uint64_t needed =
-      rowBytes * static_cast<std::uint64_t>(height - 1) + (rowBits + 7) / 8;
-  const std::uint64_t headersEnd = 14 + std::uint64_t{headerSize};
-  const std::uint64_t first = pixelOffset >= headersEnd ? pixelOffset : headersEnd;
-  return fileSize >= first && fileSize - first >= needed;
 }
 
 struct BitmapDeleter {
@@ -159,7 +119,6 @@ bool CopyPixels(HBITMAP bitmap, int width, int height, Image& image) {
     return false;
   }
   const std::size_t size = static_cast<std::size_t>(image.rowPitch) * height;
-  std::memset(image.pixelBuffer.get(), 0, size);
 
   BITMAPINFO info{};
   info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
@@ -230,8 +189,19 @@ class Win32Platform final : public Platform {
     std::vector<std::uint8_t> start;
     std::uint64_t fileSize = 0;
     if (!ReadFileStart(path, start, fileSize) || start.size() < 2 || start[0] != 'B' ||
-        start[1] != 'M' || !LoaderReadsSoundly(start, fileSize)) {
+        start[1] != 'M') {
       return false;
+    }
+    BmpLayout layout;
+    BmpRefusal refusal = BmpRefusal::None;
+    const bool ours = ReadBmpLayout(start, fileSize, layout, refusal);
+    if (!ours && !LoaderReadsSoundly(layout, refusal, fileSize)) {
+      return false;
+    }
+    if (ours && layout.topDown) {
+      // The platform loader (Wine's, at least) returns a top-down file's pixels all zero, and the
+      // copy then has nothing to copy; our own reader gives the picture the other builds see.
+      return ReadBmpFile(path, image);
     }
     BITMAP header{};
     OwnedBitmap bitmap = LoadBitmapFile(path, LR_CREATEDIBSECTION, header);

@@ -1,13 +1,21 @@
 #include "platform/bitmap.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <memory>
 #include <string>
 #include <string_view>
 #include <unistd.h>
+#if defined(__linux__)
+#include <sys/mman.h>
+#endif
+#if !defined(_WIN32)
+#include <sys/stat.h>
+#endif
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -199,6 +207,14 @@ std::vector<LoadCase> LoadCases() {
   Add("RLE4, absolute block without pad, then a delta",
       RleFile(4, 4, 2, {0, 3, 0x34, 0x50, 0, 2, 0, 1, 1, 0x10, 0, 1}), 4, 2,
       {black, black, black, g1, g3, g4, g5, black}, 0);
+  // Common writers store each row's padding as pixels: those past the right edge are dropped.
+  // Bottom row: run of 4 in a 3-pixel row; top row: absolute block of 4.
+  Add("RLE8, run and absolute block past the right edge",
+      RleFile(8, 3, 2, {4, 1, 0, 0, 0, 4, 2, 3, 4, 5, 0, 1}), 3, 2, {g2, g3, g4, g1, g1, g1}, 0);
+  Add("RLE4, run and absolute block past the right edge",
+      RleFile(4, 3, 2, {4, 0x12, 0, 0, 0, 4, 0x34, 0x52, 0, 1}), 3, 2, {g3, g4, g5, g1, g2, g1}, 0);
+  Add("RLE8, a run after the row is full is dropped",
+      RleFile(8, 3, 2, {3, 1, 2, 2, 0, 0, 3, 3, 0, 1}), 3, 2, {g3, g3, g3, g1, g1, g1}, 0);
   return cases;
 }
 
@@ -214,18 +230,32 @@ TEST(BitmapTest, LoadsEveryDepthHeaderAndRowOrder) {
   }
 }
 
-// Cutting a valid file anywhere before its last row's pixels ends must fail, not make pixels up.
+// Cutting a valid file anywhere before its last row's pixels ends must fail, not make pixels up:
+// inside the headers (masks after a 40-byte header included) as a cut header, later as a pixel
+// offset past the end or missing pixel data.
 TEST(BitmapTest, RefusesEveryTruncation) {
   for (const LoadCase& c : LoadCases()) {
     SCOPED_TRACE(c.name);
+    const std::size_t headerSize = c.file[14];
+    const bool masksAfter = headerSize == 40 && c.file[30] == 3;
+    const std::size_t headersEnd = 14 + headerSize + (masksAfter ? 12 : 0);
     for (std::size_t length = 0; length <= c.file.size(); ++length) {
       // A copy of exactly this length, so reading past it shows up under the address sanitizer.
       const Bytes prefix(c.file.begin(), c.file.begin() + static_cast<std::ptrdiff_t>(length));
       Image image;
-      const bool loaded = DecodeBmp(prefix, image);
+      BmpRefusal reason = BmpRefusal::None;
+      const bool loaded = DecodeBmp(prefix, image, &reason);
       ASSERT_EQ(loaded, length + c.slack >= c.file.size()) << "length " << length;
-      if (!loaded) {
-        ExpectEmpty(image);
+      if (loaded) {
+        continue;
+      }
+      ExpectEmpty(image);
+      if (length < headersEnd) {
+        EXPECT_EQ(reason, BmpRefusal::TruncatedHeader) << "length " << length;
+      } else {
+        EXPECT_TRUE(reason == BmpRefusal::BadPixelOffset || reason == BmpRefusal::TruncatedData ||
+                    reason == BmpRefusal::BadRle)
+            << "length " << length << ", reason " << static_cast<int>(reason);
       }
     }
   }
@@ -241,68 +271,81 @@ struct RefuseCase {
   std::string_view name;
   BmpFile (*base)();
   std::vector<Patch> patches;
+  BmpRefusal reason;
 };
 
 const std::vector<RefuseCase> refuseCases = {
-    {"signature BA", Rgb24File, {{1, 'A', 1}}},
-    {"signature in lower case", Rgb24File, {{0, 'b' | 'm' << 8, 2}}},
-    {"PNG signature", Rgb24File, {{0, 0x89 | 'P' << 8 | 'N' << 16 | 'G' << 24, 4}}},
-    {"JPEG signature", Rgb24File, {{0, 0xE0FFD8FF, 4}}},
-    {"icon header", Rgb24File, {{0, 0x00010000, 4}}},
-    {"header size 0", Rgb24File, {{14, 0, 4}}},
-    {"header size 16", Rgb24File, {{14, 16, 4}}},
-    {"header size 64", Rgb24File, {{14, 64, 4}}},
-    {"header size 66", Rgb24File, {{14, 66, 4}}},
-    {"124-byte header longer than the file", Rgb24File, {{14, 124, 4}}},
+    {"signature BA", Rgb24File, {{1, 'A', 1}}, BmpRefusal::BadSignature},
+    {"signature in lower case", Rgb24File, {{0, 'b' | 'm' << 8, 2}}, BmpRefusal::BadSignature},
+    {"PNG signature",
+     Rgb24File,
+     {{0, 0x89 | 'P' << 8 | 'N' << 16 | 'G' << 24, 4}},
+     BmpRefusal::BadSignature},
+    {"JPEG signature", Rgb24File, {{0, 0xE0FFD8FF, 4}}, BmpRefusal::BadSignature},
+    {"icon header", Rgb24File, {{0, 0x00010000, 4}}, BmpRefusal::BadSignature},
+    {"header size 0", Rgb24File, {{14, 0, 4}}, BmpRefusal::BadHeaderSize},
+    {"header size 16", Rgb24File, {{14, 16, 4}}, BmpRefusal::BadHeaderSize},
+    {"header size 64", Rgb24File, {{14, 64, 4}}, BmpRefusal::BadHeaderSize},
+    {"header size 66", Rgb24File, {{14, 66, 4}}, BmpRefusal::BadHeaderSize},
+    {"124-byte header longer than the file",
+     Rgb24File,
+     {{14, 124, 4}},
+     BmpRefusal::TruncatedHeader},
     // 5
-    {"width 0", Rgb24File, {{18, 0, 4}}},
-    {"negative width", Rgb24File, {{18, 0xFFFFFFFD, 4}}},
-    {"width 32768", Rgb24File, {{18, 32768, 4}}},
-    {"height 0", Rgb24File, {{22, 0, 4}}},
-    {"height 32768", Rgb24File, {{22, 32768, 4}}},
-    {"height -32768", Rgb24File, {{22, 0xFFFF8000, 4}}},
-    {"height of the most negative int", Rgb24File, {{22, 0x80000000, 4}}},
-    {"core header width 0", Core1File, {{18, 0, 2}}},
-    {"core header height 0", Core1File, {{20, 0, 2}}},
+    {"width 0", Rgb24File, {{18, 0, 4}}, BmpRefusal::BadDimensions},
+    {"negative width", Rgb24File, {{18, 0xFFFFFFFD, 4}}, BmpRefusal::BadDimensions},
+    {"width 32768", Rgb24File, {{18, 32768, 4}}, BmpRefusal::BadDimensions},
+    {"height 0", Rgb24File, {{22, 0, 4}}, BmpRefusal::BadDimensions},
+    {"height 32768", Rgb24File, {{22, 32768, 4}}, BmpRefusal::BadDimensions},
+    {"height -32768", Rgb24File, {{22, 0xFFFF8000, 4}}, BmpRefusal::BadDimensions},
+    {"height of the most negative int",
+     Rgb24File,
+     {{22, 0x80000000, 4}},
+     BmpRefusal::BadDimensions},
+    {"core header width 0", Core1File, {{18, 0, 2}}, BmpRefusal::BadDimensions},
+    {"core header height 0", Core1File, {{20, 0, 2}}, BmpRefusal::BadDimensions},
     // 15
-    {"bit count 0", Rgb24File, {{28, 0, 2}}},
-    {"bit count 2", Pal8File, {{28, 2, 2}}},
-    {"bit count 3", Rgb24File, {{28, 3, 2}}},
-    {"bit count 64", Rgb24File, {{28, 64, 2}}},
-    {"bit count 30000", Rgb24File, {{28, 30000, 2}}},
-    {"core header at 16 bits", Core24File, {{24, 16, 2}}},
-    {"core header at 32 bits", Core24File, {{24, 32, 2}}},
+    {"bit count 0", Rgb24File, {{28, 0, 2}}, BmpRefusal::BadDepth},
+    {"bit count 2", Pal8File, {{28, 2, 2}}, BmpRefusal::BadDepth},
+    {"bit count 3", Rgb24File, {{28, 3, 2}}, BmpRefusal::BadDepth},
+    {"bit count 64", Rgb24File, {{28, 64, 2}}, BmpRefusal::BadDepth},
+    {"bit count 30000", Rgb24File, {{28, 30000, 2}}, BmpRefusal::BadDepth},
+    {"core header at 16 bits", Core24File, {{24, 16, 2}}, BmpRefusal::BadDepth},
+    {"core header at 32 bits", Core24File, {{24, 32, 2}}, BmpRefusal::BadDepth},
     // 22
-    {"embedded JPEG", Rgb24File, {{30, 4, 4}}},
-    {"embedded PNG", Rgb24File, {{30, 5, 4}}},
-    {"compression 6", Rgb24File, {{30, 6, 4}}},
-    {"compression 0xFFFFFFFF", Rgb24File, {{30, 0xFFFFFFFF, 4}}},
-    {"RLE8 at 24 bits", Rgb24File, {{30, 1, 4}}},
-    {"RLE4 at 8 bits", Pal8File, {{30, 2, 4}}},
-    {"bit fields at 24 bits", Rgb24File, {{30, 3, 4}}},
-    {"bit fields at 8 bits", Pal8File, {{30, 3, 4}}},
-    {"top-down RLE8", Rle8Runs, {{22, 0xFFFFFFFE, 4}}},
+    {"embedded JPEG", Rgb24File, {{30, 4, 4}}, BmpRefusal::BadDepth},
+    {"embedded PNG", Rgb24File, {{30, 5, 4}}, BmpRefusal::BadDepth},
+    {"compression 6", Rgb24File, {{30, 6, 4}}, BmpRefusal::BadDepth},
+    {"compression 0xFFFFFFFF", Rgb24File, {{30, 0xFFFFFFFF, 4}}, BmpRefusal::BadDepth},
+    {"RLE8 at 24 bits", Rgb24File, {{30, 1, 4}}, BmpRefusal::BadDepth},
+    {"RLE4 at 8 bits", Pal8File, {{30, 2, 4}}, BmpRefusal::BadDepth},
+    {"bit fields at 24 bits", Rgb24File, {{30, 3, 4}}, BmpRefusal::BadDepth},
+    {"bit fields at 8 bits", Pal8File, {{30, 3, 4}}, BmpRefusal::BadDepth},
+    {"top-down RLE8", Rle8Runs, {{22, 0xFFFFFFFE, 4}}, BmpRefusal::BadDepth},
     // 31
-    {"pixel offset past the end", Rgb24File, {{10, 1000, 4}}},
-    {"pixel offset at the end", Rgb24File, {{10, 78, 4}}},
-    {"pixel offset 0", Rgb24File, {{10, 0, 4}}},
-    {"pixel offset inside the header", Rgb24File, {{10, 20, 4}}},
-    {"pixel offset too late for the rows", Rgb24File, {{10, 58, 4}}},
-    {"width larger than the stored rows", Rgb24File, {{18, 5, 4}}},
-    {"height larger than the stored rows", Rgb24File, {{22, 3, 4}}},
-    {"empty RLE stream", Rle8Runs, {{10, 92, 4}}},
+    {"pixel offset past the end", Rgb24File, {{10, 1000, 4}}, BmpRefusal::BadPixelOffset},
+    {"pixel offset at the end", Rgb24File, {{10, 78, 4}}, BmpRefusal::BadPixelOffset},
+    {"pixel offset 0", Rgb24File, {{10, 0, 4}}, BmpRefusal::BadPixelOffset},
+    {"pixel offset inside the header", Rgb24File, {{10, 20, 4}}, BmpRefusal::BadPixelOffset},
+    {"pixel offset too late for the rows", Rgb24File, {{10, 58, 4}}, BmpRefusal::TruncatedData},
+    {"width larger than the stored rows", Rgb24File, {{18, 5, 4}}, BmpRefusal::TruncatedData},
+    {"height larger than the stored rows", Rgb24File, {{22, 3, 4}}, BmpRefusal::TruncatedData},
+    {"empty RLE stream", Rle8Runs, {{10, 92, 4}}, BmpRefusal::BadPixelOffset},
     // 39
-    {"pixel offset inside the palette", Pal8File, {{10, 58, 4}}},
-    {"colour count beyond the stored palette", Pal8File, {{46, 4, 4}}},
-    {"colour count 0x12341234", Pal8File, {{46, 0x12341234, 4}}},
-    {"palette image without a palette", Pal8File, {{46, 0, 4}, {10, 54, 4}}},
-    {"core palette with no room", Core1File, {{10, 26, 4}}},
+    {"pixel offset inside the palette", Pal8File, {{10, 58, 4}}, BmpRefusal::BadPalette},
+    {"colour count beyond the stored palette", Pal8File, {{46, 4, 4}}, BmpRefusal::BadPalette},
+    {"colour count 0x12341234", Pal8File, {{46, 0x12341234, 4}}, BmpRefusal::BadPalette},
+    {"palette image without a palette",
+     Pal8File,
+     {{46, 0, 4}, {10, 54, 4}},
+     BmpRefusal::BadPalette},
+    {"core palette with no room", Core1File, {{10, 26, 4}}, BmpRefusal::BadPalette},
     // 44
-    {"overlapping masks", Mask565File, {{58, 0x0FE0, 4}}},
-    {"mask with a gap", Mask565File, {{54, 0xD800, 4}}},
-    {"all masks empty", Mask565File, {{54, 0, 4}, {58, 0, 4}, {62, 0, 4}}},
-    {"mask wider than the pixel", Mask565File, {{54, 0x1F0000, 4}}},
-    {"pixels start inside the masks", Mask565File, {{10, 60, 4}}},
+    {"overlapping masks", Mask565File, {{58, 0x0FE0, 4}}, BmpRefusal::BadMasks},
+    {"mask with a gap", Mask565File, {{54, 0xD800, 4}}, BmpRefusal::BadMasks},
+    {"all masks empty", Mask565File, {{54, 0, 4}, {58, 0, 4}, {62, 0, 4}}, BmpRefusal::BadMasks},
+    {"mask wider than the pixel", Mask565File, {{54, 0x1F0000, 4}}, BmpRefusal::BadMasks},
+    {"pixels start inside the masks", Mask565File, {{10, 60, 4}}, BmpRefusal::BadPixelOffset},
 };
 
 TEST(BitmapTest, RefusesDamagedHeaders) {
@@ -316,7 +359,9 @@ TEST(BitmapTest, RefusesDamagedHeaders) {
         file[patch.offset + i] = static_cast<std::uint8_t>(patch.value >> (8 * i));
       }
     }
-    EXPECT_FALSE(DecodeBmp(file, image));
+    BmpRefusal reason = BmpRefusal::None;
+    EXPECT_FALSE(DecodeBmp(file, image, &reason));
+    EXPECT_EQ(reason, c.reason);
     ExpectEmpty(image);
   }
 }
@@ -328,9 +373,6 @@ struct StreamCase {
 };
 
 const std::vector<StreamCase> badStreams = {
-    {"run past the row", 8, {5, 1, 0, 1}},
-    {"run after the row is full", 8, {4, 1, 1, 1, 0, 1}},
-    {"absolute block past the row", 8, {0, 5, 1, 1, 1, 1, 1, 0, 0, 1}},
     {"delta past the row", 8, {2, 1, 0, 2, 3, 0, 0, 1}},
     {"delta past the top row", 8, {0, 2, 0, 2, 0, 1}},
     {"delta up from the top row", 8, {0, 0, 0, 2, 0, 1, 0, 1}},
@@ -338,8 +380,6 @@ const std::vector<StreamCase> badStreams = {
     {"end of stream inside a delta", 8, {0, 2, 1}},
     {"absolute block cut short", 8, {0, 4, 1, 2}},
     {"lone count byte", 8, {2, 1, 0}},
-    {"RLE4 run past the row", 4, {5, 0x12, 0, 1}},
-    {"RLE4 absolute block past the row", 4, {0, 5, 0x12, 0x34, 0x50, 0, 0, 1}},
     {"RLE4 absolute block cut short", 4, {0, 4, 0x12}},
     {"RLE4 delta past the row", 4, {0, 2, 5, 0, 0, 1}},
 };
@@ -348,7 +388,9 @@ TEST(BitmapTest, RefusesRleStreamsThatLeaveThePicture) {
   for (const StreamCase& c : badStreams) {
     SCOPED_TRACE(c.name);
     Image image;
-    EXPECT_FALSE(DecodeBmp(WriteBmp(RleFile(c.bitCount, 4, 2, c.stream)), image));
+    BmpRefusal reason = BmpRefusal::None;
+    EXPECT_FALSE(DecodeBmp(WriteBmp(RleFile(c.bitCount, 4, 2, c.stream)), image, &reason));
+    EXPECT_EQ(reason, BmpRefusal::BadRle);
     ExpectEmpty(image);
   }
 }
@@ -358,18 +400,45 @@ TEST(BitmapTest, BoundsRlePicturesByTheirStreamLength) {
   Image image;
   ASSERT_TRUE(DecodeBmp(WriteBmp(RleFile(8, 64, 128, {0, 1})), image));
   EXPECT_EQ(Colours(image), std::vector<std::uint32_t>(64 * 128, 0x000000));
-  EXPECT_FALSE(DecodeBmp(WriteBmp(RleFile(8, 64, 129, {0, 1})), image));
+  BmpRefusal reason = BmpRefusal::None;
+  EXPECT_FALSE(DecodeBmp(WriteBmp(RleFile(8, 64, 129, {0, 1})), image, &reason));
+  EXPECT_EQ(reason, BmpRefusal::TooLarge);
   ExpectEmpty(image);
-  EXPECT_FALSE(DecodeBmp(WriteBmp(RleFile(8, 32767, 32767, {0, 1})), image));
+  EXPECT_FALSE(DecodeBmp(WriteBmp(RleFile(8, 32767, 32767, {0, 1})), image, &reason));
+  EXPECT_EQ(reason, BmpRefusal::TooLarge);
   ExpectEmpty(image);
 }
+
+#if defined(__linux__)
+// Pixels a run-length stream never sets stay untouched zero pages: a sparse picture must not
+// cost its whole buffer in memory.
+TEST(BitmapTest, LeavesPixelsNoRunSetsUntouched) {
+  Bytes stream = {1, 1};
+  for (int row = 0; row < 4095; ++row) {
+    stream.insert(stream.end(), {0, 0});
+  }
+  stream.insert(stream.end(), {0, 1});
+  Image image;
+  ASSERT_TRUE(DecodeBmp(WriteBmp(RleFile(8, 4096, 4096, stream)), image));
+  const std::size_t page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+  const std::size_t size = std::size_t{4096} * 4096 * 4;
+  std::vector<unsigned char> resident((size + page - 1) / page);
+  ASSERT_EQ(::mincore(image.pixelBuffer.get(), size, resident.data()), 0);
+  const auto residentPages = std::count_if(resident.begin(), resident.end(),
+                                           [](unsigned char flags) { return (flags & 1) != 0; });
+  EXPECT_LT(static_cast<std::size_t>(residentPages) * page, std::size_t{1} << 20);
+  EXPECT_EQ(PixelValue(image, 1, 4096), 0x20);
+}
+#endif
 
 TEST(BitmapTest, RefusesHugeSidesInATinyFile) {
   BmpFile file = Rgb24File();
   file.width = 32767;
   file.height = -32767;
   Image image;
-  EXPECT_FALSE(DecodeBmp(WriteBmp(file), image));
+  BmpRefusal reason = BmpRefusal::None;
+  EXPECT_FALSE(DecodeBmp(WriteBmp(file), image, &reason));
+  EXPECT_EQ(reason, BmpRefusal::TruncatedData);
   ExpectEmpty(image);
 }
 
@@ -388,30 +457,115 @@ TEST(BitmapTest, ReadsTheSharedTestBitmaps) {
             (std::vector<std::uint32_t>{0x000000, 0xFFFFFF, 0xFFFFFF, 0x787878, 0xFFFFFF, 0}));
 }
 
-// The system platform reads real files; anything that is not a readable bitmap file fails.
-TEST(BitmapTest, LoadsFilesThroughTheSystemPlatform) {
-  const std::filesystem::path dir =
-      std::filesystem::temp_directory_path() / ("strixa-bitmap-" + std::to_string(::getpid()));
-  std::filesystem::create_directories(dir);
-  const Bytes bytes = WriteBmp(Rgb24File());
-  std::ofstream(dir / "good.bmp", std::ios::binary)
-      .write(reinterpret_cast<const char*>(bytes.data()),
-             static_cast<std::streamsize>(bytes.size()));
-  std::ofstream(dir / "empty.bmp", std::ios::binary);
-  std::ofstream(dir / "cut.bmp", std::ios::binary)
-      .write(reinterpret_cast<const char*>(bytes.data()), 70);
+// A private folder under the temporary directory, removed with everything in it.
+class ScratchFolder {
+ public:
+  ScratchFolder()
+      : path_(std::filesystem::temp_directory_path() /
+              ("strixa-bitmap-" + std::to_string(::getpid()))) {
+    std::filesystem::create_directories(path_);
+  }
+  ~ScratchFolder() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+  }
+  std::string Write(const std::string& name, const Bytes& bytes) const {
+    std::ofstream(path_ / name, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
+    return (path_ / name).string();
+  }
+  std::string operator/(const std::string& name) const { return (path_ / name).string(); }
 
-  const std::unique_ptr<Platform> platform = MakeSystemPlatform(0, nullptr);
+ private:
+  std::filesystem::path path_;
+};
+
+// Files larger than one read piece, so rows and run-length codes straddle the seams between
+// pieces: the streamed read must give exactly what the in-memory one gives, and a file cut
+// short by one byte must still fail.
+TEST(BitmapTest, StreamsLargeFilesAsTheyDecodeInMemory) {
+  BmpFile rgb = {.width = 333, .height = 3001};  // rows of 1000 bytes, 3 MB
+  for (std::size_t i = 0; i < 1000 * 3001; ++i) {
+    rgb.pixels.push_back(static_cast<std::uint8_t>(i * 7 + i / 1000));
+  }
+  Bytes stream;
+  for (int row = 0; row < 6000; ++row) {
+    // Odd absolute blocks carry a pad byte, so codes fall on both even and odd offsets.
+    stream.insert(stream.end(), {0, 253});
+    for (int i = 0; i < 253; ++i) {
+      stream.push_back(static_cast<std::uint8_t>((row + i) % 6));
+    }
+    stream.insert(stream.end(), {0, 3, static_cast<std::uint8_t>(row % 6), 0, 0});
+  }
+  stream.insert(stream.end(), {0, 1});
+  // Pixels 2 MB after the headers: the read skips ahead rather than through them.
+  BmpFile farPixels = Pal8File();
+  farPixels.gap = 2 << 20;
+  const ScratchFolder folder;
+  for (const Bytes& file :
+       {WriteBmp(rgb), WriteBmp(RleFile(8, 255, 6000, stream)), WriteBmp(farPixels)}) {
+    SCOPED_TRACE(file.size());
+    ASSERT_GT(file.size(), std::size_t{1} << 20);
+    Image inMemory;
+    ASSERT_TRUE(DecodeBmp(file, inMemory));
+    Image streamed;
+    ASSERT_TRUE(ReadBmpFile(folder.Write("large.bmp", file), streamed));
+    ASSERT_EQ(streamed.imageWidth, inMemory.imageWidth);
+    ASSERT_EQ(streamed.imageHeight, inMemory.imageHeight);
+    const std::size_t size = static_cast<std::size_t>(inMemory.rowPitch) * inMemory.imageHeight;
+    EXPECT_EQ(std::memcmp(streamed.pixelBuffer.get(), inMemory.pixelBuffer.get(), size), 0);
+
+    const Bytes cut(file.begin(), file.end() - 4);
+    BmpRefusal reason = BmpRefusal::None;
+    EXPECT_FALSE(ReadBmpFile(folder.Write("cut.bmp", cut), streamed, &reason));
+    EXPECT_TRUE(reason == BmpRefusal::TruncatedData || reason == BmpRefusal::BadRle);
+    ExpectEmpty(streamed);
+  }
+}
+
+// Anything that is not a readable bitmap file fails with a reason; a FIFO put where a file was
+// must fail at once rather than wait for a writer.
+TEST(BitmapTest, ReadsFilesAndRefusesEverythingElse) {
+  const ScratchFolder folder;
+  const Bytes bytes = WriteBmp(Rgb24File());
+  const std::string good = folder.Write("good.bmp", bytes);
+  std::filesystem::create_directory(folder / "folder.bmp");
+  struct FileCase {
+    std::string name, path;
+    BmpRefusal reason;
+  };
+  std::vector<FileCase> cases = {
+      {"0 bytes", folder.Write("empty.bmp", {}), BmpRefusal::TruncatedHeader},
+      {"cut in the pixels", folder.Write("cut.bmp", Bytes(bytes.begin(), bytes.begin() + 70)),
+       BmpRefusal::TruncatedData},
+      {"text", folder.Write("notes.txt", {'n', 'o', 't', 'e', 's'}), BmpRefusal::BadSignature},
+      {"missing", folder / "missing.bmp", BmpRefusal::CannotOpen},
+      {"folder", folder / "folder.bmp", BmpRefusal::CannotOpen},
+      {"empty path", "", BmpRefusal::CannotOpen},
+  };
+#if !defined(_WIN32)
+  ASSERT_EQ(::mkfifo((folder / "fifo.bmp").c_str(), 0600), 0);
+  cases.push_back({"FIFO", folder / "fifo.bmp", BmpRefusal::CannotOpen});
+#endif
   Image image;
-  ASSERT_TRUE(LoadImageFile(*platform, (dir / "good.bmp").string(), image));
+  ASSERT_TRUE(ReadBmpFile(good, image));
   EXPECT_EQ(Colours(image), (std::vector<std::uint32_t>{0x010203, 0x040506, 0x070809, 0x0A0B0C,
                                                         0x0D0E0F, 0x101112}));
-  for (const char* name : {"empty.bmp", "cut.bmp", "missing.bmp", ""}) {
-    SCOPED_TRACE(name);
-    EXPECT_FALSE(LoadImageFile(*platform, (dir / name).string(), image));
+  for (const FileCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    BmpRefusal reason = BmpRefusal::None;
+    EXPECT_FALSE(ReadBmpFile(c.path, image, &reason));
+    EXPECT_EQ(reason, c.reason);
     ExpectEmpty(image);
   }
-  std::filesystem::remove_all(dir);
+
+  // The system platform reads through the same reader.
+  const std::unique_ptr<Platform> platform = MakeSystemPlatform(0, nullptr);
+  ASSERT_TRUE(LoadImageFile(*platform, good, image));
+  EXPECT_EQ(image.imageWidth, 3);
+  EXPECT_FALSE(LoadImageFile(*platform, folder / "cut.bmp", image));
+  ExpectEmpty(image);
 }
 
 }  // namespace

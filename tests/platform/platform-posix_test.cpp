@@ -6,8 +6,11 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <future>
+#include <memory>
 #include <spawn.h>
 #include <string>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -15,6 +18,7 @@
 
 #include <gtest/gtest.h>
 
+#include "image/image.h"
 #include "platform/platform.h"
 #include "support/builders.h"
 #include "support/programTexts.h"
@@ -120,6 +124,47 @@ TEST(PlatformPosixTest, GoodBlankBitmapPrintsNothing) {
   EXPECT_EQ(run.exitCode, 0);
   EXPECT_GE(run.seconds, 2.0);
   EXPECT_EQ(run.output, "");
+}
+
+TEST(PlatformPosixTest, TellsNonEmptyFilesFromEverythingElse) {
+  const std::string folder = TempPath("files");
+  std::filesystem::create_directories(folder);
+  WriteFile(folder + "/data.bmp", {'B', 'M', 1});
+  WriteFile(folder + "/empty.bmp", {});
+  std::filesystem::create_directory(folder + "/sub.bmp");
+  ASSERT_EQ(::mkfifo((folder + "/fifo.bmp").c_str(), 0600), 0);
+  const std::unique_ptr<Platform> platform = MakeSystemPlatform(0, nullptr);
+  const struct {
+    std::string name;
+    bool expected;
+  } cases[] = {
+      {"data.bmp", true},  {"empty.bmp", false},   {"sub.bmp", false},
+      {"fifo.bmp", false}, {"missing.bmp", false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(platform->IsNonEmptyFile(folder + "/" + c.name), c.expected);
+  }
+  std::filesystem::remove_all(folder);
+}
+
+// A FIFO swapped in after the file test must not stall the load waiting for a writer.
+TEST(PlatformPosixTest, LoadingAFifoFailsAtOnce) {
+  const std::string fifo = TempPath("fifo.bmp");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  const std::unique_ptr<Platform> platform = MakeSystemPlatform(0, nullptr);
+  auto load = std::async(std::launch::async, [&] {
+    Image image;
+    return LoadImageFile(*platform, fifo, image);
+  });
+  const bool finished = load.wait_for(std::chrono::seconds(5)) == std::future_status::ready;
+  if (!finished) {
+    // Free the stuck open so the test can end.
+    ::close(::open(fifo.c_str(), O_WRONLY | O_NONBLOCK));
+  }
+  EXPECT_TRUE(finished);
+  EXPECT_FALSE(load.get());
+  std::filesystem::remove(fifo);
 }
 
 TEST(PlatformPosixTest, ClosedOutputStillEndsWithExitCodeZero) {

@@ -3,6 +3,8 @@
 #include <cmath>
 #include <cstring>
 
+#include "support/bmpWriter.h"
+
 namespace strixa {
 
 std::string Widen(std::string_view modules, int moduleWidth) {
@@ -112,43 +114,17 @@ Image RotateImage(const Image& image, int quarterTurns) {
   return turned;
 }
 
-namespace {
-
-void PutLe(std::vector<std::uint8_t>& out, std::size_t at, std::uint32_t value, int bytes) {
-  for (int i = 0; i < bytes; ++i) {
-    out[at + i] = static_cast<std::uint8_t>(value >> (8 * i));
-  }
-}
-
-}  // namespace
-
 std::vector<std::uint8_t> MakeBmp(const Image& image) {
-  const int w = image.imageWidth;
-  const int h = image.imageHeight;
-  const std::size_t stride = (static_cast<std::size_t>(w) * 3 + 3) & ~std::size_t{3};
-  const std::size_t dataSize = stride * h;
-  std::vector<std::uint8_t> out(54 + dataSize, 0);
-  out[0] = 'B';
-  out[1] = 'M';
-  PutLe(out, 2, static_cast<std::uint32_t>(out.size()), 4);
-  PutLe(out, 10, 54, 4);
-  PutLe(out, 14, 40, 4);
-  PutLe(out, 18, static_cast<std::uint32_t>(w), 4);
-  PutLe(out, 22, static_cast<std::uint32_t>(h), 4);
-  PutLe(out, 26, 1, 2);
-  PutLe(out, 28, 24, 2);
-  PutLe(out, 34, static_cast<std::uint32_t>(dataSize), 4);
-  for (int y = 0; y < h; ++y) {
-    std::uint8_t* row = &out[54 + stride * (h - 1 - y)];
-    for (int x = 0; x < w; ++x) {
+  std::vector<std::vector<std::uint32_t>> rows(static_cast<std::size_t>(image.imageHeight));
+  for (int y = 0; y < image.imageHeight; ++y) {
+    for (int x = 0; x < image.imageWidth; ++x) {
       const std::uint8_t* p =
           &image.pixelBuffer[static_cast<std::size_t>(y) * image.rowPitch + x * 4];
-      row[x * 3] = p[0];
-      row[x * 3 + 1] = p[1];
-      row[x * 3 + 2] = p[2];
+      rows[y].push_back(static_cast<std::uint32_t>(p[2]) << 16 | p[1] << 8 | p[0]);
     }
   }
-  return out;
+  return WriteBmp(
+      {.width = image.imageWidth, .height = image.imageHeight, .pixels = PackRows(rows, 24)});
 }
 
 std::vector<std::uint8_t> MakeBmp(const std::vector<std::string>& rows) {
