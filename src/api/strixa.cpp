@@ -8,10 +8,8 @@
 #include <cstdint>
 #include <cstdio>
 #include <exception>
-#include <filesystem>
 #include <new>
 #include <string_view>
-#include <system_error>
 #include <vector>
 
 #include "decode/dispatcher.h"
@@ -20,7 +18,6 @@
 #include "image/image.h"
 #include "locate/candidate.h"
 #include "platform/bitmap.h"
-#include "platform/largeBuffer.h"
 
 // Everything one reader knows; nothing is shared between readers.
 struct strixa_reader {
@@ -169,36 +166,22 @@ strixa_status FinishRead(strixa_reader& reader, const strixa_barcode** barcodes,
   return STRIXA_OK;
 }
 
-// The whole file in memory, then the bitmap decoder.
+// Our own reader, streaming the file; each refusal maps to the status a caller can act on.
 strixa_status LoadBmpFile(strixa_reader& reader, const char* path, Image& image) {
-  std::error_code error;
-  const std::filesystem::path file(path);
-  if (!std::filesystem::is_regular_file(file, error)) {
-    return Fail(reader, STRIXA_ERROR_FILE, "cannot open %s: no such regular file", path);
+  BmpRefusal reason = BmpRefusal::None;
+  if (ReadBmpFile(path, image, &reason)) {
+    return STRIXA_OK;
   }
-  const std::uintmax_t size = std::filesystem::file_size(file, error);
-  if (error) {
-    return Fail(reader, STRIXA_ERROR_FILE, "cannot read %s", path);
+  switch (reason) {
+    case BmpRefusal::CannotOpen:
+      return Fail(reader, STRIXA_ERROR_FILE, "cannot open %s as a regular file", path);
+    case BmpRefusal::ReadFailed:
+      return Fail(reader, STRIXA_ERROR_FILE, "cannot read %s", path);
+    case BmpRefusal::OutOfMemory:
+      return Fail(reader, STRIXA_ERROR_MEMORY, "out of memory for the pixels of %s", path);
+    default:
+      return Fail(reader, STRIXA_ERROR_FORMAT, "%s is not a bitmap this library reads", path);
   }
-  const LargeBuffer bytes =
-      size <= SIZE_MAX ? AllocateLargeBuffer(static_cast<std::size_t>(size)) : nullptr;
-  if (!bytes) {
-    return Fail(reader, STRIXA_ERROR_MEMORY, "out of memory for the %llu bytes of %s",
-                static_cast<unsigned long long>(size), path);
-  }
-  std::FILE* stream = std::fopen(path, "rb");
-  if (stream == nullptr) {
-    return Fail(reader, STRIXA_ERROR_FILE, "cannot open %s", path);
-  }
-  const std::size_t got = std::fread(bytes.get(), 1, static_cast<std::size_t>(size), stream);
-  std::fclose(stream);
-  if (got != size) {
-    return Fail(reader, STRIXA_ERROR_FILE, "cannot read all of %s", path);
-  }
-  if (!DecodeBmp({bytes.get(), got}, image)) {
-    return Fail(reader, STRIXA_ERROR_FORMAT, "%s is not a bitmap this library reads", path);
-  }
-  return STRIXA_OK;
 }
 
 }  // namespace
