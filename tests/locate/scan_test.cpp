@@ -93,10 +93,10 @@ std::vector<Box> ScanBoth(const Image& image, bool fineScan) {
 }
 
 // Bars 4 pixels wide and 4 apart in columns 100..295, rows 50..129.
-const Picture workedExample{400, 200, {{100, 295, 50, 129, 4, 8}}};
+const Picture referencePicture{400, 200, {{100, 295, 50, 129, 4, 8}}};
 
-TEST(ScanTest, FindsTheWorkedExampleOnceInEachSetting) {
-  const Image upright = Draw(workedExample);
+TEST(ScanTest, FindsTheReferencePictureOnceInEachSetting) {
+  const Image upright = Draw(referencePicture);
   const Image flat = Transpose(upright);
   EXPECT_EQ(ScanBoth(upright, false), (std::vector<Box>{{59, 41, 294, 90}}));
   EXPECT_EQ(ScanBoth(upright, true), (std::vector<Box>{{70, 41, 263, 89}}));
@@ -249,7 +249,7 @@ TEST(ScanTest, ScansTableCasesAlongEitherAxis) {
 }
 
 // A candidate already in the list drops any new rectangle whose first guess, before the edges
-// are refined, touches it. The worked example's first guess is x 77, y 41, width 258, height 86.
+// are refined, touches it. The reference picture's first guess is x 77, y 41, width 258, height 86.
 // Expected are the candidates found after the existing one.
 struct OverlapCase {
   std::string_view name;
@@ -265,7 +265,7 @@ const OverlapCase overlapCases[] = {
 };
 
 TEST(ScanTest, DropsRectanglesOverlappingEarlierCandidates) {
-  const Image upright = Draw(workedExample);
+  const Image upright = Draw(referencePicture);
   const Image flat = Transpose(upright);
   for (const OverlapCase& c : overlapCases) {
     SCOPED_TRACE(c.name);

@@ -83,7 +83,7 @@ TEST(Ean13Test, ReadsEveryLeadingDigit) {
 }
 
 // Others draw pictures with the encoder, so it must agree with the symbol written out above.
-TEST(Ean13Test, EncoderDrawsPublishedModules) {
+TEST(Ean13Test, EncoderDrawsStandardModules) {
   EXPECT_EQ(EncodeEan13("2712345678902"), symbol2712345678902);
   EXPECT_EQ(EncodeEan13("271234567890"), "");
 }

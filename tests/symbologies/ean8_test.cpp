@@ -65,7 +65,7 @@ TEST(Ean8Test, DecodesTableCases) {
   }
 }
 
-TEST(Ean8Test, EncoderDrawsPublishedModules) {
+TEST(Ean8Test, EncoderDrawsStandardModules) {
   EXPECT_EQ(EncodeEan8("24680134"), symbol24680134);
   EXPECT_EQ(EncodeEan8("2468013x"), "");
 }
