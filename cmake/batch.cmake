@@ -40,7 +40,7 @@ strixa_warnings(strixa_batch_formats)
 find_package(Threads REQUIRED)
 add_library(strixa_batch_core STATIC batch/batch.cpp batch/inputs.cpp batch/options.cpp
                                      batch/orderedPool.cpp batch/output.cpp batch/progress.cpp)
-target_link_libraries(strixa_batch_core PUBLIC strixa_batch_formats Strixa::strixa
+target_link_libraries(strixa_batch_core PUBLIC strixa_batch_formats strixa_static
                                                Threads::Threads)
 strixa_warnings(strixa_batch_core)
 

@@ -34,7 +34,8 @@ typedef enum strixa_status {
   STRIXA_ERROR_ARGUMENT = 1, /* a null pointer, a bad size, stride or format */
   STRIXA_ERROR_MEMORY = 2,   /* memory ran short */
   STRIXA_ERROR_FILE = 3,     /* the file cannot be opened or read */
-  STRIXA_ERROR_FORMAT = 4    /* the file is not a bitmap this library reads */
+  STRIXA_ERROR_FORMAT = 4,   /* the file is not a bitmap this library reads */
+  STRIXA_ERROR_INTERNAL = 5  /* an unexpected failure inside the library */
 } strixa_status;
 
 /* One bit per symbology; a set of them selects what a reader reports. */
@@ -92,13 +93,15 @@ typedef struct strixa_reader strixa_reader;
 /* The options of the command line without switches: normal scan, every symbology. */
 STRIXA_API strixa_options strixa_default_options(void);
 
-/* Makes a reader; options may be null for the defaults. */
+/* Makes a reader; options may be null for the defaults. Symbology bits outside
+ * STRIXA_ALL_SYMBOLOGIES are an argument error. */
 STRIXA_API strixa_status strixa_reader_create(const strixa_options* options,
                                               strixa_reader** reader);
 STRIXA_API void strixa_reader_destroy(strixa_reader* reader);
 
 /* Reads the pixels, top row first. On success *barcodes and *count describe what was found, in the
- * order the command line prints them. */
+ * order the command line prints them; on failure they are null and 0. A negative stride is allowed
+ * (rows stored bottom up, pixels pointing at the top one); its size must hold a whole row. */
 STRIXA_API strixa_status strixa_read_pixels(strixa_reader* reader, const void* pixels, int width,
                                             int height, ptrdiff_t stride,
                                             strixa_pixel_format format,

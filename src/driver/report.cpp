@@ -78,11 +78,15 @@ void ReportResults(Platform& platform, RunState& state) {
   ReportResults(platform, state, symbologyDecoders);
 }
 
-void ReportResults(Platform& platform, RunState& state, const DecoderChain& chain) {
+void DecodeResults(RunState& state, const DecoderChain& chain) {
   for (Candidate& candidate : state.candidateList) {
     candidate.text = DecodeCandidate(state.image, candidate, state.lineThreshold, chain);
   }
   ConsolidateResults(state.candidateList, state.resultList);
+}
+
+void ReportResults(Platform& platform, RunState& state, const DecoderChain& chain) {
+  DecodeResults(state, chain);
   PrintResults(platform, state.resultList, state.printPositions);
 }
 

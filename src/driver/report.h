@@ -23,8 +23,11 @@ void ConsolidateResults(const std::vector<Candidate>& candidateList,
 void PrintResults(Platform& platform, const std::vector<Candidate>& resultList,
                   bool printPositions);
 
-// Decodes every candidate in list order, merges decodings of the same barcode and prints one
-// line per result.
+// Decodes every candidate in list order and merges decodings of the same barcode into
+// resultList, printing nothing: the run and the library share this path.
+void DecodeResults(RunState& state, const DecoderChain& chain);
+
+// DecodeResults, then one line per result.
 void ReportResults(Platform& platform, RunState& state);
 void ReportResults(Platform& platform, RunState& state, const DecoderChain& chain);
 

@@ -1,0 +1,103 @@
+// A thin C++20 layer over strixa.h: a reader that releases itself, failures as exceptions, and
+// the barcodes as a range of structs viewing the reader's strings. The C header stays the
+// contract; this file only adapts it.
+#pragma once
+
+#include <cstddef>
+#include <ranges>
+#include <span>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <utility>
+
+#include "strixa/strixa.h"
+
+namespace strixa {
+
+// A call that failed: its status and the reader's message.
+class Error : public std::runtime_error {
+ public:
+  Error(strixa_status status, const char* message) : std::runtime_error(message), status_(status) {}
+  strixa_status Status() const noexcept { return status_; }
+
+ private:
+  strixa_status status_;
+};
+
+// One barcode found. label and text view the reader's storage: valid until its next read.
+struct Barcode {
+  strixa_symbology symbology;
+  std::string_view label;
+  std::string_view text;
+  int x;
+  int y;
+  int width;
+  int height;
+  strixa_orientation orientation;
+};
+
+namespace detail {
+
+inline Barcode ToBarcode(const strixa_barcode& b) {
+  return {b.symbology, b.label, b.text, b.x, b.y, b.width, b.height, b.orientation};
+}
+
+}  // namespace detail
+
+// What a read returns: the reader's results seen as Barcode, valid until its next read.
+using Barcodes = std::ranges::transform_view<std::span<const strixa_barcode>,
+                                             Barcode (*)(const strixa_barcode&)>;
+
+// One reader per thread at a time; it may be moved, not copied.
+class Reader {
+ public:
+  explicit Reader(const strixa_options& options = strixa_default_options()) {
+    Check(strixa_reader_create(&options, &reader_));
+  }
+  Reader(const Reader&) = delete;
+  Reader& operator=(const Reader&) = delete;
+  Reader(Reader&& other) noexcept : reader_(std::exchange(other.reader_, nullptr)) {}
+  Reader& operator=(Reader&& other) noexcept {
+    std::swap(reader_, other.reader_);
+    return *this;
+  }
+  ~Reader() { strixa_reader_destroy(reader_); }
+
+  // The barcodes in the command line's order.
+  Barcodes ReadPixels(const void* pixels, int width, int height, std::ptrdiff_t stride,
+                      strixa_pixel_format format) {
+    const strixa_barcode* barcodes = nullptr;
+    std::size_t count = 0;
+    Check(strixa_read_pixels(reader_, pixels, width, height, stride, format, &barcodes, &count));
+    return View(barcodes, count);
+  }
+
+  Barcodes ReadBmpFile(const std::string& path) {
+    const strixa_barcode* barcodes = nullptr;
+    std::size_t count = 0;
+    Check(strixa_read_bmp_file(reader_, path.c_str(), &barcodes, &count));
+    return View(barcodes, count);
+  }
+
+  strixa_reader* Handle() const noexcept { return reader_; }
+
+ private:
+  static Barcodes View(const strixa_barcode* barcodes, std::size_t count) {
+    return Barcodes(std::span(barcodes, count), &detail::ToBarcode);
+  }
+
+  void Check(strixa_status status) const {
+    if (status != STRIXA_OK) {
+      throw Error(status,
+                  reader_ != nullptr ? strixa_reader_error(reader_) : strixa_status_text(status));
+    }
+  }
+
+  strixa_reader* reader_ = nullptr;
+};
+
+// The library's version, which may differ from the header's STRIXA_VERSION_STRING.
+inline std::string_view Version() { return strixa_version(); }
+
+}  // namespace strixa

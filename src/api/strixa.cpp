@@ -1,0 +1,315 @@
+// The C API over the command line's own pipeline: the same localisation, decoding and merging,
+// with the results handed back instead of printed and no pauses.
+#include "strixa/strixa.h"
+
+#include <array>
+#include <cstdarg>
+#include <cstdint>
+#include <cstdio>
+#include <exception>
+#include <filesystem>
+#include <new>
+#include <string_view>
+#include <system_error>
+#include <vector>
+
+#include "decode/dispatcher.h"
+#include "driver/driver.h"
+#include "driver/report.h"
+#include "image/image.h"
+#include "locate/candidate.h"
+#include "platform/bitmap.h"
+#include "platform/largeBuffer.h"
+
+// Everything one reader knows; nothing is shared between readers.
+struct strixa_reader {
+  strixa::RunState state;
+  unsigned symbologies = STRIXA_ALL_SYMBOLOGIES;
+  std::vector<strixa_barcode> barcodes;
+  // A fixed buffer, so that reporting a failure (memory shortage included) cannot fail itself.
+  std::array<char, 512> error{};
+};
+
+namespace strixa {
+
+namespace {
+
+struct Label {
+  std::string_view name;  // points at a literal, so name.data() ends in a NUL
+  strixa_symbology symbology;
+};
+
+// Every label a result line may start with.
+constexpr std::array<Label, 8> labels = {{
+    {"EAN13", STRIXA_EAN13},
+    {"UPC-A", STRIXA_UPCA},
+    {"EAN8", STRIXA_EAN8},
+    {"CODE128", STRIXA_CODE128},
+    {"EAN128", STRIXA_EAN128},
+    {"CODE39", STRIXA_CODE39},
+    {"2/5", STRIXA_TWO_OF_FIVE},
+    {"2/5i", STRIXA_INTERLEAVED_TWO_OF_FIVE},
+}};
+
+const Label* FindLabel(std::string_view name) {
+  for (const Label& label : labels) {
+    if (label.name == name) {
+      return &label;
+    }
+  }
+  return nullptr;
+}
+
+// Where a format keeps the byte the pipeline reads: grey itself, or green.
+struct PixelLayout {
+  int pixelStep = 0;
+  int greyOffset = 0;
+};
+
+bool FindPixelLayout(strixa_pixel_format format, PixelLayout& layout) {
+  switch (format) {
+    case STRIXA_GREY8:
+      layout = {1, 0};
+      return true;
+    case STRIXA_BGR24:
+    case STRIXA_RGB24:
+      layout = {3, 1};
+      return true;
+    case STRIXA_BGRA32:
+    case STRIXA_RGBA32:
+      layout = {4, 1};
+      return true;
+  }
+  return false;
+}
+
+#if defined(__GNUC__) && !defined(_WIN32)
+__attribute__((format(printf, 3, 4)))
+#endif
+strixa_status
+Fail(strixa_reader& reader, strixa_status status, const char* format, ...) {
+  va_list arguments;
+  va_start(arguments, format);
+  std::vsnprintf(reader.error.data(), reader.error.size(), format, arguments);
+  va_end(arguments);
+  return status;
+}
+
+// The failure of an exception that reached the boundary.
+strixa_status FailWithCurrentException(strixa_reader& reader) {
+  try {
+    throw;
+  } catch (const std::bad_alloc&) {
+    return Fail(reader, STRIXA_ERROR_MEMORY, "out of memory");
+  } catch (const std::exception& e) {
+    return Fail(reader, STRIXA_ERROR_INTERNAL, "internal failure: %s", e.what());
+  } catch (...) {
+    return Fail(reader, STRIXA_ERROR_INTERNAL, "internal failure");
+  }
+}
+
+// Clears the last results and the outputs, so a failed read never leaves stale ones visible.
+strixa_status StartRead(strixa_reader* reader, const strixa_barcode** barcodes, size_t* count) {
+  if (barcodes != nullptr) {
+    *barcodes = nullptr;
+  }
+  if (count != nullptr) {
+    *count = 0;
+  }
+  if (reader == nullptr) {
+    return STRIXA_ERROR_ARGUMENT;
+  }
+  reader->barcodes.clear();
+  reader->state.resultList.clear();
+  reader->error[0] = '\0';
+  if (barcodes == nullptr || count == nullptr) {
+    return Fail(*reader, STRIXA_ERROR_ARGUMENT, "barcodes and count must not be null");
+  }
+  return STRIXA_OK;
+}
+
+// The run's path from a loaded picture on: localise, decode, merge; then the results the options
+// ask for, each line split into its label and text.
+void ReadImage(strixa_reader& reader) {
+  RunState& state = reader.state;
+  const RunState fresh;
+  state.threshold = fresh.threshold;
+  state.lineThreshold = fresh.lineThreshold;
+  LocateCandidates(state);
+  DecodeResults(state, symbologyDecoders);
+  // The picture is the caller's or a loaded copy: keep neither beyond the read.
+  FreePixelBuffer(state.image);
+
+  reader.barcodes.reserve(state.resultList.size());
+  for (const Candidate& result : state.resultList) {
+    const std::size_t tab = result.text.find('\t');
+    const Label* label = FindLabel(std::string_view(result.text).substr(0, tab));
+    if (tab == std::string::npos || label == nullptr ||
+        (label->symbology & reader.symbologies) == 0) {
+      continue;
+    }
+    reader.barcodes.push_back({
+        label->symbology,
+        label->name.data(),
+        result.text.c_str() + tab + 1,
+        result.x,
+        result.y,
+        result.width,
+        result.height,
+        static_cast<strixa_orientation>(static_cast<int>(result.orientation)),
+    });
+  }
+}
+
+strixa_status FinishRead(strixa_reader& reader, const strixa_barcode** barcodes, size_t* count) {
+  ReadImage(reader);
+  *barcodes = reader.barcodes.data();
+  *count = reader.barcodes.size();
+  return STRIXA_OK;
+}
+
+// The whole file in memory, then the bitmap decoder.
+strixa_status LoadBmpFile(strixa_reader& reader, const char* path, Image& image) {
+  std::error_code error;
+  const std::filesystem::path file(path);
+  if (!std::filesystem::is_regular_file(file, error)) {
+    return Fail(reader, STRIXA_ERROR_FILE, "cannot open %s: not a readable file", path);
+  }
+  const std::uintmax_t size = std::filesystem::file_size(file, error);
+  if (error) {
+    return Fail(reader, STRIXA_ERROR_FILE, "cannot read %s", path);
+  }
+  const LargeBuffer bytes =
+      size <= SIZE_MAX ? AllocateLargeBuffer(static_cast<std::size_t>(size)) : nullptr;
+  if (!bytes) {
+    return Fail(reader, STRIXA_ERROR_MEMORY, "out of memory for the %llu bytes of %s",
+                static_cast<unsigned long long>(size), path);
+  }
+  std::FILE* stream = std::fopen(path, "rb");
+  if (stream == nullptr) {
+    return Fail(reader, STRIXA_ERROR_FILE, "cannot open %s", path);
+  }
+  const std::size_t got = std::fread(bytes.get(), 1, static_cast<std::size_t>(size), stream);
+  std::fclose(stream);
+  if (got != size) {
+    return Fail(reader, STRIXA_ERROR_FILE, "cannot read all of %s", path);
+  }
+  if (!DecodeBmp({bytes.get(), got}, image)) {
+    return Fail(reader, STRIXA_ERROR_FORMAT, "%s is not a bitmap this library reads", path);
+  }
+  return STRIXA_OK;
+}
+
+}  // namespace
+
+}  // namespace strixa
+
+extern "C" {
+
+strixa_options strixa_default_options(void) { return {0, STRIXA_ALL_SYMBOLOGIES}; }
+
+strixa_status strixa_reader_create(const strixa_options* options, strixa_reader** reader) {
+  if (reader == nullptr) {
+    return STRIXA_ERROR_ARGUMENT;
+  }
+  *reader = nullptr;
+  const strixa_options chosen = options != nullptr ? *options : strixa_default_options();
+  if ((chosen.symbologies & ~STRIXA_ALL_SYMBOLOGIES) != 0) {
+    return STRIXA_ERROR_ARGUMENT;
+  }
+  strixa_reader* made = new (std::nothrow) strixa_reader;
+  if (made == nullptr) {
+    return STRIXA_ERROR_MEMORY;
+  }
+  made->state.fineScan = chosen.fine != 0;
+  made->symbologies = chosen.symbologies;
+  *reader = made;
+  return STRIXA_OK;
+}
+
+void strixa_reader_destroy(strixa_reader* reader) { delete reader; }
+
+strixa_status strixa_read_pixels(strixa_reader* reader, const void* pixels, int width, int height,
+                                 ptrdiff_t stride, strixa_pixel_format format,
+                                 const strixa_barcode** barcodes, size_t* count) {
+  if (const strixa_status status = strixa::StartRead(reader, barcodes, count);
+      status != STRIXA_OK) {
+    return status;
+  }
+  try {
+    strixa::PixelLayout layout;
+    if (!strixa::FindPixelLayout(format, layout)) {
+      return strixa::Fail(*reader, STRIXA_ERROR_ARGUMENT, "unknown pixel format %d",
+                          static_cast<int>(format));
+    }
+    if (pixels == nullptr) {
+      return strixa::Fail(*reader, STRIXA_ERROR_ARGUMENT, "pixels must not be null");
+    }
+    if (width < 1 || height < 1 || width > strixa::maxImageSide || height > strixa::maxImageSide) {
+      return strixa::Fail(*reader, STRIXA_ERROR_ARGUMENT,
+                          "a %d x %d picture: each side must be 1 to %d", width, height,
+                          strixa::maxImageSide);
+    }
+    const ptrdiff_t rowBytes = static_cast<ptrdiff_t>(width) * layout.pixelStep;
+    if (stride < rowBytes && stride > -rowBytes) {
+      return strixa::Fail(*reader, STRIXA_ERROR_ARGUMENT,
+                          "stride %lld is shorter than a row of %lld bytes",
+                          static_cast<long long>(stride), static_cast<long long>(rowBytes));
+    }
+    const auto* grey = static_cast<const std::uint8_t*>(pixels) + layout.greyOffset;
+    if (!strixa::ViewPixels(grey, width, height, stride, layout.pixelStep, reader->state.image)) {
+      return strixa::Fail(*reader, STRIXA_ERROR_ARGUMENT, "the pixels cannot be viewed");
+    }
+    return strixa::FinishRead(*reader, barcodes, count);
+  } catch (...) {
+    strixa::FreePixelBuffer(reader->state.image);
+    return strixa::FailWithCurrentException(*reader);
+  }
+}
+
+strixa_status strixa_read_bmp_file(strixa_reader* reader, const char* path,
+                                   const strixa_barcode** barcodes, size_t* count) {
+  if (const strixa_status status = strixa::StartRead(reader, barcodes, count);
+      status != STRIXA_OK) {
+    return status;
+  }
+  try {
+    if (path == nullptr) {
+      return strixa::Fail(*reader, STRIXA_ERROR_ARGUMENT, "path must not be null");
+    }
+    if (const strixa_status status = strixa::LoadBmpFile(*reader, path, reader->state.image);
+        status != STRIXA_OK) {
+      return status;
+    }
+    return strixa::FinishRead(*reader, barcodes, count);
+  } catch (...) {
+    strixa::FreePixelBuffer(reader->state.image);
+    return strixa::FailWithCurrentException(*reader);
+  }
+}
+
+const char* strixa_reader_error(const strixa_reader* reader) {
+  return reader != nullptr ? reader->error.data() : "no reader";
+}
+
+const char* strixa_status_text(strixa_status status) {
+  switch (status) {
+    case STRIXA_OK:
+      return "success";
+    case STRIXA_ERROR_ARGUMENT:
+      return "invalid argument";
+    case STRIXA_ERROR_MEMORY:
+      return "out of memory";
+    case STRIXA_ERROR_FILE:
+      return "the file cannot be opened or read";
+    case STRIXA_ERROR_FORMAT:
+      return "not a bitmap this library reads";
+    case STRIXA_ERROR_INTERNAL:
+      return "internal failure";
+  }
+  return "unknown status";
+}
+
+const char* strixa_version(void) { return STRIXA_VERSION_STRING; }
+
+}  // extern "C"
