@@ -16,7 +16,13 @@ bool ListDirectory(const std::string& path, std::vector<std::string>& entries, s
   std::error_code problem;
   fs::directory_iterator it(fs::path(path), problem);
   for (; !problem && it != fs::directory_iterator(); it.increment(problem)) {
-    entries.push_back(it->path().string());
+    // Joined with '/', which Windows takes too, so names keep the form they were given in.
+#ifdef _WIN32
+    const bool hasSeparator = path.ends_with('/') || path.ends_with('\\') || path.ends_with(':');
+#else
+    const bool hasSeparator = path.ends_with('/');
+#endif
+    entries.push_back(path + (hasSeparator ? "" : "/") + it->path().filename().string());
   }
   if (problem) {
     error = "cannot list directory: " + problem.message();
