@@ -1,5 +1,7 @@
 #include "formats/jpeg.h"
 
+#include <algorithm>
+#include <climits>
 #include <csetjmp>
 #include <cstdio>
 #include <jpeglib.h>
@@ -70,7 +72,8 @@ bool DecodeInto(std::span<const std::uint8_t> bytes, const DecodeLimits& limits,
   }
   jpeg_create_decompress(&info);
   // Progressive pictures keep every coefficient; bound that by the pixel limit.
-  info.mem->max_memory_to_use = static_cast<long>(limits.maxPixels * 8);
+  info.mem->max_memory_to_use =
+      static_cast<long>(std::min<std::int64_t>(limits.maxPixels * 8, LONG_MAX));
   progress.base.progress_monitor = LimitScans;
   info.progress = &progress.base;
   jpeg_mem_src(&info, bytes.data(), static_cast<unsigned long>(bytes.size()));
