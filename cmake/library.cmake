@@ -32,6 +32,10 @@ set_target_properties(strixa_shared PROPERTIES
 if(WIN32)
   # strixa.dll beside its import library libstrixa.dll.a.
   set_target_properties(strixa_shared PROPERTIES PREFIX "" IMPORT_PREFIX "lib")
+  if(MINGW)
+    # Like Strixa.exe, a DLL that needs no compiler runtime DLLs beside it.
+    target_link_options(strixa_shared PRIVATE -static)
+  endif()
 elseif(NOT APPLE)
   set_property(TARGET strixa_shared APPEND PROPERTY LINK_DEPENDS
                ${PROJECT_SOURCE_DIR}/cmake/strixa.map)

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdarg>
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <exception>
@@ -173,7 +174,7 @@ strixa_status LoadBmpFile(strixa_reader& reader, const char* path, Image& image)
   std::error_code error;
   const std::filesystem::path file(path);
   if (!std::filesystem::is_regular_file(file, error)) {
-    return Fail(reader, STRIXA_ERROR_FILE, "cannot open %s: not a readable file", path);
+    return Fail(reader, STRIXA_ERROR_FILE, "cannot open %s: no such regular file", path);
   }
   const std::uintmax_t size = std::filesystem::file_size(file, error);
   if (error) {
@@ -251,6 +252,11 @@ strixa_status strixa_read_pixels(strixa_reader* reader, const void* pixels, int 
                           strixa::maxImageSide);
     }
     const ptrdiff_t rowBytes = static_cast<ptrdiff_t>(width) * layout.pixelStep;
+    // Rows are addressed as row * stride, which must not overflow for the last row.
+    if (stride > PTRDIFF_MAX / height || stride < -(PTRDIFF_MAX / height)) {
+      return strixa::Fail(*reader, STRIXA_ERROR_ARGUMENT, "stride %lld is too large",
+                          static_cast<long long>(stride));
+    }
     if (stride < rowBytes && stride > -rowBytes) {
       return strixa::Fail(*reader, STRIXA_ERROR_ARGUMENT,
                           "stride %lld is shorter than a row of %lld bytes",
