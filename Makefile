@@ -16,7 +16,7 @@ demo: configure
 	./$(BUILD)/strixa /P samples/sample.bmp
 
 test: configure
-	cmake --build $(BUILD) -j $(JOBS) --target strixa_tests
+	cmake --build $(BUILD) -j $(JOBS) --target strixa_tests strixa_batch_tests
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
 clean:

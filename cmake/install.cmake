@@ -3,10 +3,7 @@
 include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
 
-install(TARGETS strixa RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-
-# strixa-batch: its install rule and man page go here (and the target into strixa_installables
-# in package.cmake).
+install(TARGETS strixa strixa_batch RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 
 # The shared library is Strixa::strixa for find_package users, the static one Strixa::strixa_static.
 set_target_properties(strixa_shared PROPERTIES EXPORT_NAME strixa)
@@ -51,7 +48,7 @@ install(FILES ${PROJECT_BINARY_DIR}/strixa.pc DESTINATION ${CMAKE_INSTALL_LIBDIR
 if(NOT WIN32)
   find_program(gzipProgram gzip REQUIRED)
   set(manPages)
-  foreach(page strixa.1 strixa.3)
+  foreach(page strixa.1 strixa-batch.1 strixa.3)
     string(REGEX REPLACE ".*\\." "" section ${page})
     configure_file(${PROJECT_SOURCE_DIR}/man/${page}.in ${PROJECT_BINARY_DIR}/man/${page} @ONLY)
     add_custom_command(OUTPUT ${PROJECT_BINARY_DIR}/man/${page}.gz

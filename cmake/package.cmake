@@ -52,7 +52,7 @@ include(CPack)
 
 # Everything the package holds, so `make package` builds no tests or benchmarks.
 add_custom_target(strixa_installables)
-add_dependencies(strixa_installables strixa strixa_shared strixa_static)
+add_dependencies(strixa_installables strixa strixa_batch strixa_shared strixa_static)
 if(NOT WIN32)
   add_dependencies(strixa_installables strixa_man strixa_debian_docs)
 endif()

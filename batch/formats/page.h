@@ -1,0 +1,46 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace strixa {
+
+// How the pixels of a decoded page lie in memory; the reader takes each as it is.
+enum class PixelLayout { Grey8, Rgb24, Rgba32 };
+
+// One decoded page, top row first, owned by its decoder until the sink returns.
+struct PageView {
+  const std::uint8_t* pixels = nullptr;
+  int width = 0;
+  int height = 0;
+  std::ptrdiff_t stride = 0;  // bytes from one row to the next
+  PixelLayout layout = PixelLayout::Grey8;
+};
+
+// What a decoder may spend on one file. Sides are held to what the library reads; the pixel
+// count keeps one page within a few hundred megabytes whatever its header claims.
+struct DecodeLimits {
+  int maxSide = 32767;
+  std::int64_t maxPixels = std::int64_t{1} << 28;
+  int dpi = 300;          // PDF pages are rendered at this resolution
+  int maxPages = 100000;  // multi-page files stop with an error beyond this
+};
+
+// Receives each page in turn; the view is valid only during the call.
+using PageSink = std::function<void(const PageView& page)>;
+
+// True when width x height fits the limits; otherwise error names why.
+bool CheckPageSize(std::int64_t width, std::int64_t height, const DecodeLimits& limits,
+                   std::string& error);
+
+// An uninitialised pixel buffer; null when memory is short.
+std::unique_ptr<std::uint8_t[]> AllocatePixels(std::size_t size);
+
+// Lays RGBA pixels over a white page in place: a transparent background must not read as black
+// bars. Alpha is left as it was, and ignored by the reader.
+void FlattenOnWhite(std::uint8_t* pixels, int width, int height, std::ptrdiff_t stride);
+
+}  // namespace strixa

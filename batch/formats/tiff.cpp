@@ -1,0 +1,209 @@
+#include "formats/tiff.h"
+
+#include <algorithm>
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <tiffio.h>
+
+namespace strixa {
+
+namespace {
+
+// The file in memory, as libtiff's client procedures see it.
+struct MemoryFile {
+  std::span<const std::uint8_t> bytes;
+  toff_t position = 0;
+  std::string error;  // libtiff's first error message
+};
+
+tmsize_t ReadMemory(thandle_t handle, void* buffer, tmsize_t size) {
+  MemoryFile& file = *static_cast<MemoryFile*>(handle);
+  if (size <= 0 || file.position >= file.bytes.size()) {
+    return 0;
+  }
+  const std::size_t count =
+      std::min<std::size_t>(static_cast<std::size_t>(size), file.bytes.size() - file.position);
+  std::memcpy(buffer, file.bytes.data() + file.position, count);
+  file.position += count;
+  return static_cast<tmsize_t>(count);
+}
+
+tmsize_t RefuseWrite(thandle_t, void*, tmsize_t) { return -1; }
+
+toff_t SeekMemory(thandle_t handle, toff_t offset, int whence) {
+  MemoryFile& file = *static_cast<MemoryFile*>(handle);
+  toff_t base = 0;
+  if (whence == SEEK_CUR) {
+    base = file.position;
+  } else if (whence == SEEK_END) {
+    base = file.bytes.size();
+  }
+  // Offsets come from the file; an overflowing one is a failed seek, not a wrap.
+  if (offset > ~toff_t{0} - base) {
+    return ~toff_t{0};
+  }
+  file.position = base + offset;
+  return file.position;
+}
+
+int CloseMemory(thandle_t) { return 0; }
+
+toff_t MemorySize(thandle_t handle) { return static_cast<MemoryFile*>(handle)->bytes.size(); }
+
+int MapMemory(thandle_t handle, void** base, toff_t* size) {
+  MemoryFile& file = *static_cast<MemoryFile*>(handle);
+  *base = const_cast<std::uint8_t*>(file.bytes.data());
+  *size = file.bytes.size();
+  return 1;
+}
+
+void UnmapMemory(thandle_t, void*, toff_t) {}
+
+int KeepError(TIFF*, void* user, const char*, const char* format, va_list arguments) {
+  MemoryFile& file = *static_cast<MemoryFile*>(user);
+  if (file.error.empty()) {
+    char message[256];
+    std::vsnprintf(message, sizeof message, format, arguments);
+    file.error = message;
+  }
+  return 1;
+}
+
+int IgnoreWarning(TIFF*, void*, const char*, const char*, va_list) { return 1; }
+
+struct TiffCloser {
+  void operator()(TIFF* tiff) const { TIFFClose(tiff); }
+};
+
+struct OptionsDeleter {
+  void operator()(TIFFOpenOptions* options) const { TIFFOpenOptionsFree(options); }
+};
+
+template <typename T>
+T Field(TIFF* tiff, ttag_t tag, T fallback) {
+  T value = fallback;
+  TIFFGetFieldDefaulted(tiff, tag, &value);
+  return value;
+}
+
+// Bilevel and 8-bit grey strips, the usual scanned page, go straight to grey bytes: a quarter of
+// the memory of the RGBA conversion and no colour work.
+bool IsPlainGrey(TIFF* tiff) {
+  const auto photometric = Field<std::uint16_t>(tiff, TIFFTAG_PHOTOMETRIC, 0xffff);
+  const auto bits = Field<std::uint16_t>(tiff, TIFFTAG_BITSPERSAMPLE, 0);
+  return (photometric == PHOTOMETRIC_MINISBLACK || photometric == PHOTOMETRIC_MINISWHITE) &&
+         Field<std::uint16_t>(tiff, TIFFTAG_SAMPLESPERPIXEL, 0) == 1 && (bits == 1 || bits == 8) &&
+         !TIFFIsTiled(tiff) &&
+         Field<std::uint16_t>(tiff, TIFFTAG_ORIENTATION, ORIENTATION_TOPLEFT) ==
+             ORIENTATION_TOPLEFT;
+}
+
+bool ReadGrey(TIFF* tiff, int width, int height, std::uint8_t* pixels) {
+  const bool minIsWhite =
+      Field<std::uint16_t>(tiff, TIFFTAG_PHOTOMETRIC, 0) == PHOTOMETRIC_MINISWHITE;
+  const bool bilevel = Field<std::uint16_t>(tiff, TIFFTAG_BITSPERSAMPLE, 0) == 1;
+  const tmsize_t lineSize = TIFFScanlineSize(tiff);
+  if (lineSize < (bilevel ? (width + 7) / 8 : width)) {
+    return false;
+  }
+  std::unique_ptr<std::uint8_t[]> line = AllocatePixels(static_cast<std::size_t>(lineSize));
+  if (!line) {
+    return false;
+  }
+  for (int y = 0; y < height; ++y) {
+    if (TIFFReadScanline(tiff, line.get(), static_cast<std::uint32_t>(y), 0) < 0) {
+      return false;
+    }
+    std::uint8_t* row = pixels + static_cast<std::ptrdiff_t>(y) * width;
+    for (int x = 0; x < width; ++x) {
+      const std::uint8_t value =
+          bilevel ? ((line[x >> 3] >> (7 - (x & 7))) & 1 ? 255 : 0) : line[x];
+      row[x] = minIsWhite ? static_cast<std::uint8_t>(255 - value) : value;
+    }
+  }
+  return true;
+}
+
+bool ReadPage(TIFF* tiff, const DecodeLimits& limits, const PageSink& sink, std::string& error) {
+  const auto width = Field<std::uint32_t>(tiff, TIFFTAG_IMAGEWIDTH, 0);
+  const auto height = Field<std::uint32_t>(tiff, TIFFTAG_IMAGELENGTH, 0);
+  if (!CheckPageSize(width, height, limits, error)) {
+    return false;
+  }
+  const int w = static_cast<int>(width);
+  const int h = static_cast<int>(height);
+  if (IsPlainGrey(tiff)) {
+    const std::unique_ptr<std::uint8_t[]> pixels =
+        AllocatePixels(static_cast<std::size_t>(w) * static_cast<std::size_t>(h));
+    if (!pixels || !ReadGrey(tiff, w, h, pixels.get())) {
+      error = pixels ? "TIFF: damaged grey data" : "out of memory";
+      return false;
+    }
+    sink(PageView{pixels.get(), w, h, w, PixelLayout::Grey8});
+    return true;
+  }
+  const std::size_t stride = static_cast<std::size_t>(w) * 4;
+  const std::unique_ptr<std::uint8_t[]> pixels = AllocatePixels(stride * h);
+  if (!pixels) {
+    error = "out of memory";
+    return false;
+  }
+  // Each 32-bit value holds red in its low byte, so on little-endian machines the bytes lie in
+  // R, G, B, A order.
+  if (TIFFReadRGBAImageOriented(tiff, width, height, reinterpret_cast<std::uint32_t*>(pixels.get()),
+                                ORIENTATION_TOPLEFT, 1) == 0) {
+    error = "TIFF: cannot convert this page";
+    return false;
+  }
+  std::uint16_t extraSamples = 0;
+  std::uint16_t* extraTypes = nullptr;
+  if (TIFFGetField(tiff, TIFFTAG_EXTRASAMPLES, &extraSamples, &extraTypes) != 0 &&
+      extraSamples != 0) {
+    FlattenOnWhite(pixels.get(), w, h, static_cast<std::ptrdiff_t>(stride));
+  }
+  sink(PageView{pixels.get(), w, h, static_cast<std::ptrdiff_t>(stride), PixelLayout::Rgba32});
+  return true;
+}
+
+}  // namespace
+
+bool DecodeTiff(std::span<const std::uint8_t> bytes, const DecodeLimits& limits,
+                const PageSink& sink, std::string& error) {
+  MemoryFile file{bytes, 0, {}};
+  const std::unique_ptr<TIFFOpenOptions, OptionsDeleter> options(TIFFOpenOptionsAlloc());
+  if (!options) {
+    error = "out of memory";
+    return false;
+  }
+  TIFFOpenOptionsSetErrorHandlerExtR(options.get(), KeepError, &file);
+  TIFFOpenOptionsSetWarningHandlerExtR(options.get(), IgnoreWarning, &file);
+  // No single block beyond a page of RGBA pixels: a damaged strip size fails, not allocates.
+  TIFFOpenOptionsSetMaxSingleMemAlloc(options.get(),
+                                      static_cast<tmsize_t>(limits.maxPixels * 4 + 4096));
+  const std::unique_ptr<TIFF, TiffCloser> tiff(
+      TIFFClientOpenExt("picture", "r", &file, ReadMemory, RefuseWrite, SeekMemory, CloseMemory,
+                        MemorySize, MapMemory, UnmapMemory, options.get()));
+  if (!tiff) {
+    error = "TIFF: " + (file.error.empty() ? std::string("cannot open") : file.error);
+    return false;
+  }
+  int pages = 0;
+  do {
+    if (++pages > limits.maxPages) {
+      error = "TIFF: more than " + std::to_string(limits.maxPages) + " pages";
+      return false;
+    }
+    if (!ReadPage(tiff.get(), limits, sink, error)) {
+      if (!file.error.empty() && error.rfind("TIFF: ", 0) == 0) {
+        error = "TIFF: " + file.error;
+      }
+      error += " (page " + std::to_string(pages) + ")";
+      return false;
+    }
+  } while (TIFFReadDirectory(tiff.get()) != 0);
+  return true;
+}
+
+}  // namespace strixa

@@ -1,0 +1,16 @@
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+
+#include "formats/page.h"
+
+namespace strixa {
+
+// Every page of a TIFF file, one at a time: 1- and 8-bit grey strips directly, anything else
+// through libtiff's RGBA conversion.
+bool DecodeTiff(std::span<const std::uint8_t> bytes, const DecodeLimits& limits,
+                const PageSink& sink, std::string& error);
+
+}  // namespace strixa

@@ -1,0 +1,46 @@
+#include "formats/webp.h"
+
+#include <memory>
+#include <webp/decode.h>
+
+namespace strixa {
+
+bool DecodeWebp(std::span<const std::uint8_t> bytes, const DecodeLimits& limits,
+                const PageSink& sink, std::string& error) {
+  WebPBitstreamFeatures features;
+  if (WebPGetFeatures(bytes.data(), bytes.size(), &features) != VP8_STATUS_OK) {
+    error = "WebP: damaged header";
+    return false;
+  }
+  if (features.has_animation) {
+    error = "WebP: animations are not supported";
+    return false;
+  }
+  if (!CheckPageSize(features.width, features.height, limits, error)) {
+    return false;
+  }
+  const int channels = features.has_alpha ? 4 : 3;
+  const int stride = features.width * channels;
+  const std::size_t size = static_cast<std::size_t>(stride) * features.height;
+  const std::unique_ptr<std::uint8_t[]> pixels = AllocatePixels(size);
+  if (!pixels) {
+    error = "out of memory";
+    return false;
+  }
+  const std::uint8_t* decoded =
+      features.has_alpha
+          ? WebPDecodeRGBAInto(bytes.data(), bytes.size(), pixels.get(), size, stride)
+          : WebPDecodeRGBInto(bytes.data(), bytes.size(), pixels.get(), size, stride);
+  if (decoded == nullptr) {
+    error = "WebP: damaged picture data";
+    return false;
+  }
+  if (features.has_alpha) {
+    FlattenOnWhite(pixels.get(), features.width, features.height, stride);
+  }
+  sink(PageView{pixels.get(), features.width, features.height, stride,
+                features.has_alpha ? PixelLayout::Rgba32 : PixelLayout::Rgb24});
+  return true;
+}
+
+}  // namespace strixa

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace strixa {
+
+enum class OutputFormat { Tsv, Jsonl, Csv };
+enum class ProgressMode { Auto, On, Off };
+
+// Everything the command line sets.
+struct BatchOptions {
+  std::vector<std::string> inputs;  // files, directories, and "-" for a list on standard input
+  bool recursive = false;
+  bool nulSeparated = false;  // the standard-input list is split at NUL bytes, not line ends
+  OutputFormat format = OutputFormat::Tsv;
+  bool header = false;
+  bool fine = false;
+  unsigned symbologies = 0xFFu;  // strixa_symbology bits
+  int threads = 0;               // 0: one per core
+  int dpi = 300;
+  ProgressMode progress = ProgressMode::Auto;
+  bool help = false;
+  bool version = false;
+};
+
+// Reads GNU-style arguments (program name excluded): short options may be bundled, long ones
+// take their value after '=' or as the next argument, "--" ends the options. False with error
+// set for anything it cannot accept.
+bool ParseOptions(const std::vector<std::string>& arguments, BatchOptions& options,
+                  std::string& error);
+
+// The --symbologies list, such as "ean13,code128", as strixa_symbology bits; false for an
+// unknown name or an empty list.
+bool ParseSymbologies(const std::string& list, unsigned& bits);
+
+// The name --symbologies uses for one strixa_symbology bit ("ean13", "itf", ...).
+const char* SymbologyName(unsigned bit);
+
+// The --help text.
+std::string HelpText();
+
+}  // namespace strixa

@@ -1,0 +1,182 @@
+#include "output.h"
+
+#include <array>
+#include <cstdint>
+
+namespace strixa {
+
+namespace {
+
+// Length of the well-formed UTF-8 sequence at the start of text, or 0.
+std::size_t Utf8Length(std::string_view text) {
+  const auto byte = [&](std::size_t i) { return static_cast<std::uint8_t>(text[i]); };
+  const std::uint8_t lead = byte(0);
+  std::size_t length = 0;
+  std::uint8_t low = 0x80;
+  std::uint8_t high = 0xBF;
+  if (lead < 0x80) {
+    return 1;
+  } else if (lead >= 0xC2 && lead <= 0xDF) {
+    length = 2;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    length = 3;
+    low = lead == 0xE0 ? 0xA0 : 0x80;   // no overlong forms
+    high = lead == 0xED ? 0x9F : 0xBF;  // no surrogates
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    length = 4;
+    low = lead == 0xF0 ? 0x90 : 0x80;
+    high = lead == 0xF4 ? 0x8F : 0xBF;
+  } else {
+    return 0;
+  }
+  if (text.size() < length || byte(1) < low || byte(1) > high) {
+    return 0;
+  }
+  for (std::size_t i = 2; i < length; ++i) {
+    if (byte(i) < 0x80 || byte(i) > 0xBF) {
+      return 0;
+    }
+  }
+  return length;
+}
+
+// Fields in output order, shared by tsv and csv.
+std::array<std::string, 9> Fields(const FileRecord& file, const BarcodeRecord& barcode) {
+  return {file.path,
+          std::to_string(barcode.page),
+          barcode.label,
+          barcode.text,
+          std::to_string(barcode.x),
+          std::to_string(barcode.y),
+          std::to_string(barcode.width),
+          std::to_string(barcode.height),
+          barcode.orientation};
+}
+
+constexpr std::array<std::string_view, 9> fieldNames = {
+    "file", "page", "label", "text", "x", "y", "width", "height", "orientation"};
+
+}  // namespace
+
+std::string EscapeTsv(std::string_view field) {
+  std::string escaped;
+  escaped.reserve(field.size());
+  for (char c : field) {
+    switch (c) {
+      case '\t':
+        escaped += "\\t";
+        break;
+      case '\n':
+        escaped += "\\n";
+        break;
+      case '\r':
+        escaped += "\\r";
+        break;
+      case '\\':
+        escaped += "\\\\";
+        break;
+      default:
+        escaped += c;
+    }
+  }
+  return escaped;
+}
+
+std::string QuoteCsv(std::string_view field) {
+  if (field.find_first_of(",\"\r\n") == std::string_view::npos) {
+    return std::string(field);
+  }
+  std::string quoted = "\"";
+  for (char c : field) {
+    if (c == '"') {
+      quoted += '"';
+    }
+    quoted += c;
+  }
+  quoted += '"';
+  return quoted;
+}
+
+std::string QuoteJson(std::string_view text) {
+  std::string quoted = "\"";
+  while (!text.empty()) {
+    const char c = text[0];
+    const std::size_t length = Utf8Length(text);
+    if (length == 0) {
+      quoted += "\xEF\xBF\xBD";
+      text.remove_prefix(1);
+      continue;
+    }
+    if (c == '"' || c == '\\') {
+      quoted += '\\';
+      quoted += c;
+    } else if (c == '\n') {
+      quoted += "\\n";
+    } else if (c == '\r') {
+      quoted += "\\r";
+    } else if (c == '\t') {
+      quoted += "\\t";
+    } else if (static_cast<std::uint8_t>(c) < 0x20 || c == 0x7F) {
+      constexpr char hex[] = "0123456789abcdef";
+      quoted += "\\u00";
+      quoted += hex[(c >> 4) & 0xF];
+      quoted += hex[c & 0xF];
+    } else {
+      quoted.append(text.substr(0, length));
+    }
+    text.remove_prefix(length);
+  }
+  quoted += '"';
+  return quoted;
+}
+
+std::string FormatHeader(OutputFormat format) {
+  if (format == OutputFormat::Jsonl) {
+    return {};
+  }
+  const char separator = format == OutputFormat::Csv ? ',' : '\t';
+  std::string line;
+  for (std::string_view name : fieldNames) {
+    if (!line.empty()) {
+      line += separator;
+    }
+    line += name;
+  }
+  return line + (format == OutputFormat::Csv ? "\r\n" : "\n");
+}
+
+std::string FormatRecords(OutputFormat format, const FileRecord& file) {
+  std::string out;
+  for (const BarcodeRecord& barcode : file.barcodes) {
+    if (format == OutputFormat::Jsonl) {
+      out += "{\"file\":" + QuoteJson(file.path) + ",\"page\":" + std::to_string(barcode.page) +
+             ",\"symbology\":" + QuoteJson(barcode.symbology) +
+             ",\"label\":" + QuoteJson(barcode.label) + ",\"text\":" + QuoteJson(barcode.text) +
+             ",\"x\":" + std::to_string(barcode.x) + ",\"y\":" + std::to_string(barcode.y) +
+             ",\"width\":" + std::to_string(barcode.width) +
+             ",\"height\":" + std::to_string(barcode.height) +
+             ",\"orientation\":" + QuoteJson(barcode.orientation) + "}\n";
+      continue;
+    }
+    const bool csv = format == OutputFormat::Csv;
+    bool first = true;
+    for (const std::string& field : Fields(file, barcode)) {
+      if (!first) {
+        out += csv ? ',' : '\t';
+      }
+      first = false;
+      out += csv ? QuoteCsv(field) : EscapeTsv(field);
+    }
+    out += csv ? "\r\n" : "\n";
+  }
+  if (format == OutputFormat::Jsonl && !file.error.empty()) {
+    out += "{\"file\":" + QuoteJson(file.path) + ",\"error\":" + QuoteJson(file.error) + "}\n";
+  }
+  return out;
+}
+
+std::string FormatErrorLine(const FileRecord& file) {
+  return "strixa-batch: " + EscapeTsv(file.path) + ": " + EscapeTsv(file.error) + "\n";
+}
+
+}  // namespace strixa

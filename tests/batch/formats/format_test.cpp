@@ -1,0 +1,197 @@
+#include "formats/format.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "support/batch/formatWriters.h"
+
+namespace strixa {
+
+namespace {
+
+using namespace std::string_literals;
+
+std::span<const std::uint8_t> Bytes(const std::string& text) {
+  return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
+}
+
+TEST(FormatTest, TellsFormatsByTheirFirstBytes) {
+  const std::pair<std::string, Format> cases[] = {
+      {"BM\x36\x00"s, Format::Bmp},
+      {"\x89PNG\r\n\x1a\n"s, Format::Png},
+      {"\xff\xd8\xff\xe0"s, Format::Jpeg},
+      {"II*\0"s, Format::Tiff},
+      {"MM\0*"s, Format::Tiff},
+      {"P5\n"s, Format::Pnm},
+      {"P1 "s, Format::Pnm},
+      {"RIFF\0\0\0\0WEBPVP8 "s, Format::Webp},
+      {"%PDF-1.7"s, Format::Pdf},
+      {"junk before\n%PDF-1.4"s, Format::Pdf},
+      {"P7\n"s, Format::Unknown},
+      {"P5x"s, Format::Unknown},
+      {"RIFF\0\0\0\0WAVE"s, Format::Unknown},
+      {"\x89PNG"s, Format::Unknown},
+      {"GIF89a"s, Format::Unknown},
+      {""s, Format::Unknown},
+  };
+  for (const auto& [bytes, format] : cases) {
+    SCOPED_TRACE(bytes);
+    EXPECT_EQ(SniffFormat(Bytes(bytes)), format);
+  }
+}
+
+// A small picture with every grey level, not square, so a swap of sides or rows shows.
+GreyPicture Ramp() {
+  GreyPicture picture{37, 11, {}};
+  for (int i = 0; i < picture.width * picture.height; ++i) {
+    picture.grey.push_back(static_cast<std::uint8_t>(i * 7 % 256));
+  }
+  return picture;
+}
+
+std::vector<std::uint8_t> ReadBack(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+}
+
+// Every page of the file as grey (the green byte of colour pixels), or the error.
+std::vector<GreyPicture> DecodeAll(const std::vector<std::uint8_t>& bytes, std::string& error,
+                                   DecodeLimits limits = {}) {
+  std::vector<GreyPicture> pages;
+  DecodePages(
+      SniffFormat(bytes), bytes, limits,
+      [&](const PageView& view) {
+        const int step = view.layout == PixelLayout::Grey8   ? 1
+                         : view.layout == PixelLayout::Rgb24 ? 3
+                                                             : 4;
+        GreyPicture page{view.width, view.height, {}};
+        for (int y = 0; y < view.height; ++y) {
+          for (int x = 0; x < view.width; ++x) {
+            page.grey.push_back(view.pixels[y * view.stride + x * step + (step > 1)]);
+          }
+        }
+        pages.push_back(page);
+      },
+      error);
+  return pages;
+}
+
+TEST(FormatTest, LosslessFormatsGiveBackEveryPixel) {
+  const std::string path =
+      (std::filesystem::temp_directory_path() / ("strixa-format-" + std::to_string(::getpid())))
+          .string();
+  const GreyPicture ramp = Ramp();
+  GreyPicture second = ramp;
+  std::reverse(second.grey.begin(), second.grey.end());
+  struct Case {
+    std::string_view name;
+    bool written;
+    std::vector<GreyPicture> pages;
+  };
+  const Case cases[] = {
+      {"grey PNG", WritePng(path + ".g.png", ramp, false), {ramp}},
+      {"colour PNG", WritePng(path + ".c.png", ramp, true), {ramp}},
+      {"grey TIFF, two pages", WriteTiff(path + ".g.tif", {ramp, second}, false), {ramp, second}},
+      {"colour TIFF", WriteTiff(path + ".c.tif", {ramp}, true), {ramp}},
+      {"lossless WebP", WriteWebp(path + ".webp", ramp), {ramp}},
+      {"PGM", WriteFile(path + ".pgm", MakePgm(ramp)), {ramp}},
+  };
+  const std::string files[] = {".g.png", ".c.png", ".g.tif", ".c.tif", ".webp", ".pgm"};
+  for (std::size_t i = 0; i < std::size(cases); ++i) {
+    SCOPED_TRACE(cases[i].name);
+    if (!cases[i].written) {
+      GTEST_LOG_(INFO) << cases[i].name << " not built in";
+      continue;
+    }
+    std::string error;
+    const std::vector<GreyPicture> pages = DecodeAll(ReadBack(path + files[i]), error);
+    EXPECT_EQ(error, "");
+    EXPECT_TRUE(pages == cases[i].pages);
+    std::filesystem::remove(path + files[i]);
+  }
+}
+
+// The renderer may move a picture by less than a pixel, so a pixel lies between its own value and
+// its left neighbour's: blocks four pixels wide show any larger shift or blur.
+TEST(FormatTest, PdfPagesRenderAtTheirResolution) {
+  if (!IsFormatBuilt(Format::Pdf)) {
+    GTEST_SKIP() << "PDF not built in";
+  }
+  SilenceDecoderMessages();
+  GreyPicture blocks{37, 11, {}};
+  for (int i = 0; i < blocks.width * blocks.height; ++i) {
+    blocks.grey.push_back(static_cast<std::uint8_t>(i % blocks.width / 4 * 40 % 256));
+  }
+  std::string error;
+  DecodeLimits limits;
+  limits.dpi = 72;
+  const std::vector<GreyPicture> pages = DecodeAll(MakePdf({blocks, blocks}), error, limits);
+  EXPECT_EQ(error, "");
+  ASSERT_EQ(pages.size(), 2u);
+  ASSERT_EQ(pages[1].width, blocks.width);
+  ASSERT_EQ(pages[1].height, blocks.height);
+  for (std::size_t i = 0; i < blocks.grey.size(); ++i) {
+    const int own = blocks.grey[i];
+    const int left = i % blocks.width == 0 ? own : blocks.grey[i - 1];
+    EXPECT_GE(pages[1].grey[i], std::min(own, left) - 2) << i;
+    EXPECT_LE(pages[1].grey[i], std::max(own, left) + 2) << i;
+  }
+  limits.dpi = 144;
+  const std::vector<GreyPicture> doubled = DecodeAll(MakePdf({blocks}), error, limits);
+  ASSERT_EQ(doubled.size(), 1u);
+  EXPECT_EQ(doubled[0].width, 74);
+  EXPECT_EQ(doubled[0].height, 22);
+}
+
+struct HostileCase {
+  std::string_view name;
+  std::string bytes;
+  std::string error;
+};
+
+TEST(FormatTest, RefusesDamagedAndOversizedFilesWithoutCrashing) {
+  // A PNG header for 16000 x 16000 grey pixels followed by almost nothing.
+  const std::string pngBomb =
+      "\x89PNG\r\n\x1a\n\0\0\0\x0dIHDR\0\0\x3e\x80\0\0\x3e\x80\x08\0\0\0\0\x64\x15\x80\x02"s;
+  const std::string pdfHuge =
+      "%PDF-1.4\n1 0 obj<</Type/Catalog/Pages 2 0 R>>endobj 2 0 obj<</Type/Pages/Kids[3 0 R]"
+      "/Count 1>>endobj 3 0 obj<</Type/Page/Parent 2 0 R/MediaBox[0 0 14400 14400]>>endobj\n"
+      "trailer<</Root 1 0 R>>\n%%EOF\n";
+  const HostileCase cases[] = {
+      {"unknown", "GIF89a", "unknown format"},
+      {"PNG bomb", pngBomb, "PNG: data too short for a picture of its size"},
+      {"PNG cut short", "\x89PNG\r\n\x1a\n\0\0"s, "PNG: "},
+      {"JPEG cut short", "\xff\xd8\xff\xe0\0\x10JFIF"s, "JPEG: "},
+      {"TIFF with no directory", "II*\0\x08\0\0\0\0\0"s, "TIFF: "},
+      {"WebP cut short", "RIFF\x10\0\0\0WEBPVP8 "s, "WebP: damaged header"},
+      {"PDF without pages", "%PDF-1.4\n%%EOF\n", "PDF: damaged or unreadable document"},
+      {"PDF page of 200 inches", pdfHuge, "PDF: picture too large (60000 x 60000) (page 1)"},
+  };
+  SilenceDecoderMessages();
+  for (const HostileCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    const Format format = SniffFormat(Bytes(c.bytes));
+    if (format != Format::Unknown && !IsFormatBuilt(format)) {
+      continue;
+    }
+    std::string error;
+    int pages = 0;
+    EXPECT_FALSE(DecodePages(
+        format, Bytes(c.bytes), {}, [&](const PageView&) { ++pages; }, error));
+    EXPECT_EQ(pages, 0);
+    EXPECT_EQ(error.substr(0, c.error.size()), c.error);
+    EXPECT_GT(error.size(), 0u);
+  }
+}
+
+}  // namespace
+
+}  // namespace strixa
