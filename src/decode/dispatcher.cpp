@@ -1,6 +1,9 @@
 #include "decode/dispatcher.h"
 
+#include <algorithm>
 #include <array>
+#include <cstddef>
+#include <vector>
 
 #include "decode/sampling.h"
 #include "image/axisView.h"
@@ -43,6 +46,68 @@ constexpr int hitsBeforeAccept = 2;
 constexpr int lowestBase = 20;
 constexpr int highestBase = 245;
 constexpr int fallbackBase = 160;
+
+// A 2 of 5 symbol needs this many narrow elements of light beyond each end; no space inside one
+// is wider than three.
+constexpr int quietZoneNarrows = 5;
+
+// The widest bar, in narrow elements.
+constexpr int endBarNarrows = 3;
+
+// How far across, at least, the lines beside a read line lie that must see the same quiet zones.
+constexpr int neighbourDistance = 2;
+
+constexpr std::string_view twoOfFiveLabelStart = "2/5";
+
+// The middle run length of a line: most elements of a 2 of 5 symbol are narrow, so this is the
+// narrow width.
+int MedianRunLength(std::string_view pixels) {
+  std::vector<int> lengths;
+  for (std::size_t i = 0; i < pixels.size();) {
+    const std::size_t end = std::min(pixels.find_first_not_of(pixels[i], i), pixels.size());
+    lengths.push_back(static_cast<int>(end - i));
+    i = end;
+  }
+  if (lengths.empty()) {
+    return 0;
+  }
+  const auto middle = lengths.begin() + static_cast<std::ptrdiff_t>(lengths.size() / 2);
+  std::nth_element(lengths.begin(), middle, lengths.end());
+  return *middle;
+}
+
+}  // namespace
+
+bool HasQuietEnds(const AxisView& view, int lineThreshold, int across, long long firstDark,
+                  std::string_view pixels) {
+  if (pixels.empty()) {
+    return false;
+  }
+  const int narrow = MedianRunLength(pixels);
+  const int enough = quietZoneNarrows * narrow;
+  const long long lastDark = firstDark + static_cast<long long>(pixels.size()) - 1;
+  // The candidate's edge may cut through the end bar: the quiet zone begins after the bar. A
+  // tilted line can leave the bars over their tops, short of the symbol's end; the lines just
+  // beside it then stay dark further on. They may find the end bar's edge a pixel off, so they
+  // are read from one narrow element out.
+  const auto quiet = [&](int line, long long from, int step) {
+    from += static_cast<long long>(step) *
+            CountPixels(view, lineThreshold, line, from, step, endBarNarrows * narrow, true);
+    return CountPixels(view, lineThreshold, line, from, step, enough, false) >= enough;
+  };
+  // A line one narrow element aside leaves the bars well before a real end would show.
+  const int aside = std::max(neighbourDistance, narrow);
+  for (int side : {0, -aside, aside}) {
+    const int skip = side == 0 ? 0 : narrow;
+    if (!quiet(across + side, firstDark - 1 - skip, -1) ||
+        !quiet(across + side, lastDark + 1 + skip, 1)) {
+      return false;
+    }
+  }
+  return true;
+}
+
+namespace {
 
 std::string PrefixLabel(std::string_view label, std::string_view text) {
   std::string line;
@@ -104,6 +169,8 @@ std::string DecodeCandidate(const Image& image, Candidate& candidate, int& lineT
   const int height = candidate.height;
   // Upright bars are read along a row, flat ones down a column.
   const AxisView view{image, IsVertical(candidate.orientation)};
+  const int across = view.Across(x, y);
+  const int acrossExtent = view.Across(width, height);
 
   const int base = BaseThreshold(LineMean(view, x, y, width, height, 40),
                                  LineMean(view, x, y, width, height, 60),
@@ -116,12 +183,21 @@ std::string DecodeCandidate(const Image& image, Candidate& candidate, int& lineT
     int hitCount = 0;
     for (int percentage : scanPositions) {
       lineThreshold = base + step;
-      SampleLine(view, lineThreshold, x, y, width, height, percentage, pixels);
-      if (std::string line = RunDecoderChain(pixels, hitCount, chain); !line.empty()) {
+      const long long firstDark =
+          SampleLine(view, lineThreshold, x, y, width, height, percentage, pixels);
+      // A 2 of 5 read from a line that stops inside a longer symbol, or at the edge of the
+      // picture, may be a piece of it: refuse it and read on. Both directions share the ends.
+      const auto accepted = [&](const std::string& line) {
+        return !line.empty() &&
+               (!line.starts_with(twoOfFiveLabelStart) ||
+                HasQuietEnds(view, lineThreshold, LinePosition(across, acrossExtent, percentage),
+                             firstDark, pixels));
+      };
+      if (std::string line = RunDecoderChain(pixels, hitCount, chain); accepted(line)) {
         return line;
       }
       reversed.assign(pixels.rbegin(), pixels.rend());
-      if (std::string line = RunDecoderChain(reversed, hitCount, chain); !line.empty()) {
+      if (std::string line = RunDecoderChain(reversed, hitCount, chain); accepted(line)) {
         // Reversed stays on the candidate's own axis, and a second decode leaves it reversed.
         candidate.orientation = Reversed(candidate.orientation);
         return line;

@@ -5,6 +5,7 @@
 
 namespace strixa {
 
+struct AxisView;
 struct Candidate;
 struct Image;
 
@@ -27,6 +28,12 @@ extern const DecoderChain symbologyDecoders;
 // reads of the two 2 of 5 decoders; such a read is accepted only once it makes the count exceed 2.
 std::string RunDecoderChain(std::string_view pixels, int& hitCount,
                             const DecoderChain& chain = symbologyDecoders);
+
+// Whether the picture is light for five narrow elements (the pixels' middle run length) beyond
+// both ends of pixels, the dark part of the line at across that begins at along position
+// firstDark. Pixels outside the picture do not count as light.
+bool HasQuietEnds(const AxisView& view, int lineThreshold, int across, long long firstDark,
+                  std::string_view pixels);
 
 // The base of the threshold ladder from the three mean lines.
 int BaseThreshold(int firstMean, int secondMean, int thirdMean);

@@ -51,14 +51,14 @@ int LinePosition(int offset, int extent, int percentage) {
                                      static_cast<double>(std::numeric_limits<int>::max())));
 }
 
-void SampleLine(const AxisView& view, int lineThreshold, int x, int y, int width, int height,
-                int percentage, std::string& pixels) {
+long long SampleLine(const AxisView& view, int lineThreshold, int x, int y, int width, int height,
+                     int percentage, std::string& pixels) {
   const int across = LinePosition(view.Across(x, y), view.Across(width, height), percentage);
   const long long first = view.Along(x, y);
   const long long last = first + view.Along(width, height);
   pixels.clear();
   if (last < first) {
-    return;
+    return first;
   }
   pixels.resize(static_cast<std::size_t>(last - first + 1));
   char* mark = pixels.data();
@@ -68,10 +68,28 @@ void SampleLine(const AxisView& view, int lineThreshold, int x, int y, int width
   const std::size_t end = pixels.find_last_of('1');
   if (end == std::string::npos) {
     pixels.clear();
-    return;
+    return first;
   }
   pixels.erase(end + 1);
-  pixels.erase(0, pixels.find_first_of('1'));
+  const std::size_t leading = pixels.find_first_of('1');
+  pixels.erase(0, leading);
+  return first + static_cast<long long>(leading);
+}
+
+int CountPixels(const AxisView& view, int lineThreshold, int across, long long from, int step,
+                int enough, bool dark) {
+  if (across < 1 || across > view.AcrossSize()) {
+    return 0;
+  }
+  int count = 0;
+  for (long long along = from; count < enough && along >= 1 && along <= view.AlongSize();
+       along += step) {
+    if ((view.Value(static_cast<int>(along), across) <= lineThreshold) != dark) {
+      break;
+    }
+    ++count;
+  }
+  return count;
 }
 
 int LineMean(const AxisView& view, int x, int y, int width, int height, int percentage) {

@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include "image/axisView.h"
 #include "image/image.h"
 #include "locate/candidate.h"
 #include "support/builders.h"
@@ -119,12 +120,12 @@ Image MakeBarPicture(bool flatBars) {
   return image;
 }
 
-// Row 1 + p holds p black pixels from the left, so a line's length is its percentage of the
-// candidate (1, 1, 100, 100).
-Image MakePercentagePicture() {
-  Image image = MakeBlankImage(101, 102);
+// Row 1 + p holds p black pixels from column margin + 1, so a line's length is its percentage of
+// the candidate (margin + 1, 1, 100, 100). The margin leaves light on both sides of every line.
+Image MakePercentagePicture(int margin = 0) {
+  Image image = MakeBlankImage(101 + 2 * margin, 102);
   for (int p = 1; p <= 100; ++p) {
-    FillRect(image, 1, 1 + p, p, 1, 0);
+    FillRect(image, margin + 1, 1 + p, p, 1, 0);
   }
   return image;
 }
@@ -243,22 +244,57 @@ TEST(DispatcherTest, TwoOfFiveNeedsThreeHitsWithinOneThreshold) {
     DecoderChain::Decoder interleaved, twoOfFive;
     std::string_view expected;
     Orientation orientation;
+    int margin = 500;
   };
   const Case cases[] = {
       {"two hits per threshold never add up", &Refuse, &HitAtHalf, "", Horizontal},
       {"interleaved alone, two per threshold", &HitAtHalf, &Refuse, "", Horizontal},
       {"third hit on the 40 % line", &Refuse, &HitAtHalfOrForty, "2/5\t40", Horizontal},
       {"third hit on the reversed line", &HitAtHalf, &HitAtHalf, "2/5i\tfifty", HorizontalReversed},
+      // The lines begin at the picture's edge: the symbol may go on beyond it.
+      {"no quiet zone before the edge", &HitAtHalf, &HitAtHalf, "", Horizontal, 0},
+      {"a quiet zone too narrow", &HitAtHalf, &HitAtHalf, "", Horizontal, 200},
   };
-  const Image picture = MakePercentagePicture();
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     DecoderChain chain = MakeChain("......");
     chain.interleavedTwoOfFive = c.interleaved;
     chain.twoOfFive = c.twoOfFive;
-    const Read read = Decode(picture, {1, 1, 100, 100, Horizontal, ""}, chain);
+    const Read read =
+        Decode(MakePercentagePicture(c.margin), {c.margin + 1, 1, 100, 100, Horizontal, ""}, chain);
     EXPECT_EQ(read.text, c.expected);
     EXPECT_EQ(read.orientation, c.orientation);
+  }
+}
+
+TEST(DispatcherTest, QuietEndsNeedFiveNarrowsOfLightOnTheLineAndBesideIt) {
+  // The line is row 3, "#.#" from column 7: narrow 1, so five light pixels are due each side.
+  const std::string line = "......#.#......";
+  struct Case {
+    std::string_view name;
+    std::vector<std::string> rows;
+    bool expected;
+  };
+  const Case cases[] = {
+      {"quiet on all three lines", {line, line, line, line, line}, true},
+      {"a bar beside sits a pixel off", {".......#.#.....", line, line, line, line}, true},
+      {"too close to the left edge", {line, line, "....#.#......", line, line}, false},
+      {"a dark pixel in the right zone", {line, line, "......#.#....#.", line, line}, false},
+      {"the line beside runs on in bars", {"......#.#.#.#.#", line, line, line, line}, false},
+      {"the line beside begins earlier", {line, line, line, line, "..#.#.#.#......"}, false},
+      {"no line beside inside the picture", {line, line, line}, false},
+      // The line begins at column 7, inside a bar cut by the candidate's edge.
+      {"the end bar runs on beyond the line", {line, line, ".....##.#......", line, line}, true},
+      {"a dark run longer than a bar", {line, line, "..#####.#......", line, line}, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const Image image = MakeImage(c.rows);
+    // Every line read begins at column 7 but the one too close to the edge.
+    const long long firstDark = c.name.starts_with("too close") ? 5 : 7;
+    EXPECT_EQ(
+        HasQuietEnds(AxisView{image, false}, 128, c.rows.size() == 3 ? 2 : 3, firstDark, "101"),
+        c.expected);
   }
 }
 

@@ -99,6 +99,49 @@ TEST(SamplingTest, SamplingIntoABufferReplacesItsContents) {
   EXPECT_EQ(pixels, "");
 }
 
+TEST(SamplingTest, SampleLineReturnsWhereTheDarkPixelsBegin) {
+  const Image image = MakeImage({"..#.#..", "...#..."});
+  std::string pixels;
+  EXPECT_EQ(SampleLine(AxisView{image, false}, 128, 1, 1, 6, 0, 50, pixels), 3);
+  EXPECT_EQ(pixels, "101");
+  EXPECT_EQ(SampleLine(AxisView{image, false}, 128, 2, 2, 5, 0, 50, pixels), 4);
+  EXPECT_EQ(SampleLine(AxisView{image, true}, 128, 4, 1, 0, 1, 50, pixels), 2);
+  EXPECT_EQ(pixels, "1");
+}
+
+TEST(SamplingTest, CountPixelsStopsAtTheOtherShadeAtTheEdgeAndAtEnough) {
+  struct Case {
+    std::string_view name;
+    int across;
+    long long from;
+    int step, enough;
+    bool dark;
+    int expected;
+  };
+  // Row 1 "##...#.." and, down column 2, "#", ".", ".", "#".
+  const Image image = MakeImage({"##...#..", "........", "........", ".#......"});
+  const Case cases[] = {
+      {"light up to the next dark pixel", 1, 3, 1, 10, false, 3},
+      {"light backwards to the dark pixel", 1, 5, -1, 10, false, 3},
+      {"the picture's edge ends the count", 1, 7, 1, 10, false, 2},
+      {"the left edge too", 2, 3, -1, 10, false, 3},
+      {"at most enough", 1, 3, 1, 2, false, 2},
+      {"starting on dark counts no light", 1, 1, 1, 10, false, 0},
+      {"starting outside counts nothing", 1, 9, 1, 10, false, 0},
+      {"a line outside the picture", 5, 2, 1, 10, false, 0},
+      {"dark up to the light pixel", 1, 1, 1, 10, true, 2},
+      {"dark backwards to the edge", 1, 2, -1, 10, true, 2},
+      {"starting on light counts no dark", 1, 3, 1, 10, true, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(CountPixels(AxisView{image, false}, 128, c.across, c.from, c.step, c.enough, c.dark),
+              c.expected);
+  }
+  // Down column 2 the first pixel is dark, then two are light.
+  EXPECT_EQ(CountPixels(AxisView{image, true}, 128, 2, 2, 1, 10, false), 2);
+}
+
 TEST(SamplingTest, LineMeanDividesByTheExtentAndRoundsHalvesToEven) {
   struct Case {
     std::string_view name;
