@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstddef>
+#include <unordered_set>
 #include <vector>
 
 #include "decode/sampling.h"
@@ -179,12 +180,20 @@ std::string DecodeCandidate(const Image& image, Candidate& candidate, int& lineT
   // One buffer per direction, reused for every line of the candidate.
   std::string pixels;
   std::string reversed;
+  // Lines no decoder read either way. On crisp pictures the ladder's thresholds often sample the
+  // same line, and the decoders are pure, so such a line would read nothing again: an unreadable
+  // candidate then costs one decode per distinct line instead of five.
+  std::unordered_set<std::string> unreadLines;
   for (int step : ladderSteps) {
     int hitCount = 0;
     for (int percentage : scanPositions) {
       lineThreshold = base + step;
       const long long firstDark =
           SampleLine(view, lineThreshold, x, y, width, height, percentage, pixels);
+      if (unreadLines.contains(pixels)) {
+        continue;
+      }
+      const int hitsBefore = hitCount;
       // A 2 of 5 read from a line that stops inside a longer symbol, or at the edge of the
       // picture, may be a piece of it: refuse it and read on. Both directions share the ends.
       const auto accepted = [&](const std::string& line) {
@@ -201,6 +210,9 @@ std::string DecodeCandidate(const Image& image, Candidate& candidate, int& lineT
         // Reversed stays on the candidate's own axis, and a second decode leaves it reversed.
         candidate.orientation = Reversed(candidate.orientation);
         return line;
+      }
+      if (hitCount == hitsBefore) {
+        unreadLines.insert(pixels);
       }
     }
   }
