@@ -71,16 +71,16 @@ typedef enum strixa_pixel_format {
 } strixa_pixel_format;
 
 typedef struct strixa_options {
-  int fine;                 /* nonzero: denser scan lines, finds smaller symbols, slower */
-  unsigned symbologies;     /* the strixa_symbology bits to report; 0 reports none */
+  int fine;             /* nonzero: denser scan lines, finds smaller symbols, slower */
+  unsigned symbologies; /* the strixa_symbology bits to report; 0 reports none */
 } strixa_options;
 
 /* One barcode found. The rectangle is in 1-based pixel coordinates, as the command line prints
  * it under /P. The strings belong to the reader. */
 typedef struct strixa_barcode {
   strixa_symbology symbology;
-  const char* label;        /* "EAN13", "UPC-A", "EAN8", "CODE128", "EAN128", "CODE39", "2/5", "2/5i" */
-  const char* text;         /* as the command line prints it after the label and its tab */
+  const char* label; /* "EAN13", "UPC-A", "EAN8", "CODE128", "EAN128", "CODE39", "2/5", "2/5i" */
+  const char* text;  /* as the command line prints it after the label and its tab */
   int x;
   int y;
   int width;

@@ -199,7 +199,8 @@ TEST(DriverTest, LocateCandidatesClimbsTheLadderUntilSomethingIsFound) {
         FillRect(state.image, x, b.y, 4, b.height, b.grey);
       }
     }
-    state.candidateList.push_back({1, 1, 5, 5, Orientation::Horizontal, "left from an earlier run"});
+    state.candidateList.push_back(
+        {1, 1, 5, 5, Orientation::Horizontal, "left from an earlier run"});
     LocateCandidates(state);
     EXPECT_EQ(state.threshold, c.threshold);
     std::vector<std::pair<int, int>> corners;
