@@ -53,24 +53,6 @@ Image DrawPage(int number) {
   return page;
 }
 
-// An 8-bit grey-palette bitmap, as scanners write grey pages.
-std::vector<std::uint8_t> GreyBmp(const GreyPicture& picture) {
-  BmpFile file;
-  file.width = picture.width;
-  file.height = picture.height;
-  file.bitCount = 8;
-  for (std::uint32_t grey = 0; grey < 256; ++grey) {
-    file.palette.push_back(grey * 0x010101u);
-  }
-  std::vector<std::vector<std::uint32_t>> rows(picture.height);
-  for (int y = 0; y < picture.height; ++y) {
-    rows[y].assign(picture.grey.begin() + static_cast<std::ptrdiff_t>(y) * picture.width,
-                   picture.grey.begin() + static_cast<std::ptrdiff_t>(y + 1) * picture.width);
-  }
-  file.pixels = PackRows(rows, 8);
-  return WriteBmp(file);
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -85,7 +67,9 @@ int main(int argc, char** argv) {
     const GreyPicture picture = GreyOf(DrawPage(number));
     const std::string path = directory + "/page-" + Digits(number, 4) + "." + format;
     const bool written =
-        format == "png" ? WritePng(path, picture, false) : WriteFile(path, GreyBmp(picture));
+        format == "png"
+            ? WritePng(path, picture, false)
+            : WriteFile(path, WriteGreyBmp(picture.width, picture.height, picture.grey));
     if (!written) {
       std::fprintf(stderr, "cannot write %s\n", path.c_str());
       return 1;

@@ -722,23 +722,14 @@ Picture DrawPicture(std::uint64_t seed, int index) {
 
 // The picture as an 8-bit grey-palette bitmap file.
 std::vector<std::uint8_t> EncodeBitmap(const Canvas& canvas) {
-  BmpFile file;
-  file.width = canvas.width;
-  file.height = canvas.height;
-  file.bitCount = 8;
-  for (std::uint32_t grey = 0; grey < 256; ++grey) {
-    file.palette.push_back(grey * 0x010101u);
-  }
-  // Rows bottom first, each padded to four bytes.
-  const std::size_t stride = (static_cast<std::size_t>(canvas.width) + 3) & ~std::size_t{3};
-  file.pixels.assign(stride * static_cast<std::size_t>(canvas.height), 0);
+  std::vector<std::uint8_t> grey;
+  grey.reserve(static_cast<std::size_t>(canvas.width) * static_cast<std::size_t>(canvas.height));
   for (int y = 0; y < canvas.height; ++y) {
-    std::uint8_t* row = &file.pixels[stride * static_cast<std::size_t>(canvas.height - 1 - y)];
     for (int x = 0; x < canvas.width; ++x) {
-      row[x] = static_cast<std::uint8_t>(std::clamp(canvas.At(x, y) + 0.5f, 0.0f, 255.0f));
+      grey.push_back(static_cast<std::uint8_t>(std::clamp(canvas.At(x, y) + 0.5f, 0.0f, 255.0f)));
     }
   }
-  return WriteBmp(file);
+  return WriteGreyBmp(canvas.width, canvas.height, grey);
 }
 
 // The lines one run of the program prints for the bitmap, with or without /F.

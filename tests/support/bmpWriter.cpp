@@ -79,4 +79,22 @@ std::vector<std::uint8_t> PackRows(const std::vector<std::vector<std::uint32_t>>
   return out;
 }
 
+std::vector<std::uint8_t> WriteGreyBmp(int width, int height, std::span<const std::uint8_t> grey) {
+  BmpFile file;
+  file.width = width;
+  file.height = height;
+  file.bitCount = 8;
+  for (std::uint32_t value = 0; value < 256; ++value) {
+    file.palette.push_back(value * 0x010101u);
+  }
+  std::vector<std::vector<std::uint32_t>> rows(static_cast<std::size_t>(height));
+  for (std::size_t y = 0; y < rows.size(); ++y) {
+    const auto row =
+        grey.subspan(y * static_cast<std::size_t>(width), static_cast<std::size_t>(width));
+    rows[y].assign(row.begin(), row.end());
+  }
+  file.pixels = PackRows(rows, 8);
+  return WriteBmp(file);
+}
+
 }  // namespace strixa

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <vector>
 
 namespace strixa {
@@ -30,5 +31,9 @@ std::vector<std::uint8_t> WriteBmp(const BmpFile& file);
 // the rows are stored bottom row first unless topDown.
 std::vector<std::uint8_t> PackRows(const std::vector<std::vector<std::uint32_t>>& rows,
                                    int bitCount, bool topDown = false);
+
+// An 8-bit bitmap with a grey palette, as scanners write grey pages; grey holds width x height
+// values, top row first.
+std::vector<std::uint8_t> WriteGreyBmp(int width, int height, std::span<const std::uint8_t> grey);
 
 }  // namespace strixa
