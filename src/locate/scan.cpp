@@ -97,9 +97,11 @@ void PrefetchByte(const std::uint8_t* byte) {
 
 // Follows several scan lines side by side, sample position by sample position. The lines do not
 // influence each other, so each sees exactly the samples it would see alone, while the pass walks
-// memory row by row even when the scan lines are columns.
+// memory row by row even when the scan lines are columns. Pixels the file left unset read as
+// black without touching memory.
 void CollectRuns(const AxisView& view, const ScanSettings& settings, int threshold, int firstLine,
                  std::vector<LineState>& states, std::vector<Run>& runs) {
+  const bool partlySet = !view.image.setColumns.empty();
   std::ranges::fill(states, LineState{});
   runs.clear();
   const int alongSize = view.AlongSize();
@@ -111,15 +113,19 @@ void CollectRuns(const AxisView& view, const ScanSettings& settings, int thresho
   std::ptrdiff_t firstOffset = view.AcrossStride() * (firstLine - 1);
   for (int p = 1; p < alongSize; p += settings.pixelStep, firstOffset += sampleStride) {
     const bool lastSample = p + settings.pixelStep >= alongSize;
-    const bool prefetch = p + prefetchDistance * settings.pixelStep < alongSize;
+    const bool prefetch = !partlySet && p + prefetchDistance * settings.pixelStep < alongSize;
     for (int i = 0; i < lineCount; ++i) {
+      const int line = firstLine + i * settings.lineStep;
       if (prefetch) {
         PrefetchByte(
             &view.image.greyBytes[firstOffset + i * lineStride + prefetchDistance * sampleStride]);
       }
-      const int value = view.image.greyBytes[firstOffset + i * lineStride];
-      TakeSample(states[i], SampleScore(value, threshold), p, lastSample,
-                 firstLine + i * settings.lineStep, settings.minRun, runs);
+      int value = 0;
+      if (!partlySet || (view.vertical ? IsSet(view.image, line, p) : IsSet(view.image, p, line))) {
+        value = view.image.greyBytes[firstOffset + i * lineStride];
+      }
+      TakeSample(states[i], SampleScore(value, threshold), p, lastSample, line, settings.minRun,
+                 runs);
     }
   }
   // Evaluation order is scan order: line by line, and along each line as the runs closed.

@@ -201,11 +201,26 @@ bool ConvertUncompressed(ByteSource& source, const BmpLayout& layout, const Pale
 // are dropped, as common writers store each row's padding as pixels. indexAt(i) is the palette
 // index of the block's pixel i.
 template <typename IndexAt>
-void PutPixels(std::uint8_t* row, int x, int count, int width, const Palette& palette,
-               IndexAt indexAt) {
+void PutPixels(std::uint8_t* row, ColumnSpan& span, int x, int count, int width,
+               const Palette& palette, IndexAt indexAt) {
   const int inside = std::min(count, width - x);
+  if (inside <= 0) {
+    return;
+  }
   for (int i = 0; i < inside; ++i) {
     std::memcpy(row + 4 * (x + i), palette[indexAt(i)].data(), 4);
+  }
+  span.first = span.first == span.end ? x : std::min(span.first, x);
+  span.end = std::max(span.end, x + inside);
+}
+
+// Keeps the spans only where some row was left partly unset: a whole picture is read without them.
+void DropWholeSpans(Image& image) {
+  const auto whole = [&](const ColumnSpan& span) {
+    return span.first == 0 && span.end == image.imageWidth;
+  };
+  if (std::ranges::all_of(image.setColumns, whole)) {
+    image.setColumns.clear();
   }
 }
 
@@ -219,6 +234,7 @@ BmpRefusal DecodeRle(ByteSource& source, const BmpLayout& layout, const Palette&
   const int height = layout.height;
   int x = 0;  // may pass width: later pixels of the row are dropped
   int y = 0;  // rows counted from the bottom, as the stream runs
+  image.setColumns.assign(static_cast<std::size_t>(height), ColumnSpan{});
   while (y < height) {
     const std::uint8_t* code = source.Take(2);
     if (code == nullptr) {
@@ -228,12 +244,13 @@ BmpRefusal DecodeRle(ByteSource& source, const BmpLayout& layout, const Palette&
     const int value = code[1];
     std::uint8_t* row =
         image.pixelBuffer.get() + static_cast<std::size_t>(height - 1 - y) * image.rowPitch;
+    ColumnSpan& span = image.setColumns[static_cast<std::size_t>(height - 1 - y)];
     if (count > 0) {
       if (fourBit) {
-        PutPixels(row, x, count, width, palette,
+        PutPixels(row, span, x, count, width, palette,
                   [&](int i) { return i % 2 == 0 ? value >> 4 : value & 0x0F; });
       } else {
-        PutPixels(row, x, count, width, palette, [&](int) { return value; });
+        PutPixels(row, span, x, count, width, palette, [&](int) { return value; });
       }
       x = std::min(x + count, width);
     } else if (value == 0) {
@@ -255,10 +272,10 @@ BmpRefusal DecodeRle(ByteSource& source, const BmpLayout& layout, const Palette&
         return source.Failed() ? BmpRefusal::ReadFailed : BmpRefusal::BadRle;
       }
       if (fourBit) {
-        PutPixels(row, x, value, width, palette,
+        PutPixels(row, span, x, value, width, palette,
                   [&](int i) { return i % 2 == 0 ? data[i / 2] >> 4 : data[i / 2] & 0x0F; });
       } else {
-        PutPixels(row, x, value, width, palette, [&](int i) { return data[i]; });
+        PutPixels(row, span, x, value, width, palette, [&](int i) { return data[i]; });
       }
       x = std::min(x + value, width);
       // Absolute blocks are padded to a whole number of 16-bit words; the last pad may be missing.
@@ -296,6 +313,7 @@ BmpRefusal DecodeSource(ByteSource& source, Image& image) {
   }
   if (runLength) {
     const BmpRefusal rle = DecodeRle(source, layout, palette, image);
+    DropWholeSpans(image);
     ExpectWholeReads(image.pixelBuffer);
     return rle;
   }
