@@ -120,7 +120,15 @@ std::string PrefixLabel(std::string_view label, std::string_view text) {
 
 }  // namespace
 
-std::string RunDecoderChain(std::string_view pixels, int& hitCount, const DecoderChain& chain) {
+std::string RunDecoderChain(std::string_view pixels, int& hitCount, const DecoderChain& chain,
+                            std::vector<std::string>* twoOfFiveReads) {
+  const auto hit = [&](std::string_view label, const std::string& read) {
+    std::string line = PrefixLabel(label, read);
+    if (twoOfFiveReads != nullptr) {
+      twoOfFiveReads->push_back(line);
+    }
+    return ++hitCount > hitsBeforeAccept ? line : std::string{};
+  };
   if (std::string read = chain.code128(pixels); !read.empty()) {
     if (read.starts_with(ean128Marker)) {
       return PrefixLabel("EAN128\t", std::string_view(read).substr(ean128Marker.size()));
@@ -141,14 +149,12 @@ std::string RunDecoderChain(std::string_view pixels, int& hitCount, const Decode
     return PrefixLabel("EAN8\t", read);
   }
   if (std::string read = chain.interleavedTwoOfFive(pixels); !read.empty()) {
-    if (++hitCount > hitsBeforeAccept) {
-      return PrefixLabel("2/5i\t", read);
+    if (std::string line = hit("2/5i\t", read); !line.empty()) {
+      return line;
     }
   }
   if (std::string read = chain.twoOfFive(pixels); !read.empty()) {
-    if (++hitCount > hitsBeforeAccept) {
-      return PrefixLabel("2/5\t", read);
-    }
+    return hit("2/5\t", read);
   }
   return {};
 }
@@ -186,6 +192,7 @@ std::string DecodeCandidate(const Image& image, Candidate& candidate, int& lineT
   std::unordered_set<std::string> unreadLines;
   for (int step : ladderSteps) {
     int hitCount = 0;
+    std::vector<std::string> twoOfFiveReads;
     for (int percentage : scanPositions) {
       lineThreshold = base + step;
       const long long firstDark =
@@ -196,17 +203,22 @@ std::string DecodeCandidate(const Image& image, Candidate& candidate, int& lineT
       const int hitsBefore = hitCount;
       // A 2 of 5 read from a line that stops inside a longer symbol, or at the edge of the
       // picture, may be a piece of it: refuse it and read on. Both directions share the ends.
+      // Noise spells short 2 of 5 texts at random, rarely the same one twice, so the read must
+      // also repeat an earlier one at this threshold.
       const auto accepted = [&](const std::string& line) {
         return !line.empty() &&
                (!line.starts_with(twoOfFiveLabelStart) ||
-                HasQuietEnds(view, lineThreshold, LinePosition(across, acrossExtent, percentage),
-                             firstDark, pixels));
+                (std::ranges::count(twoOfFiveReads, line) >= 2 &&
+                 HasQuietEnds(view, lineThreshold, LinePosition(across, acrossExtent, percentage),
+                              firstDark, pixels)));
       };
-      if (std::string line = RunDecoderChain(pixels, hitCount, chain); accepted(line)) {
+      if (std::string line = RunDecoderChain(pixels, hitCount, chain, &twoOfFiveReads);
+          accepted(line)) {
         return line;
       }
       reversed.assign(pixels.rbegin(), pixels.rend());
-      if (std::string line = RunDecoderChain(reversed, hitCount, chain); accepted(line)) {
+      if (std::string line = RunDecoderChain(reversed, hitCount, chain, &twoOfFiveReads);
+          accepted(line)) {
         // Reversed stays on the candidate's own axis, and a second decode leaves it reversed.
         candidate.orientation = Reversed(candidate.orientation);
         return line;

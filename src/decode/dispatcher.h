@@ -2,6 +2,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace strixa {
 
@@ -26,8 +27,10 @@ extern const DecoderChain symbologyDecoders;
 
 // The accepted result line (label, tab, text) of one pixel string, or "". hitCount counts the
 // reads of the two 2 of 5 decoders; such a read is accepted only once it makes the count exceed 2.
+// Each of those reads, as a result line, is added to twoOfFiveReads when given.
 std::string RunDecoderChain(std::string_view pixels, int& hitCount,
-                            const DecoderChain& chain = symbologyDecoders);
+                            const DecoderChain& chain = symbologyDecoders,
+                            std::vector<std::string>* twoOfFiveReads = nullptr);
 
 // Whether the picture is light for five narrow elements (the pixels' middle run length) beyond
 // both ends of pixels, the dark part of the line at across that begins at along position

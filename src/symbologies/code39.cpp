@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstddef>
+#include <vector>
 
 #include "symbologies/elements.h"
 
@@ -55,6 +56,18 @@ bool IsStop(std::string_view elements, std::size_t unit) {
   return count == stop.size();
 }
 
+// Whether every character, start and stop included, is about as wide as their median. All have
+// the same number of modules, so one twice as wide is two characters whose narrow spaces closed
+// up and happened to spell a third, which would print a wrong text.
+bool HasEvenCharacters(std::vector<std::size_t> widths) {
+  const auto middle = widths.begin() + static_cast<std::ptrdiff_t>(widths.size() / 2);
+  std::ranges::nth_element(widths, middle);
+  const std::size_t median = *middle;
+  return std::ranges::all_of(widths, [median](std::size_t width) {
+    return width * 4 >= median * 3 && width * 4 <= median * 5;
+  });
+}
+
 }  // namespace
 
 std::string RunsToCode39Widths(std::string_view runs) {
@@ -78,18 +91,23 @@ std::string DecodeCode39(std::string_view pixels) {
   bool started = false;
   int position = 1;
   std::size_t lastUnit = 0;
+  // Of each character's nine elements, without the gap after them.
+  std::vector<std::size_t> characterWidths;
   for (;;) {
     const std::string_view runs = TakeRuns(position, pixels, 10);
     if (runs.empty()) {
       // The line ends inside the symbol's last nine elements: they must be the stop, or the line
       // left the symbol early.
-      if (!started || !IsStop(pixels.substr(static_cast<std::size_t>(position) - 1), lastUnit)) {
+      const std::string_view stop = pixels.substr(static_cast<std::size_t>(position) - 1);
+      if (!started || !IsStop(stop, lastUnit)) {
         return {};
       }
+      characterWidths.push_back(stop.size());
       break;
     }
     const std::size_t gap = runs.size() - runs.find_last_not_of(runs.back()) - 1;
     const std::string_view elements = runs.substr(0, runs.size() - gap);
+    characterWidths.push_back(elements.size());
     if (started && IsQuietZone(elements, gap)) {
       // Whatever lies beyond a quiet zone belongs to something else.
       if (!IsStop(elements, lastUnit)) {
@@ -111,6 +129,9 @@ std::string DecodeCode39(std::string_view pixels) {
     } else {
       text += code39Chars[static_cast<std::size_t>(index)];
     }
+  }
+  if (!HasEvenCharacters(characterWidths)) {
+    return {};
   }
   if (text.size() > maxDataChars) {
     text.resize(maxDataChars);

@@ -1,6 +1,8 @@
 #include "symbologies/ean13.h"
 
+#include <algorithm>
 #include <cstddef>
+#include <vector>
 
 #include "symbologies/elements.h"
 
@@ -21,7 +23,65 @@ std::string TakeModules(std::string_view pixels, int& position, int runCount, in
 
 int PlaceWeight(int place) { return place % 2 == 1 ? 3 : 1; }
 
+// Spaces inside an EAN symbol are at most 4 modules wide and the quiet zone at least 7; 6 still
+// tells them apart when blur moves each edge by a pixel at two pixels per module.
+constexpr std::size_t quietZoneModules = 6;
+
+// Start guard, both halves and middle guard: the modules in front of the end guard.
+std::size_t ModulesBeforeEndGuard(int digitsPerHalf) {
+  return static_cast<std::size_t>(14 * digitsPerHalf + 8);
+}
+
+// Whether the symbol really ends after its last digit: the line stops within the end guard (or
+// what is left of it), or one of the guard's spaces or the one after it is a quiet zone. Without
+// this a line through a longer symbol can pass both guards and the check digit by chance.
+bool EndsAfterLastDigit(std::string_view pixels, int digitsPerHalf, int position) {
+  const std::size_t symbolPixels = static_cast<std::size_t>(position - 1);
+  for (int run = 1; run <= 4; ++run) {
+    const std::string_view piece = TakeRuns(position, pixels, 1);
+    if (piece.empty()) {
+      return true;
+    }
+    if (run % 2 == 0 &&
+        piece.size() * ModulesBeforeEndGuard(digitsPerHalf) >= symbolPixels * quietZoneModules) {
+      return true;
+    }
+    position += static_cast<int>(piece.size());
+  }
+  return false;
+}
+
+// Whether every element of the start and middle guards is one module wide, give or take half a
+// module, the module being the length of the runs from the start guard to the last digit over
+// their modules. Resampling alone lets a two-module element pass for a guard's one, so lines
+// through Code 39 or Code 128, whose elements come in whole multiples, could read as EAN.
+bool HasSingleModuleGuards(std::string_view pixels, int digitsPerHalf) {
+  const int middleGuard = 3 + 4 * digitsPerHalf;
+  const int runCount = 8 + 8 * digitsPerHalf;
+  std::vector<std::size_t> runs;
+  std::size_t total = 0;
+  int position = 1;
+  for (int i = 0; i < runCount; ++i) {
+    runs.push_back(TakeRuns(position, pixels, 1).size());
+    position += static_cast<int>(runs.back());
+    total += runs.back();
+  }
+  const std::size_t modules = ModulesBeforeEndGuard(digitsPerHalf);
+  const auto singleModule = [&](std::size_t run) {
+    return run * 2 * modules >= total && run * 2 * modules <= total * 3;
+  };
+  const auto guard = [&](int first, int count) {
+    return std::all_of(runs.begin() + first, runs.begin() + first + count, singleModule);
+  };
+  return guard(0, 3) && guard(middleGuard, 5);
+}
+
 }  // namespace
+
+bool IsWholeEanSymbol(std::string_view pixels, int digitsPerHalf, int endPosition) {
+  return EndsAfterLastDigit(pixels, digitsPerHalf, endPosition) &&
+         HasSingleModuleGuards(pixels, digitsPerHalf);
+}
 
 bool ReadEanSymbol(std::string_view pixels, int digitsPerHalf, EanReading& reading) {
   reading = EanReading{};
@@ -92,7 +152,8 @@ std::string DecodeEan13(std::string_view pixels) {
   }
   reading.text.insert(reading.text.begin(), static_cast<char>('0' + leading));
   reading.sum += leading;
-  if (!reading.complete || !HasEanCheckDigit(reading.text, reading.sum)) {
+  if (!reading.complete || !HasEanCheckDigit(reading.text, reading.sum) ||
+      !IsWholeEanSymbol(pixels, 6, reading.endPosition)) {
     return {};
   }
   return reading.text;

@@ -54,6 +54,11 @@ bool ReadEanSymbol(std::string_view pixels, int digitsPerHalf, EanReading& readi
 // Whether the last character of text is the check digit for the weighted sum of the others.
 bool HasEanCheckDigit(std::string_view text, int sum);
 
+// Whether a line read by ReadEanSymbol (endPosition from its reading) holds the whole symbol:
+// the start and middle guards are single modules wide, and the line ends, or meets a quiet zone,
+// within the end guard or right after it.
+bool IsWholeEanSymbol(std::string_view pixels, int digitsPerHalf, int endPosition);
+
 // The thirteen digits of an EAN-13 (or UPC-A) symbol as "2712345 678902", or "".
 std::string DecodeEan13(std::string_view pixels);
 

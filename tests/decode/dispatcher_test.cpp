@@ -249,7 +249,9 @@ TEST(DispatcherTest, TwoOfFiveNeedsThreeHitsWithinOneThreshold) {
   const Case cases[] = {
       {"two hits per threshold never add up", &Refuse, &HitAtHalf, "", Horizontal},
       {"interleaved alone, two per threshold", &HitAtHalf, &Refuse, "", Horizontal},
-      {"third hit on the 40 % line", &Refuse, &HitAtHalfOrForty, "2/5\t40", Horizontal},
+      // 50 forwards and backwards, then 40 forwards repeats no earlier read; backwards it does.
+      {"third hit repeats no earlier read", &Refuse, &HitAtHalfOrForty, "2/5\t40",
+       HorizontalReversed},
       {"third hit on the reversed line", &HitAtHalf, &HitAtHalf, "2/5i\tfifty", HorizontalReversed},
       // The lines begin at the picture's edge: the symbol may go on beyond it.
       {"no quiet zone before the edge", &HitAtHalf, &HitAtHalf, "", Horizontal, 0},
