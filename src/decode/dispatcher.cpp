@@ -43,6 +43,8 @@ constexpr std::string_view ean128Marker = "<EAN128>";
 // The 2 of 5 decoders accept noise easily, so one threshold must give three reads.
 constexpr int hitsBeforeAccept = 2;
 
+constexpr std::size_t minimumInterleavedDigits = 4;
+
 // A base outside this range means the means saw no usable contrast.
 constexpr int lowestBase = 20;
 constexpr int highestBase = 245;
@@ -59,6 +61,15 @@ constexpr int endBarNarrows = 3;
 constexpr int neighbourDistance = 2;
 
 constexpr std::string_view twoOfFiveLabelStart = "2/5";
+
+// Reads that a line leaving a longer symbol, or running off the picture, can give as a piece of
+// it: 2 of 5 texts, Code 39 (which has no check character) and EAN-8, which also fits inside an
+// EAN-13, Code 39 or Code 128 symbol. EAN-13 and Code 128 need no such test: their own guards
+// and check characters already refuse such lines.
+bool NeedsQuietEnds(std::string_view line) {
+  return line.starts_with(twoOfFiveLabelStart) || line.starts_with("CODE39\t") ||
+         line.starts_with("EAN8\t");
+}
 
 // The middle run length of a line: most elements of a 2 of 5 symbol are narrow, so this is the
 // narrow width.
@@ -148,7 +159,10 @@ std::string RunDecoderChain(std::string_view pixels, int& hitCount, const Decode
   if (std::string read = chain.ean8(pixels); !read.empty()) {
     return PrefixLabel("EAN8\t", read);
   }
-  if (std::string read = chain.interleavedTwoOfFive(pixels); !read.empty()) {
+  // A single interleaved pair is seventeen elements, which letters and other symbols spell by
+  // chance even past every other test: such a read counts for nothing.
+  if (std::string read = chain.interleavedTwoOfFive(pixels);
+      read.size() >= minimumInterleavedDigits) {
     if (std::string line = hit("2/5i\t", read); !line.empty()) {
       return line;
     }
@@ -206,11 +220,15 @@ std::string DecodeCandidate(const Image& image, Candidate& candidate, int& lineT
       // Noise spells short 2 of 5 texts at random, rarely the same one twice, so the read must
       // also repeat an earlier one at this threshold.
       const auto accepted = [&](const std::string& line) {
-        return !line.empty() &&
-               (!line.starts_with(twoOfFiveLabelStart) ||
-                (std::ranges::count(twoOfFiveReads, line) >= 2 &&
-                 HasQuietEnds(view, lineThreshold, LinePosition(across, acrossExtent, percentage),
-                              firstDark, pixels)));
+        if (line.empty()) {
+          return false;
+        }
+        if (line.starts_with(twoOfFiveLabelStart) && std::ranges::count(twoOfFiveReads, line) < 2) {
+          return false;
+        }
+        return !NeedsQuietEnds(line) ||
+               HasQuietEnds(view, lineThreshold, LinePosition(across, acrossExtent, percentage),
+                            firstDark, pixels);
       };
       if (std::string line = RunDecoderChain(pixels, hitCount, chain, &twoOfFiveReads);
           accepted(line)) {

@@ -83,6 +83,9 @@ TEST(DispatcherTest, DecoderChainLabelsAndOrdersReads) {
       {".....E", "1234", 2, "2/5\t1234", 3},
       {"....EE", "1234", 0, "", 2},
       {"....EE", "1234", 1, "2/5\t1234", 3},
+      // One interleaved pair is no hit; plain 2 of 5 may still read the line.
+      {"....E.", "12", 2, "", 2},
+      {"....EE", "12", 2, "2/5\t12", 3},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << c.slots << " " << c.pixels << " " << c.hitCountBefore);
@@ -266,6 +269,24 @@ TEST(DispatcherTest, TwoOfFiveNeedsThreeHitsWithinOneThreshold) {
         Decode(MakePercentagePicture(c.margin), {c.margin + 1, 1, 100, 100, Horizontal, ""}, chain);
     EXPECT_EQ(read.text, c.expected);
     EXPECT_EQ(read.orientation, c.orientation);
+  }
+}
+
+// The lines begin at the picture's edge, so each may be a piece of something beyond it: reads
+// that can be pieces need light there, Code 128 and EAN-13 rely on their own checks.
+TEST(DispatcherTest, ReadsThatCanBePiecesNeedQuietEnds) {
+  const struct {
+    std::string_view slots;
+    bool reads;
+  } cases[] = {{"E.....", true}, {".E....", false}, {"..E...", true}, {"...E..", false}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.slots);
+    const Read edge =
+        Decode(MakePercentagePicture(0), {1, 1, 100, 100, Horizontal, ""}, MakeChain(c.slots));
+    EXPECT_EQ(!edge.text.empty(), c.reads);
+    const Read quiet =
+        Decode(MakePercentagePicture(500), {501, 1, 100, 100, Horizontal, ""}, MakeChain(c.slots));
+    EXPECT_FALSE(quiet.text.empty());
   }
 }
 

@@ -62,6 +62,15 @@ TEST(Code39Test, DecodesTableCases) {
       {"unreadable character",
        Code39Pixels("*A", 1, 2, 1) + "0" + unreadable + "0" + Code39Pixels("B*", 1, 2, 1), ""},
       {"gap too wide for the unit", Code39Pixels("*AB*", 1, 2, 9), ""},
+      // B twice as wide as the rest: two characters whose spaces closed up look like one.
+      {"one character twice as wide",
+       Code39Pixels("*A", 2, 4, 2) + "00" + Code39Pixels("B", 4, 8, 4) + "00" +
+           Code39Pixels("C*", 2, 4, 2),
+       ""},
+      {"one character a fifth wider",
+       Code39Pixels("*A", 5, 10, 5) + "00000" + Code39Pixels("B", 6, 12, 6) + "00000" +
+           Code39Pixels("C*", 5, 10, 5),
+       "ABC"},
   };
   for (const DecodeCase& c : cases) {
     SCOPED_TRACE(c.name);

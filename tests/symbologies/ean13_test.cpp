@@ -35,6 +35,9 @@ std::string Reversed(std::string pixels) { return {pixels.rbegin(), pixels.rend(
 
 std::vector<DecodeCase> Ean13Cases() {
   const std::string clean = Widen(symbol2712345678902, 2);
+  // Resampled, a start guard whose space is two modules wide still gives "101".
+  std::string wideGuardSpace = Widen(symbol2712345678902, 6);
+  wideGuardSpace.insert(6, 6, '0');
   return {
       {"two pixels per module", clean, "2712345 678902"},
       {"three pixels per module", Widen(symbol2712345678902, 3), "2712345 678902"},
@@ -50,6 +53,9 @@ std::vector<DecodeCase> Ean13Cases() {
       {"mark before the start guard", "11000000" + clean, ""},
       {"21 pixels", clean.substr(0, 21), ""},
       {"EAN-8 line", Widen(EncodeEan8("24680134"), 2), ""},
+      {"mark right after the end guard", clean + "0000" + "11", ""},
+      {"mark 6 modules after the end guard", clean + "000000000000" + "11", "2712345 678902"},
+      {"two-module space in the start guard", wideGuardSpace, ""},
       // Guards that keep their run count but vote wrong, so everything after them still lines up.
       {"broken start guard", Spliced(clean, 0, "111101"), ""},
       {"broken middle guard", Spliced(clean, 90, "0101111100"), ""},
