@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstddef>
 
 #include "symbologies/elements.h"
 
@@ -149,6 +150,24 @@ constexpr bool AllDistinct(const TextRow& row) {
 static_assert(AllDistinct(code128Texts[1]) && AllDistinct(code128Texts[2]) &&
               AllDistinct(code128Texts[3]));
 
+// A quiet zone is ten modules; spaces inside a symbol are at most four.
+constexpr std::size_t quietZoneModules = 5;
+
+// Whether the stop's final bar, from 1-based position, ends the line or is followed by a quiet
+// zone, measured by the stop's own width of 11 modules. A stop pattern met by chance inside a
+// longer symbol has bars close behind it, and with a check that passes one time in 103 its text
+// would be a piece of the real one.
+bool EndsAfterFinalBar(std::string_view pixels, int position, std::size_t stopPixels) {
+  const std::size_t barStart = static_cast<std::size_t>(position) - 1;
+  const std::size_t barEnd = pixels.find_first_not_of(pixels[barStart], barStart);
+  if (barEnd == std::string_view::npos) {
+    return true;
+  }
+  const std::size_t gapEnd =
+      std::min(pixels.find_first_not_of(pixels[barEnd], barEnd), pixels.size());
+  return (gapEnd - barEnd) * symbolModules >= quietZoneModules * stopPixels;
+}
+
 }  // namespace
 
 std::string DecodeCode128(std::string_view pixels) {
@@ -206,7 +225,8 @@ std::string DecodeCode128(std::string_view pixels) {
 
     // An unreadable symbol would only show as "?", itself a real character of sets A and B, so a
     // text holding one is a misread even when the check happens to pass.
-    if (modules != stopPattern || lastValue < 0) {
+    if (modules != stopPattern || lastValue < 0 ||
+        !EndsAfterFinalBar(pixels, position, runs.size())) {
       return {};
     }
     const int sum = (checkSum - lastTerm + checkModulus) % checkModulus;

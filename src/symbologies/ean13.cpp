@@ -1,6 +1,7 @@
 #include "symbologies/ean13.h"
 
 #include <algorithm>
+#include <array>
 #include <cstddef>
 #include <vector>
 
@@ -22,6 +23,67 @@ std::string TakeModules(std::string_view pixels, int& position, int runCount, in
 }
 
 int PlaceWeight(int place) { return place % 2 == 1 ? 3 : 1; }
+
+// The run lengths of a string of runs: pixels of a piece, or modules of a pattern.
+std::vector<std::size_t> RunLengthsOf(std::string_view runs) {
+  std::vector<std::size_t> lengths;
+  for (std::size_t i = 0; i < runs.size(); ++i) {
+    if (i == 0 || runs[i] != runs[i - 1]) {
+      lengths.push_back(0);
+    }
+    ++lengths.back();
+  }
+  return lengths;
+}
+
+// How far the piece's elements lie from the pattern's, in modules times the piece's pixels.
+std::size_t Misfit(const std::vector<std::size_t>& pixels, std::size_t piecePixels,
+                   std::string_view pattern) {
+  const std::vector<std::size_t> modules = RunLengthsOf(pattern);
+  std::size_t misfit = 0;
+  for (std::size_t i = 0; i < modules.size() && i < pixels.size(); ++i) {
+    const std::size_t measured = pixels[i] * pattern.size();
+    const std::size_t due = modules[i] * piecePixels;
+    misfit += measured > due ? measured - due : due - measured;
+  }
+  return misfit;
+}
+
+// 1 and 7, and 2 and 8, lie the same distances apart from one bar edge to the next like edge; only
+// their bar widths tell them apart, and bars the threshold thickens or thins turn one into the
+// other. Two such turns in one symbol can keep the check digit, so a digit of these pairs must
+// fit its own pattern better than its partner's by a whole module.
+bool StandsApartFromPartner(std::string_view piece, const std::array<std::string_view, 10>& set,
+                            int digit) {
+  constexpr int partners[10] = {-1, 7, 8, -1, -1, -1, -1, 1, 2, -1};
+  const int partner = partners[digit];
+  if (partner < 0) {
+    return true;
+  }
+  const std::vector<std::size_t> pixels = RunLengthsOf(piece);
+  const std::size_t own = Misfit(pixels, piece.size(), set[static_cast<std::size_t>(digit)]);
+  const std::size_t other = Misfit(pixels, piece.size(), set[static_cast<std::size_t>(partner)]);
+  return own + piece.size() <= other;
+}
+
+// Reads one digit of set (or, failing that, of alternative) from the next four runs; -1 when
+// neither matches or the digit is too close to its partner. usedAlternative tells which matched.
+int TakeDigit(std::string_view pixels, int& position, const std::array<std::string_view, 10>& set,
+              const std::array<std::string_view, 10>* alternative, bool& usedAlternative) {
+  const std::string_view piece = TakeRuns(position, pixels, 4);
+  position += static_cast<int>(piece.size());
+  const std::string modules = RunsToModules(piece, 7);
+  usedAlternative = false;
+  int digit = FindPattern(set, modules);
+  if (digit < 0 && alternative != nullptr) {
+    digit = FindPattern(*alternative, modules);
+    usedAlternative = digit >= 0;
+  }
+  if (digit < 0 || !StandsApartFromPartner(piece, usedAlternative ? *alternative : set, digit)) {
+    return -1;
+  }
+  return digit;
+}
 
 // Spaces inside an EAN symbol are at most 4 modules wide and the quiet zone at least 7; 6 still
 // tells them apart when blur moves each edge by a pixel at two pixels per module.
@@ -94,13 +156,9 @@ bool ReadEanSymbol(std::string_view pixels, int digitsPerHalf, EanReading& readi
   }
 
   for (int place = 1; place <= digitsPerHalf; ++place) {
-    const std::string modules = TakeModules(pixels, position, 4, 7);
-    int digit = FindPattern(eanPatternsL, modules);
-    char set = 'A';
-    if (digit < 0) {
-      digit = FindPattern(eanPatternsG, modules);
-      set = 'B';
-    }
+    bool setB = false;
+    const int digit = TakeDigit(pixels, position, eanPatternsL, &eanPatternsG, setB);
+    const char set = setB ? 'B' : 'A';
     if (digit < 0) {
       reading.complete = false;
       continue;
@@ -116,7 +174,8 @@ bool ReadEanSymbol(std::string_view pixels, int digitsPerHalf, EanReading& readi
   reading.text += ' ';
 
   for (int place = 1; place <= digitsPerHalf; ++place) {
-    const int digit = FindPattern(eanPatternsR, TakeModules(pixels, position, 4, 7));
+    bool unused = false;
+    const int digit = TakeDigit(pixels, position, eanPatternsR, nullptr, unused);
     if (digit < 0) {
       reading.complete = false;
       continue;

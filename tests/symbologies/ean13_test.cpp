@@ -75,6 +75,32 @@ TEST(Ean13Test, DecodesTableCases) {
 }
 
 // One number per leading digit, so every parity entry and both left-half sets are read.
+// Thickened bars turn a 1 towards a 7 and thinned ones a 7 towards a 1; one of each at places
+// of the same weight keeps the check digit, so a read there would print a wrong number.
+TEST(Ean13Test, RefusesOnesAndSevensCloseToEachOther) {
+  constexpr std::size_t modulePixels = 10;
+  std::string pixels = Widen(EncodeEan13("0137456789019"), modulePixels);
+  // Places 1 and 3 of the left half, as space, bar, space, bar pixel widths. A 1 is
+  // (20, 20, 20, 10) here and a 7 (10, 30, 10, 20).
+  const auto draw = [&](std::size_t firstModule, std::initializer_list<int> widths) {
+    std::string digit;
+    char colour = '0';
+    for (int width : widths) {
+      digit.append(static_cast<std::size_t>(width), colour);
+      colour = colour == '0' ? '1' : '0';
+    }
+    pixels.replace(firstModule * modulePixels, digit.size(), digit);
+  };
+  // Three fifths of the way to each other: nearer the other digit, but not by a whole module.
+  draw(3, {14, 26, 14, 16});
+  draw(17, {16, 24, 16, 14});
+  EXPECT_EQ(DecodeEan13(pixels), "");
+  // A fifth of the way: each is clearly itself.
+  draw(3, {18, 22, 18, 12});
+  draw(17, {12, 28, 12, 18});
+  EXPECT_EQ(DecodeEan13(pixels), "0137456 789019");
+}
+
 TEST(Ean13Test, ReadsEveryLeadingDigit) {
   constexpr std::string_view numbers[] = {
       "0000001234572", "1000080425709", "2000159616839", "3000238807966", "4000317999093",
