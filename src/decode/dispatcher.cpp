@@ -50,9 +50,10 @@ constexpr int lowestBase = 20;
 constexpr int highestBase = 245;
 constexpr int fallbackBase = 160;
 
-// A 2 of 5 symbol needs this many narrow elements of light beyond each end; no space inside one
-// is wider than three.
-constexpr int quietZoneNarrows = 5;
+// A light gap inside a line this many narrow elements wide may end a read; the lines beside it
+// must then be light for the second number of them, starting one narrow element in.
+constexpr int internalGapNarrows = 5;
+constexpr int gapLightNarrows = 3;
 
 // The widest bar, in narrow elements.
 constexpr int endBarNarrows = 3;
@@ -61,14 +62,24 @@ constexpr int endBarNarrows = 3;
 constexpr int neighbourDistance = 2;
 
 constexpr std::string_view twoOfFiveLabelStart = "2/5";
+constexpr std::string_view code39Label = "CODE39\t";
 
-// Reads that a line leaving a longer symbol, or running off the picture, can give as a piece of
-// it: 2 of 5 texts, Code 39 (which has no check character) and EAN-8, which also fits inside an
-// EAN-13, Code 39 or Code 128 symbol. EAN-13 and Code 128 need no such test: their own guards
-// and check characters already refuse such lines.
-bool NeedsQuietEnds(std::string_view line) {
-  return line.starts_with(twoOfFiveLabelStart) || line.starts_with("CODE39\t") ||
-         line.starts_with("EAN8\t");
+// How many narrow elements of light a read needs beyond both ends of its line, 0 for none. A line
+// that leaves a longer symbol, or runs off the picture, can give a piece of it: 2 of 5 texts,
+// Code 39 (which has no check character), EAN-8 (which also fits inside an EAN-13, Code 39 or
+// Code 128 symbol) and, when the stop happens to pass, Code 128. Code 128 elements are one to
+// four modules, so its middle run is often two and its ten-module quiet zone only five of them,
+// less after tilt or blur: it is asked for two. EAN-13 needs no such test, since its guards, its
+// end and its check digit already refuse such lines.
+int QuietNarrowsFor(std::string_view line) {
+  if (line.starts_with("CODE128\t") || line.starts_with("EAN128\t")) {
+    return 2;
+  }
+  if (line.starts_with(twoOfFiveLabelStart) || line.starts_with(code39Label) ||
+      line.starts_with("EAN8\t")) {
+    return 5;
+  }
+  return 0;
 }
 
 // The middle run length of a line: most elements of a 2 of 5 symbol are narrow, so this is the
@@ -91,12 +102,12 @@ int MedianRunLength(std::string_view pixels) {
 }  // namespace
 
 bool HasQuietEnds(const AxisView& view, int lineThreshold, int across, long long firstDark,
-                  std::string_view pixels) {
+                  std::string_view pixels, int quietNarrows) {
   if (pixels.empty()) {
     return false;
   }
   const int narrow = MedianRunLength(pixels);
-  const int enough = quietZoneNarrows * narrow;
+  const int enough = quietNarrows * narrow;
   const long long lastDark = firstDark + static_cast<long long>(pixels.size()) - 1;
   // The candidate's edge may cut through the end bar: the quiet zone begins after the bar. A
   // tilted line can leave the bars over their tops, short of the symbol's end; the lines just
@@ -115,6 +126,28 @@ bool HasQuietEnds(const AxisView& view, int lineThreshold, int across, long long
         !quiet(across + side, lastDark + 1 + skip, 1)) {
       return false;
     }
+  }
+  // A decoder may end its read at a wide light gap inside the line, taking it for a quiet zone.
+  // A real one is light across the bars' height; where a tilted line left the bars over their
+  // tops, one of the lines beside it still crosses bars there.
+  const int gapWidth = internalGapNarrows * narrow;
+  const int gapLight = gapLightNarrows * narrow;
+  for (std::size_t i = 0; i < pixels.size();) {
+    const std::size_t end = std::min(pixels.find_first_not_of(pixels[i], i), pixels.size());
+    if (pixels[i] == '0' && end - i >= static_cast<std::size_t>(gapWidth)) {
+      // The read may lie on either side of the gap, so both of its edges are looked at.
+      const long long gapFirst = firstDark + static_cast<long long>(i);
+      const long long gapLast = firstDark + static_cast<long long>(end) - 1;
+      for (int side : {-aside, aside}) {
+        if (CountPixels(view, lineThreshold, across + side, gapFirst + narrow, 1, gapLight, false) <
+                gapLight ||
+            CountPixels(view, lineThreshold, across + side, gapLast - narrow, -1, gapLight, false) <
+                gapLight) {
+          return false;
+        }
+      }
+    }
+    i = end;
   }
   return true;
 }
@@ -207,6 +240,10 @@ std::string DecodeCandidate(const Image& image, Candidate& candidate, int& lineT
   for (int step : ladderSteps) {
     int hitCount = 0;
     std::vector<std::string> twoOfFiveReads;
+    // Code 39 has no check character: noise that turns one character into another leaves a
+    // valid text, but rarely the same one on two lines. Its reads wait for a second line at the
+    // same threshold to agree.
+    std::vector<std::string> code39Reads;
     for (int percentage : scanPositions) {
       lineThreshold = base + step;
       const long long firstDark =
@@ -226,22 +263,30 @@ std::string DecodeCandidate(const Image& image, Candidate& candidate, int& lineT
         if (line.starts_with(twoOfFiveLabelStart) && std::ranges::count(twoOfFiveReads, line) < 2) {
           return false;
         }
-        return !NeedsQuietEnds(line) ||
+        if (line.starts_with(code39Label)) {
+          code39Reads.push_back(line);
+          if (std::ranges::count(code39Reads, line) < 2) {
+            return false;
+          }
+        }
+        const int quietNarrows = QuietNarrowsFor(line);
+        return quietNarrows == 0 ||
                HasQuietEnds(view, lineThreshold, LinePosition(across, acrossExtent, percentage),
-                            firstDark, pixels);
+                            firstDark, pixels, quietNarrows);
       };
-      if (std::string line = RunDecoderChain(pixels, hitCount, chain, &twoOfFiveReads);
-          accepted(line)) {
-        return line;
+      const std::string forwards = RunDecoderChain(pixels, hitCount, chain, &twoOfFiveReads);
+      if (accepted(forwards)) {
+        return forwards;
       }
       reversed.assign(pixels.rbegin(), pixels.rend());
-      if (std::string line = RunDecoderChain(reversed, hitCount, chain, &twoOfFiveReads);
-          accepted(line)) {
+      const std::string backwards = RunDecoderChain(reversed, hitCount, chain, &twoOfFiveReads);
+      if (accepted(backwards)) {
         // Reversed stays on the candidate's own axis, and a second decode leaves it reversed.
         candidate.orientation = Reversed(candidate.orientation);
-        return line;
+        return backwards;
       }
-      if (hitCount == hitsBefore) {
+      // A line that read something must be read again: the same text may yet count.
+      if (hitCount == hitsBefore && forwards.empty() && backwards.empty()) {
         unreadLines.insert(pixels);
       }
     }

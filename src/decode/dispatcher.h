@@ -32,11 +32,12 @@ std::string RunDecoderChain(std::string_view pixels, int& hitCount,
                             const DecoderChain& chain = symbologyDecoders,
                             std::vector<std::string>* twoOfFiveReads = nullptr);
 
-// Whether the picture is light for five narrow elements (the pixels' middle run length) beyond
-// both ends of pixels, the dark part of the line at across that begins at along position
-// firstDark. Pixels outside the picture do not count as light.
+// Whether the picture is light for quietNarrows narrow elements (the pixels' middle run length)
+// beyond both ends of pixels, the dark part of the line at across that begins at along position
+// firstDark, on that line and on the lines beside it. Pixels outside the picture do not count as
+// light.
 bool HasQuietEnds(const AxisView& view, int lineThreshold, int across, long long firstDark,
-                  std::string_view pixels);
+                  std::string_view pixels, int quietNarrows = 5);
 
 // The base of the threshold ladder from the three mean lines.
 int BaseThreshold(int firstMean, int secondMean, int thirdMean);

@@ -47,9 +47,10 @@ Read Decode(const Image& image, Candidate candidate, const DecoderChain& chain) 
   return {text, lineThreshold, candidate.orientation};
 }
 
-DecoderChain ChainWithCode128(DecoderChain::Decoder decoder) {
+// EAN-13 reads need no quiet zones beside the line, so any picture serves.
+DecoderChain ChainWithEan13(DecoderChain::Decoder decoder) {
   DecoderChain chain = MakeChain("......");
-  chain.code128 = decoder;
+  chain.ean13 = decoder;
   return chain;
 }
 
@@ -165,7 +166,7 @@ TEST(DispatcherTest, FirstLineUsesTheBaseThreshold) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    const Read read = Decode(c.image, c.candidate, MakeChain("E....."));
+    const Read read = Decode(c.image, c.candidate, MakeChain("..E..."));
     EXPECT_NE(read.text, "");
     EXPECT_EQ(read.lineThreshold, c.expectedThreshold);
   }
@@ -190,16 +191,16 @@ TEST(DispatcherTest, ThresholdLadderRunsDarkerAndLighterInTurn) {
     int lastThreshold;
   };
   const Case cases[] = {
-      {&ReadThresholdUnless<>, "CODE128\t152", 152},
-      {&ReadThresholdUnless<152>, "CODE128\t139", 139},
-      {&ReadThresholdUnless<152, 139>, "CODE128\t165", 165},
-      {&ReadThresholdUnless<152, 139, 165>, "CODE128\t127", 127},
-      {&ReadThresholdUnless<152, 139, 165, 127>, "CODE128\t177", 177},
+      {&ReadThresholdUnless<>, "EAN13\t152", 152},
+      {&ReadThresholdUnless<152>, "EAN13\t139", 139},
+      {&ReadThresholdUnless<152, 139>, "EAN13\t165", 165},
+      {&ReadThresholdUnless<152, 139, 165>, "EAN13\t127", 127},
+      {&ReadThresholdUnless<152, 139, 165, 127>, "EAN13\t177", 177},
       {&ReadThresholdUnless<152, 139, 165, 127, 177>, "", 177},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.expected);
-    const Read read = Decode(ramp, {1, 1, 377, 10, Horizontal, ""}, ChainWithCode128(c.decoder));
+    const Read read = Decode(ramp, {1, 1, 377, 10, Horizontal, ""}, ChainWithEan13(c.decoder));
     EXPECT_EQ(read.text, c.expected);
     EXPECT_EQ(read.lineThreshold, c.lastThreshold);
     EXPECT_EQ(read.orientation, Horizontal);
@@ -230,8 +231,8 @@ TEST(DispatcherTest, LinesFollowTheScanPositions) {
   for (std::size_t k = 0; k < readers.size(); ++k) {
     SCOPED_TRACE(k);
     const std::string expected =
-        k < lineOrder.size() ? "CODE128\t" + std::to_string(lineOrder[k]) : "";
-    EXPECT_EQ(Decode(picture, {1, 1, 100, 100, Horizontal, ""}, ChainWithCode128(readers[k])).text,
+        k < lineOrder.size() ? "EAN13\t" + std::to_string(lineOrder[k]) : "";
+    EXPECT_EQ(Decode(picture, {1, 1, 100, 100, Horizontal, ""}, ChainWithEan13(readers[k])).text,
               expected);
   }
 }
@@ -273,12 +274,12 @@ TEST(DispatcherTest, TwoOfFiveNeedsThreeHitsWithinOneThreshold) {
 }
 
 // The lines begin at the picture's edge, so each may be a piece of something beyond it: reads
-// that can be pieces need light there, Code 128 and EAN-13 rely on their own checks.
+// that can be pieces need light there, EAN-13 relies on its own checks.
 TEST(DispatcherTest, ReadsThatCanBePiecesNeedQuietEnds) {
   const struct {
     std::string_view slots;
     bool reads;
-  } cases[] = {{"E.....", true}, {".E....", false}, {"..E...", true}, {"...E..", false}};
+  } cases[] = {{"E.....", false}, {".E....", false}, {"..E...", true}, {"...E..", false}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.slots);
     const Read edge =
@@ -321,6 +322,42 @@ TEST(DispatcherTest, QuietEndsNeedFiveNarrowsOfLightOnTheLineAndBesideIt) {
   }
 }
 
+// A gap of five narrow elements inside the line may end a read: the lines beside must be light
+// there too, or the line left the bars over their tops.
+TEST(DispatcherTest, GapsInsideTheLineMustBeQuietBesideIt) {
+  const std::string line = "......#.#.....#.#......";
+  const struct {
+    std::string_view name;
+    std::string beside;
+    bool expected;
+  } cases[] = {
+      {"light beside", line, true},
+      {"bars beside in the gap", "......#.#.#.#.#.#......", false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const Image image = MakeImage({c.beside, line, line, line, c.beside});
+    EXPECT_EQ(HasQuietEnds(AxisView{image, false}, 128, 3, 7, "10100000101"), c.expected);
+  }
+}
+
+// Code 39 has no check character, so one line alone never prints it.
+TEST(DispatcherTest, Code39NeedsTwoLinesThatAgree) {
+  const std::string bars = "......#.##..........";
+  // Only the 50 % line (row 51) reads here.
+  std::vector<std::string> once(101, "......##............");
+  once[50] = bars;
+  const auto readIfBarSpace = [](std::string_view pixels) {
+    return pixels.starts_with("10") ? std::string(pixels) : std::string();
+  };
+  DecoderChain chain = MakeChain("......");
+  chain.code39 = readIfBarSpace;
+  const Candidate candidate{1, 1, 20, 100, Horizontal, ""};
+  EXPECT_EQ(Decode(MakeImage(once), candidate, chain).text, "");
+  EXPECT_EQ(Decode(MakeImage(std::vector<std::string>(101, bars)), candidate, chain).text,
+            "CODE39\t1011");
+}
+
 TEST(DispatcherTest, ReversedReadsRaiseTheOrientation) {
   // Rows read "1011" forwards and "1101" backwards; flat has the same along its columns.
   const std::vector<std::string> upright(11, "#.##....");
@@ -346,8 +383,8 @@ TEST(DispatcherTest, ReversedReadsRaiseTheOrientation) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    const Read read = Decode(MakeImage(c.rows), c.candidate, ChainWithCode128(&ReadIfLeadingPair));
-    EXPECT_EQ(read.text, "CODE128\t1101");
+    const Read read = Decode(MakeImage(c.rows), c.candidate, ChainWithEan13(&ReadIfLeadingPair));
+    EXPECT_EQ(read.text, "EAN13\t1101");
     EXPECT_EQ(read.orientation, c.orientation);
   }
 }
