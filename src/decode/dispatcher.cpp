@@ -3,11 +3,13 @@
 #include <algorithm>
 #include <array>
 #include <cstddef>
+#include <cstdlib>
 #include <unordered_set>
 #include <vector>
 
 #include "decode/sampling.h"
 #include "image/axisView.h"
+#include "image/image.h"
 #include "locate/candidate.h"
 #include "symbologies/code128.h"
 #include "symbologies/code39.h"
@@ -206,6 +208,57 @@ std::string RunDecoderChain(std::string_view pixels, int& hitCount, const Decode
   return {};
 }
 
+namespace {
+
+// Along positions of a box's lines: the first and the last pixel they sample.
+struct AlongSpan {
+  int first;
+  int last;
+};
+
+// Widens span, on the line at across, past bars that lie just beyond either end, out to a light
+// stretch twice as wide as the widest space inside it, which no symbol holds but a quiet zone
+// is. Each side goes at most twice the span's length.
+AlongSpan WidenToQuietZones(const AxisView& view, int threshold, int across, AlongSpan span) {
+  std::string pixels;
+  const Box line = view.vertical ? Box{across, span.first, 1, span.last - span.first}
+                                 : Box{span.first, across, span.last - span.first, 1};
+  SampleLine(view, threshold, line.x, line.y, line.width, line.height, 0, pixels);
+  int widestSpace = 0;
+  for (std::size_t i = 0; i < pixels.size();) {
+    const std::size_t end = std::min(pixels.find_first_not_of(pixels[i], i), pixels.size());
+    if (pixels[i] == '0') {
+      widestSpace = std::max(widestSpace, static_cast<int>(end - i));
+    }
+    i = end;
+  }
+  const int quiet = std::max(2 * widestSpace, 4);
+  const int reach = 2 * (span.last - span.first);
+  // From one end outwards: where the last dark pixel lies before a quiet stretch, or from.
+  const auto outermostDark = [&](long long from, int step) {
+    long long outermost = from - step;
+    long long position = from;
+    while (std::abs(position - from) < reach) {
+      const int light = CountPixels(view, threshold, across, position, step, quiet, false);
+      if (light >= quiet) {
+        break;
+      }
+      position += static_cast<long long>(step) * light;
+      const int dark = CountPixels(view, threshold, across, position, step, reach, true);
+      if (dark == 0) {
+        break;  // the picture's edge
+      }
+      position += static_cast<long long>(step) * dark;
+      outermost = position - step;
+    }
+    return static_cast<int>(outermost);
+  };
+  return {std::min(span.first, outermostDark(span.first - 1, -1)),
+          std::max(span.last, outermostDark(span.last + 1, 1))};
+}
+
+}  // namespace
+
 int BaseThreshold(int firstMean, int secondMean, int thirdMean) {
   const int base = (firstMean + secondMean + thirdMean) / 3;
   return base < lowestBase || base > highestBase ? fallbackBase : base;
@@ -237,61 +290,80 @@ std::string DecodeCandidate(const Image& image, Candidate& candidate, int& lineT
   // same line, and the decoders are pure, so such a line would read nothing again: an unreadable
   // candidate then costs one decode per distinct line instead of five.
   std::unordered_set<std::string> unreadLines;
-  for (int step : ladderSteps) {
-    int hitCount = 0;
-    std::vector<std::string> twoOfFiveReads;
-    // Code 39 has no check character: noise that turns one character into another leaves a
-    // valid text, but rarely the same one on two lines. Its reads wait for a second line at the
-    // same threshold to agree.
-    std::vector<std::string> code39Reads;
-    for (int percentage : scanPositions) {
-      lineThreshold = base + step;
-      const long long firstDark =
-          SampleLine(view, lineThreshold, x, y, width, height, percentage, pixels);
-      if (unreadLines.contains(pixels)) {
-        continue;
-      }
-      const int hitsBefore = hitCount;
-      // A 2 of 5 read from a line that stops inside a longer symbol, or at the edge of the
-      // picture, may be a piece of it: refuse it and read on. Both directions share the ends.
-      // Noise spells short 2 of 5 texts at random, rarely the same one twice, so the read must
-      // also repeat an earlier one at this threshold.
-      const auto accepted = [&](const std::string& line) {
-        if (line.empty()) {
-          return false;
+  // Reads the lines through the box boxX, boxY, boxWidth, boxHeight; "" when none is accepted.
+  const auto readBox = [&](int boxX, int boxY, int boxWidth, int boxHeight) -> std::string {
+    for (int step : ladderSteps) {
+      int hitCount = 0;
+      std::vector<std::string> twoOfFiveReads;
+      // Code 39 has no check character: noise that turns one character into another leaves a
+      // valid text, but rarely the same one on two lines. Its reads wait for a second line at
+      // the same threshold to agree.
+      std::vector<std::string> code39Reads;
+      for (int percentage : scanPositions) {
+        lineThreshold = base + step;
+        const long long firstDark =
+            SampleLine(view, lineThreshold, boxX, boxY, boxWidth, boxHeight, percentage, pixels);
+        if (unreadLines.contains(pixels)) {
+          continue;
         }
-        if (line.starts_with(twoOfFiveLabelStart) && std::ranges::count(twoOfFiveReads, line) < 2) {
-          return false;
-        }
-        if (line.starts_with(code39Label)) {
-          code39Reads.push_back(line);
-          if (std::ranges::count(code39Reads, line) < 2) {
+        const int hitsBefore = hitCount;
+        // A 2 of 5 read from a line that stops inside a longer symbol, or at the edge of the
+        // picture, may be a piece of it: refuse it and read on. Both directions share the ends.
+        // Noise spells short 2 of 5 texts at random, rarely the same one twice, so the read must
+        // also repeat an earlier one at this threshold.
+        const auto accepted = [&](const std::string& line) {
+          if (line.empty()) {
             return false;
           }
+          if (line.starts_with(twoOfFiveLabelStart) &&
+              std::ranges::count(twoOfFiveReads, line) < 2) {
+            return false;
+          }
+          if (line.starts_with(code39Label)) {
+            code39Reads.push_back(line);
+            if (std::ranges::count(code39Reads, line) < 2) {
+              return false;
+            }
+          }
+          const int quietNarrows = QuietNarrowsFor(line);
+          return quietNarrows == 0 ||
+                 HasQuietEnds(view, lineThreshold, LinePosition(across, acrossExtent, percentage),
+                              firstDark, pixels, quietNarrows);
+        };
+        const std::string forwards = RunDecoderChain(pixels, hitCount, chain, &twoOfFiveReads);
+        if (accepted(forwards)) {
+          return forwards;
         }
-        const int quietNarrows = QuietNarrowsFor(line);
-        return quietNarrows == 0 ||
-               HasQuietEnds(view, lineThreshold, LinePosition(across, acrossExtent, percentage),
-                            firstDark, pixels, quietNarrows);
-      };
-      const std::string forwards = RunDecoderChain(pixels, hitCount, chain, &twoOfFiveReads);
-      if (accepted(forwards)) {
-        return forwards;
-      }
-      reversed.assign(pixels.rbegin(), pixels.rend());
-      const std::string backwards = RunDecoderChain(reversed, hitCount, chain, &twoOfFiveReads);
-      if (accepted(backwards)) {
-        // Reversed stays on the candidate's own axis, and a second decode leaves it reversed.
-        candidate.orientation = Reversed(candidate.orientation);
-        return backwards;
-      }
-      // A line that read something must be read again: the same text may yet count.
-      if (hitCount == hitsBefore && forwards.empty() && backwards.empty()) {
-        unreadLines.insert(pixels);
+        reversed.assign(pixels.rbegin(), pixels.rend());
+        const std::string backwards = RunDecoderChain(reversed, hitCount, chain, &twoOfFiveReads);
+        if (accepted(backwards)) {
+          // Reversed stays on the candidate's own axis, and a second decode leaves it reversed.
+          candidate.orientation = Reversed(candidate.orientation);
+          return backwards;
+        }
+        // A line that read something must be read again: the same text may yet count.
+        if (hitCount == hitsBefore && forwards.empty() && backwards.empty()) {
+          unreadLines.insert(pixels);
+        }
       }
     }
+    return {};
+  };
+  if (std::string line = readBox(x, y, width, height); !line.empty()) {
+    return line;
   }
-  return {};
+  // The locator takes a wide space inside a symbol for a quiet zone, so the box may cut a symbol
+  // short. Where bars lie just beyond it, its lines are read once more out to the quiet zones;
+  // the candidate keeps its own box.
+  const AlongSpan span{view.Along(x, y), view.Along(x, y) + view.Along(width, height)};
+  const AlongSpan widened =
+      WidenToQuietZones(view, base, LinePosition(across, acrossExtent, 50), span);
+  if (widened.first == span.first && widened.last == span.last) {
+    return {};
+  }
+  const int length = widened.last - widened.first;
+  return view.vertical ? readBox(x, widened.first, width, length)
+                       : readBox(widened.first, y, length, height);
 }
 
 }  // namespace strixa

@@ -358,6 +358,32 @@ TEST(DispatcherTest, Code39NeedsTwoLinesThatAgree) {
             "CODE39\t1011");
 }
 
+// A box that cuts a symbol short is read once more out to the quiet zones; what lies beyond a
+// stretch of light twice the widest space inside stays out.
+TEST(DispatcherTest, ReadsPastABoxThatCutsBarsShort) {
+  const auto readWhole = [](std::string_view pixels) {
+    return pixels == "101000101" ? std::string("whole") : std::string();
+  };
+  const struct {
+    std::string_view name;
+    std::string row;
+    std::string_view expected;
+  } cases[] = {
+      // Columns 11 to 19 hold the bars; the box begins at column 16.
+      {"bars just beyond the box", std::string(10, '.') + "#.#...#.#" + std::string(10, '.'),
+       "EAN13\twhole"},
+      {"bars beyond a quiet stretch", std::string(8, '.') + "#.#.....#.#" + std::string(10, '.'),
+       ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const Image image = MakeImage(std::vector<std::string>(12, c.row));
+    const Candidate candidate{16, 1, 13, 10, Horizontal, ""};
+    const Read read = Decode(image, candidate, ChainWithEan13(readWhole));
+    EXPECT_EQ(read.text, c.expected);
+  }
+}
+
 TEST(DispatcherTest, ReversedReadsRaiseTheOrientation) {
   // Rows read "1011" forwards and "1101" backwards; flat has the same along its columns.
   const std::vector<std::string> upright(11, "#.##....");
