@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdlib>
 #include <unordered_set>
+#include <utility>
 #include <vector>
 
 #include "decode/sampling.h"
@@ -257,6 +258,24 @@ AlongSpan WidenToQuietZones(const AxisView& view, int threshold, int across, Alo
           std::max(span.last, outermostDark(span.last + 1, 1))};
 }
 
+// The reads of one threshold that must agree, each with the line it came from.
+class AgreeingReads {
+ public:
+  void Add(std::string line, int across) { reads_.push_back({std::move(line), across}); }
+  // Whether line was also read on a line other than the one at across.
+  bool ReadElsewhere(std::string_view line, int across) const {
+    return std::ranges::any_of(
+        reads_, [&](const Read& read) { return read.line == line && read.across != across; });
+  }
+
+ private:
+  struct Read {
+    std::string line;
+    int across;
+  };
+  std::vector<Read> reads_;
+};
+
 }  // namespace
 
 int BaseThreshold(int firstMean, int secondMean, int thirdMean) {
@@ -295,10 +314,11 @@ std::string DecodeCandidate(const Image& image, Candidate& candidate, int& lineT
     for (int step : ladderSteps) {
       int hitCount = 0;
       std::vector<std::string> twoOfFiveReads;
-      // Code 39 has no check character: noise that turns one character into another leaves a
-      // valid text, but rarely the same one on two lines. Its reads wait for a second line at
-      // the same threshold to agree.
-      std::vector<std::string> code39Reads;
+      // Noise spells short 2 of 5 texts at random, and turns a Code 39 character into another
+      // with no check character to notice: such a read must repeat one of this threshold from
+      // another line of the picture. Two scan positions can land on the same line, which would
+      // only repeat the same pixels.
+      AgreeingReads agreeing;
       for (int percentage : scanPositions) {
         lineThreshold = base + step;
         const long long firstDark =
@@ -307,28 +327,27 @@ std::string DecodeCandidate(const Image& image, Candidate& candidate, int& lineT
           continue;
         }
         const int hitsBefore = hitCount;
-        // A 2 of 5 read from a line that stops inside a longer symbol, or at the edge of the
-        // picture, may be a piece of it: refuse it and read on. Both directions share the ends.
-        // Noise spells short 2 of 5 texts at random, rarely the same one twice, so the read must
-        // also repeat an earlier one at this threshold.
+        const int lineAcross = LinePosition(across, acrossExtent, percentage);
+        // A read from a line that stops inside a longer symbol, or at the edge of the picture,
+        // may be a piece of it: refuse it and read on. Both directions share the ends.
         const auto accepted = [&](const std::string& line) {
+          for (std::string& read : twoOfFiveReads) {
+            agreeing.Add(std::move(read), lineAcross);
+          }
+          twoOfFiveReads.clear();
           if (line.empty()) {
             return false;
           }
-          if (line.starts_with(twoOfFiveLabelStart) &&
-              std::ranges::count(twoOfFiveReads, line) < 2) {
-            return false;
-          }
           if (line.starts_with(code39Label)) {
-            code39Reads.push_back(line);
-            if (std::ranges::count(code39Reads, line) < 2) {
-              return false;
-            }
+            agreeing.Add(line, lineAcross);
+          }
+          if ((line.starts_with(twoOfFiveLabelStart) || line.starts_with(code39Label)) &&
+              !agreeing.ReadElsewhere(line, lineAcross)) {
+            return false;
           }
           const int quietNarrows = QuietNarrowsFor(line);
           return quietNarrows == 0 ||
-                 HasQuietEnds(view, lineThreshold, LinePosition(across, acrossExtent, percentage),
-                              firstDark, pixels, quietNarrows);
+                 HasQuietEnds(view, lineThreshold, lineAcross, firstDark, pixels, quietNarrows);
         };
         const std::string forwards = RunDecoderChain(pixels, hitCount, chain, &twoOfFiveReads);
         if (accepted(forwards)) {

@@ -238,6 +238,9 @@ TEST(DispatcherTest, LinesFollowTheScanPositions) {
 }
 
 std::string HitAtHalf(std::string_view pixels) { return pixels.size() == 50 ? "fifty" : ""; }
+std::string HitFortyOrFifty(std::string_view pixels) {
+  return pixels.size() == 50 || pixels.size() == 40 ? "many" : "";
+}
 std::string HitAtHalfOrForty(std::string_view pixels) {
   return pixels.size() == 50 || pixels.size() == 40 ? std::to_string(pixels.size()) : "";
 }
@@ -253,13 +256,13 @@ TEST(DispatcherTest, TwoOfFiveNeedsThreeHitsWithinOneThreshold) {
   const Case cases[] = {
       {"two hits per threshold never add up", &Refuse, &HitAtHalf, "", Horizontal},
       {"interleaved alone, two per threshold", &HitAtHalf, &Refuse, "", Horizontal},
-      // 50 forwards and backwards, then 40 forwards repeats no earlier read; backwards it does.
-      {"third hit repeats no earlier read", &Refuse, &HitAtHalfOrForty, "2/5\t40",
-       HorizontalReversed},
-      {"third hit on the reversed line", &HitAtHalf, &HitAtHalf, "2/5i\tfifty", HorizontalReversed},
+      // 50 forwards and backwards are one line; 40 repeats its text from another.
+      {"third hit repeats a read of another line", &Refuse, &HitFortyOrFifty, "2/5\tmany",
+       Horizontal},
+      {"the only repeat is on the same line", &Refuse, &HitAtHalfOrForty, "", Horizontal},
       // The lines begin at the picture's edge: the symbol may go on beyond it.
-      {"no quiet zone before the edge", &HitAtHalf, &HitAtHalf, "", Horizontal, 0},
-      {"a quiet zone too narrow", &HitAtHalf, &HitAtHalf, "", Horizontal, 200},
+      {"no quiet zone before the edge", &Refuse, &HitFortyOrFifty, "", Horizontal, 0},
+      {"a quiet zone too narrow", &Refuse, &HitFortyOrFifty, "", Horizontal, 150},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -280,14 +283,15 @@ TEST(DispatcherTest, ReadsThatCanBePiecesNeedQuietEnds) {
     std::string_view slots;
     bool reads;
   } cases[] = {{"E.....", false}, {".E....", false}, {"..E...", true}, {"...E..", false}};
+  const auto read = [](int margin, std::string_view slots) {
+    const std::string row = std::string(margin, '.') + "#.##" + std::string(margin, '.');
+    const Image image = MakeImage(std::vector<std::string>(20, row));
+    return Decode(image, {1, 1, 3 + 2 * margin, 19, Horizontal, ""}, MakeChain(slots)).text;
+  };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.slots);
-    const Read edge =
-        Decode(MakePercentagePicture(0), {1, 1, 100, 100, Horizontal, ""}, MakeChain(c.slots));
-    EXPECT_EQ(!edge.text.empty(), c.reads);
-    const Read quiet =
-        Decode(MakePercentagePicture(500), {501, 1, 100, 100, Horizontal, ""}, MakeChain(c.slots));
-    EXPECT_FALSE(quiet.text.empty());
+    EXPECT_EQ(!read(0, c.slots).empty(), c.reads);
+    EXPECT_FALSE(read(10, c.slots).empty());
   }
 }
 
