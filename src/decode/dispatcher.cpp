@@ -16,6 +16,7 @@
 #include "symbologies/code39.h"
 #include "symbologies/ean13.h"
 #include "symbologies/ean8.h"
+#include "symbologies/elements.h"
 #include "symbologies/interleavedTwoOfFive.h"
 #include "symbologies/twoOfFive.h"
 
@@ -88,18 +89,13 @@ int QuietNarrowsFor(std::string_view line) {
 // The middle run length of a line: most elements of a 2 of 5 symbol are narrow, so this is the
 // narrow width.
 int MedianRunLength(std::string_view pixels) {
-  std::vector<int> lengths;
-  for (std::size_t i = 0; i < pixels.size();) {
-    const std::size_t end = std::min(pixels.find_first_not_of(pixels[i], i), pixels.size());
-    lengths.push_back(static_cast<int>(end - i));
-    i = end;
-  }
+  std::vector<std::size_t> lengths = RunLengths(pixels);
   if (lengths.empty()) {
     return 0;
   }
   const auto middle = lengths.begin() + static_cast<std::ptrdiff_t>(lengths.size() / 2);
   std::nth_element(lengths.begin(), middle, lengths.end());
-  return *middle;
+  return static_cast<int>(*middle);
 }
 
 }  // namespace
@@ -135,11 +131,13 @@ bool HasQuietEnds(const AxisView& view, int lineThreshold, int across, long long
   // tops, one of the lines beside it still crosses bars there.
   const int gapWidth = internalGapNarrows * narrow;
   const int gapLight = gapLightNarrows * narrow;
-  for (std::size_t i = 0; i < pixels.size();) {
-    const std::size_t end = std::min(pixels.find_first_not_of(pixels[i], i), pixels.size());
-    if (pixels[i] == '0' && end - i >= static_cast<std::size_t>(gapWidth)) {
+  std::size_t end = 0;
+  for (const std::size_t length : RunLengths(pixels)) {
+    const std::size_t start = end;
+    end += length;
+    if (pixels[start] == '0' && length >= static_cast<std::size_t>(gapWidth)) {
       // The read may lie on either side of the gap, so both of its edges are looked at.
-      const long long gapFirst = firstDark + static_cast<long long>(i);
+      const long long gapFirst = firstDark + static_cast<long long>(start);
       const long long gapLast = firstDark + static_cast<long long>(end) - 1;
       for (int side : {-aside, aside}) {
         if (CountPixels(view, lineThreshold, across + side, gapFirst + narrow, 1, gapLight, false) <
@@ -150,7 +148,6 @@ bool HasQuietEnds(const AxisView& view, int lineThreshold, int across, long long
         }
       }
     }
-    i = end;
   }
   return true;
 }
@@ -225,13 +222,11 @@ AlongSpan WidenToQuietZones(const AxisView& view, int threshold, int across, Alo
   const Box line = view.vertical ? Box{across, span.first, 1, span.last - span.first}
                                  : Box{span.first, across, span.last - span.first, 1};
   SampleLine(view, threshold, line.x, line.y, line.width, line.height, 0, pixels);
+  // The sampled line begins dark, so its spaces are the runs at odd places.
   int widestSpace = 0;
-  for (std::size_t i = 0; i < pixels.size();) {
-    const std::size_t end = std::min(pixels.find_first_not_of(pixels[i], i), pixels.size());
-    if (pixels[i] == '0') {
-      widestSpace = std::max(widestSpace, static_cast<int>(end - i));
-    }
-    i = end;
+  const std::vector<std::size_t> runs = RunLengths(pixels);
+  for (std::size_t i = 1; i < runs.size(); i += 2) {
+    widestSpace = std::max(widestSpace, static_cast<int>(runs[i]));
   }
   const int quiet = std::max(2 * widestSpace, 4);
   const int reach = 2 * (span.last - span.first);

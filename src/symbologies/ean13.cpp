@@ -24,22 +24,10 @@ std::string TakeModules(std::string_view pixels, int& position, int runCount, in
 
 int PlaceWeight(int place) { return place % 2 == 1 ? 3 : 1; }
 
-// The run lengths of a string of runs: pixels of a piece, or modules of a pattern.
-std::vector<std::size_t> RunLengthsOf(std::string_view runs) {
-  std::vector<std::size_t> lengths;
-  for (std::size_t i = 0; i < runs.size(); ++i) {
-    if (i == 0 || runs[i] != runs[i - 1]) {
-      lengths.push_back(0);
-    }
-    ++lengths.back();
-  }
-  return lengths;
-}
-
 // How far the piece's elements lie from the pattern's, in modules times the piece's pixels.
 std::size_t Misfit(const std::vector<std::size_t>& pixels, std::size_t piecePixels,
                    std::string_view pattern) {
-  const std::vector<std::size_t> modules = RunLengthsOf(pattern);
+  const std::vector<std::size_t> modules = RunLengths(pattern);
   std::size_t misfit = 0;
   for (std::size_t i = 0; i < modules.size() && i < pixels.size(); ++i) {
     const std::size_t measured = pixels[i] * pattern.size();
@@ -60,7 +48,7 @@ bool StandsApartFromPartner(std::string_view piece, const std::array<std::string
   if (partner < 0) {
     return true;
   }
-  const std::vector<std::size_t> pixels = RunLengthsOf(piece);
+  const std::vector<std::size_t> pixels = RunLengths(piece);
   const std::size_t own = Misfit(pixels, piece.size(), set[static_cast<std::size_t>(digit)]);
   const std::size_t other = Misfit(pixels, piece.size(), set[static_cast<std::size_t>(partner)]);
   return own + piece.size() <= other;

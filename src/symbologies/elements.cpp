@@ -23,6 +23,19 @@ std::string_view TakeRuns(int start, std::string_view pixels, int runCount) {
   return {};
 }
 
+std::vector<std::size_t> RunLengths(std::string_view pixels, std::size_t count, std::size_t first) {
+  std::vector<std::size_t> lengths;
+  for (std::size_t i = first; i < pixels.size() && lengths.size() < count;) {
+    std::size_t end = i + 1;
+    while (end < pixels.size() && pixels[end] == pixels[i]) {
+      ++end;
+    }
+    lengths.push_back(end - i);
+    i = end;
+  }
+  return lengths;
+}
+
 std::string RunsToModules(std::string_view pixels, int moduleCount) {
   std::string expanded;
   if (moduleCount > 0 && pixels.size() % static_cast<std::size_t>(moduleCount) != 0) {

@@ -1,8 +1,11 @@
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <iterator>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace strixa {
 
@@ -10,6 +13,11 @@ namespace strixa {
 // stretches of equal characters), followed by at least one pixel of a further run; "" when
 // no such piece exists. The result views into pixels.
 std::string_view TakeRuns(int start, std::string_view pixels, int runCount);
+
+// The lengths of the first count runs of pixels from 0-based first on, all of them by default;
+// fewer when the pixels end sooner.
+std::vector<std::size_t> RunLengths(std::string_view pixels, std::size_t count = SIZE_MAX,
+                                    std::size_t first = 0);
 
 // Resamples a piece of pixels into moduleCount modules by voting in equal windows: a window is
 // "1" as soon as at least half its pixels (rounded down) are "1".

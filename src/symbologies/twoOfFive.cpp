@@ -23,21 +23,6 @@ constexpr std::array<std::string_view, 2> twoOfFiveStops = {"WNN", "WNNNW"};
 // Spaces within a symbol are at most three narrow elements wide; a quiet zone is about ten.
 constexpr std::size_t quietZoneUnits = 6;
 
-// The pixel lengths of the first count runs from 0-based first; fewer when the line ends sooner.
-std::vector<std::size_t> RunLengths(std::string_view pixels, std::size_t count,
-                                    std::size_t first = 0) {
-  std::vector<std::size_t> lengths;
-  for (std::size_t i = first; i < pixels.size() && lengths.size() < count;) {
-    std::size_t end = i + 1;
-    while (end < pixels.size() && pixels[end] == pixels[i]) {
-      ++end;
-    }
-    lengths.push_back(end - i);
-    i = end;
-  }
-  return lengths;
-}
-
 // Inner elements are narrow up to the unit + 2, as RunsToTwoOfFiveWidths has it.
 bool IsWide(std::size_t length, std::size_t unit) { return length > unit + 2; }
 
