@@ -16,6 +16,8 @@ function(strixa_library target type)
            $<BUILD_INTERFACE:${STRIXA_GENERATED_INCLUDE_DIR}>
            $<INSTALL_INTERFACE:include>
     PRIVATE ${PROJECT_SOURCE_DIR}/src)
+  # strixa.hpp, the C++ wrapper, needs C++20 (ranges, span); C users are not affected.
+  target_compile_features(${target} INTERFACE cxx_std_20)
   target_compile_definitions(${target} PRIVATE STRIXA_BUILDING_LIBRARY)
   set_target_properties(${target} PROPERTIES
     OUTPUT_NAME strixa
@@ -25,10 +27,12 @@ function(strixa_library target type)
   strixa_warnings(${target})
 endfunction()
 
+# The soname follows the major version: libstrixa.so.N, packaged as libstrixaN.
+set(STRIXA_SOVERSION ${PROJECT_VERSION_MAJOR})
 strixa_library(strixa_shared SHARED)
 set_target_properties(strixa_shared PROPERTIES
   VERSION ${PROJECT_VERSION}
-  SOVERSION ${PROJECT_VERSION_MAJOR})
+  SOVERSION ${STRIXA_SOVERSION})
 if(WIN32)
   # strixa.dll beside its import library libstrixa.dll.a.
   set_target_properties(strixa_shared PROPERTIES PREFIX "" IMPORT_PREFIX "lib")

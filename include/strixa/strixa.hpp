@@ -3,6 +3,11 @@
 // contract; this file only adapts it.
 #pragma once
 
+// MSVC reports the standard in _MSVC_LANG unless /Zc:__cplusplus is given.
+#if __cplusplus < 202002L && !(defined(_MSVC_LANG) && _MSVC_LANG >= 202002L)
+#error "strixa/strixa.hpp needs C++20 (-std=c++20; CMake's Strixa::strixa asks for it)"
+#endif
+
 #include <cstddef>
 #include <ranges>
 #include <span>
