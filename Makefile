@@ -5,6 +5,9 @@ CMAKE_FLAGS ?=
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 # cmake --build runs make again below this one: no "Entering directory" lines from it.
 MAKEFLAGS += --no-print-directory
+# A pipe fails when its first command does (ctest below).
+SHELL := /bin/bash
+.SHELLFLAGS := -o pipefail -c
 
 .PHONY: all demo test configure clean package
 
@@ -18,10 +21,11 @@ demo: configure
 	cmake --build $(BUILD) -j $(JOBS) --target strixa strixa_batch
 	./$(BUILD)/strixa /P samples/sample.bmp
 
-# Failures show their output; each skipped test gets one line saying why.
+# Only failures (with their output), skips and the summary are shown; each skipped test gets one
+# line saying why.
 test: configure
 	cmake --build $(BUILD) -j $(JOBS) --target strixa strixa_batch strixa_tests strixa_batch_tests
-	cd $(BUILD) && ctest --output-on-failure --progress -j $(JOBS) | grep -v '^ *[0-9]*/[0-9]* Test *#.*Passed'
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS) | grep -Ev '^ *(Start +[0-9]+:|[0-9]+/[0-9]+ Test +#[0-9]+:.* Passed )'
 	@tools/skipped-tests $(BUILD)
 
 clean:
