@@ -54,6 +54,10 @@ add_library(Strixa::strixa ALIAS strixa_shared)
 strixa_library(strixa_static STATIC)
 # Users of the static library must not expect the DLL's imports.
 target_compile_definitions(strixa_static PUBLIC STRIXA_STATIC)
+if(NOT MSVC AND NOT APPLE)
+  # Its C++ objects need the C++ run-time library, which a C program's link does not bring.
+  target_link_libraries(strixa_static INTERFACE $<$<NOT:$<LINK_LANGUAGE:CXX>>:stdc++> m)
+endif()
 if(WIN32)
   # Keeps libstrixa.dll.a (or strixa.lib) the DLL's import library.
   set_target_properties(strixa_static PROPERTIES OUTPUT_NAME strixa_static)
