@@ -18,16 +18,25 @@ install(TARGETS strixa_shared strixa_static EXPORT StrixaTargets
                 PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ
         ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT dev
         INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
+# install --strip and the package's strip leave the static library's debug information and the
+# compiler's .comment and .note sections in place; Debian's own strip takes them out.
 if(NOT WIN32 AND CMAKE_STRIP)
-  # An installed static library keeps its symbols but not its debug information (install --strip
-  # and the package strip only programs and shared libraries).
-  install(CODE "
-    if(CMAKE_INSTALL_DO_STRIP)
-      execute_process(COMMAND \"${CMAKE_STRIP}\" --strip-debug --remove-section=.comment
-                              --remove-section=.note --enable-deterministic-archives
-                              \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_LIBDIR}/$<TARGET_FILE_NAME:strixa_static>\"
-                              COMMAND_ERROR_IS_FATAL ANY)
-    endif()" COMPONENT dev)
+  foreach(entry "dev;ARCHIVE;strixa_static;--strip-debug;--enable-deterministic-archives"
+                "runtime;LIBRARY;strixa_shared" "programs;RUNTIME;strixa" "programs;RUNTIME;strixa_batch")
+    list(POP_FRONT entry component kind target)
+    set(folder ${CMAKE_INSTALL_LIBDIR})
+    if(kind STREQUAL RUNTIME)
+      set(folder ${CMAKE_INSTALL_BINDIR})
+    endif()
+    string(JOIN " " options ${entry})
+    install(CODE "
+      if(CMAKE_INSTALL_DO_STRIP)
+        execute_process(COMMAND \"${CMAKE_STRIP}\" ${options} --remove-section=.comment
+                                --remove-section=.note
+                                \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${folder}/$<TARGET_FILE_NAME:${target}>\"
+                                COMMAND_ERROR_IS_FATAL ANY)
+      endif()" COMPONENT ${component})
+  endforeach()
 endif()
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/include/strixa DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}
         COMPONENT dev FILES_MATCHING PATTERN "*.h" PATTERN "*.hpp")
