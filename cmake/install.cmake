@@ -21,19 +21,16 @@ install(TARGETS strixa_shared strixa_static EXPORT StrixaTargets
 # install --strip and the package's strip leave the static library's debug information and the
 # compiler's .comment and .note sections in place; Debian's own strip takes them out.
 if(NOT WIN32 AND CMAKE_STRIP)
-  foreach(entry "dev;ARCHIVE;strixa_static;--strip-debug;--enable-deterministic-archives"
-                "runtime;LIBRARY;strixa_shared" "programs;RUNTIME;strixa" "programs;RUNTIME;strixa_batch")
-    list(POP_FRONT entry component kind target)
-    set(folder ${CMAKE_INSTALL_LIBDIR})
-    if(kind STREQUAL RUNTIME)
-      set(folder ${CMAKE_INSTALL_BINDIR})
-    endif()
+  # Component, folder, target and strip's options beyond the sections.
+  foreach(entry "dev;LIBDIR;strixa_static;--strip-debug;--enable-deterministic-archives"
+                "runtime;LIBDIR;strixa_shared" "programs;BINDIR;strixa" "programs;BINDIR;strixa_batch")
+    list(POP_FRONT entry component folder target)
     string(JOIN " " options ${entry})
     install(CODE "
       if(CMAKE_INSTALL_DO_STRIP)
         execute_process(COMMAND \"${CMAKE_STRIP}\" ${options} --remove-section=.comment
                                 --remove-section=.note
-                                \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${folder}/$<TARGET_FILE_NAME:${target}>\"
+                                \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_${folder}}/$<TARGET_FILE_NAME:${target}>\"
                                 COMMAND_ERROR_IS_FATAL ANY)
       endif()" COMPONENT ${component})
   endforeach()
