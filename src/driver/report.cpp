@@ -45,6 +45,30 @@ struct Span {
 // Pixels between two spans; 0 or less when they share a pixel.
 int Gap(Span a, Span b) { return std::max(a.first, b.first) - std::min(a.last, b.last); }
 
+// The threshold the decoder starts from in the box x, y, width, height.
+int BoxThreshold(const AxisView& view, int x, int y, int width, int height) {
+  return BaseThreshold(LineMean(view, x, y, width, height, 40),
+                       LineMean(view, x, y, width, height, 60),
+                       LineMean(view, x, y, width, height, 50));
+}
+
+// How many bars the line at across crosses from along position span.first to span.last.
+int BarsOn(const AxisView& view, int threshold, int across, Span span) {
+  std::string pixels;
+  if (view.vertical) {
+    SampleLine(view, threshold, across, span.first, 0, span.last - span.first, 50, pixels);
+  } else {
+    SampleLine(view, threshold, span.first, across, span.last - span.first, 0, 50, pixels);
+  }
+  int bars = 0;
+  char previous = '0';
+  for (char c : pixels) {
+    bars += c == '1' && previous == '0' ? 1 : 0;
+    previous = c;
+  }
+  return bars;
+}
+
 // Whether the middle line of the box over two results along spans a and b, on the lines they
 // share, holds between their middles a light stretch more than twice as wide as the widest space
 // elsewhere: a quiet zone, which parts two symbols and which no symbol holds. A line without bars
@@ -58,9 +82,7 @@ bool QuietBetween(const Image& image, bool vertical, Span a, Span b, Span shared
   const int y = vertical ? whole.first : shared.first;
   const int width = vertical ? shared.last - shared.first : whole.last - whole.first;
   const int height = vertical ? whole.last - whole.first : shared.last - shared.first;
-  const int threshold = BaseThreshold(LineMean(view, x, y, width, height, 40),
-                                      LineMean(view, x, y, width, height, 60),
-                                      LineMean(view, x, y, width, height, 50));
+  const int threshold = BoxThreshold(view, x, y, width, height);
   std::string pixels;
   const long long firstDark = SampleLine(view, threshold, x, y, width, height, 50, pixels);
   if (pixels.empty() || firstDark > middles.first ||
@@ -112,10 +134,19 @@ bool SameBarcode(const Image& image, const Candidate& kept, const Candidate& res
     return false;
   }
   // One beside the other along the bars: a turned symbol's lines cross its bars at different
-  // places.
+  // places, and its bars go on between them, where distinct symbols leave light.
   const int acrossGap = Gap(across(kept), across(result));
   if (acrossGap > 0) {
-    return acrossGap < length && Gap(along(kept), along(result)) <= 0;
+    if (acrossGap >= length || Gap(along(kept), along(result)) > 0) {
+      return false;
+    }
+    const AxisView view{image, vertical};
+    const int threshold = BoxThreshold(view, kept.x, kept.y, kept.width, kept.height);
+    const Span whole{std::min(along(kept).first, along(result).first),
+                     std::max(along(kept).last, along(result).last)};
+    const int gapMiddle = std::min(across(kept).last, across(result).last) + (acrossGap + 1) / 2;
+    const int bars = BarsOn(view, threshold, (across(kept).first + across(kept).last) / 2, whole);
+    return bars > 0 && 2 * BarsOn(view, threshold, gapMiddle, whole) >= bars;
   }
   // On shared lines: the locator may split a symbol at a wide space, and each piece reads out to
   // the quiet zones, but turned symbols side by side have boxes that overlap too.
