@@ -21,10 +21,11 @@ void ConsolidateResults(const std::vector<Candidate>& candidateList,
 
 // Appends to resultList each result of more that is not a barcode resultList already holds, in
 // order; a result kept keeps its line and rectangle. Two results with the same text are one
-// barcode when they would merge as candidates do, when their rectangles overlap or touch, when
-// they lie one beside the other along the bars less than the longer one's length apart, or when
-// they share lines less than that length apart along them with no quiet zone between: pieces of
-// one symbol split at a wide space. Distinct symbols side by side with the same text stay apart.
+// barcode when they would merge as candidates do; when read on different axes, where their
+// rectangles overlap or touch; when read on one axis, where they lie less than the longer one's
+// length apart and either one beside the other along the bars with bars between them, or on
+// shared lines with no quiet zone between them (a symbol the locator split at a wide space).
+// Distinct symbols with the same text side by side stay apart.
 void AppendNewBarcodes(const Image& image, std::vector<Candidate>& resultList,
                        const std::vector<Candidate>& more);
 
