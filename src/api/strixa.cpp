@@ -23,6 +23,7 @@
 struct strixa_reader {
   strixa::RunState state;
   unsigned symbologies = STRIXA_ALL_SYMBOLOGIES;
+  bool fine = false;
   std::vector<strixa_barcode> barcodes;
   // A fixed buffer, so that reporting a failure (memory shortage included) cannot fail itself.
   std::array<char, 512> error{};
@@ -126,6 +127,24 @@ strixa_status StartRead(strixa_reader* reader, const strixa_barcode** barcodes, 
   return STRIXA_OK;
 }
 
+// Localises and decodes into resultList. The fine scan alone misses symbols the normal one reads,
+// so fine reading runs both: the normal scan's results, then the fine scan's barcodes the normal
+// one did not find.
+void LocateAndDecode(RunState& state, bool fine) {
+  state.fineScan = false;
+  LocateCandidates(state);
+  DecodeResults(state, symbologyDecoders);
+  if (!fine) {
+    return;
+  }
+  std::vector<Candidate> found = std::move(state.resultList);
+  state.fineScan = true;
+  LocateCandidates(state);
+  DecodeResults(state, symbologyDecoders);
+  AppendNewBarcodes(state.image, found, state.resultList);
+  state.resultList = std::move(found);
+}
+
 // The run's path from a loaded picture on: localise, decode, merge; then the results the options
 // ask for, each line split into its label and text.
 void ReadImage(strixa_reader& reader) {
@@ -133,8 +152,7 @@ void ReadImage(strixa_reader& reader) {
   const RunState fresh;
   state.threshold = fresh.threshold;
   state.lineThreshold = fresh.lineThreshold;
-  LocateCandidates(state);
-  DecodeResults(state, symbologyDecoders);
+  LocateAndDecode(state, reader.fine);
   // The picture is the caller's or a loaded copy: keep neither beyond the read.
   FreePixelBuffer(state.image);
 
@@ -205,7 +223,7 @@ strixa_status strixa_reader_create(const strixa_options* options, strixa_reader*
   if (made == nullptr) {
     return STRIXA_ERROR_MEMORY;
   }
-  made->state.fineScan = chosen.fine != 0;
+  made->fine = chosen.fine != 0;
   made->symbologies = chosen.symbologies;
   *reader = made;
   return STRIXA_OK;

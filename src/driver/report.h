@@ -6,6 +6,7 @@ namespace strixa {
 
 struct Candidate;
 struct DecoderChain;
+struct Image;
 struct Platform;
 struct RunState;
 
@@ -18,13 +19,24 @@ inline constexpr int mergeDistance = 50;
 void ConsolidateResults(const std::vector<Candidate>& candidateList,
                         std::vector<Candidate>& resultList);
 
+// Appends to resultList each result of more that is not a barcode resultList already holds, in
+// order; a result kept keeps its line and rectangle. Two results with the same text are one
+// barcode when they would merge as candidates do; when read on different axes, where their
+// rectangles overlap or touch; when read on one axis, where they lie less than the longer one's
+// length apart and either one beside the other along the bars with bars between them, or on
+// shared lines with no quiet zone between them (a symbol the locator split at a wide space).
+// Distinct symbols with the same text side by side stay apart.
+void AppendNewBarcodes(const Image& image, std::vector<Candidate>& resultList,
+                       const std::vector<Candidate>& more);
+
 // One line per result: its text, or under printPositions x, y, width and height each followed by
 // a tab, then the text and a carriage return.
 void PrintResults(Platform& platform, const std::vector<Candidate>& resultList,
                   bool printPositions);
 
 // Decodes every candidate in list order and merges decodings of the same barcode into
-// resultList, printing nothing: the run and the library share this path.
+// resultList (ConsolidateResults, then AppendNewBarcodes), printing nothing: the run and the
+// library share this path.
 void DecodeResults(RunState& state, const DecoderChain& chain);
 
 // DecodeResults, then one line per result.

@@ -10,6 +10,7 @@
 #include "driver/driver.h"
 #include "locate/candidate.h"
 #include "support/builders.h"
+#include "support/code128Encoder.h"
 #include "support/fakePlatform.h"
 
 namespace strixa {
@@ -86,6 +87,88 @@ TEST(ReportTest, ConsolidateMergesEqualTextsCloseTogether) {
     std::vector<Candidate> resultList = {{1, 2, 3, 4, Vertical, "left over from before"}};
     ConsolidateResults(c.candidates, resultList);
     EXPECT_EQ(Describe(resultList), c.expected);
+  }
+}
+
+// Bars 2 pixels per module with spaces of 1 to 3 modules in columns 21..204 of rows 21..100, split
+// by a 4-module space at 109..116; a copy 40 light pixels further on fills columns 245..428 of
+// rows 21..80.
+Image MakeSplitAndSideBySide() {
+  Image image = MakeBlankImage(450, 200);
+  const std::string half = "1011001110001011100110";
+  DrawBars(image, half + half + "0000" + half + half, 2, 21, 21, 80);
+  DrawBars(image, half + half + "0000" + half + half, 2, 245, 21, 60);
+  return image;
+}
+
+TEST(ReportTest, AppendNewBarcodesKeepsOneLinePerBarcode) {
+  const std::string t = "CODE128\tLabel-4711";
+  const Candidate first{21, 21, 88, 60, Horizontal, t};
+  struct Case {
+    std::string_view name;
+    Candidate second;
+    bool kept;
+  };
+  const Case cases[] = {
+      {"the other piece of the split symbol", {117, 21, 88, 60, HorizontalReversed, t}, false},
+      {"a piece on other lines beside the split", {117, 41, 88, 60, Horizontal, t}, false},
+      {"the symbol beside it, a quiet zone away", {245, 21, 184, 60, Horizontal, t}, true},
+      {"the symbol beside it with overlapping boxes", {100, 21, 328, 60, Horizontal, t}, true},
+      {"another text on the other piece",
+       {117, 21, 88, 60, Horizontal, "CODE128\tLabel-4712"},
+       true},
+      {"below, the bars going on between", {80, 110, 88, 20, Horizontal, t}, false},
+      {"below, light between", {80, 150, 88, 20, Horizontal, t}, true},
+      {"below, its length apart along the bars", {80, 169, 88, 20, Horizontal, t}, true},
+      {"below but beside it along the lines", {110, 110, 88, 20, Horizontal, t}, true},
+      {"beside it along the lines, sharing none", {110, 82, 88, 20, Horizontal, t}, true},
+      {"read across, box touching", {109, 81, 40, 80, Vertical, t}, false},
+      {"read across, box apart", {110, 82, 40, 80, VerticalReversed, t}, true},
+      {"within the merge distance of the candidates", {70, 300, 88, 20, Horizontal, t}, false},
+  };
+  const Image image = MakeSplitAndSideBySide();
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::vector<Candidate> resultList = {first};
+    AppendNewBarcodes(image, resultList, {c.second});
+    const std::string firstLine = Describe({first});
+    EXPECT_EQ(Describe(resultList), c.kept ? firstLine + Describe({c.second}) : firstLine);
+  }
+}
+
+// Two Code 128 symbols with one text side by side, 20 modules apart; and one symbol at 8.34 pixels
+// per module, where the locator takes a 4-module space for a quiet zone and finds two halves.
+TEST(ReportTest, ARunPrintsEachSymbolOnceAndEachOfTwoEqualSymbols) {
+  const std::string symbol = EncodeCode128({104, 44, 65, 66, 69, 76, 13, 99, 47, 11});
+  const std::string quiet(10, '0');
+  struct Case {
+    std::string_view name;
+    std::string modules;
+    double pixelsPerModule;
+    std::size_t lines;
+  };
+  const Case cases[] = {
+      {"two symbols side by side", quiet + symbol + quiet + quiet + symbol + quiet, 4.17, 2},
+      {"one large symbol", quiet + symbol + quiet, 8.34, 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    for (const bool fine : {false, true}) {
+      const std::string pixels = WidenFractional(c.modules, c.pixelsPerModule);
+      Image image = MakeBlankImage(static_cast<int>(pixels.size()) + 2, 460);
+      DrawBars(image, pixels, 1, 2, 20, 420);
+      FakePlatform platform;
+      platform.files["labels.bmp"] = MakeBmp(image);
+      platform.arguments = {"/P", "labels.bmp"};
+      if (fine) {
+        platform.arguments.insert(platform.arguments.begin(), "/F");
+      }
+      RunProgram(platform);
+      ASSERT_EQ(platform.lines.size(), c.lines) << fine;
+      for (const std::string& line : platform.lines) {
+        EXPECT_TRUE(line.ends_with("\tCODE128\tLabel-4711\r")) << line;
+      }
+    }
   }
 }
 
