@@ -1,6 +1,7 @@
 #include "batch.h"
 
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <istream>
 #include <memory>
@@ -48,7 +49,8 @@ void AddBarcodes(const strixa_barcode* barcodes, std::size_t count, int page, Fi
     const strixa_barcode& found = barcodes[i];
     record.barcodes.push_back({page, SymbologyName(found.symbology), found.label, found.text,
                                found.x, found.y, found.width, found.height,
-                               OrientationName(found.orientation)});
+                               OrientationName(found.orientation),
+                               std::string(found.data, found.data_length), found.symbology_id});
   }
 }
 
@@ -163,7 +165,7 @@ FileRecord ReadInput(strixa_reader* reader, const InputItem& item, const DecodeL
 }
 
 int RunBatch(const std::vector<std::string>& arguments, std::istream& input, std::ostream& output,
-             std::ostream& errors, bool errorsIsTerminal) {
+             std::ostream& errors, bool errorsIsTerminal, bool outputIsTerminal) {
   BatchOptions options;
   std::string error;
   if (!ParseOptions(arguments, options, error)) {
@@ -214,6 +216,10 @@ int RunBatch(const std::vector<std::string>& arguments, std::istream& input, std
   if (options.header) {
     output << FormatHeader(options.format);
   }
+  const bool summarize = options.summary == ProgressMode::On ||
+                         (options.summary == ProgressMode::Auto && errorsIsTerminal);
+  BatchSummary summary;
+  const auto started = std::chrono::steady_clock::now();
   bool anyUnreadable = false;
   bool anyFound = false;
   PoolSteps steps;
@@ -231,7 +237,12 @@ int RunBatch(const std::vector<std::string>& arguments, std::istream& input, std
     return ReadInput(readers[static_cast<std::size_t>(worker)].get(), item, limits);
   };
   steps.emit = [&](FileRecord& record) {
-    output << FormatRecords(options.format, record);
+    CountFile(record, summary);
+    // Standard output may be the terminal the bar is drawn on: records start on a clean line.
+    if (outputIsTerminal) {
+      ClearProgress(progress);
+    }
+    output << FormatRecords(options.format, record, options.listEmpty);
     output.flush();
     anyFound = anyFound || !record.barcodes.empty();
     if (!record.error.empty()) {
@@ -244,6 +255,12 @@ int RunBatch(const std::vector<std::string>& arguments, std::istream& input, std
   };
   // A few more inputs than workers may be taken, so one slow file does not idle the others.
   RunInOrder(threads, 4 * threads + 4, steps);
+  if (summarize) {
+    ClearProgress(progress);
+    errors << FormatSummary(
+        summary, std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count());
+    errors.flush();
+  }
 
   if (!output) {
     errors << "strixa-batch: write error\n";

@@ -20,6 +20,8 @@ struct BatchOptions {
   int threads = 0;               // 0: one per core
   int dpi = 300;
   ProgressMode progress = ProgressMode::Auto;
+  ProgressMode summary = ProgressMode::Auto;  // the same three settings: on at a terminal
+  bool listEmpty = false;                     // tsv and csv: a record for a file with nothing found
   bool help = false;
   bool version = false;
 };
