@@ -254,6 +254,32 @@ TEST_F(BatchTest, ReadsListsFromStandardInputAndWalksFolders) {
   EXPECT_EQ(nul.status, exitFound);
 }
 
+// The summary is on at a terminal unless refused, off elsewhere unless asked for; a file where
+// nothing was found is a record in jsonl, and in tsv under --list-empty.
+TEST_F(BatchTest, SummaryAndEmptyFilesFollowTheOptions) {
+  ASSERT_TRUE(WriteFile(Path("found.bmp"), MakeBmp(DrawnPage())));
+  ASSERT_TRUE(WriteFile(Path("blank.bmp"), MakeBmp(MakeBlankImage(200, 100))));
+  const auto run = [&](Lines arguments, bool terminal) {
+    arguments.insert(arguments.end(), {Path("found.bmp"), Path("blank.bmp")});
+    std::istringstream in;
+    std::ostringstream out;
+    std::ostringstream err;
+    RunBatch(arguments, in, out, err, terminal, false);
+    return RunResult{0, out.str(), err.str()};
+  };
+  const std::string summary =
+      "strixa-batch: 2 files: 1 with barcodes, 1 without, 0 errors; 4 barcodes in ";
+  EXPECT_EQ(run({"--no-progress"}, true).errors.rfind(summary, 0), 0u);
+  EXPECT_EQ(run({"--no-progress", "--no-summary"}, true).errors, "");
+  EXPECT_EQ(run({}, false).errors, "");
+  EXPECT_EQ(run({"--summary"}, false).errors.rfind(summary, 0), 0u);
+  EXPECT_EQ(SplitLines(run({}, false).output).size(), 4u);
+  EXPECT_EQ(SplitLines(run({"--list-empty"}, false).output).back(),
+            Path("blank.bmp") + std::string(10, '\t'));
+  EXPECT_EQ(SplitLines(run({"--format=jsonl"}, false).output).back(),
+            "{\"schema\":1,\"file\":\"" + Path("blank.bmp") + "\",\"barcodes\":0}");
+}
+
 }  // namespace
 
 }  // namespace strixa
