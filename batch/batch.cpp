@@ -1,12 +1,16 @@
 #include "batch.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <istream>
 #include <memory>
 #include <new>
+#include <numeric>
 #include <ostream>
+#include <span>
 #include <system_error>
 #include <thread>
 
@@ -93,6 +97,71 @@ strixa_pixel_format PixelFormat(PixelLayout layout) {
   return STRIXA_RGBA32;
 }
 
+bool Overlap(const BarcodeRecord& a, const BarcodeRecord& b) {
+  return a.x <= b.x + b.width && b.x <= a.x + a.width && a.y <= b.y + b.height &&
+         b.y <= a.y + a.height;
+}
+
+// A PDF page has no pixel size of its own: a picture placed at 72 dpi comes out four times too
+// large at 300, one scanned at 600 half its size, and symbols far from the sizes the reader
+// expects are missed. So every page is read again at half the resolution, and a page still
+// without barcodes at twice it. What a retry adds is scaled to the first rendering's pixels;
+// its failures (a page too large at twice the resolution) cost only the retry.
+void ReadPdfAgain(strixa_reader* reader, std::span<const std::uint8_t> bytes,
+                  const DecodeLimits& limits, int pageCount, FileRecord& record) {
+  const auto readAgain = [&](int dpi, const std::vector<int>& pageNumbers) {
+    if (dpi < minimumDpi || pageNumbers.empty()) {
+      return;
+    }
+    std::vector<bool> chosen(static_cast<std::size_t>(pageCount), false);
+    for (const int number : pageNumbers) {
+      chosen[static_cast<std::size_t>(number - 1)] = true;
+    }
+    DecodeLimits retry = limits;
+    retry.dpi = dpi;
+    retry.pdfPages = &chosen;
+    FileRecord found;
+    std::size_t next = 0;
+    std::string ignored;
+    DecodePages(
+        Format::Pdf, bytes, retry,
+        [&](const PageView& view) {
+          const int page = pageNumbers[std::min(next++, pageNumbers.size() - 1)];
+          const strixa_barcode* barcodes = nullptr;
+          std::size_t count = 0;
+          if (strixa_read_pixels(reader, view.pixels, view.width, view.height, view.stride,
+                                 PixelFormat(view.layout), &barcodes, &count) == STRIXA_OK) {
+            AddBarcodes(barcodes, count, page, found);
+          }
+        },
+        ignored);
+    const double scale = static_cast<double>(limits.dpi) / dpi;
+    for (BarcodeRecord& barcode : found.barcodes) {
+      barcode.x = 1 + static_cast<int>(std::lround((barcode.x - 1) * scale));
+      barcode.y = 1 + static_cast<int>(std::lround((barcode.y - 1) * scale));
+      barcode.width = static_cast<int>(std::lround(barcode.width * scale));
+      barcode.height = static_cast<int>(std::lround(barcode.height * scale));
+      const bool known = std::ranges::any_of(record.barcodes, [&](const BarcodeRecord& old) {
+        return old.page == barcode.page && old.label == barcode.label && old.data == barcode.data &&
+               Overlap(old, barcode);
+      });
+      if (!known) {
+        record.barcodes.push_back(std::move(barcode));
+      }
+    }
+    std::ranges::stable_sort(record.barcodes, {}, &BarcodeRecord::page);
+  };
+  std::vector<int> every(static_cast<std::size_t>(pageCount));
+  std::iota(every.begin(), every.end(), 1);
+  readAgain(limits.dpi / 2, every);
+  for (const int number : every) {
+    if (std::ranges::none_of(record.barcodes,
+                             [&](const BarcodeRecord& b) { return b.page == number; })) {
+      readAgain(limits.dpi * 2, {number});
+    }
+  }
+}
+
 FileRecord ReadInputOrThrow(strixa_reader* reader, const InputItem& item,
                             const DecodeLimits& limits) {
   FileRecord record{item.path, {}, item.error};
@@ -148,6 +217,9 @@ FileRecord ReadInputOrThrow(strixa_reader* reader, const InputItem& item,
       record.error);
   if (decoded && !readError.empty()) {
     record.error = readError;
+  }
+  if (format == Format::Pdf && decoded && record.error.empty()) {
+    ReadPdfAgain(reader, bytes, limits, page, record);
   }
   return record;
 }

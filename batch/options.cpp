@@ -64,7 +64,7 @@ bool ApplyValue(std::string_view name, const std::string& value, BatchOptions& o
   } else if (name == "jobs" || name == "j") {
     valid = ParseNumber(value, 1, 1024, options.threads);
   } else if (name == "dpi") {
-    valid = ParseNumber(value, 10, 2400, options.dpi);
+    valid = ParseNumber(value, minimumDpi, maximumDpi, options.dpi);
   }
   if (!valid) {
     error =

@@ -6,6 +6,10 @@
 namespace strixa {
 
 enum class OutputFormat { Tsv, Jsonl, Csv };
+
+// The --dpi range.
+inline constexpr int minimumDpi = 10;
+inline constexpr int maximumDpi = 2400;
 enum class ProgressMode { Auto, On, Off };
 
 // Everything the command line sets.
