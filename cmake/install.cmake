@@ -44,6 +44,10 @@ endif()
 configure_file(${PROJECT_SOURCE_DIR}/cmake/strixa.pc.in ${PROJECT_BINARY_DIR}/strixa.pc @ONLY)
 install(FILES ${PROJECT_BINARY_DIR}/strixa.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
 
+# The JSON Schema of strixa-batch --format=jsonl records.
+install(FILES ${PROJECT_SOURCE_DIR}/batch/strixa-batch.schema.json
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/strixa)
+
 # Man pages carry the project version and are installed compressed, as Debian requires.
 if(NOT WIN32)
   find_program(gzipProgram gzip REQUIRED)

@@ -1,5 +1,8 @@
 #include "output.h"
 
+#include <fstream>
+#include <iterator>
+#include <regex>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -108,6 +111,27 @@ TEST(OutputTest, SummaryCountsEachFileOnce) {
             "strixa-batch: 4 files: 2 with barcodes, 1 without, 1 error; 4 barcodes in 12.3 s\n");
   EXPECT_EQ(FormatSummary(BatchSummary{1, 0, 1, 0, 1}, 0.0),
             "strixa-batch: 1 file: 0 with barcodes, 1 without, 0 errors; 1 barcode in 0.0 s\n");
+}
+
+// Every key a jsonl record may carry is described in the installed JSON Schema.
+TEST(OutputTest, JsonlKeysAreInTheSchema) {
+  std::ifstream in(STRIXA_SOURCE_DIR "/batch/strixa-batch.schema.json");
+  const std::string schema{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  ASSERT_FALSE(schema.empty());
+  const BarcodeRecord barcode{};
+  std::string records;
+  for (const FileRecord& file :
+       {FileRecord{"a", {barcode}, ""}, FileRecord{"b", {}, ""}, FileRecord{"c", {}, "damaged"}}) {
+    records += FormatRecords(OutputFormat::Jsonl, file);
+  }
+  const std::regex key("[{,]\"([a-z_]+)\":");
+  int keys = 0;
+  for (auto it = std::sregex_iterator(records.begin(), records.end(), key);
+       it != std::sregex_iterator(); ++it, ++keys) {
+    EXPECT_NE(schema.find("\"" + (*it)[1].str() + "\": {"), std::string::npos) << (*it)[1];
+  }
+  EXPECT_EQ(keys, 13 + 3 + 3);
+  EXPECT_NE(schema.find("\"const\": " + std::to_string(jsonlSchemaVersion)), std::string::npos);
 }
 
 TEST(OutputTest, HeadersNameTheColumns) {
