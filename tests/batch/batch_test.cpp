@@ -2,6 +2,7 @@
 // own output for the same pictures.
 #include "batch.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -278,6 +279,35 @@ TEST_F(BatchTest, SummaryAndEmptyFilesFollowTheOptions) {
             Path("blank.bmp") + std::string(10, '\t'));
   EXPECT_EQ(SplitLines(run({"--format=jsonl"}, false).output).back(),
             "{\"schema\":1,\"file\":\"" + Path("blank.bmp") + "\",\"barcodes\":0}");
+}
+
+// A picture placed in a PDF at 72 dpi, one pixel a point, comes out more than four times its
+// size at the default 300 dpi; the PDF must still give what its own pixels give.
+TEST_F(BatchTest, PdfPagesGiveWhatTheirPicturesGive) {
+  Image page = MakeBlankImage(1100, 700, 236);
+  DrawBars(page, Widen(EncodeEan8("96385074"), 4), 1, 60, 40, 150);
+  DrawBars(page, TwoOfFivePixels("000001", 3, 8), 1, 500, 40, 150);
+  DrawBars(page, Widen(EncodeEan13("0036000291452"), 3), 1, 60, 400, 200);
+  ASSERT_TRUE(WriteFile(Path("page.bmp"), MakeBmp(page)));
+  const Lines expected =
+      SplitLines(RunWith({"--symbologies=ean8,2of5,upca", Path("page.bmp")}).output);
+  ASSERT_EQ(expected.size(), 3u);
+  if (!WriteFile(Path("page.pdf"), MakePdf({GreyOf(page)})) ||
+      RunWith({Path("page.pdf")}).errors.find("not built in") != std::string::npos) {
+    GTEST_SKIP() << "PDF not built in";
+  }
+  const auto labelsAndTexts = [](const std::string& output) {
+    Lines fields;
+    for (const std::string& line : SplitLines(output)) {
+      const std::size_t label = line.find('\t', line.find('\t') + 1) + 1;
+      fields.push_back(line.substr(label, line.find('\t', line.find('\t', label) + 1) - label));
+    }
+    std::ranges::sort(fields);
+    return fields;
+  };
+  const RunResult pdf = RunWith({"--symbologies=ean8,2of5,upca", Path("page.pdf")});
+  EXPECT_EQ(labelsAndTexts(pdf.output),
+            labelsAndTexts(RunWith({"--symbologies=ean8,2of5,upca", Path("page.bmp")}).output));
 }
 
 }  // namespace
