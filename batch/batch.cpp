@@ -1,11 +1,16 @@
 #include "batch.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <istream>
 #include <memory>
 #include <new>
+#include <numeric>
 #include <ostream>
+#include <span>
 #include <system_error>
 #include <thread>
 
@@ -48,7 +53,8 @@ void AddBarcodes(const strixa_barcode* barcodes, std::size_t count, int page, Fi
     const strixa_barcode& found = barcodes[i];
     record.barcodes.push_back({page, SymbologyName(found.symbology), found.label, found.text,
                                found.x, found.y, found.width, found.height,
-                               OrientationName(found.orientation)});
+                               OrientationName(found.orientation),
+                               std::string(found.data, found.data_length), found.symbology_id});
   }
 }
 
@@ -89,6 +95,71 @@ strixa_pixel_format PixelFormat(PixelLayout layout) {
       break;
   }
   return STRIXA_RGBA32;
+}
+
+bool Overlap(const BarcodeRecord& a, const BarcodeRecord& b) {
+  return a.x <= b.x + b.width && b.x <= a.x + a.width && a.y <= b.y + b.height &&
+         b.y <= a.y + a.height;
+}
+
+// A PDF page has no pixel size of its own: a picture placed at 72 dpi comes out four times too
+// large at 300, one scanned at 600 half its size, and symbols far from the sizes the reader
+// expects are missed. So every page is read again at half the resolution, and a page still
+// without barcodes at twice it. What a retry adds is scaled to the first rendering's pixels;
+// its failures (a page too large at twice the resolution) cost only the retry.
+void ReadPdfAgain(strixa_reader* reader, std::span<const std::uint8_t> bytes,
+                  const DecodeLimits& limits, int pageCount, FileRecord& record) {
+  const auto readAgain = [&](int dpi, const std::vector<int>& pageNumbers) {
+    if (dpi < minimumDpi || pageNumbers.empty()) {
+      return;
+    }
+    std::vector<bool> chosen(static_cast<std::size_t>(pageCount), false);
+    for (const int number : pageNumbers) {
+      chosen[static_cast<std::size_t>(number - 1)] = true;
+    }
+    DecodeLimits retry = limits;
+    retry.dpi = dpi;
+    retry.pdfPages = &chosen;
+    FileRecord found;
+    std::size_t next = 0;
+    std::string ignored;
+    DecodePages(
+        Format::Pdf, bytes, retry,
+        [&](const PageView& view) {
+          const int page = pageNumbers[std::min(next++, pageNumbers.size() - 1)];
+          const strixa_barcode* barcodes = nullptr;
+          std::size_t count = 0;
+          if (strixa_read_pixels(reader, view.pixels, view.width, view.height, view.stride,
+                                 PixelFormat(view.layout), &barcodes, &count) == STRIXA_OK) {
+            AddBarcodes(barcodes, count, page, found);
+          }
+        },
+        ignored);
+    const double scale = static_cast<double>(limits.dpi) / dpi;
+    for (BarcodeRecord& barcode : found.barcodes) {
+      barcode.x = 1 + static_cast<int>(std::lround((barcode.x - 1) * scale));
+      barcode.y = 1 + static_cast<int>(std::lround((barcode.y - 1) * scale));
+      barcode.width = static_cast<int>(std::lround(barcode.width * scale));
+      barcode.height = static_cast<int>(std::lround(barcode.height * scale));
+      const bool known = std::ranges::any_of(record.barcodes, [&](const BarcodeRecord& old) {
+        return old.page == barcode.page && old.label == barcode.label && old.data == barcode.data &&
+               Overlap(old, barcode);
+      });
+      if (!known) {
+        record.barcodes.push_back(std::move(barcode));
+      }
+    }
+    std::ranges::stable_sort(record.barcodes, {}, &BarcodeRecord::page);
+  };
+  std::vector<int> every(static_cast<std::size_t>(pageCount));
+  std::iota(every.begin(), every.end(), 1);
+  readAgain(limits.dpi / 2, every);
+  for (const int number : every) {
+    if (std::ranges::none_of(record.barcodes,
+                             [&](const BarcodeRecord& b) { return b.page == number; })) {
+      readAgain(limits.dpi * 2, {number});
+    }
+  }
 }
 
 FileRecord ReadInputOrThrow(strixa_reader* reader, const InputItem& item,
@@ -147,6 +218,9 @@ FileRecord ReadInputOrThrow(strixa_reader* reader, const InputItem& item,
   if (decoded && !readError.empty()) {
     record.error = readError;
   }
+  if (format == Format::Pdf && decoded && record.error.empty()) {
+    ReadPdfAgain(reader, bytes, limits, page, record);
+  }
   return record;
 }
 
@@ -163,7 +237,7 @@ FileRecord ReadInput(strixa_reader* reader, const InputItem& item, const DecodeL
 }
 
 int RunBatch(const std::vector<std::string>& arguments, std::istream& input, std::ostream& output,
-             std::ostream& errors, bool errorsIsTerminal) {
+             std::ostream& errors, bool errorsIsTerminal, bool outputIsTerminal) {
   BatchOptions options;
   std::string error;
   if (!ParseOptions(arguments, options, error)) {
@@ -214,6 +288,10 @@ int RunBatch(const std::vector<std::string>& arguments, std::istream& input, std
   if (options.header) {
     output << FormatHeader(options.format);
   }
+  const bool summarize = options.summary == ProgressMode::On ||
+                         (options.summary == ProgressMode::Auto && errorsIsTerminal);
+  BatchSummary summary;
+  const auto started = std::chrono::steady_clock::now();
   bool anyUnreadable = false;
   bool anyFound = false;
   PoolSteps steps;
@@ -231,7 +309,12 @@ int RunBatch(const std::vector<std::string>& arguments, std::istream& input, std
     return ReadInput(readers[static_cast<std::size_t>(worker)].get(), item, limits);
   };
   steps.emit = [&](FileRecord& record) {
-    output << FormatRecords(options.format, record);
+    CountFile(record, summary);
+    // Standard output may be the terminal the bar is drawn on: records start on a clean line.
+    if (outputIsTerminal) {
+      ClearProgress(progress);
+    }
+    output << FormatRecords(options.format, record, options.listEmpty);
     output.flush();
     anyFound = anyFound || !record.barcodes.empty();
     if (!record.error.empty()) {
@@ -244,6 +327,12 @@ int RunBatch(const std::vector<std::string>& arguments, std::istream& input, std
   };
   // A few more inputs than workers may be taken, so one slow file does not idle the others.
   RunInOrder(threads, 4 * threads + 4, steps);
+  if (summarize) {
+    ClearProgress(progress);
+    errors << FormatSummary(
+        summary, std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count());
+    errors.flush();
+  }
 
   if (!output) {
     errors << "strixa-batch: write error\n";

@@ -25,9 +25,9 @@ inline constexpr std::size_t maxFileBytes = std::size_t{1} << 30;
 FileRecord ReadInput(strixa_reader* reader, const InputItem& item, const DecodeLimits& limits);
 
 // The whole program: arguments without the program name, standard input for "-" lists,
-// standard output for records, standard error for messages and the progress bar. Returns the
-// exit status.
+// standard output for records, standard error for messages, the progress bar and the summary.
+// Returns the exit status.
 int RunBatch(const std::vector<std::string>& arguments, std::istream& input, std::ostream& output,
-             std::ostream& errors, bool errorsIsTerminal);
+             std::ostream& errors, bool errorsIsTerminal, bool outputIsTerminal = false);
 
 }  // namespace strixa

@@ -21,9 +21,12 @@ int main(int argc, char** argv) {
   _setmode(_fileno(stdout), _O_BINARY);
   _setmode(_fileno(stdin), _O_BINARY);
   const bool errorsIsTerminal = _isatty(_fileno(stderr)) != 0;
+  const bool outputIsTerminal = _isatty(_fileno(stdout)) != 0;
 #else
   const bool errorsIsTerminal = isatty(STDERR_FILENO) != 0;
+  const bool outputIsTerminal = isatty(STDOUT_FILENO) != 0;
 #endif
   const std::vector<std::string> arguments(argv + (argc > 0 ? 1 : 0), argv + argc);
-  return strixa::RunBatch(arguments, std::cin, std::cout, std::cerr, errorsIsTerminal);
+  return strixa::RunBatch(arguments, std::cin, std::cout, std::cerr, errorsIsTerminal,
+                          outputIsTerminal);
 }

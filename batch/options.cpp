@@ -64,7 +64,7 @@ bool ApplyValue(std::string_view name, const std::string& value, BatchOptions& o
   } else if (name == "jobs" || name == "j") {
     valid = ParseNumber(value, 1, 1024, options.threads);
   } else if (name == "dpi") {
-    valid = ParseNumber(value, 10, 2400, options.dpi);
+    valid = ParseNumber(value, minimumDpi, maximumDpi, options.dpi);
   }
   if (!valid) {
     error =
@@ -86,6 +86,12 @@ bool ApplyFlag(std::string_view name, BatchOptions& options) {
     options.progress = ProgressMode::On;
   } else if (name == "no-progress") {
     options.progress = ProgressMode::Off;
+  } else if (name == "summary") {
+    options.summary = ProgressMode::On;
+  } else if (name == "no-summary") {
+    options.summary = ProgressMode::Off;
+  } else if (name == "list-empty") {
+    options.listEmpty = true;
   } else if (name == "help" || name == "h") {
     options.help = true;
   } else if (name == "version") {
@@ -217,15 +223,20 @@ A '-' reads a list of paths from standard input, one per line.
       --symbologies=LIST  report only these, comma-separated, from
                           ean13,upca,ean8,code128,ean128,code39,2of5,itf
   -j, --jobs=N            read N pictures at once (default: one per core)
-      --dpi=N             render PDF pages at N dots per inch (default 300)
+      --dpi=N             render PDF pages at N dots per inch (default 300); each page is
+                          also read at half of it, and one with nothing found at twice it
+      --list-empty        also print a record for each file where nothing was found
+                          (tsv and csv; jsonl always does)
       --progress          show a progress bar on standard error
       --no-progress       never show it (the default unless standard error is a terminal)
+      --summary           end with a summary on standard error
+      --no-summary        never print it (the default unless standard error is a terminal)
   -h, --help              display this help and exit
       --version           output version information and exit
 
 Each record names the file, the page (from 1), the label, the text, the rectangle
-(x, y, width, height in pixels, from 1) and the orientation. Records come in the order
-of the input, whatever the number of jobs. A file that cannot be read gets one line on
+(x, y, width, height in pixels, from 1), the orientation, the data as encoded and the
+symbology identifier. Records come in the order of the input, whatever the number of jobs. A file that cannot be read gets one line on
 standard error (and a record with an "error" key under --format=jsonl).
 
 Exit status:

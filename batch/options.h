@@ -6,6 +6,10 @@
 namespace strixa {
 
 enum class OutputFormat { Tsv, Jsonl, Csv };
+
+// The --dpi range.
+inline constexpr int minimumDpi = 10;
+inline constexpr int maximumDpi = 2400;
 enum class ProgressMode { Auto, On, Off };
 
 // Everything the command line sets.
@@ -20,6 +24,8 @@ struct BatchOptions {
   int threads = 0;               // 0: one per core
   int dpi = 300;
   ProgressMode progress = ProgressMode::Auto;
+  ProgressMode summary = ProgressMode::Auto;  // the same three settings: on at a terminal
+  bool listEmpty = false;                     // tsv and csv: a record for a file with nothing found
   bool help = false;
   bool version = false;
 };

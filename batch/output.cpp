@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <cstdio>
 
 namespace strixa {
 
@@ -40,21 +41,46 @@ std::size_t Utf8Length(std::string_view text) {
   return length;
 }
 
-// Fields in output order, shared by tsv and csv.
-std::array<std::string, 9> Fields(const FileRecord& file, const BarcodeRecord& barcode) {
+// Fields in output order, shared by tsv and csv; a file without barcodes gives its name alone.
+std::array<std::string, 11> Fields(const FileRecord& file, const BarcodeRecord* barcode) {
+  if (barcode == nullptr) {
+    return {file.path};
+  }
   return {file.path,
-          std::to_string(barcode.page),
-          barcode.label,
-          barcode.text,
-          std::to_string(barcode.x),
-          std::to_string(barcode.y),
-          std::to_string(barcode.width),
-          std::to_string(barcode.height),
-          barcode.orientation};
+          std::to_string(barcode->page),
+          barcode->label,
+          barcode->text,
+          std::to_string(barcode->x),
+          std::to_string(barcode->y),
+          std::to_string(barcode->width),
+          std::to_string(barcode->height),
+          barcode->orientation,
+          barcode->data,
+          barcode->symbologyId};
 }
 
-constexpr std::array<std::string_view, 9> fieldNames = {
-    "file", "page", "label", "text", "x", "y", "width", "height", "orientation"};
+constexpr std::array<std::string_view, 11> fieldNames = {
+    "file",  "page",   "label",       "text", "x",           "y",
+    "width", "height", "orientation", "data", "symbology_id"};
+
+std::string JsonStart(const FileRecord& file) {
+  return "{\"schema\":" + std::to_string(jsonlSchemaVersion) + ",\"file\":" + QuoteJson(file.path);
+}
+
+std::string SeparatedLine(OutputFormat format, const FileRecord& file,
+                          const BarcodeRecord* barcode) {
+  const bool csv = format == OutputFormat::Csv;
+  std::string line;
+  bool first = true;
+  for (const std::string& field : Fields(file, barcode)) {
+    if (!first) {
+      line += csv ? ',' : '\t';
+    }
+    first = false;
+    line += csv ? QuoteCsv(field) : EscapeTsv(field);
+  }
+  return line + (csv ? "\r\n" : "\n");
+}
 
 }  // namespace
 
@@ -130,6 +156,21 @@ std::string QuoteJson(std::string_view text) {
   return quoted;
 }
 
+std::string QuoteJsonBytes(std::string_view bytes) {
+  std::string utf8;
+  utf8.reserve(bytes.size());
+  for (const char c : bytes) {
+    const auto byte = static_cast<std::uint8_t>(c);
+    if (byte < 0x80) {
+      utf8 += c;
+    } else {
+      utf8 += static_cast<char>(0xC0 | (byte >> 6));
+      utf8 += static_cast<char>(0x80 | (byte & 0x3F));
+    }
+  }
+  return QuoteJson(utf8);
+}
+
 std::string FormatHeader(OutputFormat format) {
   if (format == OutputFormat::Jsonl) {
     return {};
@@ -145,34 +186,61 @@ std::string FormatHeader(OutputFormat format) {
   return line + (format == OutputFormat::Csv ? "\r\n" : "\n");
 }
 
-std::string FormatRecords(OutputFormat format, const FileRecord& file) {
+std::string FormatRecords(OutputFormat format, const FileRecord& file, bool listEmpty) {
+  const bool jsonl = format == OutputFormat::Jsonl;
   std::string out;
   for (const BarcodeRecord& barcode : file.barcodes) {
-    if (format == OutputFormat::Jsonl) {
-      out += "{\"file\":" + QuoteJson(file.path) + ",\"page\":" + std::to_string(barcode.page) +
-             ",\"symbology\":" + QuoteJson(barcode.symbology) +
-             ",\"label\":" + QuoteJson(barcode.label) + ",\"text\":" + QuoteJson(barcode.text) +
-             ",\"x\":" + std::to_string(barcode.x) + ",\"y\":" + std::to_string(barcode.y) +
-             ",\"width\":" + std::to_string(barcode.width) +
-             ",\"height\":" + std::to_string(barcode.height) +
-             ",\"orientation\":" + QuoteJson(barcode.orientation) + "}\n";
+    if (!jsonl) {
+      out += SeparatedLine(format, file, &barcode);
       continue;
     }
-    const bool csv = format == OutputFormat::Csv;
-    bool first = true;
-    for (const std::string& field : Fields(file, barcode)) {
-      if (!first) {
-        out += csv ? ',' : '\t';
-      }
-      first = false;
-      out += csv ? QuoteCsv(field) : EscapeTsv(field);
-    }
-    out += csv ? "\r\n" : "\n";
+    out += JsonStart(file) + ",\"page\":" + std::to_string(barcode.page) +
+           ",\"symbology\":" + QuoteJson(barcode.symbology) +
+           ",\"label\":" + QuoteJson(barcode.label) + ",\"text\":" + QuoteJson(barcode.text) +
+           ",\"data\":" + QuoteJsonBytes(barcode.data) +
+           ",\"symbology_id\":" + QuoteJson(barcode.symbologyId) +
+           ",\"x\":" + std::to_string(barcode.x) + ",\"y\":" + std::to_string(barcode.y) +
+           ",\"width\":" + std::to_string(barcode.width) +
+           ",\"height\":" + std::to_string(barcode.height) +
+           ",\"orientation\":" + QuoteJson(barcode.orientation) + "}\n";
   }
-  if (format == OutputFormat::Jsonl && !file.error.empty()) {
-    out += "{\"file\":" + QuoteJson(file.path) + ",\"error\":" + QuoteJson(file.error) + "}\n";
+  if (!file.error.empty()) {
+    if (jsonl) {
+      out += JsonStart(file) + ",\"error\":" + QuoteJson(file.error) + "}\n";
+    }
+  } else if (file.barcodes.empty()) {
+    if (jsonl) {
+      out += JsonStart(file) + ",\"barcodes\":0}\n";
+    } else if (listEmpty) {
+      out += SeparatedLine(format, file, nullptr);
+    }
   }
   return out;
+}
+
+void CountFile(const FileRecord& file, BatchSummary& summary) {
+  ++summary.files;
+  summary.barcodes += file.barcodes.size();
+  if (!file.error.empty()) {
+    ++summary.errors;
+  } else if (file.barcodes.empty()) {
+    ++summary.withoutBarcodes;
+  } else {
+    ++summary.withBarcodes;
+  }
+}
+
+std::string FormatSummary(const BatchSummary& summary, double seconds) {
+  const auto count = [](std::size_t n, std::string_view one, std::string_view many) {
+    return std::to_string(n) + " " + std::string(n == 1 ? one : many);
+  };
+  char time[32];
+  std::snprintf(time, sizeof time, "%.1f s", seconds);
+  return "strixa-batch: " + count(summary.files, "file", "files") + ": " +
+         std::to_string(summary.withBarcodes) + " with barcodes, " +
+         std::to_string(summary.withoutBarcodes) + " without, " +
+         count(summary.errors, "error", "errors") + "; " +
+         count(summary.barcodes, "barcode", "barcodes") + " in " + time + "\n";
 }
 
 std::string FormatErrorLine(const FileRecord& file) {

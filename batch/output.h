@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -18,11 +19,36 @@ std::string QuoteCsv(std::string_view field);
 // (file names are arbitrary bytes) become U+FFFD, so the line is always valid JSON.
 std::string QuoteJson(std::string_view text);
 
+// The version of the jsonl records, carried in each as "schema"; it grows when a field changes
+// meaning or goes, not when one is added.
+inline constexpr int jsonlSchemaVersion = 1;
+
+// Bytes as a JSON string with its quotes, each byte the character of the same number (ISO
+// 8859-1), so NUL and bytes above 127 survive as they were.
+std::string QuoteJsonBytes(std::string_view bytes);
+
 // The header line, with its line end; empty for jsonl, which has none.
 std::string FormatHeader(OutputFormat format);
 
-// Every record of one file, lines ended: one per barcode, and in jsonl one for a failure.
-std::string FormatRecords(OutputFormat format, const FileRecord& file);
+// Every record of one file, lines ended: one per barcode; in jsonl one for a failure, and one
+// for a file read whole where nothing was found, which tsv and csv write only under listEmpty
+// (the file name, every other column empty).
+std::string FormatRecords(OutputFormat format, const FileRecord& file, bool listEmpty = false);
+
+// What a run did, for the summary at its end. Every file counts once: with an error, else with
+// or without barcodes.
+struct BatchSummary {
+  std::size_t files = 0;
+  std::size_t withBarcodes = 0;
+  std::size_t withoutBarcodes = 0;
+  std::size_t errors = 0;
+  std::size_t barcodes = 0;
+};
+
+void CountFile(const FileRecord& file, BatchSummary& summary);
+
+// The summary line, with its line end.
+std::string FormatSummary(const BatchSummary& summary, double seconds);
 
 // The one standard-error line for a file that could not be read.
 std::string FormatErrorLine(const FileRecord& file);

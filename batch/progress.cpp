@@ -69,6 +69,7 @@ void ClearProgress(ProgressBar& bar) {
     return;
   }
   *bar.out << '\r' << std::string(bar.drawnLength, ' ') << '\r';
+  bar.out->flush();
   bar.drawnLength = 0;
   bar.lastDraw = {};
 }

@@ -16,6 +16,8 @@ struct BarcodeRecord {
   int width = 0;
   int height = 0;
   std::string orientation;
+  std::string data;         // the bytes encoded, NUL bytes included
+  std::string symbologyId;  // "]C1" and so on
 };
 
 // What reading one input gave: its barcodes (from the pages read before any failure) and, for

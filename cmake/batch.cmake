@@ -63,7 +63,13 @@ add_executable(strixa_batch_tests ${batchTestSources})
 target_include_directories(strixa_batch_tests PRIVATE ${PROJECT_SOURCE_DIR}/tests)
 target_link_libraries(strixa_batch_tests PRIVATE strixa_batch_core strixa_batch_writers
                                                  GTest::gtest GTest::gtest_main)
-target_compile_definitions(strixa_batch_tests PRIVATE STRIXA_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
+target_compile_definitions(strixa_batch_tests PRIVATE STRIXA_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
+                                                      STRIXA_BATCH="$<TARGET_FILE:strixa_batch>")
+# The progress test runs the program on a pseudo-terminal (forkpty, from libutil).
+add_dependencies(strixa_batch_tests strixa_batch)
+if(NOT WIN32)
+  target_link_libraries(strixa_batch_tests PRIVATE util)
+endif()
 strixa_warnings(strixa_batch_tests)
 
 if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU" AND CMAKE_CXX_COMPILER_VERSION VERSION_LESS 13)

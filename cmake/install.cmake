@@ -73,6 +73,10 @@ foreach(module strixa strixa-static)
           COMPONENT dev)
 endforeach()
 
+# The JSON Schema of strixa-batch --format=jsonl records.
+install(FILES ${PROJECT_SOURCE_DIR}/batch/strixa-batch.schema.json
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/strixa)
+
 # Man pages carry the project version and are installed compressed, as Debian requires.
 if(NOT WIN32)
   find_program(gzipProgram gzip REQUIRED)

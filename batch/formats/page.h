@@ -5,6 +5,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace strixa {
 
@@ -27,6 +28,8 @@ struct DecodeLimits {
   std::int64_t maxPixels = std::int64_t{1} << 28;
   int dpi = 300;          // PDF pages are rendered at this resolution
   int maxPages = 100000;  // multi-page files stop with an error beyond this
+  // PDF only: the pages to render, by index from 0; null renders every page.
+  const std::vector<bool>* pdfPages = nullptr;
 };
 
 // Receives each page in turn; the view is valid only during the call.

@@ -44,6 +44,10 @@ bool DecodePdf(std::span<const std::uint8_t> bytes, const DecodeLimits& limits,
   // Grey pages need a quarter of the memory of colour ones and are what the reader looks at.
   renderer.set_image_format(poppler::image::format_gray8);
   for (int index = 0; index < pageCount; ++index) {
+    if (limits.pdfPages != nullptr && (static_cast<std::size_t>(index) >= limits.pdfPages->size() ||
+                                       !(*limits.pdfPages)[index])) {
+      continue;
+    }
     const std::string where = " (page " + std::to_string(index + 1) + ")";
     const std::unique_ptr<poppler::page> page(document->create_page(index));
     if (!page) {

@@ -8,8 +8,9 @@
 
 namespace strixa {
 
-// Every page of a PDF file rendered in grey at limits.dpi, one page at a time. Pages whose size
-// at that resolution breaks the limits are refused before rendering.
+// Every page of a PDF file (or those limits.pdfPages names) rendered in grey at limits.dpi, one
+// page at a time. Pages whose size at that resolution breaks the limits are refused before
+// rendering.
 bool DecodePdf(std::span<const std::uint8_t> bytes, const DecodeLimits& limits,
                const PageSink& sink, std::string& error);
 

@@ -76,7 +76,17 @@ typedef struct strixa_options {
 } strixa_options;
 
 /* One barcode found. The rectangle is in 1-based pixel coordinates, as the command line prints
- * it under /P. The strings belong to the reader. */
+ * it under /P. The strings belong to the reader.
+ *
+ * text is for people; data is what the symbol encodes, as a scanner transmits it after
+ * symbology_id: EAN and UPC digits without spaces (UPC-A as 13 digits with its leading 0, as
+ * "]E0" carries it), Code 128 bytes as encoded (its code sets resolved, SHIFT and FNC4 applied,
+ * FNC2 and FNC3 dropped, an FNC1 that is not leading as GS, 0x1D), Code 39 and 2 of 5
+ * characters as read, any check character included. data may hold NUL bytes: use data_length.
+ * symbology_id is the AIM identifier: "]E0" EAN-13 and UPC-A, "]E4" EAN-8, "]C0" Code 128,
+ * "]C1" with FNC1 first (EAN-128), "]C2" with FNC1 after one letter or digit pair, "]A0" Code
+ * 39, "]S0" 2 of 5, "]I0" interleaved 2 of 5; the modifier 0 says no check character was
+ * verified or removed (Code 39, 2 of 5) and no Full ASCII conversion was made (Code 39). */
 typedef struct strixa_barcode {
   strixa_symbology symbology;
   const char* label; /* "EAN13", "UPC-A", "EAN8", "CODE128", "EAN128", "CODE39", "2/5", "2/5i" */
@@ -86,6 +96,9 @@ typedef struct strixa_barcode {
   int width;
   int height;
   strixa_orientation orientation;
+  const char* data;         /* data_length bytes, then a NUL */
+  size_t data_length;       /* bytes in data, the NUL after them not counted */
+  const char* symbology_id; /* three characters, "]C1" and so on */
 } strixa_barcode;
 
 typedef struct strixa_reader strixa_reader;

@@ -30,7 +30,9 @@ class Error : public std::runtime_error {
   strixa_status status_;
 };
 
-// One barcode found. label and text view the reader's storage: valid until its next read.
+// One barcode found. The strings view the reader's storage: valid until its next read. text is
+// for people; data holds the bytes the symbol encodes (NUL bytes included), symbologyId its AIM
+// identifier such as "]C1", as strixa.h describes.
 struct Barcode {
   strixa_symbology symbology;
   std::string_view label;
@@ -40,12 +42,17 @@ struct Barcode {
   int width;
   int height;
   strixa_orientation orientation;
+  std::string_view data;
+  std::string_view symbologyId;
 };
 
 namespace detail {
 
 inline Barcode ToBarcode(const strixa_barcode& b) {
-  return {b.symbology, b.label, b.text, b.x, b.y, b.width, b.height, b.orientation};
+  return {b.symbology,   b.label,       b.text,
+          b.x,           b.y,           b.width,
+          b.height,      b.orientation, {b.data, b.data_length},
+          b.symbology_id};
 }
 
 }  // namespace detail

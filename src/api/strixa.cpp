@@ -2,6 +2,7 @@
 // with the results handed back instead of printed and no pauses.
 #include "strixa/strixa.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdarg>
 #include <cstddef>
@@ -9,6 +10,7 @@
 #include <cstdio>
 #include <exception>
 #include <new>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -36,19 +38,25 @@ namespace {
 struct Label {
   std::string_view name;  // points at a literal, so name.data() ends in a NUL
   strixa_symbology symbology;
+  std::string_view symbologyId;  // for a line that does not carry its own
 };
 
 // Every label a result line may start with.
 constexpr std::array<Label, 8> labels = {{
-    {"EAN13", STRIXA_EAN13},
-    {"UPC-A", STRIXA_UPCA},
-    {"EAN8", STRIXA_EAN8},
-    {"CODE128", STRIXA_CODE128},
-    {"EAN128", STRIXA_EAN128},
-    {"CODE39", STRIXA_CODE39},
-    {"2/5", STRIXA_TWO_OF_FIVE},
-    {"2/5i", STRIXA_INTERLEAVED_TWO_OF_FIVE},
+    {"EAN13", STRIXA_EAN13, "]E0"},
+    {"UPC-A", STRIXA_UPCA, "]E0"},
+    {"EAN8", STRIXA_EAN8, "]E4"},
+    {"CODE128", STRIXA_CODE128, "]C0"},
+    {"EAN128", STRIXA_EAN128, "]C1"},
+    {"CODE39", STRIXA_CODE39, "]A0"},
+    {"2/5", STRIXA_TWO_OF_FIVE, "]S0"},
+    {"2/5i", STRIXA_INTERLEAVED_TWO_OF_FIVE, "]I0"},
 }};
+
+// Every identifier a result may carry, as literals the results point at.
+constexpr std::array<std::string_view, 8> symbologyIds = {"]E0", "]E4", "]C0", "]C1",
+                                                          "]C2", "]A0", "]S0", "]I0"};
+constexpr std::size_t symbologyIdLength = 3;
 
 const Label* FindLabel(std::string_view name) {
   for (const Label& label : labels) {
@@ -57,6 +65,29 @@ const Label* FindLabel(std::string_view name) {
     }
   }
   return nullptr;
+}
+
+// Gives a result line that carries no transmission of its own (every symbology but Code 128)
+// one made from its text: EAN and UPC digits lose their space, UPC-A gains the leading 0 of its
+// 13 digits; the other texts are their characters as read.
+void AddTransmission(const Label& label, std::string& line, std::size_t tab) {
+  if (line.find(lineDataSeparator) != std::string::npos) {
+    return;
+  }
+  const std::string text = line.substr(tab + 1);
+  line += lineDataSeparator;
+  line += label.symbologyId;
+  if (label.symbology == STRIXA_UPCA) {
+    line += '0';
+  }
+  for (char c : text) {
+    const bool eanSpace =
+        c == ' ' && (label.symbology == STRIXA_EAN13 || label.symbology == STRIXA_UPCA ||
+                     label.symbology == STRIXA_EAN8);
+    if (!eanSpace) {
+      line += c;
+    }
+  }
 }
 
 // Where a format keeps the byte the pipeline reads: grey itself, or green.
@@ -157,11 +188,20 @@ void ReadImage(strixa_reader& reader) {
   FreePixelBuffer(state.image);
 
   reader.barcodes.reserve(state.resultList.size());
-  for (const Candidate& result : state.resultList) {
+  for (Candidate& result : state.resultList) {
     const std::size_t tab = result.text.find('\t');
     const Label* label = FindLabel(std::string_view(result.text).substr(0, tab));
     if (tab == std::string::npos || label == nullptr ||
         (label->symbology & reader.symbologies) == 0) {
+      continue;
+    }
+    // The line ends at the separator for text's sake, and holds the identifier and data after it.
+    AddTransmission(*label, result.text, tab);
+    const std::size_t separator = result.text.find(lineDataSeparator);
+    const std::size_t dataStart = separator + 1 + symbologyIdLength;
+    const auto id = std::ranges::find(
+        symbologyIds, std::string_view(result.text).substr(separator + 1, symbologyIdLength));
+    if (dataStart > result.text.size() || id == symbologyIds.end()) {
       continue;
     }
     reader.barcodes.push_back({
@@ -173,6 +213,9 @@ void ReadImage(strixa_reader& reader) {
         result.width,
         result.height,
         static_cast<strixa_orientation>(static_cast<int>(result.orientation)),
+        result.text.c_str() + dataStart,
+        result.text.size() - dataStart,
+        id->data(),
     });
   }
 }

@@ -23,8 +23,8 @@
 namespace strixa {
 
 constexpr DecoderChain symbologyDecoders = {
-    DecodeCode128,   DecodeCode39, DecodeEan13, DecodeEan8, DecodeInterleavedTwoOfFive,
-    DecodeTwoOfFive,
+    DecodeCode128Transmission,  DecodeCode39,    DecodeEan13, DecodeEan8,
+    DecodeInterleavedTwoOfFive, DecodeTwoOfFive,
 };
 
 namespace {

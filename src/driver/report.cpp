@@ -161,7 +161,7 @@ std::string FormatPositions(const Candidate& result) {
     line += std::to_string(value);
     line += '\t';
   }
-  line += result.text;
+  line += PrintedPart(result.text);
   // A positioned line carries one carriage return of its own ahead of the line end.
   line += '\r';
   return line;
@@ -207,7 +207,7 @@ void PrintResults(Platform& platform, const std::vector<Candidate>& resultList,
     if (printPositions) {
       PrintLine(platform, FormatPositions(result));
     } else {
-      PrintLine(platform, result.text);
+      PrintLine(platform, PrintedPart(result.text));
     }
   }
 }

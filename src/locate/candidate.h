@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace strixa {
@@ -36,6 +37,17 @@ struct Box {
   int width = 0;
   int height = 0;
 };
+
+// A result line may go on, after this byte, with what a reader transmits for the symbol (its
+// symbology identifier and data bytes) where the printed text cannot show it unambiguously:
+// Code 128 names control characters and FNC1 in brackets, which its data may spell as well.
+// Only the part before it is printed.
+inline constexpr char lineDataSeparator = '\0';
+
+// The part of a result line that is printed.
+constexpr std::string_view PrintedPart(std::string_view line) {
+  return line.substr(0, line.find(lineDataSeparator));
+}
 
 // One possible barcode: where it lies, how it was read, and its result line once decoded.
 struct Candidate {

@@ -3,7 +3,10 @@
 #include <algorithm>
 #include <array>
 #include <cstddef>
+#include <span>
+#include <vector>
 
+#include "locate/candidate.h"
 #include "symbologies/elements.h"
 
 namespace strixa {
@@ -168,9 +171,80 @@ bool EndsAfterFinalBar(std::string_view pixels, int position, std::size_t stopPi
   return (gapEnd - barEnd) * symbolModules >= quietZoneModules * stopPixels;
 }
 
-}  // namespace
+// Values 96-98 of sets A and B, and the two names FNC4 goes by.
+constexpr int fnc3Value = 96;
+constexpr int fnc2Value = 97;
+constexpr int shiftValue = 98;
 
-std::string DecodeCode128(std::string_view pixels) {
+// The group separator GS1 readers pass on for an FNC1 that is not in a leading position.
+constexpr char groupSeparator = '\x1D';
+
+// Whether value, the first after the start in codeSet, may lead an FNC1 in the second position:
+// a letter in sets A and B, a digit pair in set C.
+bool LeadsSecondFnc1(int codeSet, int value) {
+  if (codeSet == codeSetC) {
+    return value < 100;
+  }
+  return (value >= 33 && value <= 58) || (codeSet == codeSetB && value >= 65 && value <= 90);
+}
+
+// The symbology identifier and data bytes of the values after the start, check character
+// excluded. A leading FNC1 shows only in the identifier; a later one is the group separator.
+// SHIFT reads the next value in the other of sets A and B; FNC4 adds 128 to the next character,
+// and two in a row do so until the next two. FNC2 and FNC3 instruct the reader and carry no data.
+std::string Transmission(int codeSet, std::span<const int> values) {
+  char modifier = '0';
+  std::size_t first = 0;
+  if (!values.empty() && values[0] == fnc1Value) {
+    modifier = '1';
+    first = 1;
+  } else if (values.size() >= 2 && values[1] == fnc1Value && LeadsSecondFnc1(codeSet, values[0])) {
+    modifier = '2';
+  }
+  std::string out = {']', 'C', modifier};
+  bool shifted = false;
+  bool extendedOnce = false;
+  bool extendedLatch = false;
+  int previous = -1;
+  for (std::size_t i = first; i < values.size(); ++i) {
+    const int value = values[i];
+    const int set = shifted ? (codeSet == codeSetA ? codeSetB : codeSetA) : codeSet;
+    shifted = false;
+    if (modifier == '2' && i == 1) {
+      previous = value;
+      continue;
+    }
+    if (value == fnc1Value) {
+      out += groupSeparator;
+    } else if (set == codeSetC && value < 100) {
+      out.append(&digitPairs[2 * value], 2);
+    } else if (set != codeSetC && value < 96) {
+      int byte = set == codeSetA && value >= 64 ? value - 64 : value + 32;
+      if (extendedLatch != extendedOnce) {
+        byte += 128;
+      }
+      extendedOnce = false;
+      out += static_cast<char>(byte);
+    } else if (const int newCodeSet = CodeSetChange(set, value); newCodeSet != 0) {
+      codeSet = newCodeSet;
+    } else if (value == shiftValue && set != codeSetC) {
+      shifted = true;
+    } else if (value != fnc2Value && value != fnc3Value && set != codeSetC) {
+      // FNC4: the value that names no other code set.
+      if (previous == value && extendedOnce) {
+        extendedLatch = !extendedLatch;
+        extendedOnce = false;
+      } else {
+        extendedOnce = true;
+      }
+    }
+    previous = value;
+  }
+  return out;
+}
+
+// DecodeCode128, also handing out the start's code set and the values up to the check character.
+std::string DecodeSymbol(std::string_view pixels, int* startSet, std::vector<int>* values) {
   if (pixels.size() < 22) {
     return {};
   }
@@ -198,6 +272,9 @@ std::string DecodeCode128(std::string_view pixels) {
       }
       checkSum = 102 + codeSet;
       weight = 1;
+      if (startSet != nullptr) {
+        *startSet = codeSet;
+      }
       continue;
     }
 
@@ -207,6 +284,9 @@ std::string DecodeCode128(std::string_view pixels) {
       checkSum = (checkSum + lastTerm) % checkModulus;
       lastValue = value;
       ++weight;
+      if (values != nullptr) {
+        values->push_back(value);
+      }
       if (const int newCodeSet = CodeSetChange(codeSet, value); newCodeSet != 0) {
         codeSet = newCodeSet;
         lastText = {};
@@ -233,6 +313,25 @@ std::string DecodeCode128(std::string_view pixels) {
     text.resize(text.size() - std::min(text.size(), lastText.size()));
     return sum == lastValue ? text : std::string();
   }
+}
+
+}  // namespace
+
+std::string DecodeCode128(std::string_view pixels) {
+  return DecodeSymbol(pixels, nullptr, nullptr);
+}
+
+std::string DecodeCode128Transmission(std::string_view pixels) {
+  int startSet = 0;
+  std::vector<int> values;
+  std::string text = DecodeSymbol(pixels, &startSet, &values);
+  if (text.empty()) {
+    return text;
+  }
+  values.pop_back();  // the check character
+  text += lineDataSeparator;
+  text += Transmission(startSet, values);
+  return text;
 }
 
 }  // namespace strixa

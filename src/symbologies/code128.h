@@ -10,4 +10,9 @@ namespace strixa {
 // FNC1 follows Start C. "" unless every symbol reads and the check character matches.
 std::string DecodeCode128(std::string_view pixels);
 
+// DecodeCode128's transcript, then a NUL and what a reader transmits for the symbol: its
+// symbology identifier ("]C0"; "]C1" with FNC1 first, "]C2" with FNC1 after one letter or digit
+// pair) and the data bytes as encoded, FNC1 elsewhere as GS (0x1D). "" when it does not read.
+std::string DecodeCode128Transmission(std::string_view pixels);
+
 }  // namespace strixa

@@ -383,6 +383,64 @@ TEST(ApiTest, TwoReadersOnTwoThreadsReadAsOne) {
   }
 }
 
+// One symbol per picture: the text as the command line prints it beside the data as encoded.
+TEST(ApiTest, GivesTheDataAndSymbologyIdentifierBesideTheText) {
+  constexpr int startA = 103, startB = 104, startC = 105;
+  const struct {
+    std::string_view name;
+    std::string pixels;
+    std::string_view label, text, data, id;
+  } cases[] = {
+      {"EAN-13 without its space", Widen(EncodeEan13("5901234123457"), 2), "EAN13",
+       "5901234 123457", "5901234123457", "]E0"},
+      {"UPC-A as 13 digits", Widen(EncodeEan13("0036000291452"), 2), "UPC-A", "036000 291452",
+       "0036000291452", "]E0"},
+      {"EAN-8", Widen(EncodeEan8("96385074"), 3), "EAN8", "9638 5074", "96385074", "]E4"},
+      {"control characters, NUL, and the same names spelt out",
+       Widen(EncodeCode128({startA, 33, 73, 64, 100, 28, 40, 52, 30}), 2), "CODE128",
+       "A<HT><NUL><HT>", std::string_view("A\t\0<HT>", 7), "]C0"},
+      {"SHIFT and FNC4", Widen(EncodeCode128({startB, 65, 98, 73, 100, 33}), 2), "CODE128",
+       "a<SHIFT>i<FNC4>A", "a\t\xC1", "]C0"},
+      {"GS1: FNC1 first, then as GS",
+       Widen(EncodeCode128({startC, 102, 10, 12, 34, 102, 21, 56}), 2), "EAN128",
+       "101234<FNC1>2156",
+       "101234\x1D"
+       "2156",
+       "]C1"},
+      {"FNC1 first after Start B", Widen(EncodeCode128({startB, 102, 33, 34}), 2), "CODE128",
+       "<FNC1>AB", "AB", "]C1"},
+      {"FNC1 after one letter", Widen(EncodeCode128({startB, 33, 102, 17, 18}), 2), "CODE128",
+       "A<FNC1>12", "A12", "]C2"},
+      {"Code 39, check character unverified", Code39Pixels("*STRIXA-39*", 2, 5, 2), "CODE39",
+       "STRIXA-39", "STRIXA-39", "]A0"},
+      {"2 of 5", TwoOfFivePixels("123456", 3, 8), "2/5", "123456", "123456", "]S0"},
+      {"interleaved 2 of 5", InterleavedTwoOfFivePixels("12345670", 3, 9), "2/5i", "12345670",
+       "12345670", "]I0"},
+  };
+  Reader wrapper;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    Image page = MakeBlankImage(static_cast<int>(c.pixels.size()) + 120, 160, 240);
+    DrawBars(page, c.pixels, 1, 60, 30, 100);
+    const Pixels pixels = ConvertPixels(page, layouts[0]);
+    // The command line prints the text alone, so it must not see the data.
+    const Lines printed = CommandLineLines(page);
+    ASSERT_EQ(printed.size(), 1u);
+    EXPECT_TRUE(printed[0].ends_with(std::string(c.label) + '\t' + std::string(c.text) + '\r'));
+    const auto barcodes = wrapper.ReadPixels(pixels.first, page.imageWidth, page.imageHeight,
+                                             pixels.stride, STRIXA_GREY8);
+    ASSERT_EQ(barcodes.size(), 1u);
+    const Barcode b = barcodes[0];
+    EXPECT_EQ(b.label, c.label);
+    EXPECT_EQ(b.text, c.text);
+    EXPECT_EQ(b.data, c.data);
+    EXPECT_EQ(b.symbologyId, c.id);
+    const strixa_barcode& raw = *std::span(barcodes.base()).data();
+    EXPECT_EQ(raw.data[raw.data_length], '\0');
+    EXPECT_EQ(std::strlen(raw.symbology_id), 3u);
+  }
+}
+
 TEST(ApiTest, WrapperGivesTheResultsAndThrowsTheMessage) {
   Reader reader;
   EXPECT_EQ(ToRead(reader.ReadBmpFile(samplePath)).lines, CommandLineLines(LoadSample()));

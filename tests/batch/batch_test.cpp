@@ -2,6 +2,7 @@
 // own output for the same pictures.
 #include "batch.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -252,6 +253,60 @@ TEST_F(BatchTest, ReadsListsFromStandardInputAndWalksFolders) {
       RunWith({"-0", Path("tree/c.bmp"), "-"}, odd + '\0' + Path("tree/a.bmp") + '\0');
   EXPECT_EQ(FileColumn(nul.output), (Lines{Path("tree/c.bmp"), escapedOdd, Path("tree/a.bmp")}));
   EXPECT_EQ(nul.status, exitFound);
+}
+
+// The summary is on at a terminal unless refused, off elsewhere unless asked for; a file where
+// nothing was found is a record in jsonl, and in tsv under --list-empty.
+TEST_F(BatchTest, SummaryAndEmptyFilesFollowTheOptions) {
+  ASSERT_TRUE(WriteFile(Path("found.bmp"), MakeBmp(DrawnPage())));
+  ASSERT_TRUE(WriteFile(Path("blank.bmp"), MakeBmp(MakeBlankImage(200, 100))));
+  const auto run = [&](Lines arguments, bool terminal) {
+    arguments.insert(arguments.end(), {Path("found.bmp"), Path("blank.bmp")});
+    std::istringstream in;
+    std::ostringstream out;
+    std::ostringstream err;
+    RunBatch(arguments, in, out, err, terminal, false);
+    return RunResult{0, out.str(), err.str()};
+  };
+  const std::string summary =
+      "strixa-batch: 2 files: 1 with barcodes, 1 without, 0 errors; 4 barcodes in ";
+  EXPECT_EQ(run({"--no-progress"}, true).errors.rfind(summary, 0), 0u);
+  EXPECT_EQ(run({"--no-progress", "--no-summary"}, true).errors, "");
+  EXPECT_EQ(run({}, false).errors, "");
+  EXPECT_EQ(run({"--summary"}, false).errors.rfind(summary, 0), 0u);
+  EXPECT_EQ(SplitLines(run({}, false).output).size(), 4u);
+  EXPECT_EQ(SplitLines(run({"--list-empty"}, false).output).back(),
+            Path("blank.bmp") + std::string(10, '\t'));
+  EXPECT_EQ(SplitLines(run({"--format=jsonl"}, false).output).back(),
+            "{\"schema\":1,\"file\":\"" + Path("blank.bmp") + "\",\"barcodes\":0}");
+}
+
+// A picture placed in a PDF at 72 dpi, one pixel a point, comes out more than four times its
+// size at the default 300 dpi; the PDF must still give what its own pixels give.
+TEST_F(BatchTest, PdfPagesGiveWhatTheirPicturesGive) {
+  Image page = MakeBlankImage(1100, 700, 236);
+  DrawBars(page, Widen(EncodeEan8("96385074"), 4), 1, 60, 40, 150);
+  DrawBars(page, TwoOfFivePixels("000001", 3, 8), 1, 500, 40, 150);
+  DrawBars(page, Widen(EncodeEan13("0036000291452"), 3), 1, 60, 400, 200);
+  ASSERT_TRUE(WriteFile(Path("page.bmp"), MakeBmp(page)));
+  const std::string symbologies = "--symbologies=ean8,2of5,upca";
+  const std::string bmp = RunWith({symbologies, Path("page.bmp")}).output;
+  ASSERT_EQ(SplitLines(bmp).size(), 3u);
+  if (!WriteFile(Path("page.pdf"), MakePdf({GreyOf(page)})) ||
+      RunWith({Path("page.pdf")}).errors.find("not built in") != std::string::npos) {
+    GTEST_SKIP() << "PDF not built in";
+  }
+  const auto labelsAndTexts = [](const std::string& output) {
+    Lines fields;
+    for (const std::string& line : SplitLines(output)) {
+      const std::size_t label = line.find('\t', line.find('\t') + 1) + 1;
+      fields.push_back(line.substr(label, line.find('\t', line.find('\t', label) + 1) - label));
+    }
+    std::ranges::sort(fields);
+    return fields;
+  };
+  const RunResult pdf = RunWith({symbologies, Path("page.pdf")});
+  EXPECT_EQ(labelsAndTexts(pdf.output), labelsAndTexts(bmp));
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include "output.h"
 
+#include <fstream>
+#include <iterator>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -41,35 +43,106 @@ TEST(OutputTest, EscapesEveryFieldForItsFormat) {
   }
 }
 
-// A name and a text built to forge a second record, in every format.
-TEST(OutputTest, HostileNamesAndTextsStayInOneRecord) {
-  const FileRecord file{"x\t1\tEAN13\tfake\n.png",
-                        {{2, "code128", "CODE128", "a\"}\n{\"file\":\"y", 1, 2, 3, 4, "flat"}},
-                        ""};
+// A name, a text and data built to forge a second record, in every format. The data holds a
+// tab, a line end, a NUL, a quote and a byte above 127, as a Code 128 symbol may.
+TEST(OutputTest, HostileNamesTextsAndDataStayInOneRecord) {
+  const std::string data("t\tn\n0\0q\"\xC1", 9);
+  const FileRecord file{
+      "x\t1\tEAN13\tfake\n.png",
+      {{2, "code128", "CODE128", "a\"}\n{\"file\":\"y", 1, 2, 3, 4, "flat", data, "]C0"}},
+      ""};
   EXPECT_EQ(FormatRecords(OutputFormat::Tsv, file),
-            "x\\t1\\tEAN13\\tfake\\n.png\t2\tCODE128\ta\"}\\n{\"file\":\"y\t1\t2\t3\t4\tflat\n");
+            "x\\t1\\tEAN13\\tfake\\n.png\t2\tCODE128\ta\"}\\n{\"file\":\"y\t1\t2\t3\t4\tflat\t" +
+                std::string("t\\tn\\n0\0q\"\xC1", 11) + "\t]C0\n");
   EXPECT_EQ(
       FormatRecords(OutputFormat::Csv, file),
-      "\"x\t1\tEAN13\tfake\n.png\",2,CODE128,\"a\"\"}\n{\"\"file\"\":\"\"y\",1,2,3,4,flat\r\n");
+      "\"x\t1\tEAN13\tfake\n.png\",2,CODE128,\"a\"\"}\n{\"\"file\"\":\"\"y\",1,2,3,4,flat,\"" +
+          std::string("t\tn\n0\0q\"\"\xC1", 10) + "\",]C0\r\n");
   EXPECT_EQ(FormatRecords(OutputFormat::Jsonl, file),
-            "{\"file\":\"x\\t1\\tEAN13\\tfake\\n.png\",\"page\":2,\"symbology\":\"code128\","
-            "\"label\":\"CODE128\",\"text\":\"a\\\"}\\n{\\\"file\\\":\\\"y\",\"x\":1,\"y\":2,"
-            "\"width\":3,\"height\":4,\"orientation\":\"flat\"}\n");
+            "{\"schema\":1,\"file\":\"x\\t1\\tEAN13\\tfake\\n.png\",\"page\":2,"
+            "\"symbology\":\"code128\",\"label\":\"CODE128\","
+            "\"text\":\"a\\\"}\\n{\\\"file\\\":\\\"y\",\"data\":\"t\\tn\\n0\\u0000q\\\"\xC3\x81\","
+            "\"symbology_id\":\"]C0\",\"x\":1,\"y\":2,\"width\":3,\"height\":4,"
+            "\"orientation\":\"flat\"}\n");
+}
+
+TEST(OutputTest, JsonDataKeepsEveryByteAsItsOwnCharacter) {
+  EXPECT_EQ(QuoteJsonBytes(std::string("\x00\x1d\x7f\x80\xff", 5)),
+            "\"\\u0000\\u001d\\u007f\xC2\x80\xC3\xBF\"");
 }
 
 TEST(OutputTest, FailedFilesGetAJsonRecordAndOneErrorLine) {
   const FileRecord file{"bad\nname", {}, "unknown format"};
   EXPECT_EQ(FormatRecords(OutputFormat::Jsonl, file),
-            "{\"file\":\"bad\\nname\",\"error\":\"unknown format\"}\n");
-  EXPECT_EQ(FormatRecords(OutputFormat::Tsv, file), "");
+            "{\"schema\":1,\"file\":\"bad\\nname\",\"error\":\"unknown format\"}\n");
+  EXPECT_EQ(FormatRecords(OutputFormat::Tsv, file, true), "");
   EXPECT_EQ(FormatErrorLine(file), "strixa-batch: bad\\nname: unknown format\n");
+}
+
+TEST(OutputTest, FilesWithNothingFoundGetARecordInJsonlAndOnRequest) {
+  const FileRecord file{"blank, page.png", {}, ""};
+  const struct {
+    OutputFormat format;
+    bool listEmpty;
+    std::string expected;
+  } cases[] = {
+      {OutputFormat::Jsonl, false, "{\"schema\":1,\"file\":\"blank, page.png\",\"barcodes\":0}\n"},
+      {OutputFormat::Tsv, false, ""},
+      {OutputFormat::Csv, false, ""},
+      {OutputFormat::Tsv, true, "blank, page.png\t\t\t\t\t\t\t\t\t\t\n"},
+      {OutputFormat::Csv, true, "\"blank, page.png\",,,,,,,,,,\r\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(static_cast<int>(c.format) * 2 + c.listEmpty);
+    EXPECT_EQ(FormatRecords(c.format, file, c.listEmpty), c.expected);
+  }
+}
+
+TEST(OutputTest, SummaryCountsEachFileOnce) {
+  BatchSummary summary;
+  const BarcodeRecord barcode{};
+  for (const FileRecord& file :
+       {FileRecord{"a", {barcode, barcode}, ""}, FileRecord{"b", {}, ""},
+        FileRecord{"c", {barcode}, "damaged"}, FileRecord{"d", {barcode}, ""}}) {
+    CountFile(file, summary);
+  }
+  EXPECT_EQ(FormatSummary(summary, 12.345),
+            "strixa-batch: 4 files: 2 with barcodes, 1 without, 1 error; 4 barcodes in 12.3 s\n");
+  EXPECT_EQ(FormatSummary(BatchSummary{1, 0, 1, 0, 1}, 0.0),
+            "strixa-batch: 1 file: 0 with barcodes, 1 without, 0 errors; 1 barcode in 0.0 s\n");
+}
+
+// Every key a jsonl record may carry is described in the installed JSON Schema.
+TEST(OutputTest, JsonlKeysAreInTheSchema) {
+  std::ifstream in(STRIXA_SOURCE_DIR "/batch/strixa-batch.schema.json");
+  const std::string schema{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  ASSERT_FALSE(schema.empty());
+  const BarcodeRecord barcode{};
+  std::string records;
+  for (const FileRecord& file :
+       {FileRecord{"a", {barcode}, ""}, FileRecord{"b", {}, ""}, FileRecord{"c", {}, "damaged"}}) {
+    records += FormatRecords(OutputFormat::Jsonl, file);
+  }
+  // Keys follow "{" or "," and end in "\":"; no value here holds those characters.
+  int keys = 0;
+  for (std::size_t at = 0; (at = records.find_first_of("{,", at)) != std::string::npos; ++at) {
+    const std::size_t end = records.find("\":", at + 2);
+    if (records[at + 1] != '"' || end == std::string::npos) {
+      continue;
+    }
+    const std::string name = records.substr(at + 2, end - at - 2);
+    EXPECT_NE(schema.find("\"" + name + "\": {"), std::string::npos) << name;
+    ++keys;
+  }
+  EXPECT_EQ(keys, 13 + 3 + 3);
+  EXPECT_NE(schema.find("\"const\": " + std::to_string(jsonlSchemaVersion)), std::string::npos);
 }
 
 TEST(OutputTest, HeadersNameTheColumns) {
   EXPECT_EQ(FormatHeader(OutputFormat::Tsv),
-            "file\tpage\tlabel\ttext\tx\ty\twidth\theight\torientation\n");
+            "file\tpage\tlabel\ttext\tx\ty\twidth\theight\torientation\tdata\tsymbology_id\n");
   EXPECT_EQ(FormatHeader(OutputFormat::Csv),
-            "file,page,label,text,x,y,width,height,orientation\r\n");
+            "file,page,label,text,x,y,width,height,orientation,data,symbology_id\r\n");
   EXPECT_EQ(FormatHeader(OutputFormat::Jsonl), "");
 }
 
