@@ -75,7 +75,7 @@ endforeach()
 
 # The JSON Schema of strixa-batch --format=jsonl records.
 install(FILES ${PROJECT_SOURCE_DIR}/batch/strixa-batch.schema.json
-        DESTINATION ${CMAKE_INSTALL_DATADIR}/strixa)
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/strixa COMPONENT programs)
 
 # Man pages carry the project version and are installed compressed, as Debian requires.
 if(NOT WIN32)
