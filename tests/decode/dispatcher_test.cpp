@@ -395,6 +395,32 @@ TEST(DispatcherTest, QuietEndsNeedFiveNarrowsOfLightOnTheLineAndBesideIt) {
   }
 }
 
+// Lines near the read line can all enter a turned symbol's long edge at the same bar; six lines
+// aside, that edge lies more than six pixels further out, while a symbol's end lies less.
+TEST(DispatcherTest, QuietEndsLieWithinOnePixelPerLineAside) {
+  const struct {
+    std::string_view name;
+    int farFirstBar;  // column where row 17 begins its bars
+    bool expected;
+  } cases[] = {
+      {"the end turned less than 45 degrees", 26, true},
+      {"the long edge, two pixels per line", 18, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    // Rows 9 to 13 hold "#.#" at columns 30 to 32; row 17 holds bars from farFirstBar to 32.
+    std::vector<std::string> rows(21, std::string(45, '.'));
+    for (int row = 9; row <= 13; ++row) {
+      rows[static_cast<std::size_t>(row - 1)].replace(29, 3, "#.#");
+    }
+    for (int column = c.farFirstBar; column <= 32; column += 2) {
+      rows[16][static_cast<std::size_t>(column - 1)] = '#';
+    }
+    const Image image = MakeImage(rows);
+    EXPECT_EQ(HasQuietEnds(AxisView{image, false}, 128, 11, 30, "101"), c.expected);
+  }
+}
+
 // A gap of five narrow elements inside the line may end a read: the lines beside must be light
 // there too, or the line left the bars over their tops.
 TEST(DispatcherTest, GapsInsideTheLineMustBeQuietBesideIt) {
@@ -411,6 +437,35 @@ TEST(DispatcherTest, GapsInsideTheLineMustBeQuietBesideIt) {
     SCOPED_TRACE(c.name);
     const Image image = MakeImage({c.beside, line, line, line, c.beside});
     EXPECT_EQ(HasQuietEnds(AxisView{image, false}, 128, 3, 7, "10100000101"), c.expected);
+  }
+}
+
+std::string ReadFourDigits(std::string_view pixels) { return pixels.empty() ? "" : "1234"; }
+std::string ReadSixDigits(std::string_view pixels) { return pixels.empty() ? "" : "123456"; }
+
+// Interleaved reads under six digits must come from lines over a third of the bars' height.
+TEST(DispatcherTest, ShortInterleavedReadsNeedLinesAcrossTheBars) {
+  const std::string bars = "..........#.##..........";
+  const std::string light(bars.size(), '.');
+  const struct {
+    std::string_view name;
+    DecoderChain::Decoder interleaved;
+    int firstBarRow, lastBarRow;  // of rows 1..100
+    std::string_view expected;
+  } cases[] = {
+      {"four digits, bars the whole height", &ReadFourDigits, 1, 100, "2/5i\t1234"},
+      {"four digits, bars in a band of a fifth", &ReadFourDigits, 41, 60, ""},
+      {"six digits, bars in a band of a fifth", &ReadSixDigits, 41, 60, "2/5i\t123456"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::vector<std::string> rows(100, light);
+    for (int row = c.firstBarRow; row <= c.lastBarRow; ++row) {
+      rows[static_cast<std::size_t>(row - 1)] = bars;
+    }
+    DecoderChain chain = MakeChain("......");
+    chain.interleavedTwoOfFive = c.interleaved;
+    EXPECT_EQ(Decode(MakeImage(rows), {1, 1, 24, 99, Horizontal, ""}, chain).text, c.expected);
   }
 }
 
