@@ -4,7 +4,6 @@
 #include <array>
 #include <climits>
 #include <cstddef>
-#include <cstdio>
 #include <cstdlib>
 #include <unordered_set>
 #include <utility>
@@ -86,7 +85,7 @@ constexpr std::string_view interleavedLabel = "2/5i\t";
 // data character equals, EAN-8 its guards, one set on the left and a check digit. Their light
 // only needs to tell the symbol from a neighbour's bars: Code 128 elements are one to four modules,
 // so its middle run is often two and two of them about four modules; Code 39, EAN-8 and 2 of 5 ask
-// for three narrow elements, which no space inside those symbols reaches.
+// for three narrow elements, about the margin tightly cropped labels keep.
 //
 // The starts and stops of both 2 of 5 codes are made of elements their digits also spell, so a
 // line that enters a symbol at the picture's edge often reads its tail as a shorter symbol: the
