@@ -434,7 +434,7 @@ Symbol MakeSymbol(Kind kind, int modulePixels, Random& random) {
 
 // The canvas turned by degrees about its centre (positive turns clockwise on screen), grown to
 // hold every corner; each pixel samples the drawn picture bilinearly, paper outside it.
-Canvas RotateSmall(const Canvas& source, double degrees, float paper) {
+Canvas Rotate(const Canvas& source, double degrees, float paper) {
   if (degrees == 0) {
     return source;
   }
@@ -482,7 +482,7 @@ Canvas RotateSmall(const Canvas& source, double degrees, float paper) {
   return turned;
 }
 
-// The column where RotateSmall puts the source point (x, y).
+// The column where Rotate puts the source point (x, y).
 double RotatedColumn(const Canvas& source, const Canvas& turned, double degrees, double x,
                      double y) {
   const double radians = degrees * std::numbers::pi / 180;
@@ -499,6 +499,15 @@ Canvas CropColumns(const Canvas& canvas, int left, int right) {
       cropped.At(x - left, y) = canvas.At(x, y);
     }
   }
+  return cropped;
+}
+
+// Keeps rows 0..bottom-1.
+Canvas CropRows(const Canvas& canvas, int bottom) {
+  Canvas cropped = MakeCanvas(canvas.width, bottom, 0);
+  std::copy(canvas.grey.begin(),
+            canvas.grey.begin() + static_cast<std::ptrdiff_t>(bottom) * canvas.width,
+            cropped.grey.begin());
   return cropped;
 }
 
@@ -584,6 +593,8 @@ struct Picture {
   double degrees = 0;
   int cutSide = 0;  // -1 left, +1 right, 0 uncut
   double cutShare = 0;
+  int marginModules = -1;  // the picture's edge this many modules beyond both ends; -1 wide
+  double barShare = 1;     // share of the bars' height left inside the picture
   double blurSigma = 0;
   double noiseDeviation = 0;
   bool captioned = false;
@@ -657,7 +668,11 @@ Picture DrawPicture(std::uint64_t seed, int index) {
   picture.kind = static_cast<Kind>(index % kindCount);
   const float paper = static_cast<float>(random.Uniform(215, 255));
   const float ink = static_cast<float>(random.Uniform(0, 70));
-  picture.degrees = random.Chance(0.35) ? 0 : random.Uniform(-7, 7);
+  // A quarter of the pictures turn through any angle: with the quarter turns below, all 360.
+  const bool anyAngle = random.Chance(0.25);
+  picture.degrees = anyAngle              ? random.Uniform(-45, 45)
+                    : random.Chance(0.35) ? 0
+                                          : random.Uniform(-7, 7);
   picture.quarterTurns = random.Chance(0.5) ? 0 : random.Int(1, 3);
   picture.blurSigma = random.Chance(0.3) ? random.Uniform(0.4, 1.6) : 0;
   picture.noiseDeviation = random.Chance(0.3) ? random.Uniform(4, 40) : 0;
@@ -665,7 +680,7 @@ Picture DrawPicture(std::uint64_t seed, int index) {
   Canvas canvas;
   if (picture.kind == textPageKind) {
     canvas = DrawTextPage(random, paper, ink, picture.textScale);
-    canvas = RotateSmall(canvas, picture.degrees, paper);
+    canvas = Rotate(canvas, picture.degrees, paper);
   } else {
     picture.modulePixels = random.Int(1, 6);
     const Symbol symbol = MakeSymbol(picture.kind, picture.modulePixels, random);
@@ -690,21 +705,39 @@ Picture DrawPicture(std::uint64_t seed, int index) {
                top + barHeight + 2 * captionScale, captionScale, false, ink);
     }
     const Canvas upright = std::move(canvas);
-    canvas = RotateSmall(upright, picture.degrees, paper);
+    canvas = Rotate(upright, picture.degrees, paper);
+    // Where the symbol's ends lie on its middle line, as columns of the turned picture.
+    const double middleY = top + barHeight / 2.0;
+    const double startColumn = RotatedColumn(upright, canvas, picture.degrees, quietLeft, middleY);
+    const double endColumn =
+        RotatedColumn(upright, canvas, picture.degrees, quietLeft + length, middleY);
+    double left = 0;
+    double right = canvas.width;
+    if (random.Chance(0.3)) {
+      // A tight crop: the picture ends marginModules modules beyond both ends of the symbol.
+      picture.marginModules = random.Int(0, 10);
+      const double margin = picture.marginModules * picture.modulePixels;
+      left = std::min(startColumn, endColumn) - margin;
+      right = std::max(startColumn, endColumn) + margin;
+    }
     if (random.Chance(0.15)) {
       // Cut into the symbol along its reading direction, so part of it lies outside the picture.
-      const double centreX = RotatedColumn(upright, canvas, picture.degrees,
-                                           quietLeft + length / 2.0, top + barHeight / 2.0);
-      const double half = length / 2.0 * std::cos(picture.degrees * std::numbers::pi / 180);
+      const double centreX = (startColumn + endColumn) / 2;
+      const double half = std::abs(endColumn - startColumn) / 2;
       picture.cutSide = random.Chance(0.5) ? -1 : 1;
       picture.cutShare = random.Uniform(0.05, 0.6);
-      const int cut = static_cast<int>(
-          std::lround(centreX + picture.cutSide * (half - 2 * half * picture.cutShare)));
-      if (picture.cutSide < 0) {
-        canvas = CropColumns(canvas, std::clamp(cut, 0, canvas.width - 8), canvas.width);
-      } else {
-        canvas = CropColumns(canvas, 0, std::clamp(cut, 8, canvas.width));
-      }
+      const double cut = centreX + picture.cutSide * (half - 2 * half * picture.cutShare);
+      (picture.cutSide < 0 ? left : right) = cut;
+    }
+    const int first = std::clamp(static_cast<int>(std::lround(left)), 0, canvas.width - 8);
+    canvas = CropColumns(canvas, first,
+                         std::clamp(static_cast<int>(std::lround(right)), first + 8, canvas.width));
+    if (random.Chance(0.1)) {
+      // The picture's edge cuts the bars short across their height, as on a label photographed
+      // in part.
+      picture.barShare = random.Uniform(0.15, 0.9);
+      const int keep = top + static_cast<int>(barHeight * picture.barShare);
+      canvas = CropRows(canvas, std::clamp(keep, 1, canvas.height));
     }
   }
   if (picture.blurSigma > 0) {
@@ -753,14 +786,14 @@ std::string Describe(const Picture& picture) {
                   picture.noiseDeviation, picture.canvas.width, picture.canvas.height);
   } else {
     std::snprintf(text, sizeof text,
-                  "%s, %d px/module, turn %d, angle %+.2f, cut %s %.2f, blur %.2f, noise %.1f, "
-                  "caption %s, %dx%d",
+                  "%s, %d px/module, turn %d, angle %+.2f, margin %d, cut %s %.2f, bars %.2f, "
+                  "blur %.2f, noise %.1f, caption %s, %dx%d",
                   std::string(kindNames[picture.kind]).c_str(), picture.modulePixels,
-                  90 * picture.quarterTurns, picture.degrees,
+                  90 * picture.quarterTurns, picture.degrees, picture.marginModules,
                   picture.cutSide < 0   ? "left"
                   : picture.cutSide > 0 ? "right"
                                         : "none",
-                  picture.cutShare, picture.blurSigma, picture.noiseDeviation,
+                  picture.cutShare, picture.barShare, picture.blurSigma, picture.noiseDeviation,
                   picture.captioned ? "yes" : "no", picture.canvas.width, picture.canvas.height);
   }
   return text;
@@ -794,9 +827,30 @@ struct WrongLine {
   std::string description;
 };
 
+// Pictures drawn as users often send them, counted apart as well.
+enum Group : std::size_t { tightGroup, cutGroup, turnedGroup, groupCount };
+constexpr std::array<std::string_view, groupCount> groupNames = {
+    "whole symbols, picture's edge 0 to 10 modules beyond both ends",
+    "symbols cut by the picture's edge (into the symbol or across its bars)",
+    "symbols turned by more than 7 degrees (besides quarter turns)",
+};
+
+bool InGroup(const Picture& picture, std::size_t group) {
+  switch (group) {
+    case tightGroup:
+      return picture.marginModules >= 0 && picture.cutSide == 0 && picture.barShare == 1;
+    case cutGroup:
+      return picture.cutSide != 0 || picture.barShare < 1;
+    default:
+      return std::abs(picture.degrees) > 7;
+  }
+}
+
 // Per mode (0 without /F, 1 with): tallies by symbology and by condition, wrong-line categories.
 struct Counts {
   std::array<std::array<Tally, kindCount>, 2> byKind{};
+  // The same for the pictures of each group, shown on their own.
+  std::array<std::array<std::array<Tally, kindCount>, 2>, groupCount> byGroup{};
   std::array<std::map<std::pair<std::string, std::string>, Tally>, 2> byCondition;
   std::array<std::map<std::pair<std::string, std::string>, long>, 2> byCategory;
   std::vector<WrongLine> wrongLines;
@@ -805,6 +859,9 @@ struct Counts {
     for (int mode = 0; mode < 2; ++mode) {
       for (int kind = 0; kind < kindCount; ++kind) {
         byKind[mode][kind].Add(other.byKind[mode][kind]);
+        for (std::size_t group = 0; group < groupCount; ++group) {
+          byGroup[group][mode][kind].Add(other.byGroup[group][mode][kind]);
+        }
       }
       for (const auto& [key, tally] : other.byCondition[mode]) {
         byCondition[mode][key].Add(tally);
@@ -841,16 +898,23 @@ std::string Categorise(const Picture& picture, const std::string& printed) {
 
 std::vector<std::pair<std::string, std::string>> Conditions(const Picture& picture) {
   const double angle = std::abs(picture.degrees);
-  const char* band = angle == 0   ? "0"
-                     : angle <= 1 ? "0-1"
-                     : angle <= 3 ? "1-3"
-                     : angle <= 5 ? "3-5"
-                                  : "5-7";
+  const char* band = angle == 0    ? "0"
+                     : angle <= 1  ? "0-1"
+                     : angle <= 3  ? "1-3"
+                     : angle <= 5  ? "3-5"
+                     : angle <= 7  ? "5-7"
+                     : angle <= 15 ? "7-15"
+                     : angle <= 30 ? "15-30"
+                                   : "30-45";
+  char margin[16];
+  std::snprintf(margin, sizeof margin, "%2d", picture.marginModules);
   return {
       {"angle (degrees)", band},
       {"turn", std::to_string(90 * picture.quarterTurns)},
       {"px/module", std::to_string(picture.modulePixels)},
       {"cut", picture.cutSide == 0 ? "none" : "into the symbol"},
+      {"margin (modules)", picture.marginModules < 0 ? "wide" : margin},
+      {"bars cut short", picture.barShare < 1 ? "yes" : "no"},
       {"blur", picture.blurSigma == 0  ? "none"
                : picture.blurSigma < 1 ? "sigma < 1"
                                        : "sigma >= 1"},
@@ -909,6 +973,11 @@ void ReadOnePicture(const Options& options, int index, Counts& counts) {
           {index, mode == 1, picture.expected, "", "missed", Describe(picture)});
     }
     counts.byKind[mode][picture.kind].Add(tally);
+    for (std::size_t group = 0; group < groupCount; ++group) {
+      if (picture.kind != textPageKind && InGroup(picture, group)) {
+        counts.byGroup[group][mode][picture.kind].Add(tally);
+      }
+    }
     if (picture.kind == textPageKind) {
       counts.byCondition[mode][{"text page scale", std::to_string(picture.textScale)}].Add(tally);
     } else {
@@ -985,6 +1054,18 @@ void PrintReport(const Options& options, const Counts& counts, double seconds) {
   all[0].Add(counts.byKind[0][textPageKind]);
   all[1].Add(counts.byKind[1][textPageKind]);
   PrintRow("all pictures", all);
+
+  for (std::size_t group = 0; group < groupCount; ++group) {
+    std::printf("\n%s\n", std::string(groupNames[group]).c_str());
+    PrintHeader("symbology");
+    std::array<Tally, 2> inGroup{};
+    for (int kind = 0; kind < textPageKind; ++kind) {
+      PrintRow(kindNames[kind], {counts.byGroup[group][0][kind], counts.byGroup[group][1][kind]});
+      inGroup[0].Add(counts.byGroup[group][0][kind]);
+      inGroup[1].Add(counts.byGroup[group][1][kind]);
+    }
+    PrintRow("all symbols", inGroup);
+  }
 
   std::printf("\n");
   PrintHeader("condition (symbols)");

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <climits>
 #include <cstddef>
 #include <cstdlib>
 #include <unordered_set>
@@ -49,6 +50,13 @@ constexpr int hitsBeforeAccept = 2;
 
 constexpr std::size_t minimumInterleavedDigits = 4;
 
+// Interleaved 2 of 5 has no check character, and a run of a few pairs is what other symbols,
+// pieces of longer ones and noise spell most easily; its common uses carry six digits or more.
+// A shorter read must therefore come from lines spread over a third of the bars' height, which a
+// whole upright symbol gives and a piece seen through one band of the picture does not.
+constexpr std::size_t shortInterleavedDigits = 6;
+constexpr int shortInterleavedSpreadShare = 3;
+
 // A base outside this range means the means saw no usable contrast.
 constexpr int lowestBase = 20;
 constexpr int highestBase = 245;
@@ -67,23 +75,40 @@ constexpr int neighbourDistance = 2;
 
 constexpr std::string_view twoOfFiveLabelStart = "2/5";
 constexpr std::string_view code39Label = "CODE39\t";
+constexpr std::string_view interleavedLabel = "2/5i\t";
 
-// How many narrow elements of light a read needs beyond both ends of its line, 0 for none. A line
-// that leaves a longer symbol, or runs off the picture, can give a piece of it: 2 of 5 texts,
-// Code 39 (which has no check character), EAN-8 (which also fits inside an EAN-13, Code 39 or
-// Code 128 symbol) and, when the stop happens to pass, Code 128. Code 128 elements are one to
-// four modules, so its middle run is often two and its ten-module quiet zone only five of them,
-// less after tilt or blur: it is asked for two. EAN-13 needs no such test, since its guards, its
-// end and its check digit already refuse such lines.
-int QuietNarrowsFor(std::string_view line) {
+// What a read needs beyond the ends of its line; nothing (0 narrows) for EAN-13, whose guards,
+// end and check digit already refuse a piece of a longer symbol.
+//
+// Where a piece of a symbol cannot pass as a whole one, the picture's edge counts as quiet: Code
+// 128 has its start, stop and check character, Code 39 its own start and stop character that no
+// data character equals, EAN-8 its guards, one set on the left and a check digit. Their light
+// only needs to tell the symbol from a neighbour's bars: Code 128 elements are one to four modules,
+// so its middle run is often two and two of them about four modules; Code 39, EAN-8 and 2 of 5 ask
+// for three narrow elements, about the margin tightly cropped labels keep.
+//
+// The starts and stops of both 2 of 5 codes are made of elements their digits also spell, so a
+// line that enters a symbol at the picture's edge often reads its tail as a shorter symbol: the
+// edge stands in for light only where the bars run into it at both ends, as in a symbol cropped
+// to its bars. Light before the edge at one end could be one of the symbol's own spaces.
+// Interleaved 2 of 5 asks for its own quiet zone of ten narrow elements: a pair that begins like
+// the stop (wide bar, narrow space, narrow bar) is followed by at most two wide spaces and three
+// narrow elements (nine narrow at the widest ratio of 3) before its next wide bar, and where blur
+// has erased the narrow bars between them, that light passes for a shorter quiet zone.
+QuietRule QuietRuleFor(std::string_view line) {
   if (line.starts_with("CODE128\t") || line.starts_with("EAN128\t")) {
-    return 2;
+    return {2, EdgeRule::either};
   }
-  if (line.starts_with(twoOfFiveLabelStart) || line.starts_with(code39Label) ||
-      line.starts_with("EAN8\t")) {
-    return 5;
+  if (line.starts_with(code39Label) || line.starts_with("EAN8\t")) {
+    return {3, EdgeRule::either};
   }
-  return 0;
+  if (line.starts_with(interleavedLabel)) {
+    return {10, EdgeRule::both};
+  }
+  if (line.starts_with(twoOfFiveLabelStart)) {
+    return {3, EdgeRule::both};
+  }
+  return {0, EdgeRule::neither};
 }
 
 // The middle run length of a line: most elements of a 2 of 5 symbol are narrow, so this is the
@@ -101,31 +126,100 @@ int MedianRunLength(std::string_view pixels) {
 }  // namespace
 
 bool HasQuietEnds(const AxisView& view, int lineThreshold, int across, long long firstDark,
-                  std::string_view pixels, int quietNarrows) {
+                  std::string_view pixels, QuietRule rule) {
   if (pixels.empty()) {
     return false;
   }
   const int narrow = MedianRunLength(pixels);
-  const int enough = quietNarrows * narrow;
+  const int enough = rule.quietNarrows * narrow;
   const long long lastDark = firstDark + static_cast<long long>(pixels.size()) - 1;
-  // The candidate's edge may cut through the end bar: the quiet zone begins after the bar. A
-  // tilted line can leave the bars over their tops, short of the symbol's end; the lines just
-  // beside it then stay dark further on. They may find the end bar's edge a pixel off, so they
-  // are read from one narrow element out.
-  const auto quiet = [&](int line, long long from, int step) {
-    from += static_cast<long long>(step) *
-            CountPixels(view, lineThreshold, line, from, step, endBarNarrows * narrow, true);
-    return CountPixels(view, lineThreshold, line, from, step, enough, false) >= enough;
-  };
   // A line one narrow element aside leaves the bars well before a real end would show.
   const int aside = std::max(neighbourDistance, narrow);
-  for (int side : {0, -aside, aside}) {
-    const int skip = side == 0 ? 0 : narrow;
-    if (!quiet(across + side, firstDark - 1 - skip, -1) ||
-        !quiet(across + side, lastDark + 1 + skip, 1)) {
+  // How one end of a line looks from position from outwards: light enough, light up to the
+  // picture's edge, or neither. The candidate's edge may cut through the end bar: the quiet zone
+  // begins after the bar. A tilted line can leave the bars over their tops, short of the symbol's
+  // end; the lines just beside it then stay dark further on. They may find the end bar's edge a
+  // pixel off, so they are read from one narrow element out.
+  enum class End { busy, barAtEdge, lightToEdge, quiet };
+  // skip is how far out from the read line's end a line beside it begins: it needs that much less
+  // light, and only the read line itself can tell that its bars run into the picture's edge. Lines
+  // further aside than the end bar may be found a pixel off do not step over dark: whatever dark
+  // they meet lies beyond the symbol's end.
+  const auto endAt = [&](int line, long long from, int step, int skip, bool overEndBar) {
+    if (overEndBar) {
+      from += static_cast<long long>(step) *
+              CountPixels(view, lineThreshold, line, from, step, endBarNarrows * narrow, true);
+    }
+    const int due = std::max(enough - skip, std::min(enough, aside));
+    const int light = CountPixels(view, lineThreshold, line, from, step, due, false);
+    if (light >= due) {
+      return End::quiet;
+    }
+    const long long next = from + static_cast<long long>(step) * light;
+    if (line < 1 || line > view.AcrossSize() || (next >= 1 && next <= view.AlongSize())) {
+      return End::busy;
+    }
+    return light == 0 && skip == 0 ? End::barAtEdge : End::lightToEdge;
+  };
+  // Whether the line at across has a dark pixel within distance of along position centre: the
+  // end bar of a symbol turned less than 45 degrees goes on there, while a line that enters bars
+  // across their tops meets them, on the line beside it, further than distance away.
+  const auto darkNear = [&](int line, long long centre, int distance) {
+    const long long from = std::max(1LL, centre - distance);
+    const long long to = std::min(static_cast<long long>(view.AlongSize()), centre + distance);
+    if (from > to) {
       return false;
     }
+    const int span = static_cast<int>(to - from + 1);
+    return CountPixels(view, lineThreshold, line, from, 1, span, false) < span;
+  };
+  End first = End::quiet;
+  End last = End::quiet;
+  for (int side : {0, -aside, aside}) {
+    const int skip = side == 0 ? 0 : narrow;
+    if (side != 0 &&
+        (!darkNear(across + side, firstDark, aside) || !darkNear(across + side, lastDark, aside))) {
+      return false;
+    }
+    first = std::min(first, endAt(across + side, firstDark - 1 - skip, -1, skip, true));
+    last = std::min(last, endAt(across + side, lastDark + 1 + skip, 1, skip, true));
   }
+  // Further aside, a symbol's end lies less than one pixel out per line for every line aside, as
+  // its bars are turned less than 45 degrees from the lines' normal; where a line enters the bars
+  // across their long edge, that edge, at right angles to the bars, lies further out on one side.
+  // Lines that lie, or begin, outside the picture tell nothing.
+  for (int factor : {3, 6}) {
+    for (int side : {-factor * aside, factor * aside}) {
+      const int line = across + side;
+      if (line < 1 || line > view.AcrossSize()) {
+        continue;
+      }
+      const int skip = std::abs(side);
+      if (firstDark - 1 - skip >= 1) {
+        first = std::min(first, endAt(line, firstDark - 1 - skip, -1, skip, false));
+      }
+      if (lastDark + 1 + skip <= view.AlongSize()) {
+        last = std::min(last, endAt(line, lastDark + 1 + skip, 1, skip, false));
+      }
+    }
+  }
+  bool ends = false;
+  switch (rule.edge) {
+    case EdgeRule::neither:
+      ends = first == End::quiet && last == End::quiet;
+      break;
+    case EdgeRule::either:
+      ends = first != End::busy && last != End::busy;
+      break;
+    case EdgeRule::both:
+      ends = (first == End::quiet && last == End::quiet) ||
+             (first == End::barAtEdge && last == End::barAtEdge);
+      break;
+  }
+  if (!ends) {
+    return false;
+  }
+
   // A decoder may end its read at a wide light gap inside the line, taking it for a quiet zone.
   // A real one is light across the bars' height; where a tilted line left the bars over their
   // tops, one of the lines beside it still crosses bars there.
@@ -262,6 +356,18 @@ class AgreeingReads {
     return std::ranges::any_of(
         reads_, [&](const Read& read) { return read.line == line && read.across != across; });
   }
+  // How far apart across the lines lie that read line.
+  int Spread(std::string_view line) const {
+    int low = INT_MAX;
+    int high = INT_MIN;
+    for (const Read& read : reads_) {
+      if (read.line == line) {
+        low = std::min(low, read.across);
+        high = std::max(high, read.across);
+      }
+    }
+    return low > high ? 0 : high - low;
+  }
 
  private:
   struct Read {
@@ -340,9 +446,14 @@ std::string DecodeCandidate(const Image& image, Candidate& candidate, int& lineT
               !agreeing.ReadElsewhere(line, lineAcross)) {
             return false;
           }
-          const int quietNarrows = QuietNarrowsFor(line);
-          return quietNarrows == 0 ||
-                 HasQuietEnds(view, lineThreshold, lineAcross, firstDark, pixels, quietNarrows);
+          if (line.starts_with(interleavedLabel) &&
+              line.size() < interleavedLabel.size() + shortInterleavedDigits &&
+              agreeing.Spread(line) * shortInterleavedSpreadShare < acrossExtent) {
+            return false;
+          }
+          const QuietRule rule = QuietRuleFor(line);
+          return rule.quietNarrows == 0 ||
+                 HasQuietEnds(view, lineThreshold, lineAcross, firstDark, pixels, rule);
         };
         const std::string forwards = RunDecoderChain(pixels, hitCount, chain, &twoOfFiveReads);
         if (accepted(forwards)) {

@@ -32,12 +32,21 @@ std::string RunDecoderChain(std::string_view pixels, int& hitCount,
                             const DecoderChain& chain = symbologyDecoders,
                             std::vector<std::string>* twoOfFiveReads = nullptr);
 
-// Whether the picture is light for quietNarrows narrow elements (the pixels' middle run length)
-// beyond both ends of pixels, the dark part of the line at across that begins at along position
-// firstDark, on that line and on the lines beside it. Pixels outside the picture do not count as
-// light.
+// What a read needs beyond both ends of its line: light of quietNarrows narrow elements (the
+// pixels' middle run length), and whether the picture's edge may stand in for it: at either end,
+// after any light, or only where the bars run into the edge at both ends at once.
+enum class EdgeRule { neither, either, both };
+struct QuietRule {
+  int quietNarrows = 5;
+  EdgeRule edge = EdgeRule::either;
+};
+
+// Whether the ends of pixels, the dark part of the line at across that begins at along position
+// firstDark, meet the rule on that line and on the lines beside it, and whether the end bars go
+// on across those lines, as they do at a symbol's ends and not where a line enters bars across
+// their tops.
 bool HasQuietEnds(const AxisView& view, int lineThreshold, int across, long long firstDark,
-                  std::string_view pixels, int quietNarrows = 5);
+                  std::string_view pixels, QuietRule rule = {});
 
 // The base of the threshold ladder from the three mean lines.
 int BaseThreshold(int firstMean, int secondMean, int thirdMean);

@@ -1,6 +1,7 @@
 #include "symbologies/ean8.h"
 
 #include <cstddef>
+#include <string>
 
 #include "symbologies/ean13.h"
 #include "symbologies/elements.h"
@@ -12,8 +13,12 @@ std::string DecodeEan8(std::string_view pixels) {
   if (!ReadEanSymbol(pixels, 4, reading)) {
     return {};
   }
-  // Either set is accepted on the left and gives the same digit, so the letters go unused.
-  if (!reading.complete || !HasEanCheckDigit(reading.text, reading.sum)) {
+  // The left half is printed in one set (A; B from printers that get it wrong), never in a mix. A
+  // set B pattern lies one module from the set A pattern of another digit, so a noisy edge turns
+  // one digit into another that the check digit may still accept: a mixed half is refused.
+  if (!reading.complete ||
+      reading.parity.find_first_not_of(reading.parity.front()) != std::string::npos ||
+      !HasEanCheckDigit(reading.text, reading.sum)) {
     return {};
   }
   if (!IsWholeEanSymbol(pixels, 4, reading.endPosition)) {

@@ -40,16 +40,38 @@ bool HasNarrowSpaces(const std::vector<std::size_t>& group, std::size_t unit) {
   return true;
 }
 
+// Whether the six runs of a 2 of 5 start are wide bar, narrow space, wide bar, then three narrow
+// elements, measured against the unit of the first digit.
+bool HasTwoOfFiveStart(const std::vector<std::size_t>& runs, std::size_t unit) {
+  constexpr std::string_view widths = "WNWNNN";
+  if (runs.size() != widths.size()) {
+    return false;
+  }
+  for (std::size_t i = 0; i < widths.size(); ++i) {
+    if (IsWide(runs[i], unit) != (widths[i] == 'W')) {
+      return false;
+    }
+  }
+  return true;
+}
+
 // Whether a whole stop begins at 1-based position, measured against the unit of the group before
 // it, and nothing but the end of the line or a quiet zone follows it. Its last bar ends the line
 // and may be worn thin, so where a wide one is due any width will do. A line that ends inside the
 // stop may have left a cut symbol, so it is refused.
-bool IsStopAt(std::string_view pixels, int position, std::size_t unit, bool interleaved) {
+//
+// An interleaved pair that begins like the stop (wide bar, narrow space, narrow bar) goes on with
+// two wide and three narrow elements before its next wide bar: half the pair, whatever the ratio.
+// Where blur has erased the narrow bars among them, that half passes for a quiet zone, and the
+// read ends one pair short. The quiet zone, ten narrow elements, is longer than half a pair at
+// every ratio up to 3, so light after an interleaved stop must be.
+bool IsStopAt(std::string_view pixels, int position, std::size_t groupPixels, bool interleaved) {
   const std::vector<std::size_t> runs =
       RunLengths(pixels, 6, static_cast<std::size_t>(position) - 1);
+  const std::size_t unit = groupPixels / 14;
+  const std::size_t quiet = interleaved ? groupPixels / 2 + 1 : quietZoneUnits * unit;
   const auto matches = [&](std::string_view stop) {
-    if (runs.size() < stop.size() ||
-        (runs.size() > stop.size() && runs[stop.size()] < quietZoneUnits * unit)) {
+    if (runs.size() < stop.size() || (runs.size() > stop.size() && runs[stop.size()] < quiet)) {
       return false;
     }
     for (std::size_t i = 0; i < stop.size(); ++i) {
@@ -98,7 +120,11 @@ std::string DecodeTwoOfFiveGroups(std::string_view pixels, int startRuns,
   }
   int position = 1;
   const std::string_view start = TakeRuns(position, pixels, startRuns);
-  if (RunsToModules(start, static_cast<int>(startModules.size())) != startModules) {
+  // Resampled at a wide-to-narrow ratio of 2, a 2 of 5 start drawn at 3 loses its second space;
+  // its widths are checked against the first digit's instead.
+  if (start.empty() ||
+      (interleaved &&
+       RunsToModules(start, static_cast<int>(startModules.size())) != startModules)) {
     return {};
   }
   position += static_cast<int>(start.size());
@@ -106,14 +132,16 @@ std::string DecodeTwoOfFiveGroups(std::string_view pixels, int startRuns,
   // Five bars and the spaces after them make a group, up to the stop.
   std::string digits;
   std::size_t unit = 0;
-  while (digits.empty() || !IsStopAt(pixels, position, unit, interleaved)) {
+  std::size_t groupPixels = 0;
+  while (digits.empty() || !IsStopAt(pixels, position, groupPixels, interleaved)) {
     const std::string_view group = TakeRuns(position, pixels, 10);
     if (group.empty()) {
       // The line ended without a stop: it left the symbol early.
       return {};
     }
     position += static_cast<int>(group.size());
-    unit = group.size() / 14;
+    groupPixels = group.size();
+    unit = groupPixels / 14;
     if (!interleaved && !HasNarrowSpaces(RunLengths(group, 10), unit)) {
       // Only bars carry data here and every space is narrow; a wide one means this is not 2 of 5,
       // as when a line through Code 39 happens to begin like its start.
@@ -121,6 +149,9 @@ std::string DecodeTwoOfFiveGroups(std::string_view pixels, int startRuns,
     }
     if (interleaved && digits.empty() && !AllNarrow(RunLengths(start, 4), unit)) {
       // A stop read backwards also resamples to the four start modules, but its bar is wide.
+      return {};
+    }
+    if (!interleaved && digits.empty() && !HasTwoOfFiveStart(RunLengths(start), unit)) {
       return {};
     }
     const std::string letters = RunsToTwoOfFiveWidths(group);

@@ -128,6 +128,8 @@ Image MakeBarPicture(bool flatBars) {
 // the candidate (margin + 1, 1, 100, 100). The margin leaves light on both sides of every line.
 Image MakePercentagePicture(int margin = 0) {
   Image image = MakeBlankImage(101 + 2 * margin, 102);
+  // Row 1 holds the first step too, so every line's ends go on in the lines beside it.
+  FillRect(image, margin + 1, 1, 1, 1, 0);
   for (int p = 1; p <= 100; ++p) {
     FillRect(image, margin + 1, 1 + p, p, 1, 0);
   }
@@ -260,9 +262,9 @@ TEST(DispatcherTest, TwoOfFiveNeedsThreeHitsWithinOneThreshold) {
       {"third hit repeats a read of another line", &Refuse, &HitFortyOrFifty, "2/5\tmany",
        Horizontal},
       {"the only repeat is on the same line", &Refuse, &HitAtHalfOrForty, "", Horizontal},
-      // The lines begin at the picture's edge: the symbol may go on beyond it.
+      // The lines begin at the picture's edge and end in light up to the other edge.
       {"no quiet zone before the edge", &Refuse, &HitFortyOrFifty, "", Horizontal, 0},
-      {"a quiet zone too narrow", &Refuse, &HitFortyOrFifty, "", Horizontal, 150},
+      {"a quiet zone too narrow", &Refuse, &HitFortyOrFifty, "", Horizontal, 100},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -276,53 +278,146 @@ TEST(DispatcherTest, TwoOfFiveNeedsThreeHitsWithinOneThreshold) {
   }
 }
 
-// The lines begin at the picture's edge, so each may be a piece of something beyond it: reads
-// that can be pieces need light there, EAN-13 relies on its own checks.
+// Where the bars reach the picture's edge at one end only, a read may be a piece of something
+// beyond it: the codes whose starts and stops their data also spell need light there, or the
+// edge at both ends; the others have checks of their own and take the edge for a quiet zone.
 TEST(DispatcherTest, ReadsThatCanBePiecesNeedQuietEnds) {
   const struct {
     std::string_view slots;
-    bool reads;
-  } cases[] = {{"E.....", false}, {".E....", false}, {"..E...", true}, {"...E..", false}};
-  const auto read = [](int margin, std::string_view slots) {
-    const std::string row = std::string(margin, '.') + "#.##" + std::string(margin, '.');
-    const Image image = MakeImage(std::vector<std::string>(20, row));
-    return Decode(image, {1, 1, 3 + 2 * margin, 19, Horizontal, ""}, MakeChain(slots)).text;
+    bool readsAtOneEdge;
+  } cases[] = {
+      {"E.....", true}, {".E....", true},  {"..E...", true},
+      {"...E..", true}, {"....E.", false}, {".....E", false},
+  };
+  const auto read = [](int left, int right, std::string_view slots) {
+    const std::string row = std::string(left, '.') + "#.##" + std::string(right, '.');
+    // The 2 of 5 codes need three reads of one threshold, so each row gives one.
+    const Image image = MakeImage(std::vector<std::string>(40, row));
+    return Decode(image, {1, 1, 3 + left + right, 39, Horizontal, ""}, MakeChain(slots)).text;
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.slots);
-    EXPECT_EQ(!read(0, c.slots).empty(), c.reads);
-    EXPECT_FALSE(read(10, c.slots).empty());
+    EXPECT_EQ(!read(0, 20, c.slots).empty(), c.readsAtOneEdge);
+    EXPECT_FALSE(read(0, 0, c.slots).empty());
+    EXPECT_FALSE(read(12, 12, c.slots).empty());
   }
 }
 
 TEST(DispatcherTest, QuietEndsNeedFiveNarrowsOfLightOnTheLineAndBesideIt) {
   // The line is row 3, "#.#" from column 7: narrow 1, so five light pixels are due each side.
   const std::string line = "......#.#......";
+  const std::string light(line.size(), '.');
+  constexpr QuietRule noEdge{5, EdgeRule::neither};
+  constexpr QuietRule edgeEither{5, EdgeRule::either};
+  constexpr QuietRule edgeBoth{5, EdgeRule::both};
   struct Case {
     std::string_view name;
     std::vector<std::string> rows;
+    long long firstDark;
+    QuietRule rule;
     bool expected;
   };
   const Case cases[] = {
-      {"quiet on all three lines", {line, line, line, line, line}, true},
-      {"a bar beside sits a pixel off", {".......#.#.....", line, line, line, line}, true},
-      {"too close to the left edge", {line, line, "....#.#......", line, line}, false},
-      {"a dark pixel in the right zone", {line, line, "......#.#....#.", line, line}, false},
-      {"the line beside runs on in bars", {"......#.#.#.#.#", line, line, line, line}, false},
-      {"the line beside begins earlier", {line, line, line, line, "..#.#.#.#......"}, false},
-      {"no line beside inside the picture", {line, line, line}, false},
+      {"quiet on all three lines", {line, line, line, line, line}, 7, noEdge, true},
+      {"a bar beside sits a pixel off",
+       {".......#.#.....", line, line, line, line},
+       7,
+       noEdge,
+       true},
+      {"a dark pixel in the right zone",
+       {line, line, "......#.#....#.", line, line},
+       7,
+       noEdge,
+       false},
+      {"the line beside runs on in bars",
+       {"......#.#.#.#.#", line, line, line, line},
+       7,
+       noEdge,
+       false},
+      {"the line beside begins earlier",
+       {line, line, line, line, "..#.#.#.#......"},
+       7,
+       noEdge,
+       false},
+      {"no line beside inside the picture", {line, line, line}, 7, noEdge, false},
       // The line begins at column 7, inside a bar cut by the candidate's edge.
-      {"the end bar runs on beyond the line", {line, line, ".....##.#......", line, line}, true},
-      {"a dark run longer than a bar", {line, line, "..#####.#......", line, line}, false},
+      {"the end bar runs on beyond the line",
+       {line, line, ".....##.#......", line, line},
+       7,
+       noEdge,
+       true},
+      {"a dark run longer than a bar",
+       {line, line, "..#####.#......", line, line},
+       7,
+       noEdge,
+       false},
+      // A line entering bars across their tops: the line above it meets no bar near its ends.
+      {"a line crossing the bars' long edge", {light, light, line, line, line}, 7, noEdge, false},
+      // Four light pixels, then the picture's edge.
+      {"near the left edge, edge not quiet",
+       {line, line, "....#.#......", line, line},
+       5,
+       noEdge,
+       false},
+      {"near the left edge, edge quiet",
+       {line, line, "....#.#......", line, line},
+       5,
+       edgeEither,
+       true},
+      {"edge at one end only, both asked for",
+       {line, line, "....#.#......", line, line},
+       5,
+       edgeBoth,
+       false},
+      {"at the edge at both ends", {"#.#", "#.#", "#.#", "#.#", "#.#"}, 1, edgeBoth, true},
+      {"light, then the edge at both ends",
+       {".#.#.", ".#.#.", ".#.#.", ".#.#.", ".#.#."},
+       2,
+       edgeBoth,
+       false},
+      {"light, then the edge, edge quiet",
+       {".#.#.", ".#.#.", ".#.#.", ".#.#.", ".#.#."},
+       2,
+       edgeEither,
+       true},
+      {"at the edge at both ends, edge not quiet",
+       {"#.#", "#.#", "#.#", "#.#", "#.#"},
+       1,
+       noEdge,
+       false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     const Image image = MakeImage(c.rows);
-    // Every line read begins at column 7 but the one too close to the edge.
-    const long long firstDark = c.name.starts_with("too close") ? 5 : 7;
-    EXPECT_EQ(
-        HasQuietEnds(AxisView{image, false}, 128, c.rows.size() == 3 ? 2 : 3, firstDark, "101"),
-        c.expected);
+    EXPECT_EQ(HasQuietEnds(AxisView{image, false}, 128, c.rows.size() == 3 ? 2 : 3, c.firstDark,
+                           "101", c.rule),
+              c.expected);
+  }
+}
+
+// Lines near the read line can all enter a turned symbol's long edge at the same bar; six lines
+// aside, that edge lies more than six pixels further out, while a symbol's end lies less.
+TEST(DispatcherTest, QuietEndsLieWithinOnePixelPerLineAside) {
+  const struct {
+    std::string_view name;
+    int farFirstBar;  // column where row 17 begins its bars
+    bool expected;
+  } cases[] = {
+      {"the end turned less than 45 degrees", 26, true},
+      {"the long edge, two pixels per line", 18, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    // Rows 9 to 13 hold "#.#" at columns 30 to 32; row 17 holds bars from farFirstBar to 32.
+    std::vector<std::string> rows(21, std::string(45, '.'));
+    for (int row = 9; row <= 13; ++row) {
+      rows[static_cast<std::size_t>(row - 1)].replace(29, 3, "#.#");
+    }
+    for (int column = c.farFirstBar; column <= 32; column += 2) {
+      rows[16][static_cast<std::size_t>(column - 1)] = '#';
+    }
+    const Image image = MakeImage(rows);
+    EXPECT_EQ(HasQuietEnds(AxisView{image, false}, 128, 11, 30, "101"), c.expected);
   }
 }
 
@@ -342,6 +437,35 @@ TEST(DispatcherTest, GapsInsideTheLineMustBeQuietBesideIt) {
     SCOPED_TRACE(c.name);
     const Image image = MakeImage({c.beside, line, line, line, c.beside});
     EXPECT_EQ(HasQuietEnds(AxisView{image, false}, 128, 3, 7, "10100000101"), c.expected);
+  }
+}
+
+std::string ReadFourDigits(std::string_view pixels) { return pixels.empty() ? "" : "1234"; }
+std::string ReadSixDigits(std::string_view pixels) { return pixels.empty() ? "" : "123456"; }
+
+// Interleaved reads under six digits must come from lines over a third of the bars' height.
+TEST(DispatcherTest, ShortInterleavedReadsNeedLinesAcrossTheBars) {
+  const std::string bars = "..........#.##..........";
+  const std::string light(bars.size(), '.');
+  const struct {
+    std::string_view name;
+    DecoderChain::Decoder interleaved;
+    int firstBarRow, lastBarRow;  // of rows 1..100
+    std::string_view expected;
+  } cases[] = {
+      {"four digits, bars the whole height", &ReadFourDigits, 1, 100, "2/5i\t1234"},
+      {"four digits, bars in a band of a fifth", &ReadFourDigits, 41, 60, ""},
+      {"six digits, bars in a band of a fifth", &ReadSixDigits, 41, 60, "2/5i\t123456"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::vector<std::string> rows(100, light);
+    for (int row = c.firstBarRow; row <= c.lastBarRow; ++row) {
+      rows[static_cast<std::size_t>(row - 1)] = bars;
+    }
+    DecoderChain chain = MakeChain("......");
+    chain.interleavedTwoOfFive = c.interleaved;
+    EXPECT_EQ(Decode(MakeImage(rows), {1, 1, 24, 99, Horizontal, ""}, chain).text, c.expected);
   }
 }
 

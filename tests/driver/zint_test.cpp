@@ -18,13 +18,15 @@ namespace {
 
 bool HaveZint() { return std::system("command -v zint >/dev/null 2>&1") == 0; }
 
-// The lines a run prints for the bitmap zint draws with arguments, or one "zint failed" line.
-std::vector<std::string> ReadZintSymbol(const std::string& arguments) {
+// The lines a run prints for the bitmap zint draws with arguments and whitespace modules of margin
+// beside the symbol, or one "zint failed" line.
+std::vector<std::string> ReadZintSymbol(const std::string& arguments, int whitespace = 10,
+                                        bool fine = false) {
   const std::string path = (std::filesystem::temp_directory_path() /
                             ("strixa-zint-" + std::to_string(::getpid()) + ".bmp"))
                                .string();
-  const std::string command = "zint --filetype=BMP --notext -w 10 --vwhitesp=10 -o '" + path +
-                              "' " + arguments + " >/dev/null 2>&1";
+  const std::string command = "zint --filetype=BMP --notext -w " + std::to_string(whitespace) +
+                              " --vwhitesp=10 -o '" + path + "' " + arguments + " >/dev/null 2>&1";
   if (std::system(command.c_str()) != 0) {
     return {"zint failed: " + command};
   }
@@ -32,7 +34,10 @@ std::vector<std::string> ReadZintSymbol(const std::string& arguments) {
   FakePlatform platform;
   platform.files["zint.bmp"] = {std::istreambuf_iterator<char>(in), {}};
   std::filesystem::remove(path);
-  platform.arguments = {"zint.bmp"};
+  if (fine) {
+    platform.arguments.push_back("/F");
+  }
+  platform.arguments.push_back("zint.bmp");
   RunProgram(platform);
   return platform.lines;
 }
@@ -75,6 +80,36 @@ TEST(ZintTest, ReadsSymbolsAnIndependentEncoderDraws) {
   for (const ZintCase& c : cases) {
     SCOPED_TRACE(c.name);
     EXPECT_EQ(ReadZintSymbol(c.arguments), std::vector<std::string>{c.expected});
+  }
+}
+
+// Symbols with margins of 0, 3 and 4 modules, as labels are cropped and printed; at 0 the bars run
+// into the picture's edge.
+TEST(ZintTest, ReadsSymbolsWithNarrowMarginsOrNone) {
+  if (!HaveZint()) {
+    GTEST_SKIP() << "zint is not installed (apt-get install zint); skipping encoder cross-checks";
+  }
+  const ZintCase cases[] = {
+      {"Code 128", "-b CODE128 --scale=1 -d Strixa-128", "CODE128\tStrixa-128"},
+      {"GS1-128", "-b GS1_128 --scale=1 -d '[01]04012345678901'", "EAN128\t0104012345678901"},
+      {"Code 39", "-b CODE39 --scale=1 -d STRIXA-39", "CODE39\tSTRIXA-39"},
+      {"EAN-8", "-b EANX --scale=1 -d 2468013", "EAN8\t2468 0134"},
+      {"2 of 5", "-b C25IND --scale=1 -d 1234567", "2/5\t1234567"},
+  };
+  for (const ZintCase& c : cases) {
+    for (int whitespace : {0, 3, 4}) {
+      for (bool fine : {false, true}) {
+        SCOPED_TRACE(std::string(c.name) + ", margin " + std::to_string(whitespace) +
+                     (fine ? ", /F" : ""));
+        EXPECT_EQ(ReadZintSymbol(c.arguments, whitespace, fine),
+                  std::vector<std::string>{c.expected});
+      }
+    }
+  }
+  // Interleaved 2 of 5 asks for its whole quiet zone, or bars that run into both edges.
+  for (bool fine : {false, true}) {
+    EXPECT_EQ(ReadZintSymbol("-b C25INTER --scale=1 -d 12345678", 0, fine),
+              std::vector<std::string>{"2/5i\t12345678"});
   }
 }
 

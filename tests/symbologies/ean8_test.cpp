@@ -29,8 +29,14 @@ std::vector<DecodeCase> Ean8Cases() {
   // Resampled, a start guard whose space is two modules wide still gives "101".
   std::string wideGuardSpace = Widen(symbol24680134, 6);
   wideGuardSpace.insert(6, 6, '0');
+  // 2194 2921 with one edge moved in its second and fourth digits: set A 1 and 4 become set B 5
+  // and 0, and "2590 2921" still passes the check digit.
+  std::string mixedSets = EncodeEan8("21942921");
+  mixedSets.replace(10, 7, "0111001");
+  mixedSets.replace(24, 7, "0100111");
   return {
       {"two pixels per module", clean, "2468 0134"},
+      {"left half mixing sets A and B", Widen(mixedSets, 2), ""},
       {"three pixels per module", Widen(symbol24680134, 3), "2468 0134"},
       {"second number, two pixels", Widen(EncodeEan8("13579241"), 2), "1357 9241"},
       {"second number, three pixels", Widen(EncodeEan8("13579241"), 3), "1357 9241"},

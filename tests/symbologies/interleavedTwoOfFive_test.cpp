@@ -42,7 +42,11 @@ TEST(InterleavedTwoOfFiveTest, DecodesTableCases) {
       {"wide first start bar",
        AlternatingRuns({{6, 3, 3, 3}, {6, 6, 3, 6, 3, 3, 3, 3, 6, 3}, stop}), ""},
       {"stop worn to one pixel", AlternatingRuns({start, pair12, {6, 3, 1}}), "12"},
-      {"bars after a quiet zone", AlternatingRuns({start, pair12, stop, {18, 3}}), "12"},
+      {"bars after a quiet zone", AlternatingRuns({start, pair12, stop, {30, 3}}), "12"},
+      // A pair "16" after 12 whose narrow bars blur erased: it begins like the stop, and the
+      // rest of it, up to its last wide bar, is half a pair of light.
+      {"half a pair of light after a stop-like start",
+       AlternatingRuns({start, pair12, {6, 3, 3, 21, 6, 3}, stop}), ""},
       // Read as a pair, the stop and what follows would add 12.
       {"pair after the stop", AlternatingRuns({start, pair12, {6, 3, 3, 10, 3, 3, 3, 3, 6, 6, 3}}),
        ""},
