@@ -9,10 +9,19 @@
 #include <system_error>
 #include <thread>
 
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 #include "formats/format.h"
+#include "image/image.h"
 #include "options.h"
 #include "orderedPool.h"
 #include "output.h"
+#include "platform/bitmap.h"
+#include "platform/escape.h"
 #include "progress.h"
 #include "strixa/strixa.h"
 
@@ -79,6 +88,61 @@ bool ReadRest(std::FILE* file, std::vector<std::uint8_t>& bytes, std::string& er
   return true;
 }
 
+// Opens an input without waiting: open() on a FIFO blocks until a writer comes, which for a FIFO
+// named in a list may be never. A regular file is read; a pipe only when named on the command
+// line (/dev/stdin, <(...)), when stream is set. Null with error set otherwise.
+std::FILE* OpenInput(const InputItem& item, bool& stream, std::string& error) {
+  stream = false;
+  errno = 0;
+#ifdef _WIN32
+  std::FILE* file = std::fopen(item.path.c_str(), "rb");
+#else
+  const int descriptor = ::open(item.path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+  if (descriptor < 0) {
+    error = "cannot open: " + SystemMessage(errno);
+    return nullptr;
+  }
+  struct stat status {};
+  if (::fstat(descriptor, &status) != 0 ||
+      !(S_ISREG(status.st_mode) || (S_ISFIFO(status.st_mode) && item.named))) {
+    ::close(descriptor);
+    error = S_ISFIFO(status.st_mode)
+                ? "not a regular file (a pipe is read only when named on the command line)"
+                : "not a regular file";
+    return nullptr;
+  }
+  stream = S_ISFIFO(status.st_mode);
+  // Reads wait for the writer again: a pipe with none left reads as its end.
+  if (::fcntl(descriptor, F_SETFL, ::fcntl(descriptor, F_GETFL) & ~O_NONBLOCK) != 0) {
+    ::close(descriptor);
+    error = "cannot read: " + SystemMessage(errno);
+    return nullptr;
+  }
+  std::FILE* file = ::fdopen(descriptor, "rb");
+  if (file == nullptr) {
+    ::close(descriptor);
+  }
+#endif
+  if (file == nullptr) {
+    error = "cannot open: " + SystemMessage(errno);
+  }
+  return file;
+}
+
+// A bitmap that came through a pipe, with our own reader over its bytes; pixels the file left
+// unset are zero, black, as the reader takes them.
+bool DecodeBmpBytes(std::span<const std::uint8_t> bytes, const PageSink& sink, std::string& error) {
+  Image image;
+  BmpRefusal reason = BmpRefusal::None;
+  if (!DecodeBmp(bytes, image, &reason)) {
+    error = reason == BmpRefusal::OutOfMemory ? "out of memory" : "not a bitmap this program reads";
+    return false;
+  }
+  sink(PageView{image.greyBytes, image.imageWidth, image.imageHeight, image.rowPitch,
+                PixelLayout::Grey8});
+  return true;
+}
+
 strixa_pixel_format PixelFormat(PixelLayout layout) {
   switch (layout) {
     case PixelLayout::Grey8:
@@ -92,15 +156,14 @@ strixa_pixel_format PixelFormat(PixelLayout layout) {
 }
 
 FileRecord ReadInputOrThrow(strixa_reader* reader, const InputItem& item,
-                            const DecodeLimits& limits) {
+                            const DecodeLimits& limits, const RecordSink& sink) {
   FileRecord record{item.path, {}, item.error};
   if (!record.error.empty()) {
     return record;
   }
-  errno = 0;
-  std::unique_ptr<std::FILE, FileCloser> file(std::fopen(item.path.c_str(), "rb"));
+  bool stream = false;
+  std::unique_ptr<std::FILE, FileCloser> file(OpenInput(item, stream, record.error));
   if (!file) {
-    record.error = "cannot open: " + SystemMessage(errno);
     return record;
   }
   std::vector<std::uint8_t> bytes(sniffLength);
@@ -108,8 +171,8 @@ FileRecord ReadInputOrThrow(strixa_reader* reader, const InputItem& item,
   const Format format = SniffFormat(bytes);
   const strixa_barcode* barcodes = nullptr;
   std::size_t count = 0;
-  if (format == Format::Bmp) {
-    // Bitmaps go through the library's own reader, which takes the path.
+  if (format == Format::Bmp && !stream) {
+    // Bitmaps in files go through the library's own reader, which takes the path.
     file.reset();
     if (strixa_read_bmp_file(reader, item.path.c_str(), &barcodes, &count) != STRIXA_OK) {
       record.error = strixa_reader_error(reader);
@@ -120,6 +183,9 @@ FileRecord ReadInputOrThrow(strixa_reader* reader, const InputItem& item,
   }
   if (format == Format::Unknown || !IsFormatBuilt(format)) {
     DecodePages(format, {}, limits, nullptr, record.error);
+    if (stream && bytes.empty()) {
+      record.error = "the pipe was empty";
+    }
     return record;
   }
   if (!ReadRest(file.get(), bytes, record.error)) {
@@ -128,22 +194,29 @@ FileRecord ReadInputOrThrow(strixa_reader* reader, const InputItem& item,
   file.reset();
   int page = 0;
   std::string readError;
-  const bool decoded = DecodePages(
-      format, bytes, limits,
-      [&](const PageView& view) {
-        ++page;
-        if (!readError.empty()) {
-          return;
-        }
-        if (strixa_read_pixels(reader, view.pixels, view.width, view.height, view.stride,
-                               PixelFormat(view.layout), &barcodes, &count) != STRIXA_OK) {
-          readError =
-              std::string(strixa_reader_error(reader)) + " (page " + std::to_string(page) + ")";
-          return;
-        }
-        AddBarcodes(barcodes, count, page, record);
-      },
-      record.error);
+  const auto readPage = [&](const PageView& view) {
+    ++page;
+    if (!readError.empty()) {
+      return;
+    }
+    if (strixa_read_pixels(reader, view.pixels, view.width, view.height, view.stride,
+                           PixelFormat(view.layout), &barcodes, &count) != STRIXA_OK) {
+      readError = std::string(strixa_reader_error(reader)) + " (page " + std::to_string(page) + ")";
+      return;
+    }
+    AddBarcodes(barcodes, count, page, record);
+    if (sink && !record.barcodes.empty()) {
+      // Out at once: a long file holds nothing back that is already read.
+      sink(FileRecord{record.path, std::move(record.barcodes), {}});
+      record.barcodes.clear();
+    }
+  };
+  bool decoded = false;
+  if (format == Format::Bmp) {
+    decoded = DecodeBmpBytes(bytes, readPage, record.error);
+  } else {
+    decoded = DecodePages(format, bytes, limits, readPage, record.error);
+  }
   if (decoded && !readError.empty()) {
     record.error = readError;
   }
@@ -152,9 +225,10 @@ FileRecord ReadInputOrThrow(strixa_reader* reader, const InputItem& item,
 
 }  // namespace
 
-FileRecord ReadInput(strixa_reader* reader, const InputItem& item, const DecodeLimits& limits) {
+FileRecord ReadInput(strixa_reader* reader, const InputItem& item, const DecodeLimits& limits,
+                     const RecordSink& sink) {
   try {
-    return ReadInputOrThrow(reader, item, limits);
+    return ReadInputOrThrow(reader, item, limits, sink);
   } catch (const std::bad_alloc&) {
     return {item.path, {}, "out of memory"};
   } catch (const std::exception& problem) {
@@ -167,7 +241,8 @@ int RunBatch(const std::vector<std::string>& arguments, std::istream& input, std
   BatchOptions options;
   std::string error;
   if (!ParseOptions(arguments, options, error)) {
-    errors << "strixa-batch: " << error << "\nTry 'strixa-batch --help' for more information.\n";
+    errors << "strixa-batch: " << EscapeControlCharacters(error)
+           << "\nTry 'strixa-batch --help' for more information.\n";
     return exitUsage;
   }
   if (options.help) {
@@ -198,7 +273,11 @@ int RunBatch(const std::vector<std::string>& arguments, std::istream& input, std
   DecodeLimits limits;
   limits.dpi = options.dpi;
 
-  InputWalker walker{options.inputs, options.recursive, options.nulSeparated, &input, 0, false, {}};
+  InputWalker walker;
+  walker.inputs = options.inputs;
+  walker.recursive = options.recursive;
+  walker.nulSeparated = options.nulSeparated;
+  walker.list = &input;
   ProgressBar progress;
   std::vector<InputItem> counted;  // the whole list, only when the bar needs its length
   std::size_t nextCounted = 0;
@@ -227,11 +306,11 @@ int RunBatch(const std::vector<std::string>& arguments, std::istream& input, std
     item = std::move(counted[nextCounted++]);
     return true;
   };
-  steps.work = [&](int worker, const InputItem& item) {
-    return ReadInput(readers[static_cast<std::size_t>(worker)].get(), item, limits);
+  steps.work = [&](int worker, const InputItem& item, const RecordSink& sink) {
+    return ReadInput(readers[static_cast<std::size_t>(worker)].get(), item, limits, sink);
   };
-  steps.emit = [&](FileRecord& record) {
-    output << FormatRecords(options.format, record);
+  steps.emit = [&](FileRecord& record, bool last) {
+    output << FormatRecords(options.format, record, options.guardFormulas);
     output.flush();
     anyFound = anyFound || !record.barcodes.empty();
     if (!record.error.empty()) {
@@ -240,7 +319,11 @@ int RunBatch(const std::vector<std::string>& arguments, std::istream& input, std
       errors << FormatErrorLine(record);
       errors.flush();
     }
-    AdvanceProgress(progress);
+    if (last) {
+      AdvanceProgress(progress);
+    }
+    // A closed output (SIGPIPE ignored) ends the run at once, not after every file is read.
+    return static_cast<bool>(output);
   };
   // A few more inputs than workers may be taken, so one slow file does not idle the others.
   RunInOrder(threads, 4 * threads + 4, steps);

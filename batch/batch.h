@@ -6,6 +6,7 @@
 
 #include "formats/page.h"
 #include "inputs.h"
+#include "orderedPool.h"
 #include "record.h"
 
 struct strixa_reader;
@@ -21,8 +22,11 @@ inline constexpr int exitUsage = 64;
 // more, and a device or pipe named by mistake cannot fill memory.
 inline constexpr std::size_t maxFileBytes = std::size_t{1} << 30;
 
-// Reads one input with the worker's own reader: every page of it, in order. Never throws.
-FileRecord ReadInput(strixa_reader* reader, const InputItem& item, const DecodeLimits& limits);
+// Reads one input with the worker's own reader: every page of it, in order. Given a sink, each
+// page's records go to it as soon as the page is read, and the record returned holds the rest
+// (the error, if any). Never throws.
+FileRecord ReadInput(strixa_reader* reader, const InputItem& item, const DecodeLimits& limits,
+                     const RecordSink& sink = {});
 
 // The whole program: arguments without the program name, standard input for "-" lists,
 // standard output for records, standard error for messages and the progress bar. Returns the

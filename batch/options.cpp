@@ -80,6 +80,8 @@ bool ApplyFlag(std::string_view name, BatchOptions& options) {
     options.nulSeparated = true;
   } else if (name == "header") {
     options.header = true;
+  } else if (name == "guard-formulas") {
+    options.guardFormulas = true;
   } else if (name == "fine") {
     options.fine = true;
   } else if (name == "progress") {
@@ -213,6 +215,8 @@ A '-' reads a list of paths from standard input, one per line.
   -0, --null              the standard-input list is separated by NUL bytes
       --format=FORMAT     tsv (default), jsonl or csv
       --header            print a header line first (tsv and csv)
+      --guard-formulas    put a ' before tsv and csv fields that begin with =, +, -, @,
+                          tab or CR, so spreadsheets show them as text, not formulas
       --fine              denser scan lines: finds smaller symbols, slower
       --symbologies=LIST  report only these, comma-separated, from
                           ean13,upca,ean8,code128,ean128,code39,2of5,itf

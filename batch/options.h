@@ -15,6 +15,7 @@ struct BatchOptions {
   bool nulSeparated = false;  // the standard-input list is split at NUL bytes, not line ends
   OutputFormat format = OutputFormat::Tsv;
   bool header = false;
+  bool guardFormulas = false;  // tsv and csv fields a spreadsheet would run get a quote first
   bool fine = false;
   unsigned symbologies = 0xFFu;  // strixa_symbology bits
   int threads = 0;               // 0: one per core

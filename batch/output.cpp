@@ -3,6 +3,8 @@
 #include <array>
 #include <cstdint>
 
+#include "platform/escape.h"
+
 namespace strixa {
 
 namespace {
@@ -59,27 +61,22 @@ constexpr std::array<std::string_view, 9> fieldNames = {
 }  // namespace
 
 std::string EscapeTsv(std::string_view field) {
-  std::string escaped;
-  escaped.reserve(field.size());
+  std::string doubled;
+  doubled.reserve(field.size());
   for (char c : field) {
-    switch (c) {
-      case '\t':
-        escaped += "\\t";
-        break;
-      case '\n':
-        escaped += "\\n";
-        break;
-      case '\r':
-        escaped += "\\r";
-        break;
-      case '\\':
-        escaped += "\\\\";
-        break;
-      default:
-        escaped += c;
+    doubled += c;
+    if (c == '\\') {
+      doubled += c;
     }
   }
-  return escaped;
+  return EscapeControlCharacters(doubled);
+}
+
+std::string GuardFormula(std::string_view field) {
+  if (!field.empty() && std::string_view("=+-@\t\r").find(field[0]) != std::string_view::npos) {
+    return "'" + std::string(field);
+  }
+  return std::string(field);
 }
 
 std::string QuoteCsv(std::string_view field) {
@@ -145,7 +142,7 @@ std::string FormatHeader(OutputFormat format) {
   return line + (format == OutputFormat::Csv ? "\r\n" : "\n");
 }
 
-std::string FormatRecords(OutputFormat format, const FileRecord& file) {
+std::string FormatRecords(OutputFormat format, const FileRecord& file, bool guardFormulas) {
   std::string out;
   for (const BarcodeRecord& barcode : file.barcodes) {
     if (format == OutputFormat::Jsonl) {
@@ -160,11 +157,17 @@ std::string FormatRecords(OutputFormat format, const FileRecord& file) {
     }
     const bool csv = format == OutputFormat::Csv;
     bool first = true;
-    for (const std::string& field : Fields(file, barcode)) {
+    for (std::string& field : Fields(file, barcode)) {
       if (!first) {
         out += csv ? ',' : '\t';
       }
+      if (csv && first) {
+        field = EscapeControlCharacters(field);  // the name; texts are data and go out whole
+      }
       first = false;
+      if (guardFormulas) {
+        field = GuardFormula(field);
+      }
       out += csv ? QuoteCsv(field) : EscapeTsv(field);
     }
     out += csv ? "\r\n" : "\n";

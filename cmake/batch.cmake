@@ -42,6 +42,9 @@ add_library(strixa_batch_core STATIC batch/batch.cpp batch/inputs.cpp batch/opti
                                      batch/orderedPool.cpp batch/output.cpp batch/progress.cpp)
 target_link_libraries(strixa_batch_core PUBLIC strixa_batch_formats strixa_static
                                                Threads::Threads)
+# The library's own helpers it shares with strixa (the escaping of printed names), from the
+# copy of strixa_core that strixa_static holds.
+target_include_directories(strixa_batch_core PRIVATE ${PROJECT_SOURCE_DIR}/src)
 strixa_warnings(strixa_batch_core)
 
 add_executable(strixa_batch batch/main.cpp)

@@ -32,7 +32,7 @@ TEST(OrderedPoolTest, EmitsInInputOrderWithinTheWindow) {
     mostOutstanding = std::max(mostOutstanding, taken - emittedCount);
     return true;
   };
-  steps.work = [&](int, const InputItem& item) {
+  steps.work = [&](int, const InputItem& item, const RecordSink&) {
     const int now = ++running;
     int seen = mostRunning;
     while (now > seen && !mostRunning.compare_exchange_weak(seen, now)) {
@@ -41,9 +41,11 @@ TEST(OrderedPoolTest, EmitsInInputOrderWithinTheWindow) {
     --running;
     return FileRecord{item.path, {}, ""};
   };
-  steps.emit = [&](FileRecord& record) {
+  steps.emit = [&](FileRecord& record, bool last) {
+    EXPECT_TRUE(last);
     emitted.push_back(record.path);
     ++emittedCount;
+    return true;
   };
   RunInOrder(3, window, steps);
   ASSERT_EQ(emitted.size(), static_cast<std::size_t>(count));
@@ -58,9 +60,11 @@ TEST(OrderedPoolTest, EmitsInInputOrderWithinTheWindow) {
 TEST(OrderedPoolTest, EndsAtOnceWithoutInputs) {
   PoolSteps steps;
   steps.next = [](InputItem&) { return false; };
-  steps.work = [](int, const InputItem& item) { return FileRecord{item.path, {}, ""}; };
+  steps.work = [](int, const InputItem& item, const RecordSink&) {
+    return FileRecord{item.path, {}, ""};
+  };
   int emitted = 0;
-  steps.emit = [&](FileRecord&) { ++emitted; };
+  steps.emit = [&](FileRecord&, bool) { return ++emitted > 0; };
   RunInOrder(2, 4, steps);
   EXPECT_EQ(emitted, 0);
 }
