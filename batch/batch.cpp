@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <filesystem>
 #include <istream>
 #include <memory>
 #include <new>
@@ -17,10 +18,12 @@
 
 #include "formats/format.h"
 #include "image/image.h"
+#include "memoryBudget.h"
 #include "options.h"
 #include "orderedPool.h"
 #include "output.h"
 #include "platform/bitmap.h"
+#include "platform/bmpHeader.h"
 #include "platform/escape.h"
 #include "progress.h"
 #include "strixa/strixa.h"
@@ -143,6 +146,41 @@ bool DecodeBmpBytes(std::span<const std::uint8_t> bytes, const PageSink& sink, s
   return true;
 }
 
+// Bytes set aside in the run's budget for as long as it lives.
+struct Reservation {
+  MemoryBudget* budget = nullptr;
+  std::size_t size = 0;
+  Reservation() = default;
+  Reservation(const Reservation&) = delete;
+  Reservation& operator=(const Reservation&) = delete;
+  ~Reservation() {
+    if (budget != nullptr) {
+      budget->Release(size);
+    }
+  }
+};
+
+// Sets aside the grey bytes a bitmap's pixels will take in our reader, as its headers state them,
+// before the reader allocates them. False with error set when the budget cannot hold them;
+// headers the reader will refuse reserve nothing.
+bool ReserveBitmap(std::span<const std::uint8_t> head, std::uint64_t fileSize,
+                   const DecodeLimits& limits, Reservation& reservation, std::string& error) {
+  BmpLayout layout;
+  BmpRefusal refusal = BmpRefusal::None;
+  if (limits.memory == nullptr || !ReadBmpLayout(head, fileSize, layout, refusal)) {
+    return true;
+  }
+  const std::size_t size =
+      static_cast<std::size_t>(layout.width) * static_cast<std::size_t>(layout.height);
+  if (!limits.memory->Reserve(size)) {
+    error = "out of memory (the picture needs more than the run's budget)";
+    return false;
+  }
+  reservation.budget = limits.memory;
+  reservation.size = size;
+  return true;
+}
+
 strixa_pixel_format PixelFormat(PixelLayout layout) {
   switch (layout) {
     case PixelLayout::Grey8:
@@ -173,6 +211,12 @@ FileRecord ReadInputOrThrow(strixa_reader* reader, const InputItem& item,
   std::size_t count = 0;
   if (format == Format::Bmp && !stream) {
     // Bitmaps in files go through the library's own reader, which takes the path.
+    std::error_code problem;
+    const std::uint64_t fileSize = std::filesystem::file_size(item.path, problem);
+    Reservation reservation;
+    if (!ReserveBitmap(bytes, problem ? 0 : fileSize, limits, reservation, record.error)) {
+      return record;
+    }
     file.reset();
     if (strixa_read_bmp_file(reader, item.path.c_str(), &barcodes, &count) != STRIXA_OK) {
       record.error = strixa_reader_error(reader);
@@ -213,6 +257,10 @@ FileRecord ReadInputOrThrow(strixa_reader* reader, const InputItem& item,
   };
   bool decoded = false;
   if (format == Format::Bmp) {
+    Reservation reservation;
+    if (!ReserveBitmap(bytes, bytes.size(), limits, reservation, record.error)) {
+      return record;
+    }
     decoded = DecodeBmpBytes(bytes, readPage, record.error);
   } else {
     decoded = DecodePages(format, bytes, limits, readPage, record.error);
@@ -270,8 +318,10 @@ int RunBatch(const std::vector<std::string>& arguments, std::istream& input, std
     readers.emplace_back(reader);
   }
   SilenceDecoderMessages();
+  MemoryBudget memory(pixelMemoryBudget);
   DecodeLimits limits;
   limits.dpi = options.dpi;
+  limits.memory = &memory;
 
   InputWalker walker;
   walker.inputs = options.inputs;

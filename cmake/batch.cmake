@@ -5,7 +5,8 @@
 # and PNM.
 include(GNUInstallDirs)
 
-set(batchFormatSources batch/formats/format.cpp batch/formats/page.cpp batch/formats/pnm.cpp)
+set(batchFormatSources batch/formats/format.cpp batch/formats/page.cpp batch/formats/pnm.cpp
+                       batch/memoryBudget.cpp)
 set(batchFormatLibraries)
 set(batchFormatDefinitions)
 if(NOT CMAKE_CROSSCOMPILING)

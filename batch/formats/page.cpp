@@ -2,6 +2,8 @@
 
 #include <new>
 
+#include "memoryBudget.h"
+
 namespace strixa {
 
 bool CheckPageSize(std::int64_t width, std::int64_t height, const DecodeLimits& limits,
@@ -19,6 +21,26 @@ bool CheckPageSize(std::int64_t width, std::int64_t height, const DecodeLimits& 
 
 std::unique_ptr<std::uint8_t[]> AllocatePixels(std::size_t size) {
   return std::unique_ptr<std::uint8_t[]>(new (std::nothrow) std::uint8_t[size]);
+}
+
+void PixelRelease::operator()(std::uint8_t* pixels) const {
+  delete[] pixels;
+  if (budget != nullptr) {
+    budget->Release(size, owner);
+  }
+}
+
+PixelBuffer AllocatePixels(std::size_t size, const DecodeLimits& limits) {
+  if (limits.memory != nullptr && !limits.memory->Reserve(size)) {
+    return PixelBuffer();
+  }
+  const PixelRelease release{limits.memory, size, std::this_thread::get_id()};
+  auto* pixels = new (std::nothrow) std::uint8_t[size];
+  if (pixels == nullptr) {
+    release(nullptr);
+    return PixelBuffer();
+  }
+  return PixelBuffer(pixels, release);
 }
 
 void FlattenOnWhite(std::uint8_t* pixels, int width, int height, std::ptrdiff_t stride) {

@@ -5,8 +5,11 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <thread>
 
 namespace strixa {
+
+class MemoryBudget;
 
 // How the pixels of a decoded page lie in memory; the reader takes each as it is.
 enum class PixelLayout { Grey8, Rgb24, Rgba32 };
@@ -25,8 +28,9 @@ struct PageView {
 struct DecodeLimits {
   int maxSide = 32767;
   std::int64_t maxPixels = std::int64_t{1} << 28;
-  int dpi = 300;          // PDF pages are rendered at this resolution
-  int maxPages = 100000;  // multi-page files stop with an error beyond this
+  int dpi = 300;                   // PDF pages are rendered at this resolution
+  int maxPages = 100000;           // multi-page files stop with an error beyond this
+  MemoryBudget* memory = nullptr;  // the pixel bytes all threads of the run share, or no limit
 };
 
 // Receives each page in turn; the view is valid only during the call.
@@ -38,6 +42,20 @@ bool CheckPageSize(std::int64_t width, std::int64_t height, const DecodeLimits& 
 
 // An uninitialised pixel buffer; null when memory is short.
 std::unique_ptr<std::uint8_t[]> AllocatePixels(std::size_t size);
+
+// Frees a page buffer and gives its bytes back to the budget they were counted against.
+struct PixelRelease {
+  MemoryBudget* budget = nullptr;
+  std::size_t size = 0;
+  std::thread::id owner;
+  void operator()(std::uint8_t* pixels) const;
+};
+using PixelBuffer = std::unique_ptr<std::uint8_t[], PixelRelease>;
+
+// The same, counted against limits.memory while it lives (waiting while other threads hold too
+// much of it): a reader's page buffers should come from here. Null when memory is short or the
+// budget cannot hold it.
+PixelBuffer AllocatePixels(std::size_t size, const DecodeLimits& limits);
 
 // Lays RGBA pixels over a white page in place: a transparent background must not read as black
 // bars. Alpha is left as it was, and ignored by the reader.
