@@ -293,11 +293,7 @@ TEST_F(BatchTest, HandsOnEachPageAsItIsRead) {
 // opened the usual way would wait for a writer for ever), and names are never written raw.
 TEST_F(BatchTest, RefusesHostileInputsAtOnceWithAMessage) {
   ASSERT_TRUE(WriteFile(Path("found.bmp"), MakeBmp(DrawnPage())));
-  const std::string escName = Path("\x1b]0;title\x07\x7f.bmp");
-  ASSERT_TRUE(WriteFile(escName, {'B', 'M'}));
-  const std::string shownEsc = Path("\\x1B]0;title\\x07\\x7F.bmp");
   const std::string longLine(maxListLine + 1, 'a');
-  const std::string longestPath = Path(std::string(maxListLine - Path("").size(), 'b'));
   struct Case {
     std::string name;
     Lines arguments;
@@ -313,19 +309,11 @@ TEST_F(BatchTest, RefusesHostileInputsAtOnceWithAMessage) {
        {"-"},
        std::string(3 * maxListLine, '\0'),
        "strixa-batch: -: line 1 of the list is longer than 4096 bytes, the path limit\n"},
-      {"a list line at the limit is a path",
-       {"-"},
-       longestPath + "\n",
-       "strixa-batch: " + longestPath + ": cannot open: File name too long\n"},
       {"a NUL byte inside a listed path",
        {"-"},
        Path("found.bmp") + std::string(1, '\0') + "x\n",
        "strixa-batch: " + Path("found.bmp") +
            "\\x00x: a path cannot hold a NUL byte (-0 separates the list by them)\n"},
-      {"control bytes in a name",
-       {escName},
-       "",
-       "strixa-batch: " + shownEsc + ": " + "not a bitmap this library reads\n"},
       {"control bytes in an option",
        {"--format=\x1b[2J"},
        "",
@@ -333,6 +321,19 @@ TEST_F(BatchTest, RefusesHostileInputsAtOnceWithAMessage) {
        "Try 'strixa-batch --help' for more information.\n"},
   };
 #ifndef _WIN32
+  // Windows names hold no control bytes, and its path limit differs.
+  const std::string escName = Path("\x1b]0;title\x07\x7f.bmp");
+  ASSERT_TRUE(WriteFile(escName, {'B', 'M'}));
+  cases.push_back({"control bytes in a name",
+                   {escName},
+                   "",
+                   "strixa-batch: " + Path("\\x1B]0;title\\x07\\x7F.bmp") +
+                       ": not a bitmap this library reads\n"});
+  const std::string longestPath = Path(std::string(maxListLine - Path("").size(), 'b'));
+  cases.push_back({"a list line at the limit is a path",
+                   {"-"},
+                   longestPath + "\n",
+                   "strixa-batch: " + longestPath + ": cannot open: File name too long\n"});
   ASSERT_EQ(::mkfifo(Path("fifo").c_str(), 0600), 0);
   cases.push_back({"a FIFO in a list",
                    {"-"},
