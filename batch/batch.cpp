@@ -319,15 +319,16 @@ int RunBatch(const std::vector<std::string>& arguments, std::istream& input, std
   }
   SilenceDecoderMessages();
   MemoryBudget memory(pixelMemoryBudget);
+
   DecodeLimits limits;
   limits.dpi = options.dpi;
-  limits.memory = &memory;
 
   InputWalker walker;
   walker.inputs = options.inputs;
   walker.recursive = options.recursive;
   walker.nulSeparated = options.nulSeparated;
   walker.list = &input;
+  limits.memory = &memory;
   ProgressBar progress;
   std::vector<InputItem> counted;  // the whole list, only when the bar needs its length
   std::size_t nextCounted = 0;

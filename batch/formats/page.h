@@ -26,11 +26,11 @@ struct PageView {
 // What a decoder may spend on one file. Sides are held to what the library reads; the pixel
 // count keeps one page within a few hundred megabytes whatever its header claims.
 struct DecodeLimits {
+  MemoryBudget* memory = nullptr;  // the pixel bytes all threads of the run share, or no limit
   int maxSide = 32767;
   std::int64_t maxPixels = std::int64_t{1} << 28;
-  int dpi = 300;                   // PDF pages are rendered at this resolution
-  int maxPages = 100000;           // multi-page files stop with an error beyond this
-  MemoryBudget* memory = nullptr;  // the pixel bytes all threads of the run share, or no limit
+  int dpi = 300;          // PDF pages are rendered at this resolution
+  int maxPages = 100000;  // multi-page files stop with an error beyond this
 };
 
 // Receives each page in turn; the view is valid only during the call.
