@@ -245,7 +245,8 @@ TEST(BitmapTest, LoadsEveryDepthHeaderAndRowOrder) {
     EXPECT_EQ(Greens(image), GreensOf(c.colours));
     // Later stages read through PixelValue, which must see what the file set and black elsewhere.
     for (int i = 0; i < c.width * c.height; ++i) {
-      EXPECT_EQ(PixelValue(image, i % c.width + 1, i / c.width + 1), c.colours[i] >> 8 & 0xFF)
+      EXPECT_EQ(PixelValue(image, i % c.width + 1, i / c.width + 1),
+                static_cast<int>(c.colours[i] >> 8 & 0xFF))
           << "pixel " << i;
     }
   }
