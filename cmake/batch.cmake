@@ -13,7 +13,7 @@ if(NOT CMAKE_CROSSCOMPILING)
 endif()
 # Key, source file and pkg-config module of each optional format.
 foreach(format "PNG;png;spng" "JPEG;jpeg;libjpeg" "TIFF;tiff;libtiff-4" "WEBP;webp;libwebp"
-               "PDF;pdf;poppler-cpp")
+               "PDF;pdf;poppler")
   list(GET format 0 key)
   list(GET format 1 file)
   list(GET format 2 module)
