@@ -197,6 +197,7 @@ int RunBatch(const std::vector<std::string>& arguments, std::istream& input, std
   SilenceDecoderMessages();
   DecodeLimits limits;
   limits.dpi = options.dpi;
+  SetFileBudget(options.maxMegapixels, limits);
 
   InputWalker walker{options.inputs, options.recursive, options.nulSeparated, &input, 0, false, {}};
   ProgressBar progress;
