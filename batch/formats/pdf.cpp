@@ -32,8 +32,8 @@ void SetUpRenderer() {
 
 // Drawing runs any number of operators, and forms may draw forms, each many times: a page of
 // a few kilobytes can ask for a billion shapes. So each page is held to:
-// - maxPaintings times its own area painted by fills and strokes (each charged the part of its
-//   box that the clip leaves), what painting costs;
+// - maxPaintings times its own area painted by fills, strokes and images (each charged the
+//   part of its box that the clip leaves), what painting costs;
 // - maxForms forms drawn, and maxDrawChecks of the renderer's asks whether to stop (it asks
 //   every ten or so operators, but each form starts that count afresh);
 // - and the file's time.
@@ -63,26 +63,52 @@ struct DrawingBudget {
 
 bool StopDrawing(void* data) { return static_cast<DrawingBudget*>(data)->Spent(); }
 
-// The device area a path's box covers inside the clip, widened by half a line for strokes.
-double PaintedArea(const GfxState& state, double margin) {
-  double xMin = 1e300, yMin = 1e300, xMax = -1e300, yMax = -1e300;
+// The device area of the box around points (user space, widened by margin device pixels)
+// that the clip leaves.
+class PaintedBox {
+ public:
+  PaintedBox(const GfxState& state, double margin) : state_(state), margin_(margin) {}
+  void Add(double userX, double userY) {
+    double x = 0, y = 0;
+    state_.transform(userX, userY, &x, &y);
+    xMin_ = std::min(xMin_, x - margin_);
+    yMin_ = std::min(yMin_, y - margin_);
+    xMax_ = std::max(xMax_, x + margin_);
+    yMax_ = std::max(yMax_, y + margin_);
+  }
+  double Area() const {
+    double clipXMin = 0, clipYMin = 0, clipXMax = 0, clipYMax = 0;
+    state_.getClipBBox(&clipXMin, &clipYMin, &clipXMax, &clipYMax);
+    const double width = std::min(xMax_, clipXMax) - std::max(xMin_, clipXMin);
+    const double height = std::min(yMax_, clipYMax) - std::max(yMin_, clipYMin);
+    return width > 0 && height > 0 ? (width + 1) * (height + 1) : 1;
+  }
+
+ private:
+  const GfxState& state_;
+  double margin_;
+  double xMin_ = 1e300, yMin_ = 1e300, xMax_ = -1e300, yMax_ = -1e300;
+};
+
+double PathArea(const GfxState& state, double margin) {
+  PaintedBox box(state, margin);
   const GfxPath& path = *state.getPath();
   for (int i = 0; i < path.getNumSubpaths(); ++i) {
     const GfxSubpath& subpath = *path.getSubpath(i);
     for (int j = 0; j < subpath.getNumPoints(); ++j) {
-      double x = 0, y = 0;
-      state.transform(subpath.getX(j), subpath.getY(j), &x, &y);
-      xMin = std::min(xMin, x - margin);
-      yMin = std::min(yMin, y - margin);
-      xMax = std::max(xMax, x + margin);
-      yMax = std::max(yMax, y + margin);
+      box.Add(subpath.getX(j), subpath.getY(j));
     }
   }
-  double clipXMin = 0, clipYMin = 0, clipXMax = 0, clipYMax = 0;
-  state.getClipBBox(&clipXMin, &clipYMin, &clipXMax, &clipYMax);
-  const double width = std::min(xMax, clipXMax) - std::max(xMin, clipXMin);
-  const double height = std::min(yMax, clipYMax) - std::max(yMin, clipYMin);
-  return width > 0 && height > 0 ? (width + 1) * (height + 1) : 1;
+  return box.Area();
+}
+
+// Images fill the unit square of the current matrix.
+double ImageArea(const GfxState& state) {
+  PaintedBox box(state, 0);
+  for (const auto& [x, y] : {std::pair{0, 0}, {1, 0}, {0, 1}, {1, 1}}) {
+    box.Add(x, y);
+  }
+  return box.Area();
 }
 
 // Charges forms and painting to the budget, and draws nothing once it is spent.
@@ -96,12 +122,12 @@ class BudgetedOutput : public SplashOutputDev {
     return budget_.Spent();
   }
   void fill(GfxState* state) override {
-    if (Charge(*state, 0)) {
+    if (Charge(PathArea(*state, 0))) {
       SplashOutputDev::fill(state);
     }
   }
   void eoFill(GfxState* state) override {
-    if (Charge(*state, 0)) {
+    if (Charge(PathArea(*state, 0))) {
       SplashOutputDev::eoFill(state);
     }
   }
@@ -109,14 +135,35 @@ class BudgetedOutput : public SplashOutputDev {
     const double* ctm = state->getCTM();
     const double lineWidth =
         state->getLineWidth() * std::sqrt(std::abs(ctm[0] * ctm[3] - ctm[1] * ctm[2]));
-    if (Charge(*state, lineWidth / 2 + 1)) {
+    if (Charge(PathArea(*state, lineWidth / 2 + 1))) {
       SplashOutputDev::stroke(state);
+    }
+  }
+  // A skipped image still goes through the base class, which reads past inline image data.
+  void drawImage(GfxState* state, Object* ref, Stream* stream, int width, int height,
+                 GfxImageColorMap* colours, bool interpolate, const int* maskColours,
+                 bool inlineImage) override {
+    if (Charge(ImageArea(*state))) {
+      SplashOutputDev::drawImage(state, ref, stream, width, height, colours, interpolate,
+                                 maskColours, inlineImage);
+    } else {
+      OutputDev::drawImage(state, ref, stream, width, height, colours, interpolate, maskColours,
+                           inlineImage);
+    }
+  }
+  void drawImageMask(GfxState* state, Object* ref, Stream* stream, int width, int height,
+                     bool invert, bool interpolate, bool inlineImage) override {
+    if (Charge(ImageArea(*state))) {
+      SplashOutputDev::drawImageMask(state, ref, stream, width, height, invert, interpolate,
+                                     inlineImage);
+    } else {
+      OutputDev::drawImageMask(state, ref, stream, width, height, invert, interpolate, inlineImage);
     }
   }
 
  private:
-  bool Charge(const GfxState& state, double margin) {
-    budget_.painted += PaintedArea(state, margin);
+  bool Charge(double area) {
+    budget_.painted += area;
     return !budget_.Spent();
   }
 
