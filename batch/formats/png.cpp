@@ -30,9 +30,12 @@ std::uint32_t BigEndian32(const std::uint8_t* bytes) {
 // the library is shown the file without them: only the signature, the critical chunks and
 // tRNS. Skipping costs one look at each chunk's header.
 struct ChunkFilter {
+  explicit ChunkFilter(std::span<const std::uint8_t> data)
+      : bytes(data), keptLeft(std::min(signatureLength, data.size())) {}
+
   std::span<const std::uint8_t> bytes;
   std::size_t position = 0;
-  std::size_t keptLeft = signatureLength;  // bytes of the current kept piece not yet handed out
+  std::size_t keptLeft;  // bytes of the current kept piece not yet handed out
 
   static bool IsKept(const std::uint8_t* type) {
     return (type[0] & 0x20) == 0 || std::memcmp(type, "tRNS", 4) == 0;
@@ -76,7 +79,8 @@ struct ChunkFilter {
 // The bytes of all image data chunks: what the picture's rows are inflated from.
 std::uint64_t ImageDataBytes(std::span<const std::uint8_t> bytes) {
   std::uint64_t total = 0;
-  for (std::size_t position = signatureLength; bytes.size() - position >= chunkOverhead;) {
+  for (std::size_t position = signatureLength;
+       position <= bytes.size() && bytes.size() - position >= chunkOverhead;) {
     const std::uint64_t length = BigEndian32(bytes.data() + position);
     if (std::memcmp(bytes.data() + position + 4, "IDAT", 4) == 0) {
       total += length;
@@ -130,7 +134,7 @@ bool DecodePng(std::span<const std::uint8_t> bytes, const DecodeLimits& limits,
   spng_set_image_limits(png, static_cast<std::uint32_t>(limits.maxSide),
                         static_cast<std::uint32_t>(limits.maxSide));
   spng_set_chunk_limits(png, std::size_t{1} << 24, std::size_t{1} << 26);
-  ChunkFilter filter{bytes};
+  ChunkFilter filter(bytes);
   if (int code = spng_set_png_stream(png, ChunkFilter::Read, &filter); code != 0) {
     return Fail(code, error);
   }

@@ -303,6 +303,40 @@ TEST(FormatTest, RefusesPicturesClaimingMoreThanTheirData) {
   }
 }
 
+// Every decoder, handed the first bytes of a whole file in its format whatever they announce,
+// refuses them with a reason and reads nothing outside them (the sanitizers watch).
+TEST(FormatTest, EveryDecoderRefusesFilesCutShort) {
+  const GreyPicture ramp = Ramp();
+  std::vector<std::pair<Format, std::vector<std::uint8_t>>> files = {{Format::Pnm, MakePgm(ramp)}};
+  const std::pair<Format, std::string> written[] = {
+      {Format::Png, WritePng(TempPath(".cut.png"), ramp, true) ? ".cut.png" : ""},
+      {Format::Jpeg, WriteJpeg(TempPath(".cut.jpg"), ramp, false, 90) ? ".cut.jpg" : ""},
+      {Format::Tiff, WriteTiff(TempPath(".cut.tif"), {ramp}, false) ? ".cut.tif" : ""},
+      {Format::Webp, WriteWebp(TempPath(".cut.webp"), ramp) ? ".cut.webp" : ""},
+  };
+  for (const auto& [format, suffix] : written) {
+    if (!suffix.empty()) {
+      files.emplace_back(format, ReadBack(TempPath(suffix)));
+      std::filesystem::remove(TempPath(suffix));
+    }
+  }
+  if (IsFormatBuilt(Format::Pdf)) {
+    files.emplace_back(Format::Pdf, MakePdf({ramp}));
+  }
+  SilenceDecoderMessages();
+  for (const auto& [format, bytes] : files) {
+    for (std::size_t length : {0, 1, 3, 7, 8, 9, 12, 20, 33}) {
+      SCOPED_TRACE(std::string(FormatName(format)) + " cut to " + std::to_string(length));
+      // A copy of exactly that length, so reading past it is caught.
+      const std::vector<std::uint8_t> cut(bytes.begin(), bytes.begin() + length);
+      std::string error;
+      EXPECT_FALSE(DecodePages(
+          format, cut, {}, [](const PageView&) {}, error));
+      EXPECT_NE(error, "");
+    }
+  }
+}
+
 }  // namespace
 
 }  // namespace strixa
