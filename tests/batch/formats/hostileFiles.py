@@ -293,7 +293,7 @@ def cases(full):
                                                      100000 if full else 400),
                             "budget of", [] if full else ["--max-megapixels=64"]),
         "lossless-alpha.webp": (lambda: lossless_webp(16383), "data too short", []),
-        "palette-trns.png": (lambda: palette_png(16384), "", []),
+        "palette-trns.png": (lambda: palette_png(16384 if full else 8192), "", []),
         "many-texts.png": (lambda: png_with_texts(200000 if full else 20000), "", []),
         "nested-forms.pdf": (lambda: nested_forms_pdf(9, 10), "too much drawing", []),
         "big-pages.pdf": (lambda: big_pages_pdf(20, 3930 if full else 1000), "budget of",
