@@ -322,6 +322,7 @@ int RunBatch(const std::vector<std::string>& arguments, std::istream& input, std
 
   DecodeLimits limits;
   limits.dpi = options.dpi;
+  SetFileBudget(options.maxMegapixels, limits);
 
   InputWalker walker;
   walker.inputs = options.inputs;

@@ -51,7 +51,7 @@ bool ParseFormat(std::string_view text, OutputFormat& format) {
 // Options that take a value, long and short spellings.
 bool TakesValue(std::string_view name) {
   return name == "format" || name == "symbologies" || name == "jobs" || name == "dpi" ||
-         name == "j";
+         name == "max-megapixels" || name == "j";
 }
 
 bool ApplyValue(std::string_view name, const std::string& value, BatchOptions& options,
@@ -65,6 +65,8 @@ bool ApplyValue(std::string_view name, const std::string& value, BatchOptions& o
     valid = ParseNumber(value, 1, 1024, options.threads);
   } else if (name == "dpi") {
     valid = ParseNumber(value, 10, 2400, options.dpi);
+  } else if (name == "max-megapixels") {
+    valid = ParseNumber(value, 1, 1 << 20, options.maxMegapixels);
   }
   if (!valid) {
     error =
@@ -222,6 +224,8 @@ A '-' reads a list of paths from standard input, one per line.
                           ean13,upca,ean8,code128,ean128,code39,2of5,itf
   -j, --jobs=N            read N pictures at once (default: one per core)
       --dpi=N             render PDF pages at N dots per inch (default 300)
+      --max-megapixels=N  give up on a file after N megapixels of pages (default 1024)
+                          or N/16 seconds (at least 10)
       --progress          show a progress bar on standard error
       --no-progress       never show it (the default unless standard error is a terminal)
   -h, --help              display this help and exit

@@ -20,6 +20,7 @@ struct BatchOptions {
   unsigned symbologies = 0xFFu;  // strixa_symbology bits
   int threads = 0;               // 0: one per core
   int dpi = 300;
+  int maxMegapixels = 1024;  // a file's budget, in pages' pixels and with them time
   ProgressMode progress = ProgressMode::Auto;
   bool help = false;
   bool version = false;

@@ -14,7 +14,7 @@ if(NOT CMAKE_CROSSCOMPILING)
 endif()
 # Key, source file and pkg-config module of each optional format.
 foreach(format "PNG;png;spng" "JPEG;jpeg;libjpeg" "TIFF;tiff;libtiff-4" "WEBP;webp;libwebp"
-               "PDF;pdf;poppler-cpp")
+               "PDF;pdf;poppler")
   list(GET format 0 key)
   list(GET format 1 file)
   list(GET format 2 module)
@@ -82,4 +82,15 @@ strixa_warnings(strixa_draw_pages)
 
 if(TARGET formatsFuzzer)
   target_link_libraries(formatsFuzzer PRIVATE strixa_batch_formats)
+endif()
+
+# Small files that claim huge pictures or endless work: each must be read or refused within a
+# memory and a time limit.
+find_package(Python3 COMPONENTS Interpreter QUIET)
+if(Python3_Interpreter_FOUND AND NOT CMAKE_CROSSCOMPILING)
+  add_dependencies(strixa_batch_tests strixa_batch)
+  add_test(NAME BatchHostileFiles
+           COMMAND Python3::Interpreter ${PROJECT_SOURCE_DIR}/tests/batch/formats/hostileFiles.py
+                   check $<TARGET_FILE:strixa_batch> --seconds 120
+                   --memory-mb $<IF:$<BOOL:${ENABLE_SANITIZERS}>,0,768>)
 endif()

@@ -11,9 +11,18 @@ namespace strixa {
 
 namespace {
 
-// Progressive files may hold any number of scans, each a pass over the whole picture; real
-// encoders write about ten.
+// Progressive files may hold any number of scans, each a pass over the blocks of its
+// components; real encoders visit each block about five times in all. The work is held to
+// passesPerBlock visits of every block (at least minimumWork), and the scans to maxScans.
 constexpr int maxScans = 1000;
+constexpr std::int64_t passesPerBlock = 16;
+constexpr std::int64_t minimumWork = std::int64_t{1} << 20;
+
+// Huffman coding spends at least one bit on every block of a component's first scan;
+// arithmetic coding can spend next to nothing on a blank block, so it is allowed a far smaller
+// share. A file with less data than that cannot hold the picture it claims.
+constexpr std::int64_t blocksPerByteHuffman = 8;
+constexpr std::int64_t blocksPerByteArithmetic = 4096;
 
 struct ErrorManager {
   jpeg_error_mgr base;
@@ -23,7 +32,14 @@ struct ErrorManager {
 
 struct ProgressMonitor {
   jpeg_progress_mgr base;
+  std::int64_t workLimit = minimumWork;  // block visits over all scans
+  std::int64_t work = 0;
+  int lastScan = 0;
 };
+
+std::int64_t Blocks(const jpeg_component_info& component) {
+  return std::int64_t{component.width_in_blocks} * component.height_in_blocks;
+}
 
 // What the decoding half fills in; it lives in the caller's frame, so nothing of it is lost when
 // libjpeg jumps back after an error.
@@ -45,11 +61,25 @@ struct JpegPage {
 // as it goes.
 void IgnoreMessage(j_common_ptr, int) {}
 
+// Called before every row of input is consumed: a new scan adds its blocks to the work.
 void LimitScans(j_common_ptr info) {
   const j_decompress_ptr decompress = reinterpret_cast<j_decompress_ptr>(info);
+  ProgressMonitor& monitor = *reinterpret_cast<ProgressMonitor*>(info->progress);
+  if (decompress->input_scan_number != monitor.lastScan) {
+    monitor.lastScan = decompress->input_scan_number;
+    for (int i = 0; i < decompress->comps_in_scan; ++i) {
+      monitor.work += Blocks(*decompress->cur_comp_info[i]);
+    }
+  }
+  const char* problem = nullptr;
   if (decompress->input_scan_number > maxScans) {
+    problem = "too many progressive scans";
+  } else if (monitor.work > monitor.workLimit) {
+    problem = "too much work: the progressive scans pass over the picture too often";
+  }
+  if (problem != nullptr) {
     ErrorManager* manager = reinterpret_cast<ErrorManager*>(info->err);
-    std::snprintf(manager->message, sizeof manager->message, "too many progressive scans");
+    std::snprintf(manager->message, sizeof manager->message, "%s", problem);
     std::longjmp(manager->jump, 1);
   }
 }
@@ -82,6 +112,18 @@ bool DecodeInto(std::span<const std::uint8_t> bytes, const DecodeLimits& limits,
     jpeg_destroy_decompress(&info);
     return false;
   }
+  std::int64_t blocks = 0;
+  for (int i = 0; i < info.num_components; ++i) {
+    blocks += Blocks(info.comp_info[i]);
+  }
+  // What follows the first scan's header is all the coded data there is.
+  const std::int64_t dataBytes = static_cast<std::int64_t>(info.src->bytes_in_buffer);
+  if (dataBytes < blocks / (info.arith_code ? blocksPerByteArithmetic : blocksPerByteHuffman)) {
+    jpeg_destroy_decompress(&info);
+    page.error = "JPEG: data too short for a picture of its size";
+    return false;
+  }
+  progress.workLimit = std::max(minimumWork, passesPerBlock * blocks);
   if (info.jpeg_color_space == JCS_GRAYSCALE) {
     info.out_color_space = JCS_GRAYSCALE;
   } else if (info.jpeg_color_space == JCS_YCbCr || info.jpeg_color_space == JCS_RGB) {

@@ -1,5 +1,6 @@
 #include "formats/page.h"
 
+#include <algorithm>
 #include <new>
 
 #include "memoryBudget.h"
@@ -14,6 +15,40 @@ bool CheckPageSize(std::int64_t width, std::int64_t height, const DecodeLimits& 
   }
   if (width > limits.maxSide || height > limits.maxSide || width * height > limits.maxPixels) {
     error = "picture too large (" + std::to_string(width) + " x " + std::to_string(height) + ")";
+    return false;
+  }
+  return true;
+}
+
+void SetFileBudget(int megapixels, DecodeLimits& limits) {
+  limits.maxFilePixels = std::int64_t{megapixels} << 20;
+  limits.maxFileTime = std::chrono::milliseconds(std::max(10000, megapixels * 1000 / 16));
+}
+
+FileBudget::FileBudget(const DecodeLimits& limits)
+    : limits_(limits), start_(std::chrono::steady_clock::now()) {}
+
+bool FileBudget::SpendPage(std::int64_t width, std::int64_t height, std::string& error) {
+  if (!CheckTime(error)) {
+    return false;
+  }
+  pixels_ += width * height;
+  if (pixels_ > limits_.maxFilePixels) {
+    error =
+        "over the file's budget of " + std::to_string(limits_.maxFilePixels >> 20) + " megapixels";
+    return false;
+  }
+  return true;
+}
+
+bool FileBudget::TimeIsUp() const {
+  return std::chrono::steady_clock::now() - start_ > limits_.maxFileTime;
+}
+
+bool FileBudget::CheckTime(std::string& error) const {
+  if (TimeIsUp()) {
+    error = "over the file's time budget of " + std::to_string(limits_.maxFileTime.count() / 1000) +
+            " s";
     return false;
   }
   return true;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -24,13 +25,38 @@ struct PageView {
 };
 
 // What a decoder may spend on one file. Sides are held to what the library reads; the pixel
-// count keeps one page within a few hundred megabytes whatever its header claims.
+// count keeps one page within a few hundred megabytes whatever its header claims. The file's
+// budget bounds all its pages together, so a file of many pages or slow drawing ends with an
+// error after about maxFileSeconds, its pages read so far kept.
 struct DecodeLimits {
   MemoryBudget* memory = nullptr;  // the pixel bytes all threads of the run share, or no limit
   int maxSide = 32767;
   std::int64_t maxPixels = std::int64_t{1} << 28;
   int dpi = 300;          // PDF pages are rendered at this resolution
   int maxPages = 100000;  // multi-page files stop with an error beyond this
+  std::int64_t maxFilePixels = std::int64_t{1} << 30;
+  std::chrono::milliseconds maxFileTime{64000};
+};
+
+// A file budget of megapixels and, with it, time: a second for every 16 megapixels, at least
+// 10 s (the default, 1024, gives 64 s).
+void SetFileBudget(int megapixels, DecodeLimits& limits);
+
+// What one file has spent of its limits so far; the time counts from construction and includes
+// the reading of pages handed over.
+class FileBudget {
+ public:
+  explicit FileBudget(const DecodeLimits& limits);
+  // Takes a page of width x height from the budget; false, with error set, once it is spent.
+  bool SpendPage(std::int64_t width, std::int64_t height, std::string& error);
+  // False, with error set, once the file's time is up.
+  bool CheckTime(std::string& error) const;
+  bool TimeIsUp() const;
+
+ private:
+  const DecodeLimits& limits_;
+  std::chrono::steady_clock::time_point start_;
+  std::int64_t pixels_ = 0;
 };
 
 // Receives each page in turn; the view is valid only during the call.

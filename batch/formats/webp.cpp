@@ -5,6 +5,12 @@
 
 namespace strixa {
 
+namespace {
+
+constexpr std::int64_t pixelsPerByte = 65536;
+
+}  // namespace
+
 bool DecodeWebp(std::span<const std::uint8_t> bytes, const DecodeLimits& limits,
                 const PageSink& sink, std::string& error) {
   WebPBitstreamFeatures features;
@@ -17,6 +23,14 @@ bool DecodeWebp(std::span<const std::uint8_t> bytes, const DecodeLimits& limits,
     return false;
   }
   if (!CheckPageSize(features.width, features.height, limits, error)) {
+    return false;
+  }
+  // Both codings can spend next to nothing on a blank area (a lossless one with a single colour
+  // none at all), so only a file far too small for its size is refused: such a page holds
+  // nothing to read.
+  if (std::int64_t{features.width} * features.height >
+      static_cast<std::int64_t>(bytes.size()) * pixelsPerByte) {
+    error = "WebP: data too short for a picture of its size";
     return false;
   }
   const int channels = features.has_alpha ? 4 : 3;
