@@ -146,25 +146,11 @@ bool DecodeBmpBytes(std::span<const std::uint8_t> bytes, const PageSink& sink, s
   return true;
 }
 
-// Bytes set aside in the run's budget for as long as it lives.
-struct Reservation {
-  MemoryBudget* budget = nullptr;
-  std::size_t size = 0;
-  Reservation() = default;
-  Reservation(const Reservation&) = delete;
-  Reservation& operator=(const Reservation&) = delete;
-  ~Reservation() {
-    if (budget != nullptr) {
-      budget->Release(size);
-    }
-  }
-};
-
 // Sets aside the grey bytes a bitmap's pixels will take in our reader, as its headers state them,
 // before the reader allocates them. False with error set when the budget cannot hold them;
 // headers the reader will refuse reserve nothing.
 bool ReserveBitmap(std::span<const std::uint8_t> head, std::uint64_t fileSize,
-                   const DecodeLimits& limits, Reservation& reservation, std::string& error) {
+                   const DecodeLimits& limits, MemoryReservation& reservation, std::string& error) {
   BmpLayout layout;
   BmpRefusal refusal = BmpRefusal::None;
   if (limits.memory == nullptr || !ReadBmpLayout(head, fileSize, layout, refusal)) {
@@ -172,12 +158,10 @@ bool ReserveBitmap(std::span<const std::uint8_t> head, std::uint64_t fileSize,
   }
   const std::size_t size =
       static_cast<std::size_t>(layout.width) * static_cast<std::size_t>(layout.height);
-  if (!limits.memory->Reserve(size)) {
-    error = "out of memory (the picture needs more than the run's budget)";
+  if (!reservation.Reserve(size, limits)) {
+    error = PixelMemoryError(size, limits);
     return false;
   }
-  reservation.budget = limits.memory;
-  reservation.size = size;
   return true;
 }
 
@@ -213,7 +197,7 @@ FileRecord ReadInputOrThrow(strixa_reader* reader, const InputItem& item,
     // Bitmaps in files go through the library's own reader, which takes the path.
     std::error_code problem;
     const std::uint64_t fileSize = std::filesystem::file_size(item.path, problem);
-    Reservation reservation;
+    MemoryReservation reservation;
     if (!ReserveBitmap(bytes, problem ? 0 : fileSize, limits, reservation, record.error)) {
       return record;
     }
@@ -257,7 +241,7 @@ FileRecord ReadInputOrThrow(strixa_reader* reader, const InputItem& item,
   };
   bool decoded = false;
   if (format == Format::Bmp) {
-    Reservation reservation;
+    MemoryReservation reservation;
     if (!ReserveBitmap(bytes, bytes.size(), limits, reservation, record.error)) {
       return record;
     }

@@ -16,9 +16,14 @@ bool MemoryBudget::Reserve(std::size_t bytes) {
     ++holdersWaiting_;
     released_.notify_all();  // others may now see that every holder waits
   }
-  released_.wait(hold, [&] {
+  const auto canGoOn = [&] {
     return used_ + bytes <= total_ || (holding && holdersWaiting_ == held_.size());
-  });
+  };
+  if (!canGoOn()) {
+    const auto start = std::chrono::steady_clock::now();
+    released_.wait(hold, canGoOn);
+    waited_[self] += std::chrono::steady_clock::now() - start;
+  }
   if (holding) {
     --holdersWaiting_;
   }
@@ -43,6 +48,12 @@ void MemoryBudget::Release(std::size_t bytes, std::thread::id owner) {
     held_.erase(it);
   }
   released_.notify_all();
+}
+
+std::chrono::steady_clock::duration MemoryBudget::Waited() const {
+  const std::lock_guard<std::mutex> hold(lock_);
+  const auto it = waited_.find(std::this_thread::get_id());
+  return it == waited_.end() ? std::chrono::steady_clock::duration{} : it->second;
 }
 
 std::size_t MemoryBudget::Used() const {

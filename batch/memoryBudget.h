@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
 #pragma once
 
+#include <chrono>
 #include <condition_variable>
 #include <cstddef>
 #include <map>
@@ -26,6 +27,9 @@ class MemoryBudget {
 
   std::size_t Total() const { return total_; }
   std::size_t Used() const;
+  // How long the calling thread has waited in Reserve, in all: time a file's own budget of time
+  // must not be charged, as it was other files that held the bytes.
+  std::chrono::steady_clock::duration Waited() const;
 
  private:
   const std::size_t total_;
@@ -34,6 +38,7 @@ class MemoryBudget {
   std::size_t used_ = 0;
   std::map<std::thread::id, std::size_t> held_;  // threads holding bytes, and how many
   std::size_t holdersWaiting_ = 0;
+  std::map<std::thread::id, std::chrono::steady_clock::duration> waited_;  // one per thread
 };
 
 }  // namespace strixa

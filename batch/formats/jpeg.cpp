@@ -44,7 +44,8 @@ std::int64_t Blocks(const jpeg_component_info& component) {
 // What the decoding half fills in; it lives in the caller's frame, so nothing of it is lost when
 // libjpeg jumps back after an error.
 struct JpegPage {
-  std::unique_ptr<std::uint8_t[]> pixels;
+  PixelBuffer pixels;
+  MemoryReservation coefficients;  // what the library holds of a picture read in many scans
   int width = 0;
   int height = 0;
   int channels = 0;
@@ -98,6 +99,7 @@ bool DecodeInto(std::span<const std::uint8_t> bytes, const DecodeLimits& limits,
     jpeg_destroy_decompress(&info);
     page.error = std::string("JPEG: ") + manager.message;
     page.pixels.reset();
+    page.coefficients.Release();
     return false;
   }
   jpeg_create_decompress(&info);
@@ -133,15 +135,25 @@ bool DecodeInto(std::span<const std::uint8_t> bytes, const DecodeLimits& limits,
     page.error = "JPEG: CMYK pictures are not supported";
     return false;
   }
+  // A picture in many scans (progressive, or components in scans of their own) is held whole as
+  // coefficients, 64 of two bytes a block, from the start of decompression.
+  if (info.progressive_mode || info.comps_in_scan < info.num_components) {
+    const std::size_t size = static_cast<std::size_t>(blocks) * 64 * sizeof(JCOEF);
+    if (!page.coefficients.Reserve(size, limits)) {
+      jpeg_destroy_decompress(&info);
+      page.error = PixelMemoryError(size, limits);
+      return false;
+    }
+  }
   jpeg_start_decompress(&info);
   page.width = static_cast<int>(info.output_width);
   page.height = static_cast<int>(info.output_height);
   page.channels = info.output_components;
   const std::size_t rowBytes = static_cast<std::size_t>(page.width) * page.channels;
-  page.pixels = AllocatePixels(rowBytes * page.height);
+  page.pixels = AllocatePixels(rowBytes * page.height, limits);
   if (!page.pixels) {
     jpeg_destroy_decompress(&info);
-    page.error = "out of memory";
+    page.error = PixelMemoryError(rowBytes * page.height, limits);
     return false;
   }
   while (info.output_scanline < info.output_height) {

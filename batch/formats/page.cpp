@@ -26,7 +26,17 @@ void SetFileBudget(int megapixels, DecodeLimits& limits) {
 }
 
 FileBudget::FileBudget(const DecodeLimits& limits)
-    : limits_(limits), start_(std::chrono::steady_clock::now()) {}
+    : limits_(limits), start_(std::chrono::steady_clock::now()) {
+  if (limits.memory != nullptr) {
+    waitedAtStart_ = limits.memory->Waited();
+  }
+}
+
+std::chrono::steady_clock::duration FileBudget::Elapsed() const {
+  const auto elapsed = std::chrono::steady_clock::now() - start_;
+  return limits_.memory != nullptr ? elapsed - (limits_.memory->Waited() - waitedAtStart_)
+                                   : elapsed;
+}
 
 bool FileBudget::SpendPage(std::int64_t width, std::int64_t height, std::string& error) {
   if (!CheckTime(error)) {
@@ -41,9 +51,7 @@ bool FileBudget::SpendPage(std::int64_t width, std::int64_t height, std::string&
   return true;
 }
 
-bool FileBudget::TimeIsUp() const {
-  return std::chrono::steady_clock::now() - start_ > limits_.maxFileTime;
-}
+bool FileBudget::TimeIsUp() const { return Elapsed() > limits_.maxFileTime; }
 
 bool FileBudget::CheckTime(std::string& error) const {
   if (TimeIsUp()) {
@@ -76,6 +84,35 @@ PixelBuffer AllocatePixels(std::size_t size, const DecodeLimits& limits) {
     return PixelBuffer();
   }
   return PixelBuffer(pixels, release);
+}
+
+std::string PixelMemoryError(std::size_t size, const DecodeLimits& limits) {
+  if (limits.memory != nullptr && size > limits.memory->Total()) {
+    return "out of memory (the picture needs more than the run's memory budget of " +
+           std::to_string(limits.memory->Total() >> 20) + " MiB)";
+  }
+  return "out of memory";
+}
+
+bool MemoryReservation::Reserve(std::size_t size, const DecodeLimits& limits) {
+  Release();
+  if (limits.memory == nullptr || size == 0) {
+    return true;
+  }
+  if (!limits.memory->Reserve(size)) {
+    return false;
+  }
+  budget_ = limits.memory;
+  size_ = size;
+  return true;
+}
+
+void MemoryReservation::Release() {
+  if (budget_ != nullptr) {
+    budget_->Release(size_);
+    budget_ = nullptr;
+    size_ = 0;
+  }
 }
 
 void FlattenOnWhite(std::uint8_t* pixels, int width, int height, std::ptrdiff_t stride) {

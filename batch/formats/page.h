@@ -43,7 +43,7 @@ struct DecodeLimits {
 void SetFileBudget(int megapixels, DecodeLimits& limits);
 
 // What one file has spent of its limits so far; the time counts from construction and includes
-// the reading of pages handed over.
+// the reading of pages handed over, but not the waits of this thread for the run's memory.
 class FileBudget {
  public:
   explicit FileBudget(const DecodeLimits& limits);
@@ -54,8 +54,11 @@ class FileBudget {
   bool TimeIsUp() const;
 
  private:
+  std::chrono::steady_clock::duration Elapsed() const;
+
   const DecodeLimits& limits_;
   std::chrono::steady_clock::time_point start_;
+  std::chrono::steady_clock::duration waitedAtStart_{};
   std::int64_t pixels_ = 0;
 };
 
@@ -82,6 +85,27 @@ using PixelBuffer = std::unique_ptr<std::uint8_t[], PixelRelease>;
 // much of it): a reader's page buffers should come from here. Null when memory is short or the
 // budget cannot hold it.
 PixelBuffer AllocatePixels(std::size_t size, const DecodeLimits& limits);
+
+// The error for a page buffer of size bytes that AllocatePixels could not give.
+std::string PixelMemoryError(std::size_t size, const DecodeLimits& limits);
+
+// Bytes set aside in limits.memory for as long as this lives, for memory a decoder library
+// allocates itself; nothing without a budget.
+class MemoryReservation {
+ public:
+  MemoryReservation() = default;
+  MemoryReservation(const MemoryReservation&) = delete;
+  MemoryReservation& operator=(const MemoryReservation&) = delete;
+  ~MemoryReservation() { Release(); }
+  // False when the budget cannot hold size (more bytes than it has, or waiting could not end).
+  // Gives back what was held before.
+  bool Reserve(std::size_t size, const DecodeLimits& limits);
+  void Release();
+
+ private:
+  MemoryBudget* budget_ = nullptr;
+  std::size_t size_ = 0;
+};
 
 // Lays RGBA pixels over a white page in place: a transparent background must not read as black
 // bars. Alpha is left as it was, and ignored by the reader.

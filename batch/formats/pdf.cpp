@@ -13,6 +13,8 @@
 #include <poppler/Stream.h>
 #include <poppler/splash/SplashBitmap.h>
 
+#include "memoryBudget.h"
+
 namespace strixa {
 
 namespace {
@@ -41,6 +43,9 @@ void SetUpRenderer() {
 constexpr std::int64_t maxPaintings = 256;
 constexpr std::int64_t maxForms = std::int64_t{1} << 16;
 constexpr std::int64_t maxDrawChecks = std::int64_t{1} << 22;
+
+// The renderer keeps an alpha byte beside each grey one: a page takes twice its pixels.
+constexpr std::size_t renderBytesPerPixel = 2;
 
 struct DrawingBudget {
   const FileBudget* file = nullptr;
@@ -214,6 +219,22 @@ bool DecodePdf(std::span<const std::uint8_t> bytes, const DecodeLimits& limits,
         !fileBudget.SpendPage(static_cast<std::int64_t>(width), static_cast<std::int64_t>(height),
                               error)) {
       error = "PDF: " + error + where;
+      return false;
+    }
+    // Set aside what rendering will take before it starts; a page that needs more than the
+    // whole run may hold is refused rather than rendered past it.
+    const std::size_t renderSize =
+        renderBytesPerPixel * static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
+    MemoryReservation rendering;
+    if (!rendering.Reserve(renderSize, limits)) {
+      error = limits.memory != nullptr && renderSize > limits.memory->Total()
+                  ? "PDF: page too large to render (" +
+                        std::to_string(static_cast<std::int64_t>(width)) + " x " +
+                        std::to_string(static_cast<std::int64_t>(height)) + " pixels at " +
+                        std::to_string(limits.dpi) +
+                        " dpi need more than the run's memory budget of " +
+                        std::to_string(limits.memory->Total() >> 20) + " MiB)" + where
+                  : "PDF: out of memory" + where;
       return false;
     }
     // Grey pages need a quarter of the memory of colour ones and are what the reader looks at;

@@ -171,9 +171,9 @@ bool DecodePng(std::span<const std::uint8_t> bytes, const DecodeLimits& limits,
   const std::size_t rowSize = static_cast<std::size_t>(width) * channels;
   if (header.interlace_method != SPNG_INTERLACE_NONE) {
     // Interlaced passes fill rows out of order: the whole picture is decoded at once.
-    const std::unique_ptr<std::uint8_t[]> pixels = AllocatePixels(rowSize * height);
+    const PixelBuffer pixels = AllocatePixels(rowSize * height, limits);
     if (!pixels) {
-      error = "out of memory";
+      error = PixelMemoryError(rowSize * height, limits);
       return false;
     }
     if (int code = spng_decode_image(png, pixels.get(), rowSize * height, format, flags);
@@ -190,11 +190,11 @@ bool DecodePng(std::span<const std::uint8_t> bytes, const DecodeLimits& limits,
   }
   // Row by row, keeping only the grey (green) byte of each pixel: a quarter of the memory of
   // RGBA.
-  const std::unique_ptr<std::uint8_t[]> grey =
-      AllocatePixels(static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
+  const std::size_t greySize = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
+  const PixelBuffer grey = AllocatePixels(greySize, limits);
   const std::unique_ptr<std::uint8_t[]> row = AllocatePixels(rowSize);
   if (!grey || !row) {
-    error = "out of memory";
+    error = grey ? "out of memory" : PixelMemoryError(greySize, limits);
     return false;
   }
   if (int code = spng_decode_image(png, nullptr, 0, format, flags | SPNG_DECODE_PROGRESSIVE);

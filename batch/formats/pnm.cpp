@@ -103,9 +103,9 @@ bool DecodePnm(std::span<const std::uint8_t> bytes, const DecodeLimits& limits,
     return false;
   }
 
-  const std::unique_ptr<std::uint8_t[]> pixels = AllocatePixels(samples);
+  const PixelBuffer pixels = AllocatePixels(samples, limits);
   if (!pixels) {
-    error = "out of memory";
+    error = PixelMemoryError(samples, limits);
     return false;
   }
   const std::uint8_t* raster = bytes.data() + cursor.position;

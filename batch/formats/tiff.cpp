@@ -144,19 +144,19 @@ bool ReadPage(TIFF* tiff, const DecodeLimits& limits, FileBudget& budget, const 
   const int w = static_cast<int>(width);
   const int h = static_cast<int>(height);
   if (IsPlainStrips(tiff)) {
-    const std::unique_ptr<std::uint8_t[]> pixels =
-        AllocatePixels(static_cast<std::size_t>(w) * static_cast<std::size_t>(h));
+    const std::size_t size = static_cast<std::size_t>(w) * static_cast<std::size_t>(h);
+    const PixelBuffer pixels = AllocatePixels(size, limits);
     if (!pixels || !ReadStrips(tiff, w, h, pixels.get())) {
-      error = pixels ? "TIFF: damaged strip data" : "out of memory";
+      error = pixels ? "TIFF: damaged strip data" : PixelMemoryError(size, limits);
       return false;
     }
     sink(PageView{pixels.get(), w, h, w, PixelLayout::Grey8});
     return true;
   }
   const std::size_t stride = static_cast<std::size_t>(w) * 4;
-  const std::unique_ptr<std::uint8_t[]> pixels = AllocatePixels(stride * h);
+  const PixelBuffer pixels = AllocatePixels(stride * h, limits);
   if (!pixels) {
-    error = "out of memory";
+    error = PixelMemoryError(stride * h, limits);
     return false;
   }
   // Each 32-bit value holds red in its low byte, so on little-endian machines the bytes lie in

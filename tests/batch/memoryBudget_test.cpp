@@ -82,6 +82,42 @@ TEST(MemoryBudgetTest, PageBuffersCountWhileTheyLive) {
   EXPECT_EQ(budget.Used(), 0u);
 }
 
+// A file that waits for memory others hold is not charged the wait against its own time.
+TEST(MemoryBudgetTest, WaitingForMemoryIsNotChargedToTheFilesTime) {
+  MemoryBudget budget(100);
+  DecodeLimits limits;
+  limits.memory = &budget;
+  limits.maxFileTime = 200ms;
+  ASSERT_TRUE(budget.Reserve(100));
+  std::atomic<bool> timeIsUp = true;
+  std::thread other([&] {
+    const FileBudget file(limits);
+    const PixelBuffer page = AllocatePixels(100, limits);
+    timeIsUp = !page || file.TimeIsUp();
+  });
+  std::this_thread::sleep_for(400ms);
+  budget.Release(100);
+  other.join();
+  EXPECT_FALSE(timeIsUp);
+}
+
+// Memory a decoder library allocates itself counts while the reservation lives.
+TEST(MemoryBudgetTest, ReservationsHoldTheirBytesUntilReleased) {
+  MemoryBudget budget(1000);
+  DecodeLimits limits;
+  limits.memory = &budget;
+  {
+    MemoryReservation reservation;
+    ASSERT_TRUE(reservation.Reserve(700, limits));
+    EXPECT_EQ(budget.Used(), 700u);
+    ASSERT_TRUE(reservation.Reserve(300, limits));
+    EXPECT_EQ(budget.Used(), 300u);
+    MemoryReservation tooMuch;
+    EXPECT_FALSE(tooMuch.Reserve(1001, limits));
+  }
+  EXPECT_EQ(budget.Used(), 0u);
+}
+
 }  // namespace
 
 }  // namespace strixa

@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include "memoryBudget.h"
 #include "support/batch/formatWriters.h"
 
 namespace strixa {
@@ -334,6 +335,61 @@ TEST(FormatTest, EveryDecoderRefusesFilesCutShort) {
           format, cut, {}, [](const PageView&) {}, error));
       EXPECT_NE(error, "");
     }
+  }
+}
+
+// Every reader's page is counted against the run's budget while it lives and given back after;
+// a budget too small for the page refuses it before anything is decoded.
+TEST(FormatTest, EveryReaderCountsItsPageAgainstTheRunsBudget) {
+  const GreyPicture ramp = Ramp();
+  const std::size_t pixels = ramp.grey.size();
+  // An 8-bit PGM is read in place; one of 16 bits needs a page of its own.
+  std::string pgm =
+      "P2 " + std::to_string(ramp.width) + " " + std::to_string(ramp.height) + " 65535\n";
+  for (const std::uint8_t value : ramp.grey) {
+    pgm += std::to_string(value * 257) + " ";
+  }
+  std::vector<std::vector<std::uint8_t>> files = {{pgm.begin(), pgm.end()}};
+  const std::pair<std::string, bool> written[] = {
+      {".png", WritePng(TempPath(".png"), ramp, true)},
+      {".jpg", WriteJpeg(TempPath(".jpg"), ramp, false, 90)},
+      {".g.tif", WriteTiff(TempPath(".g.tif"), {ramp}, false)},
+      {".c.tif", WriteTiff(TempPath(".c.tif"), {ramp}, true)},
+      {".webp", WriteWebp(TempPath(".webp"), ramp)},
+  };
+  for (const auto& [suffix, made] : written) {
+    if (made) {
+      files.push_back(ReadBack(TempPath(suffix)));
+      std::filesystem::remove(TempPath(suffix));
+    }
+  }
+  if (IsFormatBuilt(Format::Pdf)) {
+    files.push_back(MakePdf({ramp}));
+  }
+  SilenceDecoderMessages();
+  for (const std::vector<std::uint8_t>& bytes : files) {
+    SCOPED_TRACE(FormatName(SniffFormat(bytes)));
+    DecodeLimits limits;
+    limits.dpi = 72;
+    MemoryBudget budget(1 << 20);
+    limits.memory = &budget;
+    std::size_t heldDuringRead = 0;
+    std::string error;
+    EXPECT_TRUE(DecodePages(
+        SniffFormat(bytes), bytes, limits, [&](const PageView&) { heldDuringRead = budget.Used(); },
+        error))
+        << error;
+    EXPECT_GE(heldDuringRead, pixels);
+    EXPECT_EQ(budget.Used(), 0u);
+
+    MemoryBudget tooSmall(pixels - 1);
+    limits.memory = &tooSmall;
+    int pages = 0;
+    EXPECT_FALSE(DecodePages(
+        SniffFormat(bytes), bytes, limits, [&](const PageView&) { ++pages; }, error));
+    EXPECT_EQ(pages, 0);
+    EXPECT_NE(error.find("memory budget of 0 MiB"), std::string::npos) << error;
+    EXPECT_EQ(tooSmall.Used(), 0u);
   }
 }
 
