@@ -298,6 +298,7 @@ def cases(full):
         "nested-forms.pdf": (lambda: nested_forms_pdf(9, 10), "too much drawing", []),
         "big-pages.pdf": (lambda: big_pages_pdf(20, 3930 if full else 1000), "budget of",
                           [] if full else ["--max-megapixels=64"]),
+        "poster-page.pdf": (lambda: big_pages_pdf(1, 3930), "too large to render", []),
         "wrapping.pgm": (wrapping_pgm, "damaged header", []),
     }
 
