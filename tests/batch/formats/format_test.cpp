@@ -393,6 +393,29 @@ TEST(FormatTest, EveryReaderCountsItsPageAgainstTheRunsBudget) {
   }
 }
 
+// A progressive picture is held whole as coefficients, two bytes for each of 64 a block, beside
+// its pixels: both count.
+TEST(FormatTest, ProgressiveJpegCountsItsCoefficients) {
+  const GreyPicture ramp = Ramp();
+  const std::string path = TempPath(".progressive.jpg");
+  if (!WriteJpeg(path, ramp, false, 90, true)) {
+    GTEST_SKIP() << "JPEG not built in";
+  }
+  const std::vector<std::uint8_t> bytes = ReadBack(path);
+  std::filesystem::remove(path);
+  const std::size_t blocks = ((ramp.width + 7) / 8) * ((ramp.height + 7) / 8);
+  MemoryBudget budget(1 << 20);
+  DecodeLimits limits;
+  limits.memory = &budget;
+  std::size_t heldDuringRead = 0;
+  std::string error;
+  EXPECT_TRUE(DecodePages(
+      Format::Jpeg, bytes, limits, [&](const PageView&) { heldDuringRead = budget.Used(); }, error))
+      << error;
+  EXPECT_GE(heldDuringRead, ramp.grey.size() + blocks * 64 * 2);
+  EXPECT_EQ(budget.Used(), 0u);
+}
+
 }  // namespace
 
 }  // namespace strixa
