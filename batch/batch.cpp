@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <istream>
 #include <memory>
 #include <new>
@@ -14,10 +15,21 @@
 #include <system_error>
 #include <thread>
 
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 #include "formats/format.h"
+#include "image/image.h"
+#include "memoryBudget.h"
 #include "options.h"
 #include "orderedPool.h"
 #include "output.h"
+#include "platform/bitmap.h"
+#include "platform/bmpHeader.h"
+#include "platform/escape.h"
 #include "progress.h"
 #include "strixa/strixa.h"
 
@@ -85,6 +97,80 @@ bool ReadRest(std::FILE* file, std::vector<std::uint8_t>& bytes, std::string& er
   return true;
 }
 
+// Opens an input without waiting: open() on a FIFO blocks until a writer comes, which for a FIFO
+// named in a list may be never. A regular file is read; a pipe only when named on the command
+// line (/dev/stdin, <(...)), when stream is set. Null with error set otherwise.
+std::FILE* OpenInput(const InputItem& item, bool& stream, std::string& error) {
+  stream = false;
+  errno = 0;
+#ifdef _WIN32
+  std::FILE* file = std::fopen(item.path.c_str(), "rb");
+#else
+  const int descriptor = ::open(item.path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+  if (descriptor < 0) {
+    error = "cannot open: " + SystemMessage(errno);
+    return nullptr;
+  }
+  struct stat status {};
+  if (::fstat(descriptor, &status) != 0 ||
+      !(S_ISREG(status.st_mode) || (S_ISFIFO(status.st_mode) && item.named))) {
+    ::close(descriptor);
+    error = S_ISFIFO(status.st_mode)
+                ? "not a regular file (a pipe is read only when named on the command line)"
+                : "not a regular file";
+    return nullptr;
+  }
+  stream = S_ISFIFO(status.st_mode);
+  // Reads wait for the writer again: a pipe with none left reads as its end.
+  if (::fcntl(descriptor, F_SETFL, ::fcntl(descriptor, F_GETFL) & ~O_NONBLOCK) != 0) {
+    ::close(descriptor);
+    error = "cannot read: " + SystemMessage(errno);
+    return nullptr;
+  }
+  std::FILE* file = ::fdopen(descriptor, "rb");
+  if (file == nullptr) {
+    ::close(descriptor);
+  }
+#endif
+  if (file == nullptr) {
+    error = "cannot open: " + SystemMessage(errno);
+  }
+  return file;
+}
+
+// A bitmap that came through a pipe, with our own reader over its bytes; pixels the file left
+// unset are zero, black, as the reader takes them.
+bool DecodeBmpBytes(std::span<const std::uint8_t> bytes, const PageSink& sink, std::string& error) {
+  Image image;
+  BmpRefusal reason = BmpRefusal::None;
+  if (!DecodeBmp(bytes, image, &reason)) {
+    error = reason == BmpRefusal::OutOfMemory ? "out of memory" : "not a bitmap this program reads";
+    return false;
+  }
+  sink(PageView{image.greyBytes, image.imageWidth, image.imageHeight, image.rowPitch,
+                PixelLayout::Grey8});
+  return true;
+}
+
+// Sets aside the grey bytes a bitmap's pixels will take in our reader, as its headers state them,
+// before the reader allocates them. False with error set when the budget cannot hold them;
+// headers the reader will refuse reserve nothing.
+bool ReserveBitmap(std::span<const std::uint8_t> head, std::uint64_t fileSize,
+                   const DecodeLimits& limits, MemoryReservation& reservation, std::string& error) {
+  BmpLayout layout;
+  BmpRefusal refusal = BmpRefusal::None;
+  if (limits.memory == nullptr || !ReadBmpLayout(head, fileSize, layout, refusal)) {
+    return true;
+  }
+  const std::size_t size =
+      static_cast<std::size_t>(layout.width) * static_cast<std::size_t>(layout.height);
+  if (!reservation.Reserve(size, limits)) {
+    error = PixelMemoryError(size, limits);
+    return false;
+  }
+  return true;
+}
+
 strixa_pixel_format PixelFormat(PixelLayout layout) {
   switch (layout) {
     case PixelLayout::Grey8:
@@ -106,9 +192,17 @@ bool Overlap(const BarcodeRecord& a, const BarcodeRecord& b) {
 // large at 300, one scanned at 600 half its size, and symbols far from the sizes the reader
 // expects are missed. So every page is read again at half the resolution, and a page still
 // without barcodes at twice it. What a retry adds is scaled to the first rendering's pixels;
-// its failures (a page too large at twice the resolution) cost only the retry.
+// its failures (a page too large at twice the resolution) cost only the retry. The first
+// rendering's barcodes (already handed on) are in firstFound; what the retries add goes to
+// record, and the retries share the file's time budget, from fileStart.
 void ReadPdfAgain(strixa_reader* reader, std::span<const std::uint8_t> bytes,
-                  const DecodeLimits& limits, int pageCount, FileRecord& record) {
+                  const DecodeLimits& limits, int pageCount,
+                  std::chrono::steady_clock::time_point fileStart,
+                  const std::vector<BarcodeRecord>& firstFound, FileRecord& record) {
+  const auto onPage = [&](int number) {
+    const auto on = [&](const BarcodeRecord& b) { return b.page == number; };
+    return std::ranges::any_of(firstFound, on) || std::ranges::any_of(record.barcodes, on);
+  };
   const auto readAgain = [&](int dpi, const std::vector<int>& pageNumbers) {
     if (dpi < minimumDpi || pageNumbers.empty()) {
       return;
@@ -118,6 +212,11 @@ void ReadPdfAgain(strixa_reader* reader, std::span<const std::uint8_t> bytes,
       chosen[static_cast<std::size_t>(number - 1)] = true;
     }
     DecodeLimits retry = limits;
+    retry.maxFileTime -= std::chrono::duration_cast<std::chrono::milliseconds>(
+        std::chrono::steady_clock::now() - fileStart);
+    if (retry.maxFileTime <= std::chrono::milliseconds::zero()) {
+      return;
+    }
     retry.dpi = dpi;
     retry.pdfPages = &chosen;
     FileRecord found;
@@ -141,10 +240,12 @@ void ReadPdfAgain(strixa_reader* reader, std::span<const std::uint8_t> bytes,
       barcode.y = 1 + static_cast<int>(std::lround((barcode.y - 1) * scale));
       barcode.width = static_cast<int>(std::lround(barcode.width * scale));
       barcode.height = static_cast<int>(std::lround(barcode.height * scale));
-      const bool known = std::ranges::any_of(record.barcodes, [&](const BarcodeRecord& old) {
+      const auto same = [&](const BarcodeRecord& old) {
         return old.page == barcode.page && old.label == barcode.label && old.data == barcode.data &&
                Overlap(old, barcode);
-      });
+      };
+      const bool known =
+          std::ranges::any_of(firstFound, same) || std::ranges::any_of(record.barcodes, same);
       if (!known) {
         record.barcodes.push_back(std::move(barcode));
       }
@@ -155,23 +256,21 @@ void ReadPdfAgain(strixa_reader* reader, std::span<const std::uint8_t> bytes,
   std::iota(every.begin(), every.end(), 1);
   readAgain(limits.dpi / 2, every);
   for (const int number : every) {
-    if (std::ranges::none_of(record.barcodes,
-                             [&](const BarcodeRecord& b) { return b.page == number; })) {
+    if (!onPage(number)) {
       readAgain(limits.dpi * 2, {number});
     }
   }
 }
 
 FileRecord ReadInputOrThrow(strixa_reader* reader, const InputItem& item,
-                            const DecodeLimits& limits) {
+                            const DecodeLimits& limits, const RecordSink& sink) {
   FileRecord record{item.path, {}, item.error};
   if (!record.error.empty()) {
     return record;
   }
-  errno = 0;
-  std::unique_ptr<std::FILE, FileCloser> file(std::fopen(item.path.c_str(), "rb"));
+  bool stream = false;
+  std::unique_ptr<std::FILE, FileCloser> file(OpenInput(item, stream, record.error));
   if (!file) {
-    record.error = "cannot open: " + SystemMessage(errno);
     return record;
   }
   std::vector<std::uint8_t> bytes(sniffLength);
@@ -179,8 +278,14 @@ FileRecord ReadInputOrThrow(strixa_reader* reader, const InputItem& item,
   const Format format = SniffFormat(bytes);
   const strixa_barcode* barcodes = nullptr;
   std::size_t count = 0;
-  if (format == Format::Bmp) {
-    // Bitmaps go through the library's own reader, which takes the path.
+  if (format == Format::Bmp && !stream) {
+    // Bitmaps in files go through the library's own reader, which takes the path.
+    std::error_code problem;
+    const std::uint64_t fileSize = std::filesystem::file_size(item.path, problem);
+    MemoryReservation reservation;
+    if (!ReserveBitmap(bytes, problem ? 0 : fileSize, limits, reservation, record.error)) {
+      return record;
+    }
     file.reset();
     if (strixa_read_bmp_file(reader, item.path.c_str(), &barcodes, &count) != STRIXA_OK) {
       record.error = strixa_reader_error(reader);
@@ -191,44 +296,64 @@ FileRecord ReadInputOrThrow(strixa_reader* reader, const InputItem& item,
   }
   if (format == Format::Unknown || !IsFormatBuilt(format)) {
     DecodePages(format, {}, limits, nullptr, record.error);
+    if (stream && bytes.empty()) {
+      record.error = "the pipe was empty";
+    }
     return record;
   }
   if (!ReadRest(file.get(), bytes, record.error)) {
     return record;
   }
   file.reset();
+  const auto fileStart = std::chrono::steady_clock::now();
   int page = 0;
   std::string readError;
-  const bool decoded = DecodePages(
-      format, bytes, limits,
-      [&](const PageView& view) {
-        ++page;
-        if (!readError.empty()) {
-          return;
-        }
-        if (strixa_read_pixels(reader, view.pixels, view.width, view.height, view.stride,
-                               PixelFormat(view.layout), &barcodes, &count) != STRIXA_OK) {
-          readError =
-              std::string(strixa_reader_error(reader)) + " (page " + std::to_string(page) + ")";
-          return;
-        }
-        AddBarcodes(barcodes, count, page, record);
-      },
-      record.error);
+  std::vector<BarcodeRecord> pdfFound;  // what a PDF's retries must not repeat
+  const auto readPage = [&](const PageView& view) {
+    ++page;
+    if (!readError.empty()) {
+      return;
+    }
+    if (strixa_read_pixels(reader, view.pixels, view.width, view.height, view.stride,
+                           PixelFormat(view.layout), &barcodes, &count) != STRIXA_OK) {
+      readError = std::string(strixa_reader_error(reader)) + " (page " + std::to_string(page) + ")";
+      return;
+    }
+    AddBarcodes(barcodes, count, page, record);
+    if (format == Format::Pdf) {
+      pdfFound.insert(pdfFound.end(), record.barcodes.begin(), record.barcodes.end());
+    }
+    if (sink && !record.barcodes.empty()) {
+      // Out at once: a long file holds nothing back that is already read.
+      sink(FileRecord{record.path, std::move(record.barcodes), {}});
+      record.barcodes.clear();
+    }
+  };
+  bool decoded = false;
+  if (format == Format::Bmp) {
+    MemoryReservation reservation;
+    if (!ReserveBitmap(bytes, bytes.size(), limits, reservation, record.error)) {
+      return record;
+    }
+    decoded = DecodeBmpBytes(bytes, readPage, record.error);
+  } else {
+    decoded = DecodePages(format, bytes, limits, readPage, record.error);
+  }
   if (decoded && !readError.empty()) {
     record.error = readError;
   }
   if (format == Format::Pdf && decoded && record.error.empty()) {
-    ReadPdfAgain(reader, bytes, limits, page, record);
+    ReadPdfAgain(reader, bytes, limits, page, fileStart, pdfFound, record);
   }
   return record;
 }
 
 }  // namespace
 
-FileRecord ReadInput(strixa_reader* reader, const InputItem& item, const DecodeLimits& limits) {
+FileRecord ReadInput(strixa_reader* reader, const InputItem& item, const DecodeLimits& limits,
+                     const RecordSink& sink) {
   try {
-    return ReadInputOrThrow(reader, item, limits);
+    return ReadInputOrThrow(reader, item, limits, sink);
   } catch (const std::bad_alloc&) {
     return {item.path, {}, "out of memory"};
   } catch (const std::exception& problem) {
@@ -241,7 +366,8 @@ int RunBatch(const std::vector<std::string>& arguments, std::istream& input, std
   BatchOptions options;
   std::string error;
   if (!ParseOptions(arguments, options, error)) {
-    errors << "strixa-batch: " << error << "\nTry 'strixa-batch --help' for more information.\n";
+    errors << "strixa-batch: " << EscapeControlCharacters(error)
+           << "\nTry 'strixa-batch --help' for more information.\n";
     return exitUsage;
   }
   if (options.help) {
@@ -269,10 +395,18 @@ int RunBatch(const std::vector<std::string>& arguments, std::istream& input, std
     readers.emplace_back(reader);
   }
   SilenceDecoderMessages();
+  MemoryBudget memory(pixelMemoryBudget);
+
   DecodeLimits limits;
   limits.dpi = options.dpi;
+  SetFileBudget(options.maxMegapixels, limits);
 
-  InputWalker walker{options.inputs, options.recursive, options.nulSeparated, &input, 0, false, {}};
+  InputWalker walker;
+  walker.inputs = options.inputs;
+  walker.recursive = options.recursive;
+  walker.nulSeparated = options.nulSeparated;
+  walker.list = &input;
+  limits.memory = &memory;
   ProgressBar progress;
   std::vector<InputItem> counted;  // the whole list, only when the bar needs its length
   std::size_t nextCounted = 0;
@@ -305,16 +439,25 @@ int RunBatch(const std::vector<std::string>& arguments, std::istream& input, std
     item = std::move(counted[nextCounted++]);
     return true;
   };
-  steps.work = [&](int worker, const InputItem& item) {
-    return ReadInput(readers[static_cast<std::size_t>(worker)].get(), item, limits);
+  steps.work = [&](int worker, const InputItem& item, const RecordSink& sink) {
+    return ReadInput(readers[static_cast<std::size_t>(worker)].get(), item, limits, sink);
   };
-  steps.emit = [&](FileRecord& record) {
-    CountFile(record, summary);
+  // The input being emitted: how many barcodes its parts held so far.
+  std::size_t fileBarcodes = 0;
+  steps.emit = [&](FileRecord& record, bool last) {
+    fileBarcodes += record.barcodes.size();
     // Standard output may be the terminal the bar is drawn on: records start on a clean line.
     if (outputIsTerminal) {
       ClearProgress(progress);
     }
-    output << FormatRecords(options.format, record, options.listEmpty);
+    // A last part with nothing of its own after pages with barcodes is no nothing-found record.
+    if (!last || !record.barcodes.empty() || !record.error.empty() || fileBarcodes == 0) {
+      output << FormatRecords(options.format, record, options.listEmpty, options.guardFormulas);
+    }
+    if (last) {
+      CountFile(fileBarcodes, !record.error.empty(), summary);
+      fileBarcodes = 0;
+    }
     output.flush();
     anyFound = anyFound || !record.barcodes.empty();
     if (!record.error.empty()) {
@@ -323,7 +466,11 @@ int RunBatch(const std::vector<std::string>& arguments, std::istream& input, std
       errors << FormatErrorLine(record);
       errors.flush();
     }
-    AdvanceProgress(progress);
+    if (last) {
+      AdvanceProgress(progress);
+    }
+    // A closed output (SIGPIPE ignored) ends the run at once, not after every file is read.
+    return static_cast<bool>(output);
   };
   // A few more inputs than workers may be taken, so one slow file does not idle the others.
   RunInOrder(threads, 4 * threads + 4, steps);

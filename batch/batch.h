@@ -6,6 +6,7 @@
 
 #include "formats/page.h"
 #include "inputs.h"
+#include "orderedPool.h"
 #include "record.h"
 
 struct strixa_reader;
@@ -21,8 +22,15 @@ inline constexpr int exitUsage = 64;
 // more, and a device or pipe named by mistake cannot fill memory.
 inline constexpr std::size_t maxFileBytes = std::size_t{1} << 30;
 
-// Reads one input with the worker's own reader: every page of it, in order. Never throws.
-FileRecord ReadInput(strixa_reader* reader, const InputItem& item, const DecodeLimits& limits);
+// The pixel buffers all threads of a run may hold at once: a page of 2^28 grey pixels fits, and
+// two threads over files that claim huge pictures stay within half a gigabyte.
+inline constexpr std::size_t pixelMemoryBudget = std::size_t{320} << 20;
+
+// Reads one input with the worker's own reader: every page of it, in order. Given a sink, each
+// page's records go to it as soon as the page is read, and the record returned holds the rest
+// (the error, if any). Never throws.
+FileRecord ReadInput(strixa_reader* reader, const InputItem& item, const DecodeLimits& limits,
+                     const RecordSink& sink = {});
 
 // The whole program: arguments without the program name, standard input for "-" lists,
 // standard output for records, standard error for messages, the progress bar and the summary.

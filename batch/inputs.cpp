@@ -1,8 +1,11 @@
 #include "inputs.h"
 
 #include <algorithm>
+#include <array>
+#include <cerrno>
 #include <filesystem>
 #include <istream>
+#include <limits>
 #include <system_error>
 
 namespace strixa {
@@ -81,6 +84,40 @@ bool TakeWalked(InputWalker& walker, const std::string& path, InputItem& item) {
   return true;
 }
 
+enum class ListLine { Path, End, TooLong, Unreadable };
+
+// The next path of the list, read through a buffer of the longest accepted line: a longer line is
+// skipped to its end without being stored. For Unreadable, path holds the reason.
+ListLine ReadListLine(InputWalker& walker, std::string& path) {
+  std::istream& list = *walker.list;
+  const char separator = walker.nulSeparated ? '\0' : '\n';
+  std::array<char, maxListLine + 1> line{};
+  errno = 0;
+  list.getline(line.data(), static_cast<std::streamsize>(line.size()), separator);
+  const std::streamsize stored = list.gcount();
+  if (list.bad()) {
+    const int code = errno;
+    path = code != 0 ? std::generic_category().message(code) : "read error";
+    return ListLine::Unreadable;
+  }
+  if (list.fail() && !list.eof()) {
+    // The buffer filled before a line end: drop the rest of the line.
+    ++walker.listLine;
+    list.clear();
+    list.ignore(std::numeric_limits<std::streamsize>::max(), separator);
+    return list.bad() ? ListLine::Unreadable : ListLine::TooLong;
+  }
+  if (stored == 0 && list.fail()) {
+    return ListLine::End;
+  }
+  ++walker.listLine;
+  path.assign(line.data(), static_cast<std::size_t>(list.eof() ? stored : stored - 1));
+  if (list.eof()) {
+    list.clear(std::ios::eofbit);  // the last line had no line end; the next call ends
+  }
+  return ListLine::Path;
+}
+
 }  // namespace
 
 bool NextInput(InputWalker& walker, InputItem& item) {
@@ -100,15 +137,29 @@ bool NextInput(InputWalker& walker, InputItem& item) {
     }
     if (walker.readingList) {
       std::string path;
-      if (walker.list != nullptr &&
-          std::getline(*walker.list, path, walker.nulSeparated ? '\0' : '\n')) {
-        if (!path.empty() && TakeNamed(walker, path, item)) {
+      switch (walker.list != nullptr ? ReadListLine(walker, path) : ListLine::End) {
+        case ListLine::Path:
+          if (path.find('\0') != std::string::npos) {
+            // Opened, the name would end at the NUL: another file than the one listed.
+            item = {path, "a path cannot hold a NUL byte (-0 separates the list by them)"};
+            return true;
+          }
+          if (!path.empty() && TakeNamed(walker, path, item)) {
+            return true;
+          }
+          continue;
+        case ListLine::End:
+          walker.readingList = false;
+          continue;
+        case ListLine::TooLong:
+          item = {"-", "line " + std::to_string(walker.listLine) + " of the list is longer than " +
+                           std::to_string(maxListLine) + " bytes, the path limit"};
           return true;
-        }
-        continue;
+        case ListLine::Unreadable:
+          walker.readingList = false;
+          item = {"-", "cannot read the list: " + path};
+          return true;
       }
-      walker.readingList = false;
-      continue;
     }
     if (walker.nextInput >= walker.inputs.size()) {
       return false;
@@ -119,6 +170,7 @@ bool NextInput(InputWalker& walker, InputItem& item) {
       continue;
     }
     if (TakeNamed(walker, input, item)) {
+      item.named = true;
       return true;
     }
   }

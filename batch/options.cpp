@@ -51,7 +51,7 @@ bool ParseFormat(std::string_view text, OutputFormat& format) {
 // Options that take a value, long and short spellings.
 bool TakesValue(std::string_view name) {
   return name == "format" || name == "symbologies" || name == "jobs" || name == "dpi" ||
-         name == "j";
+         name == "max-megapixels" || name == "j";
 }
 
 bool ApplyValue(std::string_view name, const std::string& value, BatchOptions& options,
@@ -65,6 +65,8 @@ bool ApplyValue(std::string_view name, const std::string& value, BatchOptions& o
     valid = ParseNumber(value, 1, 1024, options.threads);
   } else if (name == "dpi") {
     valid = ParseNumber(value, minimumDpi, maximumDpi, options.dpi);
+  } else if (name == "max-megapixels") {
+    valid = ParseNumber(value, 1, 1 << 20, options.maxMegapixels);
   }
   if (!valid) {
     error =
@@ -80,6 +82,8 @@ bool ApplyFlag(std::string_view name, BatchOptions& options) {
     options.nulSeparated = true;
   } else if (name == "header") {
     options.header = true;
+  } else if (name == "guard-formulas") {
+    options.guardFormulas = true;
   } else if (name == "fine") {
     options.fine = true;
   } else if (name == "progress") {
@@ -219,6 +223,8 @@ A '-' reads a list of paths from standard input, one per line.
   -0, --null              the standard-input list is separated by NUL bytes
       --format=FORMAT     tsv (default), jsonl or csv
       --header            print a header line first (tsv and csv)
+      --guard-formulas    put a ' before tsv and csv fields that begin with =, +, -, @,
+                          tab or CR, so spreadsheets show them as text, not formulas
       --fine              denser scan lines: finds smaller symbols, slower
       --symbologies=LIST  report only these, comma-separated, from
                           ean13,upca,ean8,code128,ean128,code39,2of5,itf
@@ -227,6 +233,8 @@ A '-' reads a list of paths from standard input, one per line.
                           also read at half of it, and one with nothing found at twice it
       --list-empty        also print a record for each file where nothing was found
                           (tsv and csv; jsonl always does)
+      --max-megapixels=N  give up on a file after N megapixels of pages (default 1024)
+                          or N/16 seconds (at least 10)
       --progress          show a progress bar on standard error
       --no-progress       never show it (the default unless standard error is a terminal)
       --summary           end with a summary on standard error
@@ -236,8 +244,9 @@ A '-' reads a list of paths from standard input, one per line.
 
 Each record names the file, the page (from 1), the label, the text, the rectangle
 (x, y, width, height in pixels, from 1), the orientation, the data as encoded and the
-symbology identifier. Records come in the order of the input, whatever the number of jobs. A file that cannot be read gets one line on
-standard error (and a record with an "error" key under --format=jsonl).
+symbology identifier. Records come in the order of the input, whatever the number of
+jobs. A file that cannot be read gets one line on standard error (and a record with an
+"error" key under --format=jsonl).
 
 Exit status:
   0  every file was read and at least one barcode was found

@@ -19,10 +19,12 @@ struct BatchOptions {
   bool nulSeparated = false;  // the standard-input list is split at NUL bytes, not line ends
   OutputFormat format = OutputFormat::Tsv;
   bool header = false;
+  bool guardFormulas = false;  // tsv and csv fields a spreadsheet would run get a quote first
   bool fine = false;
   unsigned symbologies = 0xFFu;  // strixa_symbology bits
   int threads = 0;               // 0: one per core
   int dpi = 300;
+  int maxMegapixels = 1024;  // a file's budget, in pages' pixels and with them time
   ProgressMode progress = ProgressMode::Auto;
   ProgressMode summary = ProgressMode::Auto;  // the same three settings: on at a terminal
   bool listEmpty = false;                     // tsv and csv: a record for a file with nothing found

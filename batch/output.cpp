@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "platform/escape.h"
+
 namespace strixa {
 
 namespace {
@@ -67,16 +69,22 @@ std::string JsonStart(const FileRecord& file) {
   return "{\"schema\":" + std::to_string(jsonlSchemaVersion) + ",\"file\":" + QuoteJson(file.path);
 }
 
-std::string SeparatedLine(OutputFormat format, const FileRecord& file,
-                          const BarcodeRecord* barcode) {
+std::string SeparatedLine(OutputFormat format, const FileRecord& file, const BarcodeRecord* barcode,
+                          bool guardFormulas) {
   const bool csv = format == OutputFormat::Csv;
   std::string line;
   bool first = true;
-  for (const std::string& field : Fields(file, barcode)) {
+  for (std::string& field : Fields(file, barcode)) {
     if (!first) {
       line += csv ? ',' : '\t';
     }
+    if (csv && first) {
+      field = EscapeControlCharacters(field);  // the name; texts are data and go out whole
+    }
     first = false;
+    if (guardFormulas) {
+      field = GuardFormula(field);
+    }
     line += csv ? QuoteCsv(field) : EscapeTsv(field);
   }
   return line + (csv ? "\r\n" : "\n");
@@ -85,27 +93,22 @@ std::string SeparatedLine(OutputFormat format, const FileRecord& file,
 }  // namespace
 
 std::string EscapeTsv(std::string_view field) {
-  std::string escaped;
-  escaped.reserve(field.size());
+  std::string doubled;
+  doubled.reserve(field.size());
   for (char c : field) {
-    switch (c) {
-      case '\t':
-        escaped += "\\t";
-        break;
-      case '\n':
-        escaped += "\\n";
-        break;
-      case '\r':
-        escaped += "\\r";
-        break;
-      case '\\':
-        escaped += "\\\\";
-        break;
-      default:
-        escaped += c;
+    doubled += c;
+    if (c == '\\') {
+      doubled += c;
     }
   }
-  return escaped;
+  return EscapeControlCharacters(doubled);
+}
+
+std::string GuardFormula(std::string_view field) {
+  if (!field.empty() && std::string_view("=+-@\t\r").find(field[0]) != std::string_view::npos) {
+    return "'" + std::string(field);
+  }
+  return std::string(field);
 }
 
 std::string QuoteCsv(std::string_view field) {
@@ -186,12 +189,13 @@ std::string FormatHeader(OutputFormat format) {
   return line + (format == OutputFormat::Csv ? "\r\n" : "\n");
 }
 
-std::string FormatRecords(OutputFormat format, const FileRecord& file, bool listEmpty) {
+std::string FormatRecords(OutputFormat format, const FileRecord& file, bool listEmpty,
+                          bool guardFormulas) {
   const bool jsonl = format == OutputFormat::Jsonl;
   std::string out;
   for (const BarcodeRecord& barcode : file.barcodes) {
     if (!jsonl) {
-      out += SeparatedLine(format, file, &barcode);
+      out += SeparatedLine(format, file, &barcode, guardFormulas);
       continue;
     }
     out += JsonStart(file) + ",\"page\":" + std::to_string(barcode.page) +
@@ -212,18 +216,18 @@ std::string FormatRecords(OutputFormat format, const FileRecord& file, bool list
     if (jsonl) {
       out += JsonStart(file) + ",\"barcodes\":0}\n";
     } else if (listEmpty) {
-      out += SeparatedLine(format, file, nullptr);
+      out += SeparatedLine(format, file, nullptr, guardFormulas);
     }
   }
   return out;
 }
 
-void CountFile(const FileRecord& file, BatchSummary& summary) {
+void CountFile(std::size_t barcodes, bool failed, BatchSummary& summary) {
   ++summary.files;
-  summary.barcodes += file.barcodes.size();
-  if (!file.error.empty()) {
+  summary.barcodes += barcodes;
+  if (failed) {
     ++summary.errors;
-  } else if (file.barcodes.empty()) {
+  } else if (barcodes == 0) {
     ++summary.withoutBarcodes;
   } else {
     ++summary.withBarcodes;

@@ -9,7 +9,8 @@
 
 namespace strixa {
 
-// Backslash escapes for \t, \n, \r and \ itself: a field can never split a line or a column.
+// Backslash escapes for \t, \n, \r, \ itself and \xHH for the other control bytes (C0 and DEL):
+// a field can never split a line or a column, nor drive the terminal it is shown on.
 std::string EscapeTsv(std::string_view field);
 
 // RFC 4180: fields with a comma, quote, CR or LF go in double quotes, quotes doubled.
@@ -30,10 +31,16 @@ std::string QuoteJsonBytes(std::string_view bytes);
 // The header line, with its line end; empty for jsonl, which has none.
 std::string FormatHeader(OutputFormat format);
 
+// A field a spreadsheet would run as a formula (it starts with =, +, -, @, tab or CR) with a
+// quote put before it, which spreadsheets show as text; anything else as it is.
+std::string GuardFormula(std::string_view field);
+
 // Every record of one file, lines ended: one per barcode; in jsonl one for a failure, and one
 // for a file read whole where nothing was found, which tsv and csv write only under listEmpty
-// (the file name, every other column empty).
-std::string FormatRecords(OutputFormat format, const FileRecord& file, bool listEmpty = false);
+// (the file name, every other column empty). In csv the file name has its control bytes escaped
+// as in tsv; guardFormulas applies GuardFormula to every tsv and csv field.
+std::string FormatRecords(OutputFormat format, const FileRecord& file, bool listEmpty = false,
+                          bool guardFormulas = false);
 
 // What a run did, for the summary at its end. Every file counts once: with an error, else with
 // or without barcodes.
@@ -45,7 +52,8 @@ struct BatchSummary {
   std::size_t barcodes = 0;
 };
 
-void CountFile(const FileRecord& file, BatchSummary& summary);
+// Counts one file, whose records held barcodes in all, and which failed or was read whole.
+void CountFile(std::size_t barcodes, bool failed, BatchSummary& summary);
 
 // The summary line, with its line end.
 std::string FormatSummary(const BatchSummary& summary, double seconds);

@@ -5,7 +5,8 @@
 # and PNM.
 include(GNUInstallDirs)
 
-set(batchFormatSources batch/formats/format.cpp batch/formats/page.cpp batch/formats/pnm.cpp)
+set(batchFormatSources batch/formats/format.cpp batch/formats/page.cpp batch/formats/pnm.cpp
+                       batch/memoryBudget.cpp)
 set(batchFormatLibraries)
 set(batchFormatDefinitions)
 if(NOT CMAKE_CROSSCOMPILING)
@@ -13,7 +14,7 @@ if(NOT CMAKE_CROSSCOMPILING)
 endif()
 # Key, source file and pkg-config module of each optional format.
 foreach(format "PNG;png;spng" "JPEG;jpeg;libjpeg" "TIFF;tiff;libtiff-4" "WEBP;webp;libwebp"
-               "PDF;pdf;poppler-cpp")
+               "PDF;pdf;poppler")
   list(GET format 0 key)
   list(GET format 1 file)
   list(GET format 2 module)
@@ -42,6 +43,9 @@ add_library(strixa_batch_core STATIC batch/batch.cpp batch/inputs.cpp batch/opti
                                      batch/orderedPool.cpp batch/output.cpp batch/progress.cpp)
 target_link_libraries(strixa_batch_core PUBLIC strixa_batch_formats strixa_static
                                                Threads::Threads)
+# The library's own helpers it shares with strixa (the escaping of printed names), from the
+# copy of strixa_core that strixa_static holds.
+target_include_directories(strixa_batch_core PRIVATE ${PROJECT_SOURCE_DIR}/src)
 strixa_warnings(strixa_batch_core)
 
 add_executable(strixa_batch batch/main.cpp)
@@ -91,4 +95,15 @@ strixa_warnings(strixa_draw_pages)
 
 if(TARGET formatsFuzzer)
   target_link_libraries(formatsFuzzer PRIVATE strixa_batch_formats)
+endif()
+
+# Small files that claim huge pictures or endless work: each must be read or refused within a
+# memory and a time limit.
+find_package(Python3 COMPONENTS Interpreter QUIET)
+if(Python3_Interpreter_FOUND AND NOT CMAKE_CROSSCOMPILING)
+  add_dependencies(strixa_batch_tests strixa_batch)
+  add_test(NAME BatchHostileFiles
+           COMMAND Python3::Interpreter ${PROJECT_SOURCE_DIR}/tests/batch/formats/hostileFiles.py
+                   check $<TARGET_FILE:strixa_batch> --seconds 120
+                   --memory-mb $<IF:$<BOOL:${ENABLE_SANITIZERS}>,0,768>)
 endif()

@@ -1,5 +1,8 @@
+#include <algorithm>
+#include <cctype>
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <span>
 #include <string>
 
@@ -7,17 +10,42 @@
 
 using namespace strixa;
 
+namespace {
+
+constexpr Format forced[] = {Format::Png, Format::Jpeg, Format::Tiff,
+                             Format::Pnm, Format::Webp, Format::Pdf};
+
+// STRIXA_FUZZ_FORMAT=png (jpeg, tiff, pnm, webp, pdf) gives every input to that decoder whole,
+// so one format can be fuzzed at a time; the first byte then picks nothing.
+int PinnedFormat() {
+  const char* name = std::getenv("STRIXA_FUZZ_FORMAT");
+  for (int i = 0; name != nullptr && i < static_cast<int>(std::size(forced)); ++i) {
+    std::string wanted(FormatName(forced[i]));
+    std::transform(wanted.begin(), wanted.end(), wanted.begin(),
+                   [](unsigned char c) { return std::tolower(c); });
+    if (wanted == name) {
+      return i;
+    }
+  }
+  return -1;
+}
+
+}  // namespace
+
 // The first byte picks the decoder (or, past the last, lets the content choose, as the program
 // does); the rest is the file. Every page handed over must have all its pixels readable, and a
 // refusal must say why.
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  if (size < 1) {
+  static const int pinned = PinnedFormat();
+  if (pinned < 0 && size < 1) {
     return 0;
   }
-  constexpr Format forced[] = {Format::Png, Format::Jpeg, Format::Tiff,
-                               Format::Pnm, Format::Webp, Format::Pdf};
-  const std::span<const std::uint8_t> bytes(data + 1, size - 1);
-  const Format format = data[0] < std::size(forced) ? forced[data[0]] : SniffFormat(bytes);
+  const std::span<const std::uint8_t> bytes =
+      pinned >= 0 ? std::span<const std::uint8_t>(data, size)
+                  : std::span<const std::uint8_t>(data + 1, size - 1);
+  const Format format = pinned >= 0                   ? forced[pinned]
+                        : data[0] < std::size(forced) ? forced[data[0]]
+                                                      : SniffFormat(bytes);
   if (format == Format::Bmp || !IsFormatBuilt(format)) {
     return 0;
   }
@@ -27,6 +55,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   limits.maxPixels = 1 << 22;
   limits.maxPages = 8;
   limits.dpi = 36;
+  limits.maxFilePixels = 1 << 24;
   std::string error;
   const bool decoded = DecodePages(
       format, bytes, limits,

@@ -1,6 +1,9 @@
 #include "formats/page.h"
 
+#include <algorithm>
 #include <new>
+
+#include "memoryBudget.h"
 
 namespace strixa {
 
@@ -17,8 +20,99 @@ bool CheckPageSize(std::int64_t width, std::int64_t height, const DecodeLimits& 
   return true;
 }
 
+void SetFileBudget(int megapixels, DecodeLimits& limits) {
+  limits.maxFilePixels = std::int64_t{megapixels} << 20;
+  limits.maxFileTime = std::chrono::milliseconds(std::max(10000, megapixels * 1000 / 16));
+}
+
+FileBudget::FileBudget(const DecodeLimits& limits)
+    : limits_(limits), start_(std::chrono::steady_clock::now()) {
+  if (limits.memory != nullptr) {
+    waitedAtStart_ = limits.memory->Waited();
+  }
+}
+
+std::chrono::steady_clock::duration FileBudget::Elapsed() const {
+  const auto elapsed = std::chrono::steady_clock::now() - start_;
+  return limits_.memory != nullptr ? elapsed - (limits_.memory->Waited() - waitedAtStart_)
+                                   : elapsed;
+}
+
+bool FileBudget::SpendPage(std::int64_t width, std::int64_t height, std::string& error) {
+  if (!CheckTime(error)) {
+    return false;
+  }
+  pixels_ += width * height;
+  if (pixels_ > limits_.maxFilePixels) {
+    error =
+        "over the file's budget of " + std::to_string(limits_.maxFilePixels >> 20) + " megapixels";
+    return false;
+  }
+  return true;
+}
+
+bool FileBudget::TimeIsUp() const { return Elapsed() > limits_.maxFileTime; }
+
+bool FileBudget::CheckTime(std::string& error) const {
+  if (TimeIsUp()) {
+    error = "over the file's time budget of " + std::to_string(limits_.maxFileTime.count() / 1000) +
+            " s";
+    return false;
+  }
+  return true;
+}
+
 std::unique_ptr<std::uint8_t[]> AllocatePixels(std::size_t size) {
   return std::unique_ptr<std::uint8_t[]>(new (std::nothrow) std::uint8_t[size]);
+}
+
+void PixelRelease::operator()(std::uint8_t* pixels) const {
+  delete[] pixels;
+  if (budget != nullptr) {
+    budget->Release(size, owner);
+  }
+}
+
+PixelBuffer AllocatePixels(std::size_t size, const DecodeLimits& limits) {
+  if (limits.memory != nullptr && !limits.memory->Reserve(size)) {
+    return PixelBuffer();
+  }
+  const PixelRelease release{limits.memory, size, std::this_thread::get_id()};
+  auto* pixels = new (std::nothrow) std::uint8_t[size];
+  if (pixels == nullptr) {
+    release(nullptr);
+    return PixelBuffer();
+  }
+  return PixelBuffer(pixels, release);
+}
+
+std::string PixelMemoryError(std::size_t size, const DecodeLimits& limits) {
+  if (limits.memory != nullptr && size > limits.memory->Total()) {
+    return "out of memory (the picture needs more than the run's memory budget of " +
+           std::to_string(limits.memory->Total() >> 20) + " MiB)";
+  }
+  return "out of memory";
+}
+
+bool MemoryReservation::Reserve(std::size_t size, const DecodeLimits& limits) {
+  Release();
+  if (limits.memory == nullptr || size == 0) {
+    return true;
+  }
+  if (!limits.memory->Reserve(size)) {
+    return false;
+  }
+  budget_ = limits.memory;
+  size_ = size;
+  return true;
+}
+
+void MemoryReservation::Release() {
+  if (budget_ != nullptr) {
+    budget_->Release(size_);
+    budget_ = nullptr;
+    size_ = 0;
+  }
 }
 
 void FlattenOnWhite(std::uint8_t* pixels, int width, int height, std::ptrdiff_t stride) {

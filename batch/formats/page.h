@@ -1,13 +1,17 @@
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace strixa {
+
+class MemoryBudget;
 
 // How the pixels of a decoded page lie in memory; the reader takes each as it is.
 enum class PixelLayout { Grey8, Rgb24, Rgba32 };
@@ -22,14 +26,43 @@ struct PageView {
 };
 
 // What a decoder may spend on one file. Sides are held to what the library reads; the pixel
-// count keeps one page within a few hundred megabytes whatever its header claims.
+// count keeps one page within a few hundred megabytes whatever its header claims. The file's
+// budget bounds all its pages together, so a file of many pages or slow drawing ends with an
+// error after about maxFileSeconds, its pages read so far kept.
 struct DecodeLimits {
+  MemoryBudget* memory = nullptr;  // the pixel bytes all threads of the run share, or no limit
   int maxSide = 32767;
   std::int64_t maxPixels = std::int64_t{1} << 28;
   int dpi = 300;          // PDF pages are rendered at this resolution
   int maxPages = 100000;  // multi-page files stop with an error beyond this
   // PDF only: the pages to render, by index from 0; null renders every page.
   const std::vector<bool>* pdfPages = nullptr;
+  std::int64_t maxFilePixels = std::int64_t{1} << 30;
+  std::chrono::milliseconds maxFileTime{64000};
+};
+
+// A file budget of megapixels and, with it, time: a second for every 16 megapixels, at least
+// 10 s (the default, 1024, gives 64 s).
+void SetFileBudget(int megapixels, DecodeLimits& limits);
+
+// What one file has spent of its limits so far; the time counts from construction and includes
+// the reading of pages handed over, but not the waits of this thread for the run's memory.
+class FileBudget {
+ public:
+  explicit FileBudget(const DecodeLimits& limits);
+  // Takes a page of width x height from the budget; false, with error set, once it is spent.
+  bool SpendPage(std::int64_t width, std::int64_t height, std::string& error);
+  // False, with error set, once the file's time is up.
+  bool CheckTime(std::string& error) const;
+  bool TimeIsUp() const;
+
+ private:
+  std::chrono::steady_clock::duration Elapsed() const;
+
+  const DecodeLimits& limits_;
+  std::chrono::steady_clock::time_point start_;
+  std::chrono::steady_clock::duration waitedAtStart_{};
+  std::int64_t pixels_ = 0;
 };
 
 // Receives each page in turn; the view is valid only during the call.
@@ -41,6 +74,41 @@ bool CheckPageSize(std::int64_t width, std::int64_t height, const DecodeLimits& 
 
 // An uninitialised pixel buffer; null when memory is short.
 std::unique_ptr<std::uint8_t[]> AllocatePixels(std::size_t size);
+
+// Frees a page buffer and gives its bytes back to the budget they were counted against.
+struct PixelRelease {
+  MemoryBudget* budget = nullptr;
+  std::size_t size = 0;
+  std::thread::id owner;
+  void operator()(std::uint8_t* pixels) const;
+};
+using PixelBuffer = std::unique_ptr<std::uint8_t[], PixelRelease>;
+
+// The same, counted against limits.memory while it lives (waiting while other threads hold too
+// much of it): a reader's page buffers should come from here. Null when memory is short or the
+// budget cannot hold it.
+PixelBuffer AllocatePixels(std::size_t size, const DecodeLimits& limits);
+
+// The error for a page buffer of size bytes that AllocatePixels could not give.
+std::string PixelMemoryError(std::size_t size, const DecodeLimits& limits);
+
+// Bytes set aside in limits.memory for as long as this lives, for memory a decoder library
+// allocates itself; nothing without a budget.
+class MemoryReservation {
+ public:
+  MemoryReservation() = default;
+  MemoryReservation(const MemoryReservation&) = delete;
+  MemoryReservation& operator=(const MemoryReservation&) = delete;
+  ~MemoryReservation() { Release(); }
+  // False when the budget cannot hold size (more bytes than it has, or waiting could not end).
+  // Gives back what was held before.
+  bool Reserve(std::size_t size, const DecodeLimits& limits);
+  void Release();
+
+ private:
+  MemoryBudget* budget_ = nullptr;
+  std::size_t size_ = 0;
+};
 
 // Lays RGBA pixels over a white page in place: a transparent background must not read as black
 // bars. Alpha is left as it was, and ignored by the reader.

@@ -32,17 +32,19 @@ struct Cursor {
   // A decimal number up to limit; P1 rasters may run their bits together, hence maxDigits.
   bool ReadNumber(std::uint32_t limit, std::uint32_t& value, int maxDigits = 10) {
     SkipSpaceAndComments();
-    value = 0;
+    // Wide enough that ten digits cannot wrap before the limit is checked.
+    std::uint64_t number = 0;
     int digits = 0;
     while (position < bytes.size() && digits < maxDigits && bytes[position] >= '0' &&
            bytes[position] <= '9') {
-      value = value * 10 + (bytes[position] - '0');
-      if (value > limit) {
+      number = number * 10 + (bytes[position] - '0');
+      if (number > limit) {
         return false;
       }
       ++position;
       ++digits;
     }
+    value = static_cast<std::uint32_t>(number);
     return digits > 0;
   }
 };
@@ -101,9 +103,9 @@ bool DecodePnm(std::span<const std::uint8_t> bytes, const DecodeLimits& limits,
     return false;
   }
 
-  const std::unique_ptr<std::uint8_t[]> pixels = AllocatePixels(samples);
+  const PixelBuffer pixels = AllocatePixels(samples, limits);
   if (!pixels) {
-    error = "out of memory";
+    error = PixelMemoryError(samples, limits);
     return false;
   }
   const std::uint8_t* raster = bytes.data() + cursor.position;

@@ -88,24 +88,32 @@ T Field(TIFF* tiff, ttag_t tag, T fallback) {
   return value;
 }
 
-// Bilevel and 8-bit grey strips, the usual scanned page, go straight to grey bytes: a quarter of
-// the memory of the RGBA conversion and no colour work.
-bool IsPlainGrey(TIFF* tiff) {
+// Bilevel, 8-bit grey and 8-bit RGB strips, the usual scanned pages, are read a row at a time
+// straight to grey bytes (green for RGB, the byte the reader looks at): a quarter of the
+// memory of the RGBA conversion, and no copy of a whole strip, however many rows it holds.
+bool IsPlainStrips(TIFF* tiff) {
   const auto photometric = Field<std::uint16_t>(tiff, TIFFTAG_PHOTOMETRIC, 0xffff);
   const auto bits = Field<std::uint16_t>(tiff, TIFFTAG_BITSPERSAMPLE, 0);
-  return (photometric == PHOTOMETRIC_MINISBLACK || photometric == PHOTOMETRIC_MINISWHITE) &&
-         Field<std::uint16_t>(tiff, TIFFTAG_SAMPLESPERPIXEL, 0) == 1 && (bits == 1 || bits == 8) &&
-         !TIFFIsTiled(tiff) &&
+  const auto samples = Field<std::uint16_t>(tiff, TIFFTAG_SAMPLESPERPIXEL, 0);
+  const bool grey =
+      (photometric == PHOTOMETRIC_MINISBLACK || photometric == PHOTOMETRIC_MINISWHITE) &&
+      samples == 1 && (bits == 1 || bits == 8);
+  const bool rgb =
+      photometric == PHOTOMETRIC_RGB && samples == 3 && bits == 8 &&
+      Field<std::uint16_t>(tiff, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG) == PLANARCONFIG_CONTIG;
+  return (grey || rgb) && !TIFFIsTiled(tiff) &&
          Field<std::uint16_t>(tiff, TIFFTAG_ORIENTATION, ORIENTATION_TOPLEFT) ==
              ORIENTATION_TOPLEFT;
 }
 
-bool ReadGrey(TIFF* tiff, int width, int height, std::uint8_t* pixels) {
+bool ReadStrips(TIFF* tiff, int width, int height, std::uint8_t* pixels) {
   const bool minIsWhite =
       Field<std::uint16_t>(tiff, TIFFTAG_PHOTOMETRIC, 0) == PHOTOMETRIC_MINISWHITE;
   const bool bilevel = Field<std::uint16_t>(tiff, TIFFTAG_BITSPERSAMPLE, 0) == 1;
+  const int channels = Field<std::uint16_t>(tiff, TIFFTAG_SAMPLESPERPIXEL, 1);
+  const int offset = channels == 3 ? 1 : 0;
   const tmsize_t lineSize = TIFFScanlineSize(tiff);
-  if (lineSize < (bilevel ? (width + 7) / 8 : width)) {
+  if (lineSize < (bilevel ? (width + 7) / 8 : std::int64_t{width} * channels)) {
     return false;
   }
   std::unique_ptr<std::uint8_t[]> line = AllocatePixels(static_cast<std::size_t>(lineSize));
@@ -119,35 +127,36 @@ bool ReadGrey(TIFF* tiff, int width, int height, std::uint8_t* pixels) {
     std::uint8_t* row = pixels + static_cast<std::ptrdiff_t>(y) * width;
     for (int x = 0; x < width; ++x) {
       const std::uint8_t value =
-          bilevel ? ((line[x >> 3] >> (7 - (x & 7))) & 1 ? 255 : 0) : line[x];
+          bilevel ? ((line[x >> 3] >> (7 - (x & 7))) & 1 ? 255 : 0) : line[x * channels + offset];
       row[x] = minIsWhite ? static_cast<std::uint8_t>(255 - value) : value;
     }
   }
   return true;
 }
 
-bool ReadPage(TIFF* tiff, const DecodeLimits& limits, const PageSink& sink, std::string& error) {
+bool ReadPage(TIFF* tiff, const DecodeLimits& limits, FileBudget& budget, const PageSink& sink,
+              std::string& error) {
   const auto width = Field<std::uint32_t>(tiff, TIFFTAG_IMAGEWIDTH, 0);
   const auto height = Field<std::uint32_t>(tiff, TIFFTAG_IMAGELENGTH, 0);
-  if (!CheckPageSize(width, height, limits, error)) {
+  if (!CheckPageSize(width, height, limits, error) || !budget.SpendPage(width, height, error)) {
     return false;
   }
   const int w = static_cast<int>(width);
   const int h = static_cast<int>(height);
-  if (IsPlainGrey(tiff)) {
-    const std::unique_ptr<std::uint8_t[]> pixels =
-        AllocatePixels(static_cast<std::size_t>(w) * static_cast<std::size_t>(h));
-    if (!pixels || !ReadGrey(tiff, w, h, pixels.get())) {
-      error = pixels ? "TIFF: damaged grey data" : "out of memory";
+  if (IsPlainStrips(tiff)) {
+    const std::size_t size = static_cast<std::size_t>(w) * static_cast<std::size_t>(h);
+    const PixelBuffer pixels = AllocatePixels(size, limits);
+    if (!pixels || !ReadStrips(tiff, w, h, pixels.get())) {
+      error = pixels ? "TIFF: damaged strip data" : PixelMemoryError(size, limits);
       return false;
     }
     sink(PageView{pixels.get(), w, h, w, PixelLayout::Grey8});
     return true;
   }
   const std::size_t stride = static_cast<std::size_t>(w) * 4;
-  const std::unique_ptr<std::uint8_t[]> pixels = AllocatePixels(stride * h);
+  const PixelBuffer pixels = AllocatePixels(stride * h, limits);
   if (!pixels) {
-    error = "out of memory";
+    error = PixelMemoryError(stride * h, limits);
     return false;
   }
   // Each 32-bit value holds red in its low byte, so on little-endian machines the bytes lie in
@@ -189,15 +198,18 @@ bool DecodeTiff(std::span<const std::uint8_t> bytes, const DecodeLimits& limits,
     error = "TIFF: " + (file.error.empty() ? std::string("cannot open") : file.error);
     return false;
   }
+  FileBudget budget(limits);
   int pages = 0;
   do {
     if (++pages > limits.maxPages) {
       error = "TIFF: more than " + std::to_string(limits.maxPages) + " pages";
       return false;
     }
-    if (!ReadPage(tiff.get(), limits, sink, error)) {
+    if (!ReadPage(tiff.get(), limits, budget, sink, error)) {
       if (!file.error.empty() && error.rfind("TIFF: ", 0) == 0) {
         error = "TIFF: " + file.error;
+      } else if (error.rfind("over ", 0) == 0) {
+        error = "TIFF: " + error;
       }
       error += " (page " + std::to_string(pages) + ")";
       return false;

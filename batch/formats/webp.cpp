@@ -5,6 +5,13 @@
 
 namespace strixa {
 
+namespace {
+
+constexpr std::int64_t pixelsPerByte = 65536;
+constexpr int losslessFormat = 2;  // WebPBitstreamFeatures::format: 0 mixed, 1 lossy, 2 lossless
+
+}  // namespace
+
 bool DecodeWebp(std::span<const std::uint8_t> bytes, const DecodeLimits& limits,
                 const PageSink& sink, std::string& error) {
   WebPBitstreamFeatures features;
@@ -19,12 +26,28 @@ bool DecodeWebp(std::span<const std::uint8_t> bytes, const DecodeLimits& limits,
   if (!CheckPageSize(features.width, features.height, limits, error)) {
     return false;
   }
+  // Both codings can spend next to nothing on a blank area (a lossless one with a single colour
+  // none at all), so only a file far too small for its size is refused: such a page holds
+  // nothing to read.
+  if (std::int64_t{features.width} * features.height >
+      static_cast<std::int64_t>(bytes.size()) * pixelsPerByte) {
+    error = "WebP: data too short for a picture of its size";
+    return false;
+  }
   const int channels = features.has_alpha ? 4 : 3;
   const int stride = features.width * channels;
   const std::size_t size = static_cast<std::size_t>(stride) * features.height;
-  const std::unique_ptr<std::uint8_t[]> pixels = AllocatePixels(size);
+  // The lossless decoder also holds every pixel of the picture as 32 bits while it decodes.
+  MemoryReservation decoder;
+  const std::size_t decoderSize =
+      features.format == losslessFormat ? std::size_t{4} * features.width * features.height : 0;
+  if (!decoder.Reserve(decoderSize, limits)) {
+    error = PixelMemoryError(decoderSize, limits);
+    return false;
+  }
+  const PixelBuffer pixels = AllocatePixels(size, limits);
   if (!pixels) {
-    error = "out of memory";
+    error = PixelMemoryError(size, limits);
     return false;
   }
   const std::uint8_t* decoded =

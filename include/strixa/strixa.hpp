@@ -88,7 +88,7 @@ class Reader {
   Barcodes ReadBmpFile(const std::string& path) {
     const strixa_barcode* barcodes = nullptr;
     std::size_t count = 0;
-    Check(strixa_read_bmp_file(reader_, path.c_str(), &barcodes, &count));
+    Check(strixa_read_bmp_file(reader_, path.c_str(), &barcodes, &count), path + ": ");
     return View(barcodes, count);
   }
 
@@ -99,10 +99,12 @@ class Reader {
     return Barcodes(std::span(barcodes, count), &detail::ToBarcode);
   }
 
-  void Check(strixa_status status) const {
+  // The C message names no file; a prefix such as "path: " puts it before the reason.
+  void Check(strixa_status status, const std::string& prefix = {}) const {
     if (status != STRIXA_OK) {
-      throw Error(status,
-                  reader_ != nullptr ? strixa_reader_error(reader_) : strixa_status_text(status));
+      throw Error(status, (prefix + (reader_ != nullptr ? strixa_reader_error(reader_)
+                                                        : strixa_status_text(status)))
+                              .c_str());
     }
   }
 

@@ -235,13 +235,13 @@ strixa_status LoadBmpFile(strixa_reader& reader, const char* path, Image& image)
   }
   switch (reason) {
     case BmpRefusal::CannotOpen:
-      return Fail(reader, STRIXA_ERROR_FILE, "cannot open %s as a regular file", path);
+      return Fail(reader, STRIXA_ERROR_FILE, "cannot open as a regular file");
     case BmpRefusal::ReadFailed:
-      return Fail(reader, STRIXA_ERROR_FILE, "cannot read %s", path);
+      return Fail(reader, STRIXA_ERROR_FILE, "cannot read the file");
     case BmpRefusal::OutOfMemory:
-      return Fail(reader, STRIXA_ERROR_MEMORY, "out of memory for the pixels of %s", path);
+      return Fail(reader, STRIXA_ERROR_MEMORY, "out of memory for the pixels");
     default:
-      return Fail(reader, STRIXA_ERROR_FORMAT, "%s is not a bitmap this library reads", path);
+      return Fail(reader, STRIXA_ERROR_FORMAT, "not a bitmap this library reads");
   }
 }
 

@@ -4,6 +4,7 @@
 
 #include "driver/report.h"
 #include "locate/scan.h"
+#include "platform/escape.h"
 #include "platform/platform.h"
 
 namespace strixa {
@@ -35,31 +36,6 @@ void PrintBanner(Platform& platform) {
   for (std::string_view line : lines) {
     PrintLine(platform, line);
   }
-}
-
-// A file name may hold control characters: written raw, CR LF would forge result lines and ESC
-// would drive the terminal. They are shown escaped; everything else, backslashes included, stays.
-std::string EscapeControlCharacters(std::string_view text) {
-  constexpr std::string_view hexDigits = "0123456789ABCDEF";
-  std::string escaped;
-  escaped.reserve(text.size());
-  for (char c : text) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (byte >= 0x20 && byte != 0x7F) {
-      escaped += c;
-    } else if (c == '\r') {
-      escaped += "\\r";
-    } else if (c == '\n') {
-      escaped += "\\n";
-    } else if (c == '\t') {
-      escaped += "\\t";
-    } else {
-      escaped += "\\x";
-      escaped += hexDigits[byte >> 4];
-      escaped += hexDigits[byte & 0x0F];
-    }
-  }
-  return escaped;
 }
 
 void PrintCannotOpen(Platform& platform, std::string_view fileName) {

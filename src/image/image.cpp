@@ -4,22 +4,36 @@
 
 namespace strixa {
 
-bool AllocatePixelBuffer(int width, int height, Image& image, PageUse use) {
+namespace {
+
+bool AllocateBuffer(int width, int height, int pixelStep, int greyOffset, Image& image,
+                    PageUse use) {
   FreePixelBuffer(image);
   if (width < 1 || height < 1 || width > maxImageSide || height > maxImageSide) {
     return false;
   }
-  const std::size_t size = static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 4;
+  const std::size_t size = static_cast<std::size_t>(width) * static_cast<std::size_t>(height) *
+                           static_cast<std::size_t>(pixelStep);
   image.pixelBuffer = AllocateLargeBuffer(size, use);
   if (!image.pixelBuffer) {
     return false;
   }
   image.imageWidth = width;
   image.imageHeight = height;
-  image.greyBytes = image.pixelBuffer.get() + 1;
-  image.rowPitch = 4 * static_cast<std::ptrdiff_t>(width);
-  image.pixelStep = 4;
+  image.greyBytes = image.pixelBuffer.get() + greyOffset;
+  image.rowPitch = static_cast<std::ptrdiff_t>(pixelStep) * width;
+  image.pixelStep = pixelStep;
   return true;
+}
+
+}  // namespace
+
+bool AllocatePixelBuffer(int width, int height, Image& image, PageUse use) {
+  return AllocateBuffer(width, height, 4, 1, image, use);
+}
+
+bool AllocateGreyBuffer(int width, int height, Image& image, PageUse use) {
+  return AllocateBuffer(width, height, 1, 0, image, use);
 }
 
 bool ViewPixels(const std::uint8_t* greyBytes, int width, int height, std::ptrdiff_t rowPitch,

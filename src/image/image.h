@@ -13,8 +13,9 @@ struct Platform;
 
 // The picture the later stages read: only the green (grey) byte of each pixel matters, so a view
 // names where that byte sits and how far apart pixels and rows are. A loaded bitmap owns its
-// pixels in pixelBuffer (32-bit blue, green, red, unused, top row first, rows without gaps);
-// pixels handed in by a caller are read in place, with pixelBuffer empty.
+// pixels in pixelBuffer: one grey byte a pixel from our own reader, 32-bit blue, green, red,
+// unused from the Windows loader (top row first, rows without gaps either way); pixels handed in
+// by a caller are read in place, with pixelBuffer empty.
 // The columns [first, end) of one row that a file set, counted from 0.
 struct ColumnSpan {
   int first = 0;
@@ -41,6 +42,10 @@ inline constexpr int maxImageSide = 32767;
 // how the caller will write it (see AllocateLargeBuffer). False (image left empty) when a side
 // is outside 1..maxImageSide or memory is short.
 bool AllocatePixelBuffer(int width, int height, Image& image, PageUse use = PageUse::Whole);
+
+// The same with one grey byte a pixel: a quarter of the memory, for readers that keep only the
+// byte the later stages read.
+bool AllocateGreyBuffer(int width, int height, Image& image, PageUse use = PageUse::Whole);
 
 // A view of width x height pixels owned by the caller, top row first. greyBytes points at the
 // first pixel's grey (or green) byte. False (image left empty) for sides outside 1..maxImageSide.

@@ -15,11 +15,9 @@ namespace strixa {
 
 namespace {
 
-// One output pixel: blue, green, red, 0.
-using Colour = std::array<std::uint8_t, 4>;
-
+// The grey byte of each palette entry: its green, the one channel the reading stages use.
 // Indexes beyond the stored palette read as black rather than outside it.
-using Palette = std::array<Colour, 256>;
+using Palette = std::array<std::uint8_t, 256>;
 
 // One colour channel of a packed pixel: (pixel >> shift) & lowMask indexes widen.
 struct Channel {
@@ -68,62 +66,28 @@ void ConvertIndexedRow(const std::uint8_t* source, std::uint8_t* target, int wid
   constexpr unsigned valueMask = (1u << bitCount) - 1;
   for (int x = 0; x < width; ++x) {
     const int shift = 8 - bitCount * (x % perByte + 1);
-    const unsigned index = (source[x / perByte] >> shift) & valueMask;
-    std::memcpy(target + 4 * x, palette[index].data(), 4);
+    target[x] = palette[(source[x / perByte] >> shift) & valueMask];
   }
 }
 
-void ConvertRgb24Row(const std::uint8_t* source, std::uint8_t* target, int width) {
-  int x = 0;
-  if constexpr (std::endian::native == std::endian::little) {
-    // Four bytes at a time: the fourth belongs to the next pixel, so the last pixel goes singly.
-    for (; x + 1 < width; ++x) {
-      std::uint32_t pixel = 0;
-      std::memcpy(&pixel, source + 3 * x, 4);
-      pixel &= 0x00FFFFFF;
-      std::memcpy(target + 4 * x, &pixel, 4);
-    }
-  }
-  for (; x < width; ++x) {
-    target[4 * x] = source[3 * x];
-    target[4 * x + 1] = source[3 * x + 1];
-    target[4 * x + 2] = source[3 * x + 2];
-    target[4 * x + 3] = 0;
-  }
-}
-
-void ConvertRgb32Row(const std::uint8_t* source, std::uint8_t* target, int width) {
-  if constexpr (std::endian::native == std::endian::little) {
-    for (int x = 0; x < width; ++x) {
-      std::uint32_t pixel = 0;
-      std::memcpy(&pixel, source + 4 * x, 4);
-      pixel &= 0x00FFFFFF;
-      std::memcpy(target + 4 * x, &pixel, 4);
-    }
-    return;
-  }
+// Plain 24 and 32-bit pixels keep their middle (green) byte of each pixel's bytes.
+void ConvertGreenRow(const std::uint8_t* source, std::uint8_t* target, int width, int bytes) {
   for (int x = 0; x < width; ++x) {
-    target[4 * x] = source[4 * x];
-    target[4 * x + 1] = source[4 * x + 1];
-    target[4 * x + 2] = source[4 * x + 2];
-    target[4 * x + 3] = 0;
+    target[x] = source[bytes * x + 1];
   }
 }
 
 template <int bitCount>
 void ConvertMaskedRow(const std::uint8_t* source, std::uint8_t* target, int width,
                       const std::array<Channel, 3>& channels) {
-  const auto& [red, green, blue] = channels;
+  const Channel& green = channels[1];
   for (int x = 0; x < width; ++x) {
     const std::uint8_t* p = source + x * (bitCount / 8);
     std::uint32_t pixel = p[0] | static_cast<std::uint32_t>(p[1]) << 8;
     if constexpr (bitCount == 32) {
       pixel |= static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
     }
-    target[4 * x] = blue.widen[(pixel >> blue.shift) & blue.lowMask];
-    target[4 * x + 1] = green.widen[(pixel >> green.shift) & green.lowMask];
-    target[4 * x + 2] = red.widen[(pixel >> red.shift) & red.lowMask];
-    target[4 * x + 3] = 0;
+    target[x] = green.widen[(pixel >> green.shift) & green.lowMask];
   }
 }
 
@@ -132,7 +96,7 @@ Palette ReadPalette(std::span<const std::uint8_t> front, const BmpLayout& layout
   Palette palette{};
   for (std::uint64_t i = 0; i < layout.paletteCount; ++i) {
     const std::size_t at = layout.paletteOffset + i * layout.paletteEntrySize;
-    palette[i] = {front[at], front[at + 1], front[at + 2], 0};
+    palette[i] = front[at + 1];
   }
   return palette;
 }
@@ -177,14 +141,14 @@ bool ConvertUncompressed(ByteSource& source, const BmpLayout& layout, const Pale
       });
     case 24:
       return ConvertRows(source, layout, image,
-                         [&](const auto* s, auto* t) { ConvertRgb24Row(s, t, width); });
+                         [&](const auto* s, auto* t) { ConvertGreenRow(s, t, width, 3); });
     default:
       break;
   }
   const std::array<std::uint32_t, 3> plainMasks = {0xFF0000, 0x00FF00, 0x0000FF};
   if (layout.bitCount == 32 && layout.masks == plainMasks) {
     return ConvertRows(source, layout, image,
-                       [&](const auto* s, auto* t) { ConvertRgb32Row(s, t, width); });
+                       [&](const auto* s, auto* t) { ConvertGreenRow(s, t, width, 4); });
   }
   const std::array<Channel, 3> channels = {
       MakeChannel(layout.masks[0]), MakeChannel(layout.masks[1]), MakeChannel(layout.masks[2])};
@@ -208,7 +172,7 @@ void PutPixels(std::uint8_t* row, ColumnSpan& span, int x, int count, int width,
     return;
   }
   for (int i = 0; i < inside; ++i) {
-    std::memcpy(row + 4 * (x + i), palette[indexAt(i)].data(), 4);
+    row[x + i] = palette[indexAt(i)];
   }
   span.first = span.first == span.end ? x : std::min(span.first, x);
   span.end = std::max(span.end, x + inside);
@@ -307,8 +271,8 @@ BmpRefusal DecodeSource(ByteSource& source, Image& image) {
     return EndedEarly(source);
   }
   const bool runLength = IsRunLength(layout);
-  if (!AllocatePixelBuffer(layout.width, layout.height, image,
-                           runLength ? PageUse::Scattered : PageUse::Whole)) {
+  if (!AllocateGreyBuffer(layout.width, layout.height, image,
+                          runLength ? PageUse::Scattered : PageUse::Whole)) {
     return BmpRefusal::OutOfMemory;
   }
   if (runLength) {

@@ -344,7 +344,8 @@ TEST(ApiTest, RefusesBadArgumentsAndFilesWithAMessage) {
     SCOPED_TRACE(c.name);
     EXPECT_EQ(c.status, c.expected);
   }
-  EXPECT_NE(std::string(strixa_reader_error(reader)).find("empty.bmp"), std::string::npos);
+  // The caller holds the path and puts it before the reason; the text must not repeat it.
+  EXPECT_STREQ(strixa_reader_error(reader), "not a bitmap this library reads");
   // A failure after a success leaves no results behind.
   ASSERT_EQ(readFile(samplePath), STRIXA_OK);
   ASSERT_GT(count, 0u);

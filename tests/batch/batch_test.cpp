@@ -3,17 +3,25 @@
 #include "batch.h"
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <unistd.h>
 #include <vector>
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/stat.h>
+#endif
 
 #include <gtest/gtest.h>
 
 #include "driver/driver.h"
+#include "strixa/strixa.h"
 #include "support/batch/formatWriters.h"
 #include "support/builders.h"
 #include "support/code128Encoder.h"
@@ -34,8 +42,7 @@ struct RunResult {
   std::string errors;
 };
 
-RunResult RunWith(const Lines& arguments, const std::string& input = "") {
-  std::istringstream in(input);
+RunResult RunWith(const Lines& arguments, std::istream& in) {
   std::ostringstream out;
   std::ostringstream err;
   RunResult run;
@@ -43,6 +50,11 @@ RunResult RunWith(const Lines& arguments, const std::string& input = "") {
   run.output = out.str();
   run.errors = err.str();
   return run;
+}
+
+RunResult RunWith(const Lines& arguments, const std::string& input = "") {
+  std::istringstream in(input);
+  return RunWith(arguments, in);
 }
 
 Lines SplitLines(const std::string& text) {
@@ -308,6 +320,146 @@ TEST_F(BatchTest, PdfPagesGiveWhatTheirPicturesGive) {
   const RunResult pdf = RunWith({symbologies, Path("page.pdf")});
   EXPECT_EQ(labelsAndTexts(pdf.output), labelsAndTexts(bmp));
 }
+
+// Each page's records leave as soon as the page is read, so an interrupt loses none of them.
+TEST_F(BatchTest, HandsOnEachPageAsItIsRead) {
+  const GreyPicture grey = GreyOf(DrawnPage());
+  const GreyPicture blank = GreyOf(MakeBlankImage(300, 200));
+  if (!WriteTiff(Path("pages.tif"), {grey, blank, grey}, false)) {
+    GTEST_SKIP() << "TIFF not built in";
+  }
+  strixa_reader* reader = nullptr;
+  ASSERT_EQ(strixa_reader_create(nullptr, &reader), STRIXA_OK);
+  std::vector<std::vector<int>> parts;
+  const FileRecord rest =
+      ReadInput(reader, {Path("pages.tif"), {}, true}, DecodeLimits{}, [&](FileRecord&& part) {
+        parts.emplace_back();
+        for (const BarcodeRecord& barcode : part.barcodes) {
+          parts.back().push_back(barcode.page);
+        }
+      });
+  strixa_reader_destroy(reader);
+  EXPECT_EQ(parts, (std::vector<std::vector<int>>{{1, 1, 1, 1}, {3, 3, 3, 3}}));
+  EXPECT_TRUE(rest.barcodes.empty());
+  EXPECT_EQ(rest.error, "");
+}
+
+// Inputs an attacker or a slip can hand over: each ends at once with its own message (a FIFO
+// opened the usual way would wait for a writer for ever), and names are never written raw.
+TEST_F(BatchTest, RefusesHostileInputsAtOnceWithAMessage) {
+  ASSERT_TRUE(WriteFile(Path("found.bmp"), MakeBmp(DrawnPage())));
+  const std::string longLine(maxListLine + 1, 'a');
+  struct Case {
+    std::string name;
+    Lines arguments;
+    std::string list;
+    std::string errors;
+  };
+  std::vector<Case> cases = {
+      {"a list line over the path limit, then a good one",
+       {"-"},
+       longLine + "\n" + Path("found.bmp") + "\n",
+       "strixa-batch: -: line 1 of the list is longer than 4096 bytes, the path limit\n"},
+      {"a list line of zero bytes without a line end",
+       {"-"},
+       std::string(3 * maxListLine, '\0'),
+       "strixa-batch: -: line 1 of the list is longer than 4096 bytes, the path limit\n"},
+      {"a NUL byte inside a listed path",
+       {"-"},
+       Path("found.bmp") + std::string(1, '\0') + "x\n",
+       "strixa-batch: " + Path("found.bmp") +
+           "\\x00x: a path cannot hold a NUL byte (-0 separates the list by them)\n"},
+      {"control bytes in an option",
+       {"--format=\x1b[2J"},
+       "",
+       "strixa-batch: invalid value '\\x1B[2J' for --format\n"
+       "Try 'strixa-batch --help' for more information.\n"},
+  };
+#ifndef _WIN32
+  // Windows names hold no control bytes, and its path limit differs.
+  const std::string escName = Path("\x1b]0;title\x07\x7f.bmp");
+  ASSERT_TRUE(WriteFile(escName, {'B', 'M'}));
+  cases.push_back({"control bytes in a name",
+                   {escName},
+                   "",
+                   "strixa-batch: " + Path("\\x1B]0;title\\x07\\x7F.bmp") +
+                       ": not a bitmap this library reads\n"});
+  const std::string longestPath = Path(std::string(maxListLine - Path("").size(), 'b'));
+  cases.push_back({"a list line at the limit is a path",
+                   {"-"},
+                   longestPath + "\n",
+                   "strixa-batch: " + longestPath + ": cannot open: File name too long\n"});
+  ASSERT_EQ(::mkfifo(Path("fifo").c_str(), 0600), 0);
+  cases.push_back({"a FIFO in a list",
+                   {"-"},
+                   Path("fifo") + "\n",
+                   "strixa-batch: " + Path("fifo") +
+                       ": not a regular file (a pipe is read only when named on the command "
+                       "line)\n"});
+  cases.push_back({"a FIFO named without a writer",
+                   {Path("fifo")},
+                   "",
+                   "strixa-batch: " + Path("fifo") + ": the pipe was empty\n"});
+  cases.push_back({"a device", {"/dev/zero"}, "", "strixa-batch: /dev/zero: not a regular file\n"});
+#endif
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const RunResult run = RunWith(c.arguments, c.list);
+    EXPECT_EQ(run.status, c.arguments[0].starts_with("--") ? exitUsage : exitUnreadable);
+    EXPECT_EQ(run.errors, c.errors);
+    EXPECT_EQ(run.output.find('\x1b'), std::string::npos);
+  }
+  // The good path after the long line is still read.
+  EXPECT_EQ(SplitLines(RunWith({"-"}, cases[0].list).output).size(), 4u);
+}
+
+#ifndef _WIN32
+// A list that cannot be read (standard input redirected from a folder) is an error, not an
+// empty list.
+TEST_F(BatchTest, SaysWhenTheListCannotBeRead) {
+  std::ifstream folderAsList(folder);
+  const RunResult run = RunWith({"-"}, folderAsList);
+  EXPECT_EQ(run.status, exitUnreadable);
+  EXPECT_EQ(run.errors, "strixa-batch: -: cannot read the list: Is a directory\n");
+}
+
+// A picture through a pipe named on the command line is read, whatever its format; the same
+// pipe in a list is refused.
+TEST_F(BatchTest, ReadsAPipeNamedOnTheCommandLine) {
+  const std::vector<std::uint8_t> bmp = MakeBmp(DrawnPage());
+  ASSERT_TRUE(WriteFile(Path("page.bmp"), bmp));
+  const std::string fromFile = RunWith({Path("page.bmp")}).output;
+  ASSERT_EQ(SplitLines(fromFile).size(), 4u);
+  int ends[2];
+  ASSERT_EQ(::pipe(ends), 0);
+  // The writer gives up once the run is over, so a run that never reads cannot hang the test.
+  std::atomic<bool> runOver = false;
+  ASSERT_EQ(::fcntl(ends[1], F_SETFL, O_NONBLOCK), 0);
+  std::thread writer([&] {
+    std::size_t written = 0;
+    while (written < bmp.size() && !runOver) {
+      const ssize_t got = ::write(ends[1], bmp.data() + written, bmp.size() - written);
+      if (got > 0) {
+        written += static_cast<std::size_t>(got);
+      } else {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      }
+    }
+    ::close(ends[1]);
+  });
+  const std::string name = "/dev/fd/" + std::to_string(ends[0]);
+  const RunResult run = RunWith({name});
+  runOver = true;
+  writer.join();
+  ::close(ends[0]);
+  std::string expected = fromFile;
+  for (std::size_t at; (at = expected.find(Path("page.bmp"))) != std::string::npos;) {
+    expected.replace(at, Path("page.bmp").size(), name);
+  }
+  EXPECT_EQ(run.errors, "");
+  EXPECT_EQ(run.output, expected);
+}
+#endif
 
 }  // namespace
 

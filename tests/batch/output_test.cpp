@@ -25,8 +25,11 @@ TEST(OutputTest, EscapesEveryFieldForItsFormat) {
       {"backslash", "C:\\scans\\x", "C:\\\\scans\\\\x", "C:\\scans\\x", "\"C:\\\\scans\\\\x\""},
       {"quotes and comma", "say \"hi\",ok", "say \"hi\",ok", "\"say \"\"hi\"\",ok\"",
        "\"say \\\"hi\\\",ok\""},
-      {"control bytes", std::string("\x01\x1f\x7f", 3), std::string("\x01\x1f\x7f", 3),
+      {"control bytes", std::string("\x01\x1f\x7f", 3), "\\x01\\x1F\\x7F",
        std::string("\x01\x1f\x7f", 3), "\"\\u0001\\u001f\\u007f\""},
+      {"escape sequence", "\x1b]0;owned\x07.png", "\\x1B]0;owned\\x07.png", "\x1b]0;owned\x07.png",
+       "\"\\u001b]0;owned\\u0007.png\""},
+      {"written escape kept apart", "\\x1B", "\\\\x1B", "\\x1B", "\"\\\\x1B\""},
       {"UTF-8 kept", "\xc3\xa9t\xc3\xa9", "\xc3\xa9t\xc3\xa9", "\xc3\xa9t\xc3\xa9",
        "\"\xc3\xa9t\xc3\xa9\""},
       {"not UTF-8: lone byte, overlong, surrogate, cut sequence",
@@ -56,7 +59,7 @@ TEST(OutputTest, HostileNamesTextsAndDataStayInOneRecord) {
                 std::string("t\\tn\\n0\0q\"\xC1", 11) + "\t]C0\n");
   EXPECT_EQ(
       FormatRecords(OutputFormat::Csv, file),
-      "\"x\t1\tEAN13\tfake\n.png\",2,CODE128,\"a\"\"}\n{\"\"file\"\":\"\"y\",1,2,3,4,flat,\"" +
+      "x\\t1\\tEAN13\\tfake\\n.png,2,CODE128,\"a\"\"}\n{\"\"file\"\":\"\"y\",1,2,3,4,flat,\"" +
           std::string("t\tn\n0\0q\"\"\xC1", 10) + "\",]C0\r\n");
   EXPECT_EQ(FormatRecords(OutputFormat::Jsonl, file),
             "{\"schema\":1,\"file\":\"x\\t1\\tEAN13\\tfake\\n.png\",\"page\":2,"
@@ -72,11 +75,27 @@ TEST(OutputTest, JsonDataKeepsEveryByteAsItsOwnCharacter) {
 }
 
 TEST(OutputTest, FailedFilesGetAJsonRecordAndOneErrorLine) {
-  const FileRecord file{"bad\nname", {}, "unknown format"};
+  const FileRecord file{"bad\nname\x1b[2J", {}, "unknown format"};
   EXPECT_EQ(FormatRecords(OutputFormat::Jsonl, file),
-            "{\"schema\":1,\"file\":\"bad\\nname\",\"error\":\"unknown format\"}\n");
+            "{\"schema\":1,\"file\":\"bad\\nname\\u001b[2J\",\"error\":\"unknown format\"}\n");
   EXPECT_EQ(FormatRecords(OutputFormat::Tsv, file, true), "");
-  EXPECT_EQ(FormatErrorLine(file), "strixa-batch: bad\\nname: unknown format\n");
+  EXPECT_EQ(FormatErrorLine(file), "strixa-batch: bad\\nname\\x1B[2J: unknown format\n");
+}
+
+// Spreadsheets run a cell that starts with one of these; guarded, it shows as text.
+TEST(OutputTest, GuardsFormulasOnlyWhenAsked) {
+  const FileRecord file{"=cmd.png", {{1, "code39", "CODE39", "-2+3", 1, 2, 3, 4, "flat"}}, ""};
+  EXPECT_EQ(FormatRecords(OutputFormat::Csv, file), "=cmd.png,1,CODE39,-2+3,1,2,3,4,flat,,\r\n");
+  EXPECT_EQ(FormatRecords(OutputFormat::Csv, file, false, true),
+            "'=cmd.png,1,CODE39,'-2+3,1,2,3,4,flat,,\r\n");
+  EXPECT_EQ(FormatRecords(OutputFormat::Tsv, file, false, true),
+            "'=cmd.png\t1\tCODE39\t'-2+3\t1\t2\t3\t4\tflat\t\t\n");
+  for (std::string_view field : {"=1", "+1", "-1", "@A", "\t1", "\r1"}) {
+    EXPECT_EQ(GuardFormula(field), "'" + std::string(field));
+  }
+  for (std::string_view field : {"", "1=2", "'=1", "a"}) {
+    EXPECT_EQ(GuardFormula(field), field);
+  }
 }
 
 TEST(OutputTest, FilesWithNothingFoundGetARecordInJsonlAndOnRequest) {
@@ -104,7 +123,7 @@ TEST(OutputTest, SummaryCountsEachFileOnce) {
   for (const FileRecord& file :
        {FileRecord{"a", {barcode, barcode}, ""}, FileRecord{"b", {}, ""},
         FileRecord{"c", {barcode}, "damaged"}, FileRecord{"d", {barcode}, ""}}) {
-    CountFile(file, summary);
+    CountFile(file.barcodes.size(), !file.error.empty(), summary);
   }
   EXPECT_EQ(FormatSummary(summary, 12.345),
             "strixa-batch: 4 files: 2 with barcodes, 1 without, 1 error; 4 barcodes in 12.3 s\n");

@@ -50,6 +50,20 @@ TEST(ImageTest, AllocateRefusesImpossibleSides) {
   EXPECT_EQ(image.rowPitch, 4 * 32767);
 }
 
+// Our own reader's layout: a quarter of the memory, the grey byte first.
+TEST(ImageTest, GreyBufferHoldsOneByteAPixel) {
+  Image image;
+  EXPECT_FALSE(AllocateGreyBuffer(0, 5, image));
+  EXPECT_FALSE(AllocateGreyBuffer(32768, 1, image));
+  ASSERT_TRUE(AllocateGreyBuffer(7, 3, image));
+  EXPECT_EQ(image.rowPitch, 7);
+  EXPECT_EQ(image.pixelStep, 1);
+  EXPECT_EQ(image.greyBytes, image.pixelBuffer.get());
+  image.pixelBuffer[2 * 7 + 6] = 99;
+  EXPECT_EQ(PixelValue(image, 7, 3), 99);
+  EXPECT_EQ(PixelValue(image, 1, 1), 0);
+}
+
 TEST(ImageTest, LoadFillsStateAndFailureLeavesItZero) {
   FakePlatform platform;
   Image picture = MakeBlankImage(5, 3);
@@ -61,10 +75,11 @@ TEST(ImageTest, LoadFillsStateAndFailureLeavesItZero) {
   ASSERT_TRUE(LoadImageFile(platform, "a.bmp", image));
   EXPECT_EQ(image.imageWidth, 5);
   EXPECT_EQ(image.imageHeight, 3);
-  EXPECT_EQ(image.rowPitch, 20);
-  EXPECT_EQ(image.pixelBuffer[4], 1);
-  EXPECT_EQ(image.pixelBuffer[5], 2);
-  EXPECT_EQ(image.pixelBuffer[6], 3);
+  // One grey byte a pixel: the green one.
+  EXPECT_EQ(image.rowPitch, 5);
+  EXPECT_EQ(image.pixelStep, 1);
+  EXPECT_EQ(image.pixelBuffer[1], 2);
+  EXPECT_EQ(image.pixelBuffer[0], 255);
 
   for (const char* path : {"b.txt", "missing.bmp"}) {
     EXPECT_FALSE(LoadImageFile(platform, path, image)) << path;

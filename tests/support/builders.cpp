@@ -1,5 +1,6 @@
 #include "support/builders.h"
 
+#include <array>
 #include <cmath>
 #include <cstring>
 
@@ -24,6 +25,15 @@ std::string WidenFractional(std::string_view modules, double pixelsPerModule) {
     }
     pixels += modules[module];
   }
+}
+
+// Blue, green and red of the pixel at 0-based x and y, of a built picture (32-bit) or of one
+// our bitmap reader loaded (one grey byte a pixel).
+std::array<std::uint8_t, 3> ColourAt(const Image& image, int x, int y) {
+  const std::uint8_t* p = image.greyBytes + static_cast<std::ptrdiff_t>(y) * image.rowPitch +
+                          static_cast<std::ptrdiff_t>(x) * image.pixelStep;
+  return image.pixelStep == 1 ? std::array<std::uint8_t, 3>{p[0], p[0], p[0]}
+                              : std::array<std::uint8_t, 3>{p[-1], p[0], p[1]};
 }
 
 Image MakeBlankImage(int width, int height, std::uint8_t grey) {
@@ -106,8 +116,7 @@ Image RotateImage(const Image& image, int quarterTurns) {
         nx = y;
         ny = w - x + 1;
       }
-      const std::uint8_t* p =
-          &image.pixelBuffer[static_cast<std::size_t>(y - 1) * image.rowPitch + (x - 1) * 4];
+      const std::array<std::uint8_t, 3> p = ColourAt(image, x - 1, y - 1);
       SetPixel(turned, nx, ny, p[0], p[1], p[2]);
     }
   }
@@ -118,8 +127,7 @@ std::vector<std::uint8_t> MakeBmp(const Image& image) {
   std::vector<std::vector<std::uint32_t>> rows(static_cast<std::size_t>(image.imageHeight));
   for (int y = 0; y < image.imageHeight; ++y) {
     for (int x = 0; x < image.imageWidth; ++x) {
-      const std::uint8_t* p =
-          &image.pixelBuffer[static_cast<std::size_t>(y) * image.rowPitch + x * 4];
+      const std::array<std::uint8_t, 3> p = ColourAt(image, x, y);
       rows[y].push_back(static_cast<std::uint32_t>(p[2]) << 16 | p[1] << 8 | p[0]);
     }
   }

@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include "memoryBudget.h"
 #include "support/batch/formatWriters.h"
 
 namespace strixa {
@@ -190,6 +191,229 @@ TEST(FormatTest, RefusesDamagedAndOversizedFilesWithoutCrashing) {
     EXPECT_EQ(error.substr(0, c.error.size()), c.error);
     EXPECT_GT(error.size(), 0u);
   }
+}
+
+std::string TempPath(const std::string& suffix) {
+  return (std::filesystem::temp_directory_path() /
+          ("strixa-format-" + std::to_string(::getpid()) + suffix))
+      .string();
+}
+
+TEST(FormatTest, FileBudgetEndsLongFilesKeepingThePagesRead) {
+  const GreyPicture ramp = Ramp();
+  const std::string tiff = TempPath(".budget.tif");
+  const std::vector<std::uint8_t> files[] = {
+      WriteTiff(tiff, {ramp, ramp, ramp}, false) ? ReadBack(tiff) : std::vector<std::uint8_t>{},
+      IsFormatBuilt(Format::Pdf) ? MakePdf({ramp, ramp, ramp}) : std::vector<std::uint8_t>{},
+  };
+  std::filesystem::remove(tiff);
+  SilenceDecoderMessages();
+  for (const std::vector<std::uint8_t>& bytes : files) {
+    if (bytes.empty()) {
+      continue;
+    }
+    SCOPED_TRACE(FormatName(SniffFormat(bytes)));
+    DecodeLimits limits;
+    limits.dpi = 72;
+    limits.maxFilePixels = 2 * 37 * 11;
+    std::string error;
+    EXPECT_EQ(DecodeAll(bytes, error, limits).size(), 2u);
+    EXPECT_NE(error.find("over the file's budget"), std::string::npos) << error;
+    EXPECT_NE(error.find("(page 3)"), std::string::npos) << error;
+  }
+}
+
+TEST(FormatTest, FileBudgetTimeGrowsWithItsPixels) {
+  const std::pair<int, long> cases[] = {{1024, 64000}, {2048, 128000}, {16, 10000}, {1, 10000}};
+  for (const auto& [megapixels, milliseconds] : cases) {
+    DecodeLimits limits;
+    SetFileBudget(megapixels, limits);
+    EXPECT_EQ(limits.maxFilePixels, std::int64_t{megapixels} << 20);
+    EXPECT_EQ(limits.maxFileTime.count(), milliseconds);
+  }
+}
+
+// Text and private chunks before the picture, far more than the PNG library keeps by itself.
+TEST(FormatTest, PngSkipsAncillaryChunksWhateverTheirNumber) {
+  const GreyPicture ramp = Ramp();
+  const std::string path = TempPath(".texts.png");
+  if (!WritePng(path, ramp, true)) {
+    GTEST_SKIP() << "PNG not built in";
+  }
+  std::vector<std::uint8_t> bytes = ReadBack(path);
+  std::filesystem::remove(path);
+  std::string chunks;
+  for (int i = 0; i < 5000; ++i) {
+    chunks += "\0\0\0\x03tEXtk\0v\0\0\0\0"s;
+  }
+  chunks += "\0\0\0\x01prVt\x01\0\0\0\0"s;
+  constexpr std::size_t afterHeader = 8 + 25;
+  bytes.insert(bytes.begin() + afterHeader, chunks.begin(), chunks.end());
+  std::string error;
+  const std::vector<GreyPicture> pages = DecodeAll(bytes, error);
+  EXPECT_EQ(error, "");
+  EXPECT_TRUE(pages == std::vector<GreyPicture>{ramp});
+}
+
+// A small, whole picture whose header then claims 16000 x 16000: far more than its data can
+// hold, so it is refused before anything that size is allocated or decoded.
+TEST(FormatTest, RefusesPicturesClaimingMoreThanTheirData) {
+  const GreyPicture ramp = Ramp();
+  struct Case {
+    std::string name;
+    std::string suffix;
+    bool written;
+    std::string error;
+  };
+  const Case cases[] = {
+      {"JPEG", ".claim.jpg", WriteJpeg(TempPath(".claim.jpg"), ramp, true, 90),
+       "JPEG: data too short for a picture of its size"},
+      {"WebP", ".claim.webp", WriteWebp(TempPath(".claim.webp"), ramp),
+       "WebP: data too short for a picture of its size"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    if (!c.written) {
+      continue;
+    }
+    std::vector<std::uint8_t> bytes = ReadBack(TempPath(c.suffix));
+    std::filesystem::remove(TempPath(c.suffix));
+    std::string error;
+    ASSERT_EQ(DecodeAll(bytes, error).size(), 1u);
+    if (c.name == "JPEG") {
+      // The frame header: FF C0, length, precision, then height and width.
+      constexpr std::uint8_t sof[] = {0xff, 0xc0};
+      const auto frame = std::search(bytes.begin(), bytes.end(), sof, sof + 2);
+      ASSERT_NE(frame, bytes.end());
+      for (int offset : {5, 7}) {
+        frame[offset] = 16000 >> 8;
+        frame[offset + 1] = 16000 & 0xff;
+      }
+    } else {
+      // The lossless header after its signature byte: 14 bits each of width and height less
+      // one, then the alpha and version bits.
+      ASSERT_EQ(bytes[20], 0x2f);
+      const std::uint32_t rest = (bytes[24] >> 4) & 0x0f;
+      const std::uint32_t header = 15999u | 15999u << 14 | rest << 28;
+      for (int i = 0; i < 4; ++i) {
+        bytes[21 + i] = static_cast<std::uint8_t>(header >> (8 * i));
+      }
+    }
+    EXPECT_EQ(DecodeAll(bytes, error).size(), 0u);
+    EXPECT_EQ(error, c.error);
+  }
+}
+
+// Every decoder, handed the first bytes of a whole file in its format whatever they announce,
+// refuses them with a reason and reads nothing outside them (the sanitizers watch).
+TEST(FormatTest, EveryDecoderRefusesFilesCutShort) {
+  const GreyPicture ramp = Ramp();
+  std::vector<std::pair<Format, std::vector<std::uint8_t>>> files = {{Format::Pnm, MakePgm(ramp)}};
+  const std::pair<Format, std::string> written[] = {
+      {Format::Png, WritePng(TempPath(".cut.png"), ramp, true) ? ".cut.png" : ""},
+      {Format::Jpeg, WriteJpeg(TempPath(".cut.jpg"), ramp, false, 90) ? ".cut.jpg" : ""},
+      {Format::Tiff, WriteTiff(TempPath(".cut.tif"), {ramp}, false) ? ".cut.tif" : ""},
+      {Format::Webp, WriteWebp(TempPath(".cut.webp"), ramp) ? ".cut.webp" : ""},
+  };
+  for (const auto& [format, suffix] : written) {
+    if (!suffix.empty()) {
+      files.emplace_back(format, ReadBack(TempPath(suffix)));
+      std::filesystem::remove(TempPath(suffix));
+    }
+  }
+  if (IsFormatBuilt(Format::Pdf)) {
+    files.emplace_back(Format::Pdf, MakePdf({ramp}));
+  }
+  SilenceDecoderMessages();
+  for (const auto& [format, bytes] : files) {
+    for (std::size_t length : {0, 1, 3, 7, 8, 9, 12, 20, 33}) {
+      SCOPED_TRACE(std::string(FormatName(format)) + " cut to " + std::to_string(length));
+      // A copy of exactly that length, so reading past it is caught.
+      const std::vector<std::uint8_t> cut(bytes.begin(), bytes.begin() + length);
+      std::string error;
+      EXPECT_FALSE(DecodePages(
+          format, cut, {}, [](const PageView&) {}, error));
+      EXPECT_NE(error, "");
+    }
+  }
+}
+
+// Every reader's page is counted against the run's budget while it lives and given back after;
+// a budget too small for the page refuses it before anything is decoded.
+TEST(FormatTest, EveryReaderCountsItsPageAgainstTheRunsBudget) {
+  const GreyPicture ramp = Ramp();
+  const std::size_t pixels = ramp.grey.size();
+  // An 8-bit PGM is read in place; one of 16 bits needs a page of its own.
+  std::string pgm =
+      "P2 " + std::to_string(ramp.width) + " " + std::to_string(ramp.height) + " 65535\n";
+  for (const std::uint8_t value : ramp.grey) {
+    pgm += std::to_string(value * 257) + " ";
+  }
+  std::vector<std::vector<std::uint8_t>> files = {{pgm.begin(), pgm.end()}};
+  const std::pair<std::string, bool> written[] = {
+      {".png", WritePng(TempPath(".png"), ramp, true)},
+      {".jpg", WriteJpeg(TempPath(".jpg"), ramp, false, 90)},
+      {".g.tif", WriteTiff(TempPath(".g.tif"), {ramp}, false)},
+      {".c.tif", WriteTiff(TempPath(".c.tif"), {ramp}, true)},
+      {".webp", WriteWebp(TempPath(".webp"), ramp)},
+  };
+  for (const auto& [suffix, made] : written) {
+    if (made) {
+      files.push_back(ReadBack(TempPath(suffix)));
+      std::filesystem::remove(TempPath(suffix));
+    }
+  }
+  if (IsFormatBuilt(Format::Pdf)) {
+    files.push_back(MakePdf({ramp}));
+  }
+  SilenceDecoderMessages();
+  for (const std::vector<std::uint8_t>& bytes : files) {
+    SCOPED_TRACE(FormatName(SniffFormat(bytes)));
+    DecodeLimits limits;
+    limits.dpi = 72;
+    MemoryBudget budget(1 << 20);
+    limits.memory = &budget;
+    std::size_t heldDuringRead = 0;
+    std::string error;
+    EXPECT_TRUE(DecodePages(
+        SniffFormat(bytes), bytes, limits, [&](const PageView&) { heldDuringRead = budget.Used(); },
+        error))
+        << error;
+    EXPECT_GE(heldDuringRead, pixels);
+    EXPECT_EQ(budget.Used(), 0u);
+
+    MemoryBudget tooSmall(pixels - 1);
+    limits.memory = &tooSmall;
+    int pages = 0;
+    EXPECT_FALSE(DecodePages(
+        SniffFormat(bytes), bytes, limits, [&](const PageView&) { ++pages; }, error));
+    EXPECT_EQ(pages, 0);
+    EXPECT_NE(error.find("memory budget of 0 MiB"), std::string::npos) << error;
+    EXPECT_EQ(tooSmall.Used(), 0u);
+  }
+}
+
+// A progressive picture is held whole as coefficients, two bytes for each of 64 a block, beside
+// its pixels: both count.
+TEST(FormatTest, ProgressiveJpegCountsItsCoefficients) {
+  const GreyPicture ramp = Ramp();
+  const std::string path = TempPath(".progressive.jpg");
+  if (!WriteJpeg(path, ramp, false, 90, true)) {
+    GTEST_SKIP() << "JPEG not built in";
+  }
+  const std::vector<std::uint8_t> bytes = ReadBack(path);
+  std::filesystem::remove(path);
+  const std::size_t blocks = ((ramp.width + 7) / 8) * ((ramp.height + 7) / 8);
+  MemoryBudget budget(1 << 20);
+  DecodeLimits limits;
+  limits.memory = &budget;
+  std::size_t heldDuringRead = 0;
+  std::string error;
+  EXPECT_TRUE(DecodePages(
+      Format::Jpeg, bytes, limits, [&](const PageView&) { heldDuringRead = budget.Used(); }, error))
+      << error;
+  EXPECT_GE(heldDuringRead, ramp.grey.size() + blocks * 64 * 2);
+  EXPECT_EQ(budget.Used(), 0u);
 }
 
 }  // namespace

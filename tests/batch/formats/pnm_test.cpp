@@ -62,6 +62,8 @@ TEST(PnmTest, DecodesEveryKindAndRefusesDamagedFiles) {
       {"zero width", "P5 0 1 255\n"s, {}, "picture has no pixels"},
       {"beyond the pixel limit", "P5 100 100 255\n"s, {}, "picture too large (100 x 100)"},
       {"huge sides", "P4 99999999999 1\n", {}, "PNM: damaged header"},
+      // Cut to 32 bits these would be 2 x 1.
+      {"sides that wrap", "P5 4294967298 4294967297 255\n\x01\x02"s, {}, "PNM: damaged header"},
   };
   for (const PnmCase& c : cases) {
     SCOPED_TRACE(c.name);

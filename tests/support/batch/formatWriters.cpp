@@ -85,7 +85,7 @@ bool WritePng([[maybe_unused]] const std::string& path, [[maybe_unused]] const G
 
 bool WriteJpeg([[maybe_unused]] const std::string& path,
                [[maybe_unused]] const GreyPicture& picture, [[maybe_unused]] bool colour,
-               [[maybe_unused]] int quality) {
+               [[maybe_unused]] int quality, [[maybe_unused]] bool progressive) {
 #if STRIXA_WITH_JPEG
   std::FILE* file = std::fopen(path.c_str(), "wb");
   if (file == nullptr) {
@@ -102,6 +102,9 @@ bool WriteJpeg([[maybe_unused]] const std::string& path,
   info.in_color_space = colour ? JCS_RGB : JCS_GRAYSCALE;
   jpeg_set_defaults(&info);
   jpeg_set_quality(&info, quality, TRUE);
+  if (progressive) {
+    jpeg_simple_progression(&info);
+  }
   jpeg_start_compress(&info, TRUE);
   const std::vector<std::uint8_t> pixels = colour ? RgbOf(picture) : picture.grey;
   const std::size_t rowBytes = static_cast<std::size_t>(picture.width) * (colour ? 3 : 1);

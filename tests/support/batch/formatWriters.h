@@ -27,7 +27,8 @@ std::vector<std::uint8_t> RgbOf(const GreyPicture& picture);
 // False when the library is not built in or the file cannot be written.
 bool WriteFile(const std::string& path, const std::vector<std::uint8_t>& bytes);
 bool WritePng(const std::string& path, const GreyPicture& picture, bool colour);
-bool WriteJpeg(const std::string& path, const GreyPicture& picture, bool colour, int quality);
+bool WriteJpeg(const std::string& path, const GreyPicture& picture, bool colour, int quality,
+               bool progressive = false);
 bool WriteTiff(const std::string& path, const std::vector<GreyPicture>& pages, bool colour);
 bool WriteWebp(const std::string& path, const GreyPicture& picture);
 std::vector<std::uint8_t> MakePdf(const std::vector<GreyPicture>& pages);
