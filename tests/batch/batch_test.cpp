@@ -344,6 +344,20 @@ TEST_F(BatchTest, HandsOnEachPageAsItIsRead) {
   EXPECT_EQ(rest.error, "");
 }
 
+// A file's pages leave as they are read, so its last part may hold nothing of its own: a file
+// with barcodes on an earlier page is still no nothing-found file, in records or the summary.
+TEST_F(BatchTest, APagedFileEndingBlankIsNoEmptyFile) {
+  if (!WriteTiff(Path("pages.tif"), {GreyOf(DrawnPage()), GreyOf(MakeBlankImage(300, 200))},
+                 false)) {
+    GTEST_SKIP() << "TIFF not built in";
+  }
+  const RunResult run = RunWith({"--format=jsonl", "--summary", Path("pages.tif")});
+  EXPECT_EQ(SplitLines(run.output).size(), 4u);
+  EXPECT_EQ(run.output.find("\"barcodes\":0"), std::string::npos);
+  EXPECT_NE(run.errors.find("1 file: 1 with barcodes, 0 without, 0 errors; 4 barcodes"),
+            std::string::npos);
+}
+
 // Inputs an attacker or a slip can hand over: each ends at once with its own message (a FIFO
 // opened the usual way would wait for a writer for ever), and names are never written raw.
 TEST_F(BatchTest, RefusesHostileInputsAtOnceWithAMessage) {

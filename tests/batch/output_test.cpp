@@ -55,8 +55,8 @@ TEST(OutputTest, HostileNamesTextsAndDataStayInOneRecord) {
       {{2, "code128", "CODE128", "a\"}\n{\"file\":\"y", 1, 2, 3, 4, "flat", data, "]C0"}},
       ""};
   EXPECT_EQ(FormatRecords(OutputFormat::Tsv, file),
-            "x\\t1\\tEAN13\\tfake\\n.png\t2\tCODE128\ta\"}\\n{\"file\":\"y\t1\t2\t3\t4\tflat\t" +
-                std::string("t\\tn\\n0\0q\"\xC1", 11) + "\t]C0\n");
+            "x\\t1\\tEAN13\\tfake\\n.png\t2\tCODE128\ta\"}\\n{\"file\":\"y\t1\t2\t3\t4\tflat\t"
+            "t\\tn\\n0\\x00q\"\xC1\t]C0\n");
   EXPECT_EQ(
       FormatRecords(OutputFormat::Csv, file),
       "x\\t1\\tEAN13\\tfake\\n.png,2,CODE128,\"a\"\"}\n{\"\"file\"\":\"\"y\",1,2,3,4,flat,\"" +
@@ -84,7 +84,8 @@ TEST(OutputTest, FailedFilesGetAJsonRecordAndOneErrorLine) {
 
 // Spreadsheets run a cell that starts with one of these; guarded, it shows as text.
 TEST(OutputTest, GuardsFormulasOnlyWhenAsked) {
-  const FileRecord file{"=cmd.png", {{1, "code39", "CODE39", "-2+3", 1, 2, 3, 4, "flat"}}, ""};
+  const FileRecord file{
+      "=cmd.png", {{1, "code39", "CODE39", "-2+3", 1, 2, 3, 4, "flat", "", ""}}, ""};
   EXPECT_EQ(FormatRecords(OutputFormat::Csv, file), "=cmd.png,1,CODE39,-2+3,1,2,3,4,flat,,\r\n");
   EXPECT_EQ(FormatRecords(OutputFormat::Csv, file, false, true),
             "'=cmd.png,1,CODE39,'-2+3,1,2,3,4,flat,,\r\n");
