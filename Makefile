@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 # Two entry points: `make demo` reads the bundled sample, `make test` runs every test. Both build
 # the two programs, strixa and strixa-batch; warnings are errors here (STRIXA_WERROR).
 BUILD ?= build

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // strixa-batch: reads the barcodes in many pictures per run; everything but the wiring of the
 // real streams is in strixa_batch_core.
 #include <cstdio>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Pictures per second through the C API (one reader reused, pixels in memory) beside the
 // pipeline it wraps on the same pixels: the API should cost nothing measurable on top.
 #include <cstdint>

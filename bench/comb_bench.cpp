@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The comb page under the fine settings: one candidate per short bar group, thousands per page,
 // so localisation and decoding cost what the number of candidates makes them cost.
 #include <benchmark/benchmark.h>

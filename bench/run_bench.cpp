@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A whole run without its pauses: load a 2500 x 3500 scan from disk, localise, decode every
 // symbology, consolidate and print.
 #include <filesystem>

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 # strixa-batch: many pictures per run, in every common format, on the library.
 #
 # Each picture format whose library pkg-config finds is built in; without one, files of that

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 # examples/read.c built in the tree: every build checks that the public header is plain C99 and
 # that the example reads the sample as the command line does (samples/sample.bmp, /P).
 enable_language(C)

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 # What `cmake --install` lays out: the program, both libraries, the headers, pkg-config and CMake
 # package files and the man pages. Tests, benchmarks and tools stay in the build tree.
 #

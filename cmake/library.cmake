@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 # The library: the public C API (include/strixa/strixa.h, src/api/) on top of the pipeline's
 # objects, built shared (Strixa::strixa) and static. Both hold their own copy of strixa_core's
 # objects, so neither needs strixa_core at link time or once installed.

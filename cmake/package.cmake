@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 # CPack: the Debian packages, split as Debian splits a library. Build them with `make package` at
 # the top of the tree, which configures for /usr with the hardening flags of dpkg-buildflags.
 #   libstrixaN     the shared library libstrixa.so.N (N: the soname, the major version)

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: Apache-2.0 */
 /* Reads Windows bitmaps through libstrixa and prints each barcode found, one line each:
  * x, y, width, height, label, text and orientation, separated by tabs.
  *

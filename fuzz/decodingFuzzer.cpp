@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Arbitrary pixel strings through every decoder, and arbitrary small pictures through the whole
 // pipeline (localise, decode, consolidate, print). The first byte chooses which.
 #include <algorithm>

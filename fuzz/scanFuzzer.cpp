@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Arbitrary pictures of bar groups through both scan passes in both settings. Every candidate
 // must lie inside the picture across its scan lines, start at x and y of at least 1, and stick
 // out along them by less than the margin; the vertical pass must equal the horizontal pass on

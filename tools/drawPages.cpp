@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Draws scanned-page-sized pictures for the throughput benchmark: 2500 x 3500 light grey pages,
 // each with eight symbols of every kind, one lying flat, their texts varying with the page.
 //   strixa_draw_pages DIRECTORY COUNT [bmp|png]

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Draws a page as a bitmap file, for timing whole runs:
 //   strixa_make_page comb <width> <height> <path> [1|24]
 //   strixa_make_page symbols <width> <height> <path> [1|24]

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Draws the bundled sample picture: one symbol of every kind the tool reads, upright and flat,
 // on a light grey page, written as an 8-bit grey-palette bitmap.
 #include <cstdio>

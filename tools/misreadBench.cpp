@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Misread benchmark: draws symbols of every symbology with random data and damage, and pages of
 // plain text without any barcode, runs each picture through the whole program with and without
 // /F, and counts correct reads, misses and wrong lines. A wrong line is worse than a miss, so the

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: Apache-2.0 */
 /* Strixa: reads one-dimensional barcodes (EAN-13, UPC-A, EAN-8, Code 128 / EAN-128, Code 39,
  * 2 of 5, interleaved 2 of 5) from pictures.
  *

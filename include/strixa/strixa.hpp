@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A thin C++20 layer over strixa.h: a reader that releases itself, failures as exceptions, and
 // the barcodes as a range of structs viewing the reader's strings. The C header stays the
 // contract; this file only adapts it.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The C API over the command line's own pipeline: the same localisation, decoding and merging,
 // with the results handed back instead of printed and no pauses.
 #include "strixa/strixa.h"

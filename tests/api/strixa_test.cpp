@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The library against the command line: the same lines for the same picture in every pixel
 // layout and with every option, plus its failures and two readers at once.
 #include "strixa/strixa.h"

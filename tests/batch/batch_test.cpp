@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Whole runs of strixa-batch on files in a temporary folder, checked against the command line's
 // own output for the same pictures.
 #include "batch.h"

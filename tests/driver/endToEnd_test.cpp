@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Whole runs on pictures drawn in memory: load, localise, decode, consolidate, print.
 #include <string>
 #include <vector>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Symbols drawn by an independent encoder, the zint command-line tool, when it is installed.
 #include <cstdlib>
 #include <filesystem>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "image/image.h"
 
 #include <gtest/gtest.h>

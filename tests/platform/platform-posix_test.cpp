@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Runs the real binary as a user would; each case waits out the program's own pause, so they
 // stay few and ctest runs them side by side. Output details are checked in-process.
 #include <chrono>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The Windows platform layer against real files, and the real Strixa.exe run as a user would.
 // Runs of the program wait out its own pauses, so they stay few.
 #include <algorithm>
