@@ -21,7 +21,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     return 0;
   }
   if (image.imageWidth < 1 || image.imageHeight < 1 || image.imageWidth > maxImageSide ||
-      image.imageHeight > maxImageSide || image.rowPitch != 4 * image.imageWidth) {
+      image.imageHeight > maxImageSide || image.pixelStep != 1 ||
+      image.rowPitch != image.imageWidth) {
     __builtin_trap();
   }
   // Touch the last pixel so a buffer shorter than its sides shows up under the sanitizer.
