@@ -107,7 +107,9 @@ std::string EscapeTsv(std::string_view field) {
 
 std::string GuardFormula(std::string_view field) {
   if (!field.empty() && std::string_view("=+-@\t\r").find(field[0]) != std::string_view::npos) {
-    return "'" + std::string(field);
+    std::string guarded(1, '\'');
+    guarded += field;
+    return guarded;
   }
   return std::string(field);
 }

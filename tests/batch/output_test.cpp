@@ -93,7 +93,7 @@ TEST(OutputTest, GuardsFormulasOnlyWhenAsked) {
   EXPECT_EQ(FormatRecords(OutputFormat::Tsv, file, false, true),
             "'=cmd.png\t1\tCODE39\t'-2+3\t1\t2\t3\t4\tflat\t\t\n");
   for (std::string_view field : {"=1", "+1", "-1", "@A", "\t1", "\r1"}) {
-    EXPECT_EQ(GuardFormula(field), "'" + std::string(field));
+    EXPECT_EQ(GuardFormula(field), std::string("'").append(field));
   }
   for (std::string_view field : {"", "1=2", "'=1", "a"}) {
     EXPECT_EQ(GuardFormula(field), field);
