@@ -45,7 +45,7 @@ std::size_t Utf8Length(std::string_view text) {
 }
 
 // Fields in output order, shared by tsv and csv; a file without barcodes gives its name alone.
-std::array<std::string, 11> Fields(const FileRecord& file, const BarcodeRecord* barcode) {
+std::array<std::string, 11> FormatFields(const FileRecord& file, const BarcodeRecord* barcode) {
   if (barcode == nullptr) {
     return {file.path};
   }
@@ -75,7 +75,7 @@ std::string SeparatedLine(OutputFormat format, const FileRecord& file, const Bar
   const bool csv = format == OutputFormat::Csv;
   std::string line;
   bool first = true;
-  for (std::string& field : Fields(file, barcode)) {
+  for (std::string& field : FormatFields(file, barcode)) {
     if (!first) {
       line += csv ? ',' : '\t';
     }

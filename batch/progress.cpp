@@ -11,7 +11,7 @@ namespace {
 
 constexpr int barWidth = 30;
 
-std::string Duration(double seconds) {
+std::string FormatDuration(double seconds) {
   const long whole = std::lround(seconds);
   char text[32];
   if (whole >= 3600) {
@@ -32,9 +32,9 @@ std::string ProgressText(std::size_t done, std::size_t total, double seconds) {
   std::snprintf(numbers, sizeof numbers, "] %zu/%zu files  %.1f files/s  ", done, total, rate);
   std::string text = "[" + std::string(filled, '#') + std::string(barWidth - filled, '.') + numbers;
   if (done >= total) {
-    text += Duration(seconds) + " total";
+    text += FormatDuration(seconds) + " total";
   } else if (rate > 0) {
-    text += Duration(static_cast<double>(total - done) / rate) + " left";
+    text += FormatDuration(static_cast<double>(total - done) / rate) + " left";
   } else {
     text += "--:-- left";
   }

@@ -83,7 +83,7 @@ struct OptionsDeleter {
 };
 
 template <typename T>
-T Field(TIFF* tiff, ttag_t tag, T fallback) {
+T ReadField(TIFF* tiff, ttag_t tag, T fallback) {
   T value = fallback;
   TIFFGetFieldDefaulted(tiff, tag, &value);
   return value;
@@ -93,25 +93,25 @@ T Field(TIFF* tiff, ttag_t tag, T fallback) {
 // straight to grey bytes (green for RGB, the byte the reader looks at): a quarter of the
 // memory of the RGBA conversion, and no copy of a whole strip, however many rows it holds.
 bool IsPlainStrips(TIFF* tiff) {
-  const auto photometric = Field<std::uint16_t>(tiff, TIFFTAG_PHOTOMETRIC, 0xffff);
-  const auto bits = Field<std::uint16_t>(tiff, TIFFTAG_BITSPERSAMPLE, 0);
-  const auto samples = Field<std::uint16_t>(tiff, TIFFTAG_SAMPLESPERPIXEL, 0);
+  const auto photometric = ReadField<std::uint16_t>(tiff, TIFFTAG_PHOTOMETRIC, 0xffff);
+  const auto bits = ReadField<std::uint16_t>(tiff, TIFFTAG_BITSPERSAMPLE, 0);
+  const auto samples = ReadField<std::uint16_t>(tiff, TIFFTAG_SAMPLESPERPIXEL, 0);
   const bool grey =
       (photometric == PHOTOMETRIC_MINISBLACK || photometric == PHOTOMETRIC_MINISWHITE) &&
       samples == 1 && (bits == 1 || bits == 8);
-  const bool rgb =
-      photometric == PHOTOMETRIC_RGB && samples == 3 && bits == 8 &&
-      Field<std::uint16_t>(tiff, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG) == PLANARCONFIG_CONTIG;
+  const bool rgb = photometric == PHOTOMETRIC_RGB && samples == 3 && bits == 8 &&
+                   ReadField<std::uint16_t>(tiff, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG) ==
+                       PLANARCONFIG_CONTIG;
   return (grey || rgb) && !TIFFIsTiled(tiff) &&
-         Field<std::uint16_t>(tiff, TIFFTAG_ORIENTATION, ORIENTATION_TOPLEFT) ==
+         ReadField<std::uint16_t>(tiff, TIFFTAG_ORIENTATION, ORIENTATION_TOPLEFT) ==
              ORIENTATION_TOPLEFT;
 }
 
 bool ReadStrips(TIFF* tiff, int width, int height, std::uint8_t* pixels) {
   const bool minIsWhite =
-      Field<std::uint16_t>(tiff, TIFFTAG_PHOTOMETRIC, 0) == PHOTOMETRIC_MINISWHITE;
-  const bool bilevel = Field<std::uint16_t>(tiff, TIFFTAG_BITSPERSAMPLE, 0) == 1;
-  const int channels = Field<std::uint16_t>(tiff, TIFFTAG_SAMPLESPERPIXEL, 1);
+      ReadField<std::uint16_t>(tiff, TIFFTAG_PHOTOMETRIC, 0) == PHOTOMETRIC_MINISWHITE;
+  const bool bilevel = ReadField<std::uint16_t>(tiff, TIFFTAG_BITSPERSAMPLE, 0) == 1;
+  const int channels = ReadField<std::uint16_t>(tiff, TIFFTAG_SAMPLESPERPIXEL, 1);
   const int offset = channels == 3 ? 1 : 0;
   const tmsize_t lineSize = TIFFScanlineSize(tiff);
   if (lineSize < (bilevel ? (width + 7) / 8 : std::int64_t{width} * channels)) {
@@ -137,8 +137,8 @@ bool ReadStrips(TIFF* tiff, int width, int height, std::uint8_t* pixels) {
 
 bool ReadPage(TIFF* tiff, const DecodeLimits& limits, FileBudget& budget, const PageSink& sink,
               std::string& error) {
-  const auto width = Field<std::uint32_t>(tiff, TIFFTAG_IMAGEWIDTH, 0);
-  const auto height = Field<std::uint32_t>(tiff, TIFFTAG_IMAGELENGTH, 0);
+  const auto width = ReadField<std::uint32_t>(tiff, TIFFTAG_IMAGEWIDTH, 0);
+  const auto height = ReadField<std::uint32_t>(tiff, TIFFTAG_IMAGELENGTH, 0);
   if (!CheckPageSize(width, height, limits, error) || !budget.SpendPage(width, height, error)) {
     return false;
   }

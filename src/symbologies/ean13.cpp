@@ -26,8 +26,8 @@ std::string TakeModules(std::string_view pixels, int& position, int runCount, in
 int PlaceWeight(int place) { return place % 2 == 1 ? 3 : 1; }
 
 // How far the piece's elements lie from the pattern's, in modules times the piece's pixels.
-std::size_t Misfit(const std::vector<std::size_t>& pixels, std::size_t piecePixels,
-                   std::string_view pattern) {
+std::size_t CountMisfit(const std::vector<std::size_t>& pixels, std::size_t piecePixels,
+                        std::string_view pattern) {
   const std::vector<std::size_t> modules = RunLengths(pattern);
   std::size_t misfit = 0;
   for (std::size_t i = 0; i < modules.size() && i < pixels.size(); ++i) {
@@ -50,8 +50,9 @@ bool StandsApartFromPartner(std::string_view piece, const std::array<std::string
     return true;
   }
   const std::vector<std::size_t> pixels = RunLengths(piece);
-  const std::size_t own = Misfit(pixels, piece.size(), set[static_cast<std::size_t>(digit)]);
-  const std::size_t other = Misfit(pixels, piece.size(), set[static_cast<std::size_t>(partner)]);
+  const std::size_t own = CountMisfit(pixels, piece.size(), set[static_cast<std::size_t>(digit)]);
+  const std::size_t other =
+      CountMisfit(pixels, piece.size(), set[static_cast<std::size_t>(partner)]);
   return own + piece.size() <= other;
 }
 
