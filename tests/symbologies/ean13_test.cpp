@@ -39,6 +39,9 @@ std::vector<DecodeCase> Ean13Cases() {
   // Resampled, a start guard whose space is two modules wide still gives "101".
   std::string wideGuardSpace = Widen(symbol2712345678902, 6);
   wideGuardSpace.insert(6, 6, '0');
+  // So does a middle guard whose centre space (module 47) is two modules wide.
+  std::string wideMiddleSpace = Widen(symbol2712345678902, 6);
+  wideMiddleSpace.insert(47 * 6, 6, '0');
   return {
       {"two pixels per module", clean, "2712345 678902"},
       {"three pixels per module", Widen(symbol2712345678902, 3), "2712345 678902"},
@@ -57,6 +60,7 @@ std::vector<DecodeCase> Ean13Cases() {
       {"mark right after the end guard", clean + "0000" + "11", ""},
       {"mark 6 modules after the end guard", clean + "000000000000" + "11", "2712345 678902"},
       {"two-module space in the start guard", wideGuardSpace, ""},
+      {"two-module space in the middle guard", wideMiddleSpace, ""},
       // Guards that keep their run count but vote wrong, so everything after them still lines up.
       {"broken start guard", Spliced(clean, 0, "111101"), ""},
       {"broken middle guard", Spliced(clean, 90, "0101111100"), ""},
