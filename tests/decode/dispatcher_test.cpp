@@ -325,6 +325,12 @@ TEST(DispatcherTest, QuietEndsNeedFiveNarrowsOfLightOnTheLineAndBesideIt) {
        7,
        noEdge,
        true},
+      // Read from one narrow element out, the line beside needs four light pixels, not five.
+      {"a bar beside sits a pixel out, four light before a mark",
+       {"#....#.#.......", line, line, line, line},
+       7,
+       noEdge,
+       true},
       {"a dark pixel in the right zone",
        {line, line, "......#.#....#.", line, line},
        7,
@@ -491,7 +497,7 @@ TEST(DispatcherTest, Code39NeedsTwoLinesThatAgree) {
 // stretch of light twice the widest space inside stays out.
 TEST(DispatcherTest, ReadsPastABoxThatCutsBarsShort) {
   const auto readWhole = [](std::string_view pixels) {
-    return pixels == "101000101" ? std::string("whole") : std::string();
+    return pixels == "101000101" || pixels == "101000010001" ? std::string("whole") : std::string();
   };
   const struct {
     std::string_view name;
@@ -503,6 +509,9 @@ TEST(DispatcherTest, ReadsPastABoxThatCutsBarsShort) {
        "EAN13\twhole"},
       {"bars beyond a quiet stretch", std::string(8, '.') + "#.#.....#.#" + std::string(10, '.'),
        ""},
+      // A 3-pixel space inside the box: a 4-pixel gap is still no quiet zone.
+      {"bars beyond a gap under twice the widest space",
+       std::string(8, '.') + "#.#....#...#" + std::string(10, '.'), "EAN13\twhole"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
