@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "locate/scan.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <ostream>
 #include <random>
@@ -12,6 +13,8 @@
 
 #include "image/image.h"
 #include "locate/candidate.h"
+#include "platform/bitmap.h"
+#include "support/bmpWriter.h"
 #include "support/builders.h"
 
 namespace strixa {
@@ -328,6 +331,56 @@ Image RandomPicture(unsigned seed, int width, int height) {
     DrawBars(image, modules, moduleWidth, x, y, length, random() % 2 == 1);
   }
   return image;
+}
+
+// A run-length picture 400 x 200, wider than tall, with referencePicture's bars; a delta leaves
+// the first 60 columns of the bars' rows unset (black). Palette index 0 is black, 1 white.
+std::vector<std::uint8_t> PartlySetRleBitmap() {
+  std::vector<std::uint8_t> stream;
+  const auto run = [&](int count, std::uint8_t index) {
+    for (; count > 0; count -= 255) {
+      stream.insert(stream.end(), {static_cast<std::uint8_t>(std::min(count, 255)), index});
+    }
+  };
+  for (int y = 200; y >= 1; --y) {  // the stream runs bottom row first
+    if (y >= 50 && y <= 129) {
+      stream.insert(stream.end(), {0, 2, 60, 0});
+      run(39, 1);
+      for (int x = 100; x <= 295; x += 8) {
+        run(4, 0);
+        run(x + 4 <= 295 ? 4 : 0, 1);
+      }
+      run(400 - 295, 1);
+    } else {
+      run(400, 1);
+    }
+    stream.insert(stream.end(), {0, 0});
+  }
+  stream.insert(stream.end(), {0, 1});
+  return WriteBmp({.width = 400,
+                   .height = 200,
+                   .bitCount = 8,
+                   .compression = 1,
+                   .coloursUsed = 2,
+                   .palette = {0x000000, 0xFFFFFF},
+                   .pixels = stream});
+}
+
+// Pixels a file left unset read as black without being touched: the passes must find what they
+// find in the same picture with every pixel set.
+TEST(ScanTest, PartlySetPictureScansLikeItsWholeCopy) {
+  Image partlySet;
+  ASSERT_TRUE(DecodeBmp(PartlySetRleBitmap(), partlySet));
+  ASSERT_FALSE(partlySet.setColumns.empty());
+  Image whole;
+  ASSERT_TRUE(ViewPixels(partlySet.greyBytes, partlySet.imageWidth, partlySet.imageHeight,
+                         partlySet.rowPitch, partlySet.pixelStep, whole));
+  for (const bool fineScan : {false, true}) {
+    SCOPED_TRACE(fineScan ? "fine" : "normal");
+    const std::vector<Box> found = ScanBoth(whole, fineScan);
+    EXPECT_FALSE(found.empty());
+    EXPECT_EQ(ScanBoth(partlySet, fineScan), found);
+  }
 }
 
 TEST(ScanTest, VerticalPassIsTheTransposedHorizontalPass) {
