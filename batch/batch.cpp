@@ -143,9 +143,9 @@ std::FILE* OpenInput(const InputItem& item, bool& stream, std::string& error) {
 // unset are zero, black, as the reader takes them.
 bool DecodeBmpBytes(std::span<const std::uint8_t> bytes, const PageSink& sink, std::string& error) {
   Image image;
-  BmpRefusal reason = BmpRefusal::None;
-  if (!DecodeBmp(bytes, image, &reason)) {
-    error = reason == BmpRefusal::OutOfMemory ? "out of memory" : "not a bitmap this program reads";
+  if (const BmpRefusal refusal = DecodeBmp(bytes, image); refusal != BmpRefusal::None) {
+    error =
+        refusal == BmpRefusal::OutOfMemory ? "out of memory" : "not a bitmap this program reads";
     return false;
   }
   sink(PageView{image.greyBytes, image.imageWidth, image.imageHeight, image.rowPitch,
@@ -159,8 +159,7 @@ bool DecodeBmpBytes(std::span<const std::uint8_t> bytes, const PageSink& sink, s
 bool ReserveBitmap(std::span<const std::uint8_t> head, std::uint64_t fileSize,
                    const DecodeLimits& limits, MemoryReservation& reservation, std::string& error) {
   BmpLayout layout;
-  BmpRefusal refusal = BmpRefusal::None;
-  if (limits.memory == nullptr || !ReadBmpLayout(head, fileSize, layout, refusal)) {
+  if (limits.memory == nullptr || ReadBmpLayout(head, fileSize, layout) != BmpRefusal::None) {
     return true;
   }
   const std::size_t size =

@@ -133,7 +133,7 @@ void DecodeInMemory(benchmark::State& state) {
                                         std::istreambuf_iterator<char>()};
   for (auto _ : state) {
     Image image;
-    if (!DecodeBmp(bytes, image)) {
+    if (DecodeBmp(bytes, image) != BmpRefusal::None) {
       state.SkipWithError("the picture did not decode");
       break;
     }

@@ -230,20 +230,29 @@ strixa_status FinishRead(strixa_reader& reader, const strixa_barcode** barcodes,
 
 // Our own reader, streaming the file; each refusal maps to the status a caller can act on.
 strixa_status LoadBmpFile(strixa_reader& reader, const char* path, Image& image) {
-  BmpRefusal reason = BmpRefusal::None;
-  if (ReadBmpFile(path, image, &reason)) {
-    return STRIXA_OK;
-  }
-  switch (reason) {
+  switch (ReadBmpFile(path, image)) {
+    case BmpRefusal::None:
+      return STRIXA_OK;
     case BmpRefusal::CannotOpen:
       return Fail(reader, STRIXA_ERROR_FILE, "cannot open as a regular file");
     case BmpRefusal::ReadFailed:
       return Fail(reader, STRIXA_ERROR_FILE, "cannot read the file");
     case BmpRefusal::OutOfMemory:
       return Fail(reader, STRIXA_ERROR_MEMORY, "out of memory for the pixels");
-    default:
-      return Fail(reader, STRIXA_ERROR_FORMAT, "not a bitmap this library reads");
+    case BmpRefusal::TruncatedHeader:
+    case BmpRefusal::BadSignature:
+    case BmpRefusal::BadHeaderSize:
+    case BmpRefusal::BadDimensions:
+    case BmpRefusal::BadDepth:
+    case BmpRefusal::BadMasks:
+    case BmpRefusal::BadPixelOffset:
+    case BmpRefusal::BadPalette:
+    case BmpRefusal::TruncatedData:
+    case BmpRefusal::BadRle:
+    case BmpRefusal::TooLarge:
+      break;
   }
+  return Fail(reader, STRIXA_ERROR_FORMAT, "not a bitmap this library reads");
 }
 
 }  // namespace

@@ -143,7 +143,8 @@ bool ConvertUncompressed(ByteSource& source, const BmpLayout& layout, const Pale
     case 24:
       return ConvertRows(source, layout, image,
                          [&](const auto* s, auto* t) { ConvertGreenRow(s, t, width, 3); });
-    default:
+    case 16:
+    case 32:
       break;
   }
   const std::array<std::uint32_t, 3> plainMasks = {0xFF0000, 0x00FF00, 0x0000FF};
@@ -158,6 +159,7 @@ bool ConvertUncompressed(ByteSource& source, const BmpLayout& layout, const Pale
       ConvertMaskedRow<16>(s, t, width, channels);
     });
   }
+  // The header check lets no depth through but those above.
   return ConvertRows(source, layout, image,
                      [&](const auto* s, auto* t) { ConvertMaskedRow<32>(s, t, width, channels); });
 }
@@ -255,9 +257,9 @@ BmpRefusal DecodeRle(ByteSource& source, const BmpLayout& layout, const Palette&
 // Checks the headers, then reads the pixels the layout describes from source into image.
 BmpRefusal DecodeSource(ByteSource& source, Image& image) {
   BmpLayout layout;
-  BmpRefusal refusal = BmpRefusal::None;
   const std::span<const std::uint8_t> start = source.Peek(bmpHeadersMaxSize);
-  if (!ReadBmpLayout(start, source.Size(), layout, refusal)) {
+  if (const BmpRefusal refusal = ReadBmpLayout(start, source.Size(), layout);
+      refusal != BmpRefusal::None) {
     return source.Failed() ? BmpRefusal::ReadFailed : refusal;
   }
   // The palette ends before the pixels, so at most a header and 256 entries: a small piece.
@@ -290,32 +292,29 @@ BmpRefusal DecodeSource(ByteSource& source, Image& image) {
                                                              : EndedEarly(source);
 }
 
-bool Finish(BmpRefusal refusal, Image& image, BmpRefusal* reason) {
-  if (reason != nullptr) {
-    *reason = refusal;
-  }
-  if (refusal != BmpRefusal::None) {
-    FreePixelBuffer(image);
-    return false;
-  }
-  return true;
-}
-
 }  // namespace
 
-bool ReadBmpFile(const std::string& path, Image& image, BmpRefusal* reason) {
+BmpRefusal ReadBmpSource(ByteSource& source, Image& image) {
+  FreePixelBuffer(image);
+  const BmpRefusal refusal = DecodeSource(source, image);
+  if (refusal != BmpRefusal::None) {
+    FreePixelBuffer(image);
+  }
+  return refusal;
+}
+
+BmpRefusal ReadBmpFile(const std::string& path, Image& image) {
   FreePixelBuffer(image);
   std::unique_ptr<ByteSource> source;
   if (!ByteSource::OpenFile(path, source)) {
-    return Finish(BmpRefusal::CannotOpen, image, reason);
+    return BmpRefusal::CannotOpen;
   }
-  return Finish(DecodeSource(*source, image), image, reason);
+  return ReadBmpSource(*source, image);
 }
 
-bool DecodeBmp(std::span<const std::uint8_t> bytes, Image& image, BmpRefusal* reason) {
-  FreePixelBuffer(image);
+BmpRefusal DecodeBmp(std::span<const std::uint8_t> bytes, Image& image) {
   ByteSource source(bytes);
-  return Finish(DecodeSource(source, image), image, reason);
+  return ReadBmpSource(source, image);
 }
 
 }  // namespace strixa

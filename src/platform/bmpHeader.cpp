@@ -75,11 +75,6 @@ bool IsDepthAllowed(const BmpLayout& layout, bool core) {
   }
 }
 
-bool Refuse(BmpRefusal why, BmpRefusal& refusal) {
-  refusal = why;
-  return false;
-}
-
 // The palette lies between the headers and the pixels. Without a count, take the entries that
 // fit there; a stated count must fit, and entries past the depth's range are unused.
 bool ReadPaletteSize(std::uint64_t declaredColours, BmpLayout& layout) {
@@ -97,21 +92,20 @@ bool ReadPaletteSize(std::uint64_t declaredColours, BmpLayout& layout) {
 
 }  // namespace
 
-bool ReadBmpLayout(Bytes start, std::uint64_t fileSize, BmpLayout& layout, BmpRefusal& refusal) {
+BmpRefusal ReadBmpLayout(Bytes start, std::uint64_t fileSize, BmpLayout& layout) {
   layout = BmpLayout{};
-  refusal = BmpRefusal::None;
   if (start.size() >= 2 && (start[0] != 'B' || start[1] != 'M')) {
-    return Refuse(BmpRefusal::BadSignature, refusal);
+    return BmpRefusal::BadSignature;
   }
   if (start.size() < fileHeaderSize + 4) {
-    return Refuse(BmpRefusal::TruncatedHeader, refusal);
+    return BmpRefusal::TruncatedHeader;
   }
   layout.headerSize = ReadU32(start, 14);
   if (!IsKnownHeaderSize(layout.headerSize)) {
-    return Refuse(BmpRefusal::BadHeaderSize, refusal);
+    return BmpRefusal::BadHeaderSize;
   }
   if (fileHeaderSize + layout.headerSize > start.size()) {
-    return Refuse(BmpRefusal::TruncatedHeader, refusal);
+    return BmpRefusal::TruncatedHeader;
   }
   const bool core = layout.headerSize == coreHeaderSize;
   std::int64_t width = 0;
@@ -132,12 +126,12 @@ bool ReadBmpLayout(Bytes start, std::uint64_t fileSize, BmpLayout& layout, BmpRe
   layout.topDown = height < 0;
   height = height < 0 ? -height : height;
   if (width < 1 || width > maxImageSide || height < 1 || height > maxImageSide) {
-    return Refuse(BmpRefusal::BadDimensions, refusal);
+    return BmpRefusal::BadDimensions;
   }
   layout.width = static_cast<int>(width);
   layout.height = static_cast<int>(height);
   if (!IsDepthAllowed(layout, core)) {
-    return Refuse(BmpRefusal::BadDepth, refusal);
+    return BmpRefusal::BadDepth;
   }
 
   layout.pixelOffset = ReadU32(start, 10);
@@ -146,7 +140,7 @@ bool ReadBmpLayout(Bytes start, std::uint64_t fileSize, BmpLayout& layout, BmpRe
     if (layout.headerSize == infoHeaderSize) {
       layout.paletteOffset += 12;
       if (layout.paletteOffset > start.size()) {
-        return Refuse(BmpRefusal::TruncatedHeader, refusal);
+        return BmpRefusal::TruncatedHeader;
       }
     }
     layout.masks = {ReadU32(start, maskOffset), ReadU32(start, maskOffset + 4),
@@ -158,19 +152,19 @@ bool ReadBmpLayout(Bytes start, std::uint64_t fileSize, BmpLayout& layout, BmpRe
   }
   if ((layout.bitCount == 16 || layout.bitCount == 32) &&
       !AreMasksUsable(layout.masks, layout.bitCount)) {
-    return Refuse(BmpRefusal::BadMasks, refusal);
+    return BmpRefusal::BadMasks;
   }
   if (layout.pixelOffset < layout.paletteOffset || layout.pixelOffset >= fileSize) {
-    return Refuse(BmpRefusal::BadPixelOffset, refusal);
+    return BmpRefusal::BadPixelOffset;
   }
   if (layout.bitCount <= 8 && !ReadPaletteSize(declaredColours, layout)) {
-    return Refuse(BmpRefusal::BadPalette, refusal);
+    return BmpRefusal::BadPalette;
   }
 
   const auto pixels = static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height);
   const std::uint64_t dataSize = fileSize - layout.pixelOffset;
   if (IsRunLength(layout)) {
-    return pixels <= dataSize * maxRlePixelsPerByte || Refuse(BmpRefusal::TooLarge, refusal);
+    return pixels <= dataSize * maxRlePixelsPerByte ? BmpRefusal::None : BmpRefusal::TooLarge;
   }
   // The last row's padding is not pixel data, so a file may end without it.
   const std::uint64_t rowBits = static_cast<std::uint64_t>(width) * layout.bitCount;
@@ -178,7 +172,7 @@ bool ReadBmpLayout(Bytes start, std::uint64_t fileSize, BmpLayout& layout, BmpRe
   layout.rowBytes = (rowBits + 7) / 8;
   const std::uint64_t needed =
       layout.stride * static_cast<std::uint64_t>(height - 1) + layout.rowBytes;
-  return needed <= dataSize || Refuse(BmpRefusal::TruncatedData, refusal);
+  return needed <= dataSize ? BmpRefusal::None : BmpRefusal::TruncatedData;
 }
 
 }  // namespace strixa

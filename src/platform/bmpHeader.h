@@ -59,10 +59,10 @@ inline bool IsRunLength(const BmpLayout& layout) {
 }
 
 // Checks the headers in start (the file's first bytes, at least bmpHeadersMaxSize of them unless
-// the file is shorter) against each other and against fileSize, the file's whole length. True
-// when a decoder may allocate the picture and read its pixels; nothing here trusts a size or
-// offset it has not bounded. False sets refusal.
-bool ReadBmpLayout(std::span<const std::uint8_t> start, std::uint64_t fileSize, BmpLayout& layout,
-                   BmpRefusal& refusal);
+// the file is shorter) against each other and against fileSize, the file's whole length.
+// BmpRefusal::None when a decoder may allocate the picture and read its pixels, else why not;
+// nothing here trusts a size or offset it has not bounded.
+BmpRefusal ReadBmpLayout(std::span<const std::uint8_t> start, std::uint64_t fileSize,
+                         BmpLayout& layout);
 
 }  // namespace strixa

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <utility>
 
 #if defined(_WIN32)
 #include <io.h>
@@ -76,10 +77,17 @@ void CloseFile(int fd) { ::close(fd); }
 ByteSource::ByteSource(std::span<const std::uint8_t> bytes)
     : size_(bytes.size()), piece_(bytes.data()), pieceLength_(bytes.size()) {}
 
-ByteSource::ByteSource(int fd, std::uint64_t size)
-    : fd_(fd), size_(size), buffer_(AllocateLargeBuffer(maxPiece)) {
+ByteSource::ByteSource(std::uint64_t size, Reader read)
+    : size_(size), read_(std::move(read)), buffer_(AllocateLargeBuffer(maxPiece)) {
   piece_ = buffer_.get();
   failed_ = buffer_ == nullptr;
+}
+
+ByteSource::ByteSource(int fd, std::uint64_t size)
+    : ByteSource(size, [fd](std::uint8_t* target, std::size_t count) {
+        return ReadSome(fd, target, count);
+      }) {
+  fd_ = fd;
 }
 
 ByteSource::~ByteSource() {
@@ -104,7 +112,7 @@ bool ByteSource::OpenFile(const std::string& path, std::unique_ptr<ByteSource>& 
 }
 
 void ByteSource::Fill(std::size_t count) {
-  if (pieceLength_ >= count || fd_ < 0 || failed_) {
+  if (pieceLength_ >= count || !read_ || failed_) {
     return;
   }
   std::memmove(buffer_.get(), piece_, pieceLength_);
@@ -114,7 +122,7 @@ void ByteSource::Fill(std::size_t count) {
   while (pieceLength_ < count && pieceLength_ < left) {
     const std::size_t room = static_cast<std::size_t>(
         std::min<std::uint64_t>(maxPiece - pieceLength_, left - pieceLength_));
-    const long long got = ReadSome(fd_, buffer_.get() + pieceLength_, room);
+    const long long got = read_(buffer_.get() + pieceLength_, room);
     if (got <= 0) {
       failed_ = got < 0;
       return;
@@ -149,6 +157,17 @@ bool ByteSource::SkipTo(std::uint64_t position) {
     piece_ += distance;
     pieceLength_ -= static_cast<std::size_t>(distance);
     position_ = position;
+    return true;
+  }
+  // A source without a file to seek in reads its way there.
+  while (fd_ < 0 && position_ < position) {
+    const auto step =
+        static_cast<std::size_t>(std::min<std::uint64_t>(position - position_, maxPiece));
+    if (Take(step) == nullptr) {
+      return false;
+    }
+  }
+  if (fd_ < 0) {
     return true;
   }
   if (!SeekTo(fd_, position)) {

@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <span>
 #include <string>
@@ -18,6 +19,12 @@ class ByteSource {
  public:
   // A source over bytes the caller keeps alive.
   explicit ByteSource(std::span<const std::uint8_t> bytes);
+  // Reads up to count bytes into target: how many came, 0 at the end of the data, negative when
+  // reading failed.
+  using Reader = std::function<long long(std::uint8_t* target, std::size_t count)>;
+  // A source of size bytes pulled in large pieces through read, as a file is; tests hand in a
+  // reader that fails.
+  ByteSource(std::uint64_t size, Reader read);
   ByteSource(const ByteSource&) = delete;
   ByteSource& operator=(const ByteSource&) = delete;
   ~ByteSource();
@@ -56,6 +63,7 @@ class ByteSource {
   // In memory: the bytes themselves. From a file: the buffered piece that starts at position_.
   const std::uint8_t* piece_ = nullptr;
   std::size_t pieceLength_ = 0;
+  Reader read_;  // empty for bytes in memory
   LargeBuffer buffer_;
 };
 

@@ -54,7 +54,7 @@ class PosixPlatform final : public Platform {
   }
 
   bool DecodeBitmap(const std::string& path, Image& image) override {
-    return ReadBmpFile(path, image);
+    return ReadBmpFile(path, image) == BmpRefusal::None;
   }
 
   void WriteLine(std::string_view text) override {

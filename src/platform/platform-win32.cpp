@@ -93,9 +93,21 @@ bool LoaderReadsSoundly(const BmpLayout& layout, BmpRefusal refusal, std::uint64
       return layout.pixelOffset < fileSize;
     case BmpRefusal::BadDepth:
       return !(IsRunLength(layout) && layout.topDown) && layout.compression != alphaBitFields;
-    default:
-      return true;
+    case BmpRefusal::None:
+    case BmpRefusal::CannotOpen:
+    case BmpRefusal::ReadFailed:
+    case BmpRefusal::TruncatedHeader:
+    case BmpRefusal::BadSignature:
+    case BmpRefusal::BadHeaderSize:
+    case BmpRefusal::BadDimensions:
+    case BmpRefusal::BadMasks:
+    case BmpRefusal::BadPalette:
+    case BmpRefusal::BadRle:
+    case BmpRefusal::TooLarge:
+    case BmpRefusal::OutOfMemory:
+      break;
   }
+  return true;
 }
 
 struct BitmapDeleter {
@@ -194,15 +206,15 @@ class Win32Platform final : public Platform {
       return false;
     }
     BmpLayout layout;
-    BmpRefusal refusal = BmpRefusal::None;
-    const bool ours = ReadBmpLayout(start, fileSize, layout, refusal);
+    const BmpRefusal refusal = ReadBmpLayout(start, fileSize, layout);
+    const bool ours = refusal == BmpRefusal::None;
     if (!ours && !LoaderReadsSoundly(layout, refusal, fileSize)) {
       return false;
     }
     if (ours && layout.topDown) {
       // The platform loader (Wine's, at least) returns a top-down file's pixels all zero, and the
       // copy then has nothing to copy; our own reader gives the picture the other builds see.
-      return ReadBmpFile(path, image);
+      return ReadBmpFile(path, image) == BmpRefusal::None;
     }
     BITMAP header{};
     OwnedBitmap bitmap = LoadBitmapFile(path, LR_CREATEDIBSECTION, header);

@@ -72,7 +72,7 @@ Read ToRead(const Barcodes& barcodes) {
 
 Image LoadSample() {
   Image image;
-  EXPECT_TRUE(DecodeBmp(ReadBytes(samplePath), image));
+  EXPECT_EQ(DecodeBmp(ReadBytes(samplePath), image), BmpRefusal::None);
   return image;
 }
 

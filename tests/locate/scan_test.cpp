@@ -370,7 +370,7 @@ std::vector<std::uint8_t> PartlySetRleBitmap() {
 // find in the same picture with every pixel set.
 TEST(ScanTest, PartlySetPictureScansLikeItsWholeCopy) {
   Image partlySet;
-  ASSERT_TRUE(DecodeBmp(PartlySetRleBitmap(), partlySet));
+  ASSERT_EQ(DecodeBmp(PartlySetRleBitmap(), partlySet), BmpRefusal::None);
   ASSERT_FALSE(partlySet.setColumns.empty());
   Image whole;
   ASSERT_TRUE(ViewPixels(partlySet.greyBytes, partlySet.imageWidth, partlySet.imageHeight,

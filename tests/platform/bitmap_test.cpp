@@ -24,6 +24,7 @@
 
 #include "driver/driver.h"
 #include "image/image.h"
+#include "platform/byteSource.h"
 #include "platform/platform.h"
 #include "support/bmpWriter.h"
 #include "support/builders.h"
@@ -239,7 +240,7 @@ TEST(BitmapTest, LoadsEveryDepthHeaderAndRowOrder) {
   for (const LoadCase& c : LoadCases()) {
     SCOPED_TRACE(c.name);
     Image image;
-    ASSERT_TRUE(DecodeBmp(c.file, image));
+    ASSERT_EQ(DecodeBmp(c.file, image), BmpRefusal::None);
     EXPECT_EQ(image.imageWidth, c.width);
     EXPECT_EQ(image.imageHeight, c.height);
     EXPECT_EQ(image.rowPitch, c.width);
@@ -266,8 +267,8 @@ TEST(BitmapTest, RefusesEveryTruncation) {
       // A copy of exactly this length, so reading past it shows up under the address sanitizer.
       const Bytes prefix(c.file.begin(), c.file.begin() + static_cast<std::ptrdiff_t>(length));
       Image image;
-      BmpRefusal reason = BmpRefusal::None;
-      const bool loaded = DecodeBmp(prefix, image, &reason);
+      const BmpRefusal reason = DecodeBmp(prefix, image);
+      const bool loaded = reason == BmpRefusal::None;
       ASSERT_EQ(loaded, length + c.slack >= c.file.size()) << "length " << length;
       if (loaded) {
         continue;
@@ -376,15 +377,13 @@ TEST(BitmapTest, RefusesDamagedHeaders) {
     SCOPED_TRACE(c.name);
     Bytes file = WriteBmp(c.base());
     Image image;
-    ASSERT_TRUE(DecodeBmp(file, image)) << "the undamaged file must load";
+    ASSERT_EQ(DecodeBmp(file, image), BmpRefusal::None) << "the undamaged file must load";
     for (const Patch& patch : c.patches) {
       for (int i = 0; i < patch.size; ++i) {
         file[patch.offset + i] = static_cast<std::uint8_t>(patch.value >> (8 * i));
       }
     }
-    BmpRefusal reason = BmpRefusal::None;
-    EXPECT_FALSE(DecodeBmp(file, image, &reason));
-    EXPECT_EQ(reason, c.reason);
+    EXPECT_EQ(DecodeBmp(file, image), c.reason);
     ExpectEmpty(image);
   }
 }
@@ -411,9 +410,7 @@ TEST(BitmapTest, RefusesRleStreamsThatLeaveThePicture) {
   for (const StreamCase& c : badStreams) {
     SCOPED_TRACE(c.name);
     Image image;
-    BmpRefusal reason = BmpRefusal::None;
-    EXPECT_FALSE(DecodeBmp(WriteBmp(RleFile(c.bitCount, 4, 2, c.stream)), image, &reason));
-    EXPECT_EQ(reason, BmpRefusal::BadRle);
+    EXPECT_EQ(DecodeBmp(WriteBmp(RleFile(c.bitCount, 4, 2, c.stream)), image), BmpRefusal::BadRle);
     ExpectEmpty(image);
   }
 }
@@ -421,14 +418,11 @@ TEST(BitmapTest, RefusesRleStreamsThatLeaveThePicture) {
 // A two-byte stream may end a picture at once, but must not claim a huge one.
 TEST(BitmapTest, BoundsRlePicturesByTheirStreamLength) {
   Image image;
-  ASSERT_TRUE(DecodeBmp(WriteBmp(RleFile(8, 64, 128, {0, 1})), image));
+  ASSERT_EQ(DecodeBmp(WriteBmp(RleFile(8, 64, 128, {0, 1})), image), BmpRefusal::None);
   EXPECT_EQ(Greens(image), GreensOf(std::vector<std::uint32_t>(64 * 128, 0x000000)));
-  BmpRefusal reason = BmpRefusal::None;
-  EXPECT_FALSE(DecodeBmp(WriteBmp(RleFile(8, 64, 129, {0, 1})), image, &reason));
-  EXPECT_EQ(reason, BmpRefusal::TooLarge);
+  EXPECT_EQ(DecodeBmp(WriteBmp(RleFile(8, 64, 129, {0, 1})), image), BmpRefusal::TooLarge);
   ExpectEmpty(image);
-  EXPECT_FALSE(DecodeBmp(WriteBmp(RleFile(8, 32767, 32767, {0, 1})), image, &reason));
-  EXPECT_EQ(reason, BmpRefusal::TooLarge);
+  EXPECT_EQ(DecodeBmp(WriteBmp(RleFile(8, 32767, 32767, {0, 1})), image), BmpRefusal::TooLarge);
   ExpectEmpty(image);
 }
 
@@ -442,7 +436,7 @@ TEST(BitmapTest, LeavesPixelsNoRunSetsUntouched) {
   }
   stream.insert(stream.end(), {0, 1});
   Image image;
-  ASSERT_TRUE(DecodeBmp(WriteBmp(RleFile(8, 4096, 4096, stream)), image));
+  ASSERT_EQ(DecodeBmp(WriteBmp(RleFile(8, 4096, 4096, stream)), image), BmpRefusal::None);
   RunState state;
   state.image = std::move(image);
   LocateCandidates(state);
@@ -465,23 +459,21 @@ TEST(BitmapTest, RefusesHugeSidesInATinyFile) {
   file.width = 32767;
   file.height = -32767;
   Image image;
-  BmpRefusal reason = BmpRefusal::None;
-  EXPECT_FALSE(DecodeBmp(WriteBmp(file), image, &reason));
-  EXPECT_EQ(reason, BmpRefusal::TruncatedData);
+  EXPECT_EQ(DecodeBmp(WriteBmp(file), image), BmpRefusal::TruncatedData);
   ExpectEmpty(image);
 }
 
 TEST(BitmapTest, FailureEmptiesAnImageThatHeldAPicture) {
   Image image;
-  ASSERT_TRUE(DecodeBmp(WriteBmp(Rgb24File()), image));
+  ASSERT_EQ(DecodeBmp(WriteBmp(Rgb24File()), image), BmpRefusal::None);
   const Bytes notBitmap = {'G', 'I', 'F', '8', '9', 'a', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
-  EXPECT_FALSE(DecodeBmp(notBitmap, image));
+  EXPECT_EQ(DecodeBmp(notBitmap, image), BmpRefusal::BadSignature);
   ExpectEmpty(image);
 }
 
 TEST(BitmapTest, ReadsTheSharedTestBitmaps) {
   Image image;
-  ASSERT_TRUE(DecodeBmp(MakeBmp({"#..", "x.#"}), image));
+  ASSERT_EQ(DecodeBmp(MakeBmp({"#..", "x.#"}), image), BmpRefusal::None);
   EXPECT_EQ(Greens(image), GreensOf({0x000000, 0xFFFFFF, 0xFFFFFF, 0x787878, 0xFFFFFF, 0}));
 }
 
@@ -536,19 +528,61 @@ TEST(BitmapTest, StreamsLargeFilesAsTheyDecodeInMemory) {
     SCOPED_TRACE(file.size());
     ASSERT_GT(file.size(), std::size_t{1} << 20);
     Image inMemory;
-    ASSERT_TRUE(DecodeBmp(file, inMemory));
+    ASSERT_EQ(DecodeBmp(file, inMemory), BmpRefusal::None);
     Image streamed;
-    ASSERT_TRUE(ReadBmpFile(folder.Write("large.bmp", file), streamed));
+    ASSERT_EQ(ReadBmpFile(folder.Write("large.bmp", file), streamed), BmpRefusal::None);
     ASSERT_EQ(streamed.imageWidth, inMemory.imageWidth);
     ASSERT_EQ(streamed.imageHeight, inMemory.imageHeight);
     const std::size_t size = static_cast<std::size_t>(inMemory.rowPitch) * inMemory.imageHeight;
     EXPECT_EQ(std::memcmp(streamed.pixelBuffer.get(), inMemory.pixelBuffer.get(), size), 0);
 
     const Bytes cut(file.begin(), file.end() - 4);
-    BmpRefusal reason = BmpRefusal::None;
-    EXPECT_FALSE(ReadBmpFile(folder.Write("cut.bmp", cut), streamed, &reason));
+    const BmpRefusal reason = ReadBmpFile(folder.Write("cut.bmp", cut), streamed);
     EXPECT_TRUE(reason == BmpRefusal::TruncatedData || reason == BmpRefusal::BadRle);
     ExpectEmpty(streamed);
+  }
+}
+
+// A read the system refuses is a failed read, not a short file, wherever it stops the decoder;
+// a file that ends early is still cut short.
+TEST(BitmapTest, TellsFailedReadsFromShortFiles) {
+  const Bytes rgb = WriteBmp(Rgb24File());
+  const Bytes rle = WriteBmp(Rle8Runs());
+  BmpFile farPixels = Pal8File();
+  farPixels.gap = 2 << 20;
+  const Bytes far = WriteBmp(farPixels);
+  const struct {
+    std::string_view name;
+    const Bytes& file;
+    std::size_t stopAt;  // bytes served before the reader stops; the last 3 are row padding
+    long long stop;      // what it then returns: -1 fails, 0 ends the data
+    BmpRefusal reason;
+  } cases[] = {
+      {"fails in the headers", rgb, 20, -1, BmpRefusal::ReadFailed},
+      {"fails in the pixels", rgb, rgb.size() - 4, -1, BmpRefusal::ReadFailed},
+      {"fails in a run-length stream", rle, rle.size() - 3, -1, BmpRefusal::ReadFailed},
+      {"ends in the pixels", rgb, rgb.size() - 4, 0, BmpRefusal::TruncatedData},
+      {"serves it all", rgb, rgb.size(), 0, BmpRefusal::None},
+      // With no file to seek in, the source reads through the 2 MB before the pixels.
+      {"serves a gap before the pixels", far, far.size(), 0, BmpRefusal::None},
+      {"fails past the gap", far, far.size() - 4, -1, BmpRefusal::ReadFailed},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::size_t served = 0;
+    // Seven bytes at most a call, so headers and rows take several reads.
+    ByteSource source(c.file.size(), [&](std::uint8_t* target, std::size_t count) {
+      const std::size_t length = std::min({count, std::size_t{7}, c.stopAt - served});
+      if (length == 0) {
+        return c.stop;
+      }
+      std::memcpy(target, c.file.data() + served, length);
+      served += length;
+      return static_cast<long long>(length);
+    });
+    Image image;
+    EXPECT_EQ(ReadBmpSource(source, image), c.reason);
+    EXPECT_EQ(image.pixelBuffer == nullptr, c.reason != BmpRefusal::None);
   }
 }
 
@@ -577,13 +611,11 @@ TEST(BitmapTest, ReadsFilesAndRefusesEverythingElse) {
   cases.push_back({"FIFO", folder / "fifo.bmp", BmpRefusal::CannotOpen});
 #endif
   Image image;
-  ASSERT_TRUE(ReadBmpFile(good, image));
+  ASSERT_EQ(ReadBmpFile(good, image), BmpRefusal::None);
   EXPECT_EQ(Greens(image), GreensOf({0x010203, 0x040506, 0x070809, 0x0A0B0C, 0x0D0E0F, 0x101112}));
   for (const FileCase& c : cases) {
     SCOPED_TRACE(c.name);
-    BmpRefusal reason = BmpRefusal::None;
-    EXPECT_FALSE(ReadBmpFile(c.path, image, &reason));
-    EXPECT_EQ(reason, c.reason);
+    EXPECT_EQ(ReadBmpFile(c.path, image), c.reason);
     ExpectEmpty(image);
   }
 

@@ -13,7 +13,7 @@ bool FakePlatform::IsNonEmptyFile(const std::string& path) {
 
 bool FakePlatform::DecodeBitmap(const std::string& path, Image& image) {
   const auto it = files.find(path);
-  return it != files.end() && DecodeBmp(it->second, image);
+  return it != files.end() && DecodeBmp(it->second, image) == BmpRefusal::None;
 }
 
 void FakePlatform::WriteLine(std::string_view text) {
