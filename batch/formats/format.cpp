@@ -47,8 +47,7 @@ Format SniffFormat(std::span<const std::uint8_t> head) {
       StartsWith(head, "MM\0+"sv)) {
     return Format::Tiff;
   }
-  if (head.size() >= 12 && StartsWith(head, "RIFF") &&
-      std::memcmp(head.data() + 8, "WEBP", 4) == 0) {
+  if (head.size() >= 12 && StartsWith(head, "RIFF") && StartsWith(head.subspan(8), "WEBP")) {
     return Format::Webp;
   }
   if (head.size() >= 3 && head[0] == 'P' && head[1] >= '1' && head[1] <= '6' &&
@@ -122,30 +121,42 @@ bool DecodePages(Format format, std::span<const std::uint8_t> bytes, const Decod
     error = "unsupported format (" + std::string(FormatName(format)) + " not built in)";
     return false;
   }
+  // A format left out of the build was refused above, so its case only keeps the switch whole.
   switch (format) {
     case Format::Pnm:
       return DecodePnm(bytes, limits, sink, error);
-#if STRIXA_WITH_PNG
     case Format::Png:
+#if STRIXA_WITH_PNG
       return DecodePng(bytes, limits, sink, error);
+#else
+      break;
 #endif
-#if STRIXA_WITH_JPEG
     case Format::Jpeg:
+#if STRIXA_WITH_JPEG
       return DecodeJpeg(bytes, limits, sink, error);
+#else
+      break;
 #endif
-#if STRIXA_WITH_TIFF
     case Format::Tiff:
+#if STRIXA_WITH_TIFF
       return DecodeTiff(bytes, limits, sink, error);
+#else
+      break;
 #endif
-#if STRIXA_WITH_WEBP
     case Format::Webp:
+#if STRIXA_WITH_WEBP
       return DecodeWebp(bytes, limits, sink, error);
+#else
+      break;
 #endif
-#if STRIXA_WITH_PDF
     case Format::Pdf:
+#if STRIXA_WITH_PDF
       return DecodePdf(bytes, limits, sink, error);
+#else
+      break;
 #endif
-    default:
+    case Format::Bmp:
+    case Format::Unknown:
       break;
   }
   error = "unsupported format (" + std::string(FormatName(format)) + ")";

@@ -95,16 +95,19 @@ std::uint64_t ImageDataBytes(std::span<const std::uint8_t> bytes) {
 }
 
 int Channels(std::uint8_t colourType) {
-  switch (colourType) {
+  switch (static_cast<spng_color_type>(colourType)) {
+    case SPNG_COLOR_TYPE_GRAYSCALE:
+    case SPNG_COLOR_TYPE_INDEXED:
+      return 1;
     case SPNG_COLOR_TYPE_GRAYSCALE_ALPHA:
       return 2;
     case SPNG_COLOR_TYPE_TRUECOLOR:
       return 3;
     case SPNG_COLOR_TYPE_TRUECOLOR_ALPHA:
       return 4;
-    default:
-      return 1;
   }
+  // The library refuses a header with any other colour type before it reaches here.
+  return 1;
 }
 
 bool Fail(int code, std::string& error) {

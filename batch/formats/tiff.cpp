@@ -135,37 +135,52 @@ bool ReadStrips(TIFF* tiff, int width, int height, std::uint8_t* pixels) {
   return true;
 }
 
-bool ReadPage(TIFF* tiff, const DecodeLimits& limits, FileBudget& budget, const PageSink& sink,
-              std::string& error) {
+// Why a page was not read, which decides how its error is told.
+enum class PageFailure {
+  None,
+  Limits,   // a size or memory error that stands as it is
+  Budget,   // the file's budget ran out: the error is named as TIFF's
+  Library,  // libtiff could not read the page: its own message, if it gave one, says why
+};
+
+PageFailure ReadPage(TIFF* tiff, const DecodeLimits& limits, FileBudget& budget,
+                     const PageSink& sink, std::string& error) {
   const auto width = ReadField<std::uint32_t>(tiff, TIFFTAG_IMAGEWIDTH, 0);
   const auto height = ReadField<std::uint32_t>(tiff, TIFFTAG_IMAGELENGTH, 0);
-  if (!CheckPageSize(width, height, limits, error) || !budget.SpendPage(width, height, error)) {
-    return false;
+  if (!CheckPageSize(width, height, limits, error)) {
+    return PageFailure::Limits;
+  }
+  if (!budget.SpendPage(width, height, error)) {
+    return PageFailure::Budget;
   }
   const int w = static_cast<int>(width);
   const int h = static_cast<int>(height);
   if (IsPlainStrips(tiff)) {
     const std::size_t size = static_cast<std::size_t>(w) * static_cast<std::size_t>(h);
     const PixelBuffer pixels = AllocatePixels(size, limits);
-    if (!pixels || !ReadStrips(tiff, w, h, pixels.get())) {
-      error = pixels ? "TIFF: damaged strip data" : PixelMemoryError(size, limits);
-      return false;
+    if (!pixels) {
+      error = PixelMemoryError(size, limits);
+      return PageFailure::Limits;
+    }
+    if (!ReadStrips(tiff, w, h, pixels.get())) {
+      error = "TIFF: damaged strip data";
+      return PageFailure::Library;
     }
     sink(PageView{pixels.get(), w, h, w, PixelLayout::Grey8});
-    return true;
+    return PageFailure::None;
   }
   const std::size_t stride = static_cast<std::size_t>(w) * 4;
   const PixelBuffer pixels = AllocatePixels(stride * h, limits);
   if (!pixels) {
     error = PixelMemoryError(stride * h, limits);
-    return false;
+    return PageFailure::Limits;
   }
   // Each 32-bit value holds red in its low byte, so on little-endian machines the bytes lie in
   // R, G, B, A order.
   if (TIFFReadRGBAImageOriented(tiff, width, height, reinterpret_cast<std::uint32_t*>(pixels.get()),
                                 ORIENTATION_TOPLEFT, 1) == 0) {
     error = "TIFF: cannot convert this page";
-    return false;
+    return PageFailure::Library;
   }
   std::uint16_t extraSamples = 0;
   std::uint16_t* extraTypes = nullptr;
@@ -174,7 +189,7 @@ bool ReadPage(TIFF* tiff, const DecodeLimits& limits, FileBudget& budget, const 
     FlattenOnWhite(pixels.get(), w, h, static_cast<std::ptrdiff_t>(stride));
   }
   sink(PageView{pixels.get(), w, h, static_cast<std::ptrdiff_t>(stride), PixelLayout::Rgba32});
-  return true;
+  return PageFailure::None;
 }
 
 }  // namespace
@@ -206,15 +221,22 @@ bool DecodeTiff(std::span<const std::uint8_t> bytes, const DecodeLimits& limits,
       error = "TIFF: more than " + std::to_string(limits.maxPages) + " pages";
       return false;
     }
-    if (!ReadPage(tiff.get(), limits, budget, sink, error)) {
-      if (!file.error.empty() && error.rfind("TIFF: ", 0) == 0) {
-        error = "TIFF: " + file.error;
-      } else if (error.rfind("over ", 0) == 0) {
+    switch (ReadPage(tiff.get(), limits, budget, sink, error)) {
+      case PageFailure::None:
+        continue;
+      case PageFailure::Limits:
+        break;
+      case PageFailure::Budget:
         error = "TIFF: " + error;
-      }
-      error += " (page " + std::to_string(pages) + ")";
-      return false;
+        break;
+      case PageFailure::Library:
+        if (!file.error.empty()) {
+          error = "TIFF: " + file.error;
+        }
+        break;
     }
+    error += " (page " + std::to_string(pages) + ")";
+    return false;
   } while (TIFFReadDirectory(tiff.get()) != 0);
   return true;
 }
