@@ -23,6 +23,8 @@ TEST(OutputTest, EscapesEveryFieldForItsFormat) {
   const EscapeCase cases[] = {
       {"plain", "page 1.png", "page 1.png", "page 1.png", "\"page 1.png\""},
       {"tab and line ends", "a\tb\nc\rd", "a\\tb\\nc\\rd", "\"a\tb\nc\rd\"", "\"a\\tb\\nc\\rd\""},
+      // A reader that ends records at CR alone would split an unquoted field here.
+      {"lone carriage return", "a\rb", "a\\rb", "\"a\rb\"", "\"a\\rb\""},
       {"backslash", "C:\\scans\\x", "C:\\\\scans\\\\x", "C:\\scans\\x", "\"C:\\\\scans\\\\x\""},
       {"quotes and comma", "say \"hi\",ok", "say \"hi\",ok", "\"say \"\"hi\"\",ok\"",
        "\"say \\\"hi\\\",ok\""},
