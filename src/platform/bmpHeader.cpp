@@ -69,10 +69,9 @@ bool IsDepthAllowed(const BmpLayout& layout, bool core) {
       return layout.bitCount == 4 && !layout.topDown;
     case bmpBitFields:
       return layout.bitCount == 16 || layout.bitCount == 32;
-    default:
-      // Embedded JPEG or PNG data and the rarer compressions are not ours to decode.
-      return false;
   }
+  // Embedded JPEG or PNG data and the rarer compressions are not ours to decode.
+  return false;
 }
 
 // The palette lies between the headers and the pixels. Without a count, take the entries that
