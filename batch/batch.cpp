@@ -143,14 +143,32 @@ std::FILE* OpenInput(const InputItem& item, bool& stream, std::string& error) {
 // unset are zero, black, as the reader takes them.
 bool DecodeBmpBytes(std::span<const std::uint8_t> bytes, const PageSink& sink, std::string& error) {
   Image image;
-  if (const BmpRefusal refusal = DecodeBmp(bytes, image); refusal != BmpRefusal::None) {
-    error =
-        refusal == BmpRefusal::OutOfMemory ? "out of memory" : "not a bitmap this program reads";
-    return false;
+  switch (DecodeBmp(bytes, image)) {
+    case BmpRefusal::None:
+      sink(PageView{image.greyBytes, image.imageWidth, image.imageHeight, image.rowPitch,
+                    PixelLayout::Grey8});
+      return true;
+    case BmpRefusal::OutOfMemory:
+      error = "out of memory";
+      return false;
+    // Bytes in memory cannot fail to open or read.
+    case BmpRefusal::CannotOpen:
+    case BmpRefusal::ReadFailed:
+    case BmpRefusal::TruncatedHeader:
+    case BmpRefusal::BadSignature:
+    case BmpRefusal::BadHeaderSize:
+    case BmpRefusal::BadDimensions:
+    case BmpRefusal::BadDepth:
+    case BmpRefusal::BadMasks:
+    case BmpRefusal::BadPixelOffset:
+    case BmpRefusal::BadPalette:
+    case BmpRefusal::TruncatedData:
+    case BmpRefusal::BadRle:
+    case BmpRefusal::TooLarge:
+      break;
   }
-  sink(PageView{image.greyBytes, image.imageWidth, image.imageHeight, image.rowPitch,
-                PixelLayout::Grey8});
-  return true;
+  error = "not a bitmap this program reads";
+  return false;
 }
 
 // Sets aside the grey bytes a bitmap's pixels will take in our reader, as its headers state them,
