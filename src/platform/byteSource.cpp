@@ -159,15 +159,15 @@ bool ByteSource::SkipTo(std::uint64_t position) {
     position_ = position;
     return true;
   }
-  // A source without a file to seek in reads its way there.
-  while (fd_ < 0 && position_ < position) {
-    const auto step =
-        static_cast<std::size_t>(std::min<std::uint64_t>(position - position_, maxPiece));
-    if (Take(step) == nullptr) {
-      return false;
-    }
-  }
   if (fd_ < 0) {
+    // A source without a file to seek in reads its way there.
+    while (position_ < position) {
+      const auto step =
+          static_cast<std::size_t>(std::min<std::uint64_t>(position - position_, maxPiece));
+      if (Take(step) == nullptr) {
+        return false;
+      }
+    }
     return true;
   }
   if (!SeekTo(fd_, position)) {
