@@ -10,7 +10,6 @@
 #include <istream>
 #include <memory>
 #include <new>
-#include <numeric>
 #include <ostream>
 #include <span>
 #include <system_error>
@@ -192,12 +191,13 @@ bool Overlap(const BarcodeRecord& a, const BarcodeRecord& b) {
 // A PDF page has no pixel size of its own: a picture placed at 72 dpi comes out four times too
 // large at 300, one scanned at 600 half its size, and symbols far from the sizes the reader
 // expects are missed. So every page is read again at half the resolution, and a page still
-// without barcodes at twice it. What a retry adds is scaled to the first rendering's pixels;
-// its failures (a page too large at twice the resolution) cost only the retry. The first
-// rendering's barcodes (already handed on) are in firstFound; what the retries add goes to
-// record, and the retries share the file's time budget, from fileStart.
+// without barcodes at twice it, but for pages whose first rendering was costly (damaged, or
+// much drawing): pageCount pages, costly[i] for page i + 1. What a retry adds is scaled to the
+// first rendering's pixels; its failures (a page too large at twice the resolution) cost only
+// the retry. The first rendering's barcodes (already handed on) are in firstFound; what the
+// retries add goes to record, and the retries share the file's time budget, from fileStart.
 void ReadPdfAgain(strixa_reader* reader, std::span<const std::uint8_t> bytes,
-                  const DecodeLimits& limits, int pageCount,
+                  const DecodeLimits& limits, int pageCount, const std::vector<bool>& costly,
                   std::chrono::steady_clock::time_point fileStart,
                   const std::vector<BarcodeRecord>& firstFound, FileRecord& record) {
   const auto onPage = [&](int number) {
@@ -253,8 +253,12 @@ void ReadPdfAgain(strixa_reader* reader, std::span<const std::uint8_t> bytes,
     }
     std::ranges::stable_sort(record.barcodes, {}, &BarcodeRecord::page);
   };
-  std::vector<int> every(static_cast<std::size_t>(pageCount));
-  std::iota(every.begin(), every.end(), 1);
+  std::vector<int> every;
+  for (int number = 1; number <= pageCount; ++number) {
+    if (!costly[static_cast<std::size_t>(number - 1)]) {
+      every.push_back(number);
+    }
+  }
   readAgain(limits.dpi / 2, every);
   for (const int number : every) {
     if (!onPage(number)) {
@@ -310,8 +314,10 @@ FileRecord ReadInputOrThrow(strixa_reader* reader, const InputItem& item,
   int page = 0;
   std::string readError;
   std::vector<BarcodeRecord> pdfFound;  // what a PDF's retries must not repeat
+  std::vector<bool> costlyPages;        // those a PDF's retries pass over
   const auto readPage = [&](const PageView& view) {
     ++page;
+    costlyPages.push_back(view.costly);
     if (!readError.empty()) {
       return;
     }
@@ -344,7 +350,7 @@ FileRecord ReadInputOrThrow(strixa_reader* reader, const InputItem& item,
     record.error = readError;
   }
   if (format == Format::Pdf && decoded && record.error.empty()) {
-    ReadPdfAgain(reader, bytes, limits, page, fileStart, pdfFound, record);
+    ReadPdfAgain(reader, bytes, limits, page, costlyPages, fileStart, pdfFound, record);
   }
   return record;
 }

@@ -24,6 +24,9 @@ struct PageView {
   int height = 0;
   std::ptrdiff_t stride = 0;  // bytes from one row to the next
   PixelLayout layout = PixelLayout::Grey8;
+  // Making the page met damage in the file or took much of the decoder's limits: it is not worth
+  // making again (PDF: at another resolution).
+  bool costly = false;
 };
 
 // What a decoder may spend on one file. Sides are held to what the library reads; the pixel
