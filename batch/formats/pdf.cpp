@@ -26,12 +26,13 @@ namespace {
 // - maxPaintings times its own area painted by fills, strokes and images (each charged the
 //   part of its box that the clip leaves), what painting costs;
 // - maxForms forms drawn, and maxDrawChecks of the renderer's asks whether to stop (it asks
-//   every ten or so operators, but each form starts that count afresh);
+//   every ten or so operators, but each form starts that count afresh): some five million
+//   operators, a second or two of the costlier ones such as saving and restoring the state;
 // - and the file's time.
 // Once one is spent, forms are passed over, nothing more is painted and the page stops.
 constexpr std::int64_t maxPaintings = 256;
 constexpr std::int64_t maxForms = std::int64_t{1} << 16;
-constexpr std::int64_t maxDrawChecks = std::int64_t{1} << 22;
+constexpr std::int64_t maxDrawChecks = std::int64_t{1} << 19;
 
 // A damaged page makes the renderer report errors, and some damage is met again on every use:
 // an object that fails to parse is parsed afresh, and reported, each time it is looked up, work

@@ -204,6 +204,8 @@ TEST(FormatTest, PdfDamagedOrBusyPagesStopOrAreMarkedCostly) {
       {"a few damaged draws", Repeat("/D Do ", 3), "", true},
       {"damage over and over", Repeat("/D Do ", 8000),
        "PDF: damaged page (more than 16384 errors while drawing) (page 1)", false},
+      {"busy page", Repeat("/N Do ", 600), "", true},
+      {"too busy a page", Repeat("/N Do ", 6000), "PDF: too much drawing (page 1)", false},
   };
   SilenceDecoderMessages();
   for (const DrawingCase& c : cases) {

@@ -246,8 +246,9 @@ def stream(dictionary, content):
     return b"<< %s /Length %d >>\nstream\n%s\nendstream" % (dictionary, len(content), content)
 
 
-def nested_forms_pdf(depth, fan_out):
-    """Forms nested `depth` deep, each drawing the next `fan_out` times: fan_out ** depth fills."""
+def nested_forms_pdf(depth, fan_out, leaf=b"0 0 100 100 re f"):
+    """Forms nested `depth` deep, each drawing the next `fan_out` times: fan_out ** depth times
+    the leaf's operators."""
     first_form = 4
     objects = [b"<< /Type /Catalog /Pages 2 0 R >>",
                b"<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
@@ -259,7 +260,7 @@ def nested_forms_pdf(depth, fan_out):
             content = b"q /F Do Q " * fan_out
         else:
             resources = b""
-            content = b"0 0 100 100 re f"
+            content = leaf
         objects.append(stream(b"/Type /XObject /Subtype /Form /BBox [0 0 200 200] " + resources,
                               content))
     objects.append(stream(b"", b"/F Do"))
@@ -325,6 +326,8 @@ def cases(full):
         "palette-trns.png": (lambda: palette_png(16384 if full else 8192), "", []),
         "many-texts.png": (lambda: png_with_texts(200000 if full else 20000), "", []),
         "nested-forms.pdf": (lambda: nested_forms_pdf(9, 10), "too much drawing", []),
+        "busy-forms.pdf": (lambda: nested_forms_pdf(4, 39, b"q Q " * 300), "too much drawing",
+                           []),
         "damaged-forms.pdf": (lambda: damaged_forms_pdf(2, 40, 60), "damaged page", []),
         "damaged-forms-deep.pdf": (lambda: damaged_forms_pdf(3, 40, 60), "damaged page", []),
         "damaged-forms-long.pdf": (lambda: damaged_forms_pdf(2, 40, 60, 100000), "damaged page",
