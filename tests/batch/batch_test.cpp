@@ -321,6 +321,18 @@ TEST_F(BatchTest, PdfPagesGiveWhatTheirPicturesGive) {
   };
   const RunResult pdf = RunWith({symbologies, Path("page.pdf")});
   EXPECT_EQ(labelsAndTexts(pdf.output), labelsAndTexts(bmp));
+  // An unknown operator in place of the first: a page the renderer reports errors on is drawn
+  // once, as retries of damaged pages may cost as much again each, and gives only what that
+  // drawing gives.
+  std::vector<std::uint8_t> damaged = MakePdf({GreyOf(page)});
+  const std::string content = "q 1100 0 0 700 0 0 cm";
+  const auto at = std::search(damaged.begin(), damaged.end(), content.begin(), content.end());
+  ASSERT_NE(at, damaged.end());
+  *at = 'x';
+  ASSERT_TRUE(WriteFile(Path("damaged.pdf"), damaged));
+  const RunResult once = RunWith({symbologies, Path("damaged.pdf")});
+  EXPECT_EQ(once.errors, "");
+  EXPECT_EQ(labelsAndTexts(once.output), Lines{"EAN8\t9638 5074"});
 }
 
 // Each page's records leave as soon as the page is read, so an interrupt loses none of them.
