@@ -5,6 +5,7 @@
 #include <chrono>
 #include <climits>
 #include <cmath>
+#include <ctime>
 #include <memory>
 #include <poppler/Error.h>
 #include <poppler/ErrorCodes.h>
@@ -38,7 +39,8 @@ constexpr std::int64_t maxDrawChecks = std::int64_t{1} << 19;
 // an object that fails to parse is parsed afresh, and reported, each time it is looked up, work
 // the limits above do not see. So a page stops after maxErrors errors, and once a file's pages
 // have reported any, the time spent drawing those pages may come to damagedTime plus a second
-// for every damagedPixelsPerSecond pixels of the file's pages.
+// for every damagedPixelsPerSecond pixels of the file's pages: the thread's processor time, so
+// that a busy machine does not stop pages a quiet one reads.
 constexpr std::int64_t maxErrors = std::int64_t{1} << 14;
 constexpr std::chrono::milliseconds damagedTime{1000};
 constexpr double damagedPixelsPerSecond = 16 << 20;
@@ -50,11 +52,18 @@ constexpr std::int64_t costlyShare = 16;
 // The renderer keeps an alpha byte beside each grey one: a page takes twice its pixels.
 constexpr std::size_t renderBytesPerPixel = 2;
 
+// The processor time this thread has taken.
+std::chrono::nanoseconds ThreadTime() {
+  timespec now{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+  return std::chrono::seconds(now.tv_sec) + std::chrono::nanoseconds(now.tv_nsec);
+}
+
 struct DrawingBudget {
   const FileBudget* file = nullptr;
   double paintLimit = 0;  // device pixels
-  // Once errors come, the page stops drawing at this time.
-  std::chrono::steady_clock::time_point damagedDeadline;
+  // Once errors come, the page stops drawing at this ThreadTime().
+  std::chrono::nanoseconds damagedDeadline{};
   double painted = 0;
   std::int64_t forms = 0;
   std::int64_t checks = 0;
@@ -70,7 +79,7 @@ struct DrawingBudget {
       tooMuch = true;
     } else if (errors > maxErrors) {
       tooManyErrors = true;
-    } else if (errors > 0 && std::chrono::steady_clock::now() > damagedDeadline) {
+    } else if (errors > 0 && ThreadTime() > damagedDeadline) {
       // Each check after an error looks at the clock: the work between two checks is bounded,
       // but an error may stand for parsing much of the file.
       damagedTooLong = true;
@@ -248,7 +257,7 @@ bool DecodePdf(std::span<const std::uint8_t> bytes, const DecodeLimits& limits,
   }
   FileBudget fileBudget(limits);
   std::int64_t pixels = 0;
-  std::chrono::steady_clock::duration damagedSpent{};  // drawing pages that met errors
+  std::chrono::nanoseconds damagedSpent{};  // drawing pages that met errors
   for (int index = 0; index < pageCount; ++index) {
     if (limits.pdfPages != nullptr && (static_cast<std::size_t>(index) >= limits.pdfPages->size() ||
                                        !(*limits.pdfPages)[index])) {
@@ -298,10 +307,10 @@ bool DecodePdf(std::span<const std::uint8_t> bytes, const DecodeLimits& limits,
     // white paper, no smoothing.
     SplashColor paper = {0xff, 0xff, 0xff, 0xff};
     pixels += static_cast<std::int64_t>(width) * static_cast<std::int64_t>(height);
-    const auto start = std::chrono::steady_clock::now();
+    const std::chrono::nanoseconds start = ThreadTime();
     const auto damagedLeft =
         damagedTime - damagedSpent +
-        std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+        std::chrono::duration_cast<std::chrono::nanoseconds>(
             std::chrono::duration<double>(static_cast<double>(pixels) / damagedPixelsPerSecond));
     DrawingBudget drawing{&fileBudget, static_cast<double>(maxPaintings) * width * height,
                           start + damagedLeft};
@@ -316,7 +325,7 @@ bool DecodePdf(std::span<const std::uint8_t> bytes, const DecodeLimits& limits,
                                 -1, -1, -1, -1, StopDrawing, &drawing, nullptr, nullptr, true);
     }
     if (drawing.errors > 0) {
-      damagedSpent += std::chrono::steady_clock::now() - start;
+      damagedSpent += ThreadTime() - start;
     }
     if (drawing.tooMuch) {
       error = "PDF: too much drawing" + where;
