@@ -10,7 +10,6 @@
 #include <istream>
 #include <memory>
 #include <new>
-#include <numeric>
 #include <ostream>
 #include <span>
 #include <system_error>
@@ -73,19 +72,51 @@ void AddBarcodes(const strixa_barcode* barcodes, std::size_t count, int page, Fi
 
 std::string SystemMessage(int code) { return std::generic_category().message(code); }
 
+std::string FileTooLargeError() {
+  return "file too large (more than " + std::to_string(maxFileBytes >> 20) + " MiB)";
+}
+
 // Reads from file until its end, at most maxFileBytes in all, after what bytes holds already.
-bool ReadRest(std::FILE* file, std::vector<std::uint8_t>& bytes, std::string& error) {
+// size is the file's own when known, 0 for a pipe: a file over the limit is refused unread,
+// and one within it read into a buffer of its size; a pipe's buffer doubles as it fills. The
+// buffer is held in limits.fileMemory, waiting while other threads hold too much of it.
+bool ReadRest(std::FILE* file, std::uint64_t size, const DecodeLimits& limits,
+              MemoryReservation& held, std::vector<std::uint8_t>& bytes, std::string& error) {
+  if (size > maxFileBytes) {
+    error = FileTooLargeError();
+    return false;
+  }
   std::size_t used = bytes.size();
+  const auto grow = [&](std::size_t capacity) {
+    if (!held.Reserve(capacity, limits.fileMemory)) {
+      error = "out of memory (more than the run's budget of " +
+              std::to_string(limits.fileMemory->Total() >> 20) + " MiB for files read)";
+      return false;
+    }
+    bytes.resize(capacity);
+    return true;
+  };
+  if (!grow(std::max<std::size_t>(used, size > 0 ? size : 1 << 20))) {
+    return false;
+  }
   while (true) {
-    if (bytes.size() - used < 65536) {
-      bytes.resize(std::min(maxFileBytes + 1, std::max<std::size_t>(2 * bytes.size(), 1 << 20)));
+    if (used == bytes.size()) {
+      // Full: one byte more tells whether the file goes on.
+      const int next = std::fgetc(file);
+      if (next == EOF) {
+        break;
+      }
+      if (used >= maxFileBytes) {
+        error = FileTooLargeError();
+        return false;
+      }
+      if (!grow(std::min(maxFileBytes, 2 * used))) {
+        return false;
+      }
+      bytes[used++] = static_cast<std::uint8_t>(next);
     }
     const std::size_t got = std::fread(bytes.data() + used, 1, bytes.size() - used, file);
     used += got;
-    if (used > maxFileBytes) {
-      error = "file too large";
-      return false;
-    }
     if (got == 0) {
       break;
     }
@@ -209,12 +240,13 @@ bool Overlap(const BarcodeRecord& a, const BarcodeRecord& b) {
 // A PDF page has no pixel size of its own: a picture placed at 72 dpi comes out four times too
 // large at 300, one scanned at 600 half its size, and symbols far from the sizes the reader
 // expects are missed. So every page is read again at half the resolution, and a page still
-// without barcodes at twice it. What a retry adds is scaled to the first rendering's pixels;
-// its failures (a page too large at twice the resolution) cost only the retry. The first
-// rendering's barcodes (already handed on) are in firstFound; what the retries add goes to
-// record, and the retries share the file's time budget, from fileStart.
+// without barcodes at twice it, but for pages whose first rendering was costly (damaged, or
+// much drawing): pageCount pages, costly[i] for page i + 1. What a retry adds is scaled to the
+// first rendering's pixels; its failures (a page too large at twice the resolution) cost only
+// the retry. The first rendering's barcodes (already handed on) are in firstFound; what the
+// retries add goes to record, and the retries share the file's time budget, from fileStart.
 void ReadPdfAgain(strixa_reader* reader, std::span<const std::uint8_t> bytes,
-                  const DecodeLimits& limits, int pageCount,
+                  const DecodeLimits& limits, int pageCount, const std::vector<bool>& costly,
                   std::chrono::steady_clock::time_point fileStart,
                   const std::vector<BarcodeRecord>& firstFound, FileRecord& record) {
   const auto onPage = [&](int number) {
@@ -270,8 +302,12 @@ void ReadPdfAgain(strixa_reader* reader, std::span<const std::uint8_t> bytes,
     }
     std::ranges::stable_sort(record.barcodes, {}, &BarcodeRecord::page);
   };
-  std::vector<int> every(static_cast<std::size_t>(pageCount));
-  std::iota(every.begin(), every.end(), 1);
+  std::vector<int> every;
+  for (int number = 1; number <= pageCount; ++number) {
+    if (!costly[static_cast<std::size_t>(number - 1)]) {
+      every.push_back(number);
+    }
+  }
   readAgain(limits.dpi / 2, every);
   for (const int number : every) {
     if (!onPage(number)) {
@@ -291,6 +327,7 @@ FileRecord ReadInputOrThrow(strixa_reader* reader, const InputItem& item,
   if (!file) {
     return record;
   }
+  MemoryReservation heldBytes;  // outlives bytes
   std::vector<std::uint8_t> bytes(sniffLength);
   bytes.resize(std::fread(bytes.data(), 1, bytes.size(), file.get()));
   const Format format = SniffFormat(bytes);
@@ -319,7 +356,9 @@ FileRecord ReadInputOrThrow(strixa_reader* reader, const InputItem& item,
     }
     return record;
   }
-  if (!ReadRest(file.get(), bytes, record.error)) {
+  std::error_code problem;
+  const std::uint64_t fileSize = stream ? 0 : std::filesystem::file_size(item.path, problem);
+  if (!ReadRest(file.get(), problem ? 0 : fileSize, limits, heldBytes, bytes, record.error)) {
     return record;
   }
   file.reset();
@@ -327,8 +366,10 @@ FileRecord ReadInputOrThrow(strixa_reader* reader, const InputItem& item,
   int page = 0;
   std::string readError;
   std::vector<BarcodeRecord> pdfFound;  // what a PDF's retries must not repeat
+  std::vector<bool> costlyPages;        // those a PDF's retries pass over
   const auto readPage = [&](const PageView& view) {
     ++page;
+    costlyPages.push_back(view.costly);
     if (!readError.empty()) {
       return;
     }
@@ -361,7 +402,7 @@ FileRecord ReadInputOrThrow(strixa_reader* reader, const InputItem& item,
     record.error = readError;
   }
   if (format == Format::Pdf && decoded && record.error.empty()) {
-    ReadPdfAgain(reader, bytes, limits, page, fileStart, pdfFound, record);
+    ReadPdfAgain(reader, bytes, limits, page, costlyPages, fileStart, pdfFound, record);
   }
   return record;
 }
@@ -414,6 +455,7 @@ int RunBatch(const std::vector<std::string>& arguments, std::istream& input, std
   }
   SilenceDecoderMessages();
   MemoryBudget memory(pixelMemoryBudget);
+  MemoryBudget fileMemory(maxFileBytes);
 
   DecodeLimits limits;
   limits.dpi = options.dpi;
@@ -425,6 +467,7 @@ int RunBatch(const std::vector<std::string>& arguments, std::istream& input, std
   walker.nulSeparated = options.nulSeparated;
   walker.list = &input;
   limits.memory = &memory;
+  limits.fileMemory = &fileMemory;
   ProgressBar progress;
   std::vector<InputItem> counted;  // the whole list, only when the bar needs its length
   std::size_t nextCounted = 0;

@@ -20,7 +20,8 @@ inline constexpr int exitUnreadable = 2;
 inline constexpr int exitUsage = 64;
 
 // Files bigger than this are refused unread: no single picture within the page limits needs
-// more, and a device or pipe named by mistake cannot fill memory.
+// more, and a device or pipe named by mistake cannot fill memory. The files all threads hold at
+// once come to no more either.
 inline constexpr std::size_t maxFileBytes = std::size_t{1} << 30;
 
 // The pixel buffers all threads of a run may hold at once: a page of 2^28 grey pixels fits, and

@@ -106,5 +106,6 @@ if(Python3_Interpreter_FOUND AND NOT CMAKE_CROSSCOMPILING)
   add_test(NAME BatchHostileFiles
            COMMAND Python3::Interpreter ${PROJECT_SOURCE_DIR}/tests/batch/formats/hostileFiles.py
                    check $<TARGET_FILE:strixa_batch> --seconds 120
-                   --memory-mb $<IF:$<BOOL:${ENABLE_SANITIZERS}>,0,768>)
+                   --memory-mb $<IF:$<BOOL:${ENABLE_SANITIZERS}>,0,768>
+                   --cpu-seconds $<IF:$<BOOL:${ENABLE_SANITIZERS}>,60,10>)
 endif()

@@ -96,14 +96,18 @@ std::string PixelMemoryError(std::size_t size, const DecodeLimits& limits) {
 }
 
 bool MemoryReservation::Reserve(std::size_t size, const DecodeLimits& limits) {
+  return Reserve(size, limits.memory);
+}
+
+bool MemoryReservation::Reserve(std::size_t size, MemoryBudget* budget) {
   Release();
-  if (limits.memory == nullptr || size == 0) {
+  if (budget == nullptr || size == 0) {
     return true;
   }
-  if (!limits.memory->Reserve(size)) {
+  if (!budget->Reserve(size)) {
     return false;
   }
-  budget_ = limits.memory;
+  budget_ = budget;
   size_ = size;
   return true;
 }

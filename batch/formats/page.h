@@ -24,6 +24,9 @@ struct PageView {
   int height = 0;
   std::ptrdiff_t stride = 0;  // bytes from one row to the next
   PixelLayout layout = PixelLayout::Grey8;
+  // Making the page met damage in the file or took much of the decoder's limits: it is not worth
+  // making again (PDF: at another resolution).
+  bool costly = false;
 };
 
 // What a decoder may spend on one file. Sides are held to what the library reads; the pixel
@@ -31,7 +34,8 @@ struct PageView {
 // budget bounds all its pages together, so a file of many pages or slow drawing ends with an
 // error after about maxFileSeconds, its pages read so far kept.
 struct DecodeLimits {
-  MemoryBudget* memory = nullptr;  // the pixel bytes all threads of the run share, or no limit
+  MemoryBudget* memory = nullptr;      // the pixel bytes all threads of the run share, or no limit
+  MemoryBudget* fileMemory = nullptr;  // the same for the bytes of the files read, held whole
   int maxSide = 32767;
   std::int64_t maxPixels = std::int64_t{1} << 28;
   int dpi = 300;          // PDF pages are rendered at this resolution
@@ -104,6 +108,8 @@ class MemoryReservation {
   // False when the budget cannot hold size (more bytes than it has, or waiting could not end).
   // Gives back what was held before.
   bool Reserve(std::size_t size, const DecodeLimits& limits);
+  // The same in budget, or nothing when it is null.
+  bool Reserve(std::size_t size, MemoryBudget* budget);
   void Release();
 
  private:

@@ -2,8 +2,10 @@
 #include "formats/pdf.h"
 
 #include <algorithm>
+#include <chrono>
 #include <climits>
 #include <cmath>
+#include <ctime>
 #include <memory>
 #include <poppler/Error.h>
 #include <poppler/ErrorCodes.h>
@@ -20,52 +22,109 @@ namespace strixa {
 
 namespace {
 
-void DropMessage(ErrorCategory, Goffset, const char*) {}
-
-// The renderer's settings, made once for the whole process before its first document; its
-// messages are dropped.
-void SetUpRenderer() {
-  static const bool ready = [] {
-    globalParams = std::make_unique<GlobalParams>();
-    setErrorCallback(DropMessage);
-    return true;
-  }();
-  (void)ready;
-}
-
 // Drawing runs any number of operators, and forms may draw forms, each many times: a page of
 // a few kilobytes can ask for a billion shapes. So each page is held to:
 // - maxPaintings times its own area painted by fills, strokes and images (each charged the
 //   part of its box that the clip leaves), what painting costs;
 // - maxForms forms drawn, and maxDrawChecks of the renderer's asks whether to stop (it asks
-//   every ten or so operators, but each form starts that count afresh);
+//   every ten or so operators, but each form starts that count afresh): some five million
+//   operators, a second or two of the costlier ones such as saving and restoring the state;
 // - and the file's time.
 // Once one is spent, forms are passed over, nothing more is painted and the page stops.
 constexpr std::int64_t maxPaintings = 256;
 constexpr std::int64_t maxForms = std::int64_t{1} << 16;
-constexpr std::int64_t maxDrawChecks = std::int64_t{1} << 22;
+constexpr std::int64_t maxDrawChecks = std::int64_t{1} << 19;
+
+// A damaged page makes the renderer report errors, and some damage is met again on every use:
+// an object that fails to parse is parsed afresh, and reported, each time it is looked up, work
+// the limits above do not see. So a page stops after maxErrors errors, and once a file's pages
+// have reported any, the time spent drawing those pages may come to damagedTime plus a second
+// for every damagedPixelsPerSecond pixels of the file's pages: the thread's processor time, so
+// that a busy machine does not stop pages a quiet one reads.
+constexpr std::int64_t maxErrors = std::int64_t{1} << 14;
+constexpr std::chrono::milliseconds damagedTime{1000};
+constexpr double damagedPixelsPerSecond = 16 << 20;
+
+// A page whose drawing used more than this share of the limits, or met errors, is not worth
+// drawing again at another resolution.
+constexpr std::int64_t costlyShare = 16;
 
 // The renderer keeps an alpha byte beside each grey one: a page takes twice its pixels.
 constexpr std::size_t renderBytesPerPixel = 2;
 
+// The processor time this thread has taken.
+std::chrono::nanoseconds ThreadTime() {
+  timespec now{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+  return std::chrono::seconds(now.tv_sec) + std::chrono::nanoseconds(now.tv_nsec);
+}
+
 struct DrawingBudget {
   const FileBudget* file = nullptr;
   double paintLimit = 0;  // device pixels
+  // Once errors come, the page stops drawing at this ThreadTime().
+  std::chrono::nanoseconds damagedDeadline{};
   double painted = 0;
   std::int64_t forms = 0;
   std::int64_t checks = 0;
+  std::int64_t errors = 0;
   bool tooMuch = false;
   bool outOfTime = false;
+  bool tooManyErrors = false;
+  bool damagedTooLong = false;
 
   bool Spent() {
+    ++checks;
     if (painted > paintLimit || forms > maxForms || checks > maxDrawChecks) {
       tooMuch = true;
-    } else if ((++checks & 255) == 0 && file->TimeIsUp()) {
+    } else if (errors > maxErrors) {
+      tooManyErrors = true;
+    } else if (errors > 0 && ThreadTime() > damagedDeadline) {
+      // Each check after an error looks at the clock: the work between two checks is bounded,
+      // but an error may stand for parsing much of the file.
+      damagedTooLong = true;
+    } else if ((checks & 255) == 0 && file->TimeIsUp()) {
       outOfTime = true;
     }
-    return tooMuch || outOfTime;
+    return tooMuch || outOfTime || tooManyErrors || damagedTooLong;
+  }
+  bool Costly() const {
+    return errors > 0 || painted > paintLimit / costlyShare || forms > maxForms / costlyShare ||
+           checks > maxDrawChecks / costlyShare;
   }
 };
+
+// The renderer reports errors through one callback for the whole process, which is not told the
+// document. A thread draws one page at a time, so an error on a thread belongs to the page that
+// thread is drawing: each thread keeps its own pointer to it, set only while the page is drawn,
+// and nothing is shared between threads.
+thread_local DrawingBudget* pageOnThisThread = nullptr;
+
+void CountError(ErrorCategory, Goffset, const char*) {
+  if (pageOnThisThread != nullptr) {
+    ++pageOnThisThread->errors;
+  }
+}
+
+// Charges this thread's renderer errors to budget while it lives.
+class ErrorsChargedTo {
+ public:
+  explicit ErrorsChargedTo(DrawingBudget& budget) { pageOnThisThread = &budget; }
+  ErrorsChargedTo(const ErrorsChargedTo&) = delete;
+  ErrorsChargedTo& operator=(const ErrorsChargedTo&) = delete;
+  ~ErrorsChargedTo() { pageOnThisThread = nullptr; }
+};
+
+// The renderer's settings, made once for the whole process before its first document; its
+// messages are counted, never printed.
+void SetUpRenderer() {
+  static const bool ready = [] {
+    globalParams = std::make_unique<GlobalParams>();
+    setErrorCallback(CountError);
+    return true;
+  }();
+  (void)ready;
+}
 
 bool StopDrawing(void* data) { return static_cast<DrawingBudget*>(data)->Spent(); }
 
@@ -197,6 +256,8 @@ bool DecodePdf(std::span<const std::uint8_t> bytes, const DecodeLimits& limits,
     return false;
   }
   FileBudget fileBudget(limits);
+  std::int64_t pixels = 0;
+  std::chrono::nanoseconds damagedSpent{};  // drawing pages that met errors
   for (int index = 0; index < pageCount; ++index) {
     if (limits.pdfPages != nullptr && (static_cast<std::size_t>(index) >= limits.pdfPages->size() ||
                                        !(*limits.pdfPages)[index])) {
@@ -245,19 +306,41 @@ bool DecodePdf(std::span<const std::uint8_t> bytes, const DecodeLimits& limits,
     // Grey pages need a quarter of the memory of colour ones and are what the reader looks at;
     // white paper, no smoothing.
     SplashColor paper = {0xff, 0xff, 0xff, 0xff};
-    DrawingBudget drawing{&fileBudget, static_cast<double>(maxPaintings) * width * height};
+    pixels += static_cast<std::int64_t>(width) * static_cast<std::int64_t>(height);
+    const std::chrono::nanoseconds start = ThreadTime();
+    const auto damagedLeft =
+        damagedTime - damagedSpent +
+        std::chrono::duration_cast<std::chrono::nanoseconds>(
+            std::chrono::duration<double>(static_cast<double>(pixels) / damagedPixelsPerSecond));
+    DrawingBudget drawing{&fileBudget, static_cast<double>(maxPaintings) * width * height,
+                          start + damagedLeft};
     BudgetedOutput output(paper, drawing);
     output.setFontAntialias(false);
     output.setVectorAntialias(false);
     output.setFreeTypeHinting(false, false);
-    output.startDoc(&document);
-    document.displayPageSlice(&output, index + 1, limits.dpi, limits.dpi, 0, false, true, false, -1,
-                              -1, -1, -1, StopDrawing, &drawing, nullptr, nullptr, true);
-    if (drawing.tooMuch || drawing.outOfTime) {
-      error = drawing.tooMuch
-                  ? "PDF: too much drawing" + where
-                  : "PDF: over the file's time budget of " +
-                        std::to_string(limits.maxFileTime.count() / 1000) + " s" + where;
+    {
+      const ErrorsChargedTo charged(drawing);
+      output.startDoc(&document);
+      document.displayPageSlice(&output, index + 1, limits.dpi, limits.dpi, 0, false, true, false,
+                                -1, -1, -1, -1, StopDrawing, &drawing, nullptr, nullptr, true);
+    }
+    if (drawing.errors > 0) {
+      damagedSpent += ThreadTime() - start;
+    }
+    if (drawing.tooMuch) {
+      error = "PDF: too much drawing" + where;
+      return false;
+    }
+    if (drawing.tooManyErrors || drawing.damagedTooLong) {
+      error = drawing.tooManyErrors
+                  ? "PDF: damaged page (more than " + std::to_string(maxErrors) +
+                        " errors while drawing)" + where
+                  : "PDF: damaged page (errors while drawing, which took too long)" + where;
+      return false;
+    }
+    if (drawing.outOfTime) {
+      error = "PDF: over the file's time budget of " +
+              std::to_string(limits.maxFileTime.count() / 1000) + " s" + where;
       return false;
     }
     const SplashBitmap* image = output.getBitmap();
@@ -267,7 +350,7 @@ bool DecodePdf(std::span<const std::uint8_t> bytes, const DecodeLimits& limits,
       return false;
     }
     sink(PageView{image->getDataPtr(), image->getWidth(), image->getHeight(), image->getRowSize(),
-                  PixelLayout::Grey8});
+                  PixelLayout::Grey8, drawing.Costly()});
   }
   return true;
 }

@@ -22,6 +22,7 @@
 #include <gtest/gtest.h>
 
 #include "driver/driver.h"
+#include "memoryBudget.h"
 #include "strixa/strixa.h"
 #include "support/batch/formatWriters.h"
 #include "support/builders.h"
@@ -320,6 +321,18 @@ TEST_F(BatchTest, PdfPagesGiveWhatTheirPicturesGive) {
   };
   const RunResult pdf = RunWith({symbologies, Path("page.pdf")});
   EXPECT_EQ(labelsAndTexts(pdf.output), labelsAndTexts(bmp));
+  // An unknown operator in place of the first: a page the renderer reports errors on is drawn
+  // once, as retries of damaged pages may cost as much again each, and gives only what that
+  // drawing gives.
+  std::vector<std::uint8_t> damaged = MakePdf({GreyOf(page)});
+  const std::string content = "q 1100 0 0 700 0 0 cm";
+  const auto at = std::search(damaged.begin(), damaged.end(), content.begin(), content.end());
+  ASSERT_NE(at, damaged.end());
+  *at = 'x';
+  ASSERT_TRUE(WriteFile(Path("damaged.pdf"), damaged));
+  const RunResult once = RunWith({symbologies, Path("damaged.pdf")});
+  EXPECT_EQ(once.errors, "");
+  EXPECT_EQ(labelsAndTexts(once.output), Lines{"EAN8\t9638 5074"});
 }
 
 // Each page's records leave as soon as the page is read, so an interrupt loses none of them.
@@ -343,6 +356,38 @@ TEST_F(BatchTest, HandsOnEachPageAsItIsRead) {
   EXPECT_EQ(parts, (std::vector<std::vector<int>>{{1, 1, 1, 1}, {3, 3, 3, 3}}));
   EXPECT_TRUE(rest.barcodes.empty());
   EXPECT_EQ(rest.error, "");
+}
+
+// A file's bytes are held whole while it is read: they count in the run's budget for files, and a
+// file over the size limit is refused without reading it.
+TEST_F(BatchTest, HoldsFilesReadInTheirBudget) {
+  ASSERT_TRUE(WriteFile(Path("small.pgm"), MakePgm(GreyOf(DrawnPage()))));
+  ASSERT_TRUE(WriteFile(Path("large.pgm"), MakePgm(GreyOf(MakeBlankImage(1100, 1000)))));
+  struct Case {
+    std::string name, error;
+  };
+  std::vector<Case> cases = {
+      {"small.pgm", ""},
+      {"large.pgm", "out of memory (more than the run's budget of 1 MiB for files read)"},
+  };
+#ifndef _WIN32
+  // Sparse: no disk is spent on it, but a reader that read it would take a gigabyte.
+  const std::string header = "P5 1 1 255\n";
+  ASSERT_TRUE(WriteFile(Path("huge.pgm"), std::vector<std::uint8_t>(header.begin(), header.end())));
+  fs::resize_file(Path("huge.pgm"), maxFileBytes + 1);
+  cases.push_back({"huge.pgm", "file too large (more than 1024 MiB)"});
+#endif
+  strixa_reader* reader = nullptr;
+  ASSERT_EQ(strixa_reader_create(nullptr, &reader), STRIXA_OK);
+  MemoryBudget files(1 << 20);
+  DecodeLimits limits;
+  limits.fileMemory = &files;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(ReadInput(reader, {Path(c.name), {}, true}, limits).error, c.error);
+    EXPECT_EQ(files.Used(), 0u);
+  }
+  strixa_reader_destroy(reader);
 }
 
 // A file's pages leave as they are read, so its last part may hold nothing of its own: a file

@@ -153,6 +153,84 @@ TEST(FormatTest, PdfPagesRenderAtTheirResolution) {
   EXPECT_EQ(doubled[0].height, 22);
 }
 
+// A PDF of the given object bodies, numbered from 1 (1 the catalogue), with a true cross-reference
+// table, so that each object is parsed where it lies.
+std::string PdfOfObjects(const std::vector<std::string>& objects) {
+  std::string out = "%PDF-1.4\n";
+  std::vector<std::size_t> offsets;
+  for (std::size_t i = 0; i < objects.size(); ++i) {
+    offsets.push_back(out.size());
+    out += std::to_string(i + 1) + " 0 obj\n" + objects[i] + "\nendobj\n";
+  }
+  const std::size_t table = out.size();
+  out += "xref\n0 " + std::to_string(objects.size() + 1) + "\n0000000000 65535 f \n";
+  for (const std::size_t offset : offsets) {
+    const std::string number = std::to_string(offset);
+    out += std::string(10 - number.size(), '0') + number + " 00000 n \n";
+  }
+  return out + "trailer\n<< /Size " + std::to_string(objects.size() + 1) +
+         " /Root 1 0 R >>\nstartxref\n" + std::to_string(table) + "\n%%EOF\n";
+}
+
+std::string Repeat(std::string_view text, int times) {
+  std::string out;
+  for (int i = 0; i < times; ++i) {
+    out += text;
+  }
+  return out;
+}
+
+struct DrawingCase {
+  std::string_view name;
+  std::string content;  // the page's, with forms /D (drawing a damaged form) and /N (busy)
+  std::string error;    // "" = read
+  bool costly;
+};
+
+// Damage the renderer meets again on every use (a form whose dictionary never closes is parsed
+// afresh, and reported, at each lookup) stops the page; a page with any damage, or much drawing,
+// is marked not worth drawing again.
+TEST(FormatTest, PdfDamagedOrBusyPagesStopOrAreMarkedCostly) {
+  if (!IsFormatBuilt(Format::Pdf)) {
+    GTEST_SKIP() << "PDF not built in";
+  }
+  const auto stream = [](const std::string& dictionary, const std::string& content) {
+    return "<< " + dictionary + " /Length " + std::to_string(content.size()) + " >>\nstream\n" +
+           content + "\nendstream";
+  };
+  const std::string form = "/Type /XObject /Subtype /Form /BBox [0 0 100 100]";
+  const DrawingCase cases[] = {
+      {"plain page", "0 0 50 50 re f", "", false},
+      {"a few damaged draws", Repeat("/D Do ", 3), "", true},
+      {"damage over and over", Repeat("/D Do ", 8000),
+       "PDF: damaged page (more than 16384 errors while drawing) (page 1)", false},
+      {"busy page", Repeat("/N Do ", 600), "", true},
+      {"too busy a page", Repeat("/N Do ", 6000), "PDF: too much drawing (page 1)", false},
+  };
+  SilenceDecoderMessages();
+  for (const DrawingCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string bytes = PdfOfObjects({
+        "<< /Type /Catalog /Pages 2 0 R >>",
+        "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+        "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 100 100] /Contents 4 0 R "
+        "/Resources << /XObject << /D 5 0 R /N 7 0 R >> >> >>",
+        stream("", c.content),
+        stream(form + " /Resources << /XObject << /B 6 0 R >> >>", "/B Do"),
+        "<< /Type /XObject /Subtype /Form /BBox [0 0 9 9 /Length 5 >>\nstream\n0 0 1 1 re f",
+        stream(form, Repeat("n ", 1000)),
+    });
+    std::string error;
+    std::vector<bool> costly;
+    const bool read = DecodePages(
+        Format::Pdf, Bytes(bytes), {}, [&](const PageView& page) { costly.push_back(page.costly); },
+        error);
+    EXPECT_EQ(read, c.error.empty());
+    EXPECT_EQ(error, c.error);
+    EXPECT_EQ(costly, c.error.empty() ? std::vector<bool>{c.costly} : std::vector<bool>{});
+  }
+}
+
 struct HostileCase {
   std::string_view name;
   std::string bytes;

@@ -5,9 +5,10 @@ each of them within a memory and a time limit.
 
     hostileFiles.py make DIR [--full]       write the files (--full: the sizes that once took
                                             gigabytes or hours; default: sizes quick to test)
-    hostileFiles.py check STRIXA_BATCH [--full] [--memory-mb N] [--seconds N]
+    hostileFiles.py check STRIXA_BATCH [--full] [--memory-mb N] [--seconds N] [--cpu-seconds N]
                                             run strixa-batch on each under those limits (memory
-                                            0: none, as sanitizers reserve terabytes)
+                                            0: none, as sanitizers reserve terabytes; CPU 0:
+                                            none)
 
 Only the standard library: every file is written byte by byte.
 """
@@ -15,6 +16,7 @@ Only the standard library: every file is written byte by byte.
 import argparse
 import os
 import resource
+import signal
 import struct
 import subprocess
 import sys
@@ -244,8 +246,9 @@ def stream(dictionary, content):
     return b"<< %s /Length %d >>\nstream\n%s\nendstream" % (dictionary, len(content), content)
 
 
-def nested_forms_pdf(depth, fan_out):
-    """Forms nested `depth` deep, each drawing the next `fan_out` times: fan_out ** depth fills."""
+def nested_forms_pdf(depth, fan_out, leaf=b"0 0 100 100 re f"):
+    """Forms nested `depth` deep, each drawing the next `fan_out` times: fan_out ** depth times
+    the leaf's operators."""
     first_form = 4
     objects = [b"<< /Type /Catalog /Pages 2 0 R >>",
                b"<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
@@ -257,10 +260,37 @@ def nested_forms_pdf(depth, fan_out):
             content = b"q /F Do Q " * fan_out
         else:
             resources = b""
-            content = b"0 0 100 100 re f"
+            content = leaf
         objects.append(stream(b"/Type /XObject /Subtype /Form /BBox [0 0 200 200] " + resources,
                               content))
     objects.append(stream(b"", b"/F Do"))
+    return pdf(objects)
+
+
+def damaged_forms_pdf(depth, fan_out, draws, padding=0):
+    """Forms nested `depth` deep, each drawing the next `fan_out` times, the last drawing `draws`
+    times a form whose dictionary never closes: the renderer parses the rest of the file again,
+    and complains, on every lookup of it. `padding` numbers after it make each parse longer."""
+    first_form = 4
+    broken = first_form + depth
+    objects = [b"<< /Type /Catalog /Pages 2 0 R >>",
+               b"<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+               b"<< /Type /Page /Parent 2 0 R /MediaBox [0 0 200 200] /Contents %d 0 R "
+               b"/Resources << /XObject << /F %d 0 R >> >> >>" % (broken + 1, first_form)]
+    for level in range(depth):
+        if level + 1 < depth:
+            resources = b"/XObject << /F %d 0 R >>" % (first_form + level + 1)
+            content = b"/F Do " * fan_out
+        else:
+            resources = b"/XObject << /B %d 0 R >>" % broken
+            content = b"/B Do " * draws
+        objects.append(stream(b"/Type /XObject /Subtype /Form /BBox [0 0 200 200] /Resources << "
+                              + resources + b" >>", content))
+    objects.append(b"<< /Type /XObject /Subtype /Form /BBox [0 0 9 9 /Length 5 >>\nstream\n"
+                   b"0 0 1 1 re f\nendstream")
+    objects.append(stream(b"", b"/F Do " * fan_out))
+    if padding:
+        objects.append(b"[" + b"0 " * padding + b"]")
     return pdf(objects)
 
 
@@ -296,6 +326,12 @@ def cases(full):
         "palette-trns.png": (lambda: palette_png(16384 if full else 8192), "", []),
         "many-texts.png": (lambda: png_with_texts(200000 if full else 20000), "", []),
         "nested-forms.pdf": (lambda: nested_forms_pdf(9, 10), "too much drawing", []),
+        "busy-forms.pdf": (lambda: nested_forms_pdf(4, 39, b"q Q " * 300), "too much drawing",
+                           []),
+        "damaged-forms.pdf": (lambda: damaged_forms_pdf(2, 40, 60), "damaged page", []),
+        "damaged-forms-deep.pdf": (lambda: damaged_forms_pdf(3, 40, 60), "damaged page", []),
+        "damaged-forms-long.pdf": (lambda: damaged_forms_pdf(2, 40, 60, 100000), "damaged page",
+                                   []),
         "big-pages.pdf": (lambda: big_pages_pdf(20, 3930 if full else 1000), "budget of",
                           [] if full else ["--max-megapixels=64"]),
         "poster-page.pdf": (lambda: big_pages_pdf(1, 3930), "too large to render", []),
@@ -310,12 +346,15 @@ def make(directory, full):
             file.write(build())
 
 
-def check(binary, full, memory_mb, seconds):
+def check(binary, full, memory_mb, seconds, cpu_seconds):
     failures = 0
 
     def limit():
         if memory_mb:
             resource.setrlimit(resource.RLIMIT_AS, (memory_mb << 20, memory_mb << 20))
+        if cpu_seconds:
+            # Past the soft limit the kernel ends the process with SIGXCPU.
+            resource.setrlimit(resource.RLIMIT_CPU, (cpu_seconds, cpu_seconds + 1))
 
     def run(arguments, stdin=None):
         return subprocess.run([binary] + arguments, stdin=stdin, capture_output=True,
@@ -325,18 +364,24 @@ def check(binary, full, memory_mb, seconds):
         make(directory, full)
         for name, (_, expected, options) in cases(full).items():
             path = os.path.join(directory, name)
+            before = resource.getrusage(resource.RUSAGE_CHILDREN)
             try:
                 result = run(["--no-progress"] + options + [path])
             except subprocess.TimeoutExpired:
                 print(f"FAIL {name}: still running after {seconds} s")
                 failures += 1
                 continue
+            after = resource.getrusage(resource.RUSAGE_CHILDREN)
+            cpu = after.ru_utime + after.ru_stime - before.ru_utime - before.ru_stime
             errors = result.stderr.decode(errors="replace")
             if expected:
                 good = result.returncode == 2 and expected in errors
             else:
                 good = result.returncode in (0, 1) and not errors
-            print(f"{'ok  ' if good else 'FAIL'} {name}: exit {result.returncode} {errors.strip()}")
+            if result.returncode == -signal.SIGXCPU:
+                errors = f"killed after {cpu_seconds} s of CPU"
+            print(f"{'ok  ' if good else 'FAIL'} {name}: exit {result.returncode}, {cpu:.2f} s CPU "
+                  f"{errors.strip()}")
             failures += not good
     print(f"{len(cases(full)) - failures} passed, {failures} failed")
     return 1 if failures else 0
@@ -349,11 +394,13 @@ def main():
     parser.add_argument("--full", action="store_true")
     parser.add_argument("--memory-mb", type=int, default=512, help="0: no limit (sanitizers)")
     parser.add_argument("--seconds", type=float, default=60)
+    parser.add_argument("--cpu-seconds", type=int, default=0, help="0: no limit")
     arguments = parser.parse_args()
     if arguments.action == "make":
         make(arguments.target, arguments.full)
         return 0
-    return check(arguments.target, arguments.full, arguments.memory_mb, arguments.seconds)
+    return check(arguments.target, arguments.full, arguments.memory_mb, arguments.seconds,
+                 arguments.cpu_seconds)
 
 
 if __name__ == "__main__":
