@@ -14,17 +14,24 @@ struct SymbologyEntry {
   unsigned bit;
 };
 
-// The same bits as strixa_symbology, in its order.
+// Every strixa_symbology, in its order.
 constexpr std::array<SymbologyEntry, 8> symbologyNames = {{
-    {"ean13", 1u << 0},
-    {"upca", 1u << 1},
-    {"ean8", 1u << 2},
-    {"code128", 1u << 3},
-    {"ean128", 1u << 4},
-    {"code39", 1u << 5},
-    {"2of5", 1u << 6},
-    {"itf", 1u << 7},
+    {"ean13", STRIXA_EAN13},
+    {"upca", STRIXA_UPCA},
+    {"ean8", STRIXA_EAN8},
+    {"code128", STRIXA_CODE128},
+    {"ean128", STRIXA_EAN128},
+    {"code39", STRIXA_CODE39},
+    {"2of5", STRIXA_TWO_OF_FIVE},
+    {"itf", STRIXA_INTERLEAVED_TWO_OF_FIVE},
 }};
+static_assert([] {
+  unsigned all = 0;
+  for (const SymbologyEntry& entry : symbologyNames) {
+    all |= entry.bit;
+  }
+  return all;
+}() == STRIXA_ALL_SYMBOLOGIES);
 
 bool ParseNumber(std::string_view text, int low, int high, int& value) {
   int parsed = 0;

@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "strixa/strixa.h"
+
 namespace strixa {
 
 enum class OutputFormat { Tsv, Jsonl, Csv };
@@ -22,8 +24,8 @@ struct BatchOptions {
   bool header = false;
   bool guardFormulas = false;  // tsv and csv fields a spreadsheet would run get a quote first
   bool fine = false;
-  unsigned symbologies = 0xFFu;  // strixa_symbology bits
-  int threads = 0;               // 0: one per core
+  unsigned symbologies = STRIXA_ALL_SYMBOLOGIES;  // strixa_symbology bits
+  int threads = 0;                                // 0: one per core
   int dpi = 300;
   int maxMegapixels = 1024;  // a file's budget, in pages' pixels and with them time
   ProgressMode progress = ProgressMode::Auto;

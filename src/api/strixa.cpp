@@ -21,6 +21,7 @@
 #include "image/image.h"
 #include "locate/candidate.h"
 #include "platform/bitmap.h"
+#include "symbologies/symbology.h"
 
 // Everything one reader knows; nothing is shared between readers.
 struct strixa_reader {
@@ -36,22 +37,23 @@ namespace strixa {
 
 namespace {
 
-struct Label {
-  std::string_view name;  // points at a literal, so name.data() ends in a NUL
-  strixa_symbology symbology;
+// What the API reports for one symbology.
+struct SymbologyInfo {
+  Symbology symbology;
+  strixa_symbology bit;
   std::string_view symbologyId;  // for a line that does not carry its own
 };
 
-// Every label a result line may start with.
-constexpr std::array<Label, 8> labels = {{
-    {"EAN13", STRIXA_EAN13, "]E0"},
-    {"UPC-A", STRIXA_UPCA, "]E0"},
-    {"EAN8", STRIXA_EAN8, "]E4"},
-    {"CODE128", STRIXA_CODE128, "]C0"},
-    {"EAN128", STRIXA_EAN128, "]C1"},
-    {"CODE39", STRIXA_CODE39, "]A0"},
-    {"2/5", STRIXA_TWO_OF_FIVE, "]S0"},
-    {"2/5i", STRIXA_INTERLEAVED_TWO_OF_FIVE, "]I0"},
+// Every symbology a result may be read as.
+constexpr std::array<SymbologyInfo, 8> symbologyInfos = {{
+    {Symbology::Ean13, STRIXA_EAN13, "]E0"},
+    {Symbology::UpcA, STRIXA_UPCA, "]E0"},
+    {Symbology::Ean8, STRIXA_EAN8, "]E4"},
+    {Symbology::Code128, STRIXA_CODE128, "]C0"},
+    {Symbology::Ean128, STRIXA_EAN128, "]C1"},
+    {Symbology::Code39, STRIXA_CODE39, "]A0"},
+    {Symbology::TwoOfFive, STRIXA_TWO_OF_FIVE, "]S0"},
+    {Symbology::InterleavedTwoOfFive, STRIXA_INTERLEAVED_TWO_OF_FIVE, "]I0"},
 }};
 
 // Every identifier a result may carry, as literals the results point at.
@@ -59,34 +61,33 @@ constexpr std::array<std::string_view, 8> symbologyIds = {"]E0", "]E4", "]C0", "
                                                           "]C2", "]A0", "]S0", "]I0"};
 constexpr std::size_t symbologyIdLength = 3;
 
-const Label* FindLabel(std::string_view name) {
-  for (const Label& label : labels) {
-    if (label.name == name) {
-      return &label;
+const SymbologyInfo* FindSymbology(Symbology symbology) {
+  for (const SymbologyInfo& info : symbologyInfos) {
+    if (info.symbology == symbology) {
+      return &info;
     }
   }
   return nullptr;
 }
 
-// Gives a result line that carries no transmission of its own (every symbology but Code 128)
-// one made from its text: EAN and UPC digits lose their space, UPC-A gains the leading 0 of its
-// 13 digits; the other texts are their characters as read.
-void AddTransmission(const Label& label, std::string& line, std::size_t tab) {
-  if (line.find(lineDataSeparator) != std::string::npos) {
+// Gives a result text that carries no transmission of its own (every symbology but Code 128)
+// one made from it: EAN and UPC digits lose their space, UPC-A gains the leading 0 of its 13
+// digits; the other texts are their characters as read.
+void AddTransmission(const SymbologyInfo& info, std::string& text) {
+  if (text.find(lineDataSeparator) != std::string::npos) {
     return;
   }
-  const std::string text = line.substr(tab + 1);
-  line += lineDataSeparator;
-  line += label.symbologyId;
-  if (label.symbology == STRIXA_UPCA) {
-    line += '0';
+  const bool ean = info.symbology == Symbology::Ean13 || info.symbology == Symbology::UpcA ||
+                   info.symbology == Symbology::Ean8;
+  const std::string printed = text;
+  text += lineDataSeparator;
+  text += info.symbologyId;
+  if (info.symbology == Symbology::UpcA) {
+    text += '0';
   }
-  for (char c : text) {
-    const bool eanSpace =
-        c == ' ' && (label.symbology == STRIXA_EAN13 || label.symbology == STRIXA_UPCA ||
-                     label.symbology == STRIXA_EAN8);
-    if (!eanSpace) {
-      line += c;
+  for (char c : printed) {
+    if (!(ean && c == ' ')) {
+      text += c;
     }
   }
 }
@@ -178,7 +179,7 @@ void LocateAndDecode(RunState& state, bool fine) {
 }
 
 // The run's path from a loaded picture on: localise, decode, merge; then the results the options
-// ask for, each line split into its label and text.
+// ask for, each with its symbology's bit, label and identifier.
 void ReadImage(strixa_reader& reader) {
   RunState& state = reader.state;
   const RunState fresh;
@@ -190,14 +191,12 @@ void ReadImage(strixa_reader& reader) {
 
   reader.barcodes.reserve(state.resultList.size());
   for (Candidate& result : state.resultList) {
-    const std::size_t tab = result.text.find('\t');
-    const Label* label = FindLabel(std::string_view(result.text).substr(0, tab));
-    if (tab == std::string::npos || label == nullptr ||
-        (label->symbology & reader.symbologies) == 0) {
+    const SymbologyInfo* info = FindSymbology(result.symbology);
+    if (info == nullptr || (info->bit & reader.symbologies) == 0) {
       continue;
     }
-    // The line ends at the separator for text's sake, and holds the identifier and data after it.
-    AddTransmission(*label, result.text, tab);
+    // The text ends at the separator for its own sake, and holds the identifier and data after it.
+    AddTransmission(*info, result.text);
     const std::size_t separator = result.text.find(lineDataSeparator);
     const std::size_t dataStart = separator + 1 + symbologyIdLength;
     const auto id = std::ranges::find(
@@ -206,9 +205,10 @@ void ReadImage(strixa_reader& reader) {
       continue;
     }
     reader.barcodes.push_back({
-        label->symbology,
-        label->name.data(),
-        result.text.c_str() + tab + 1,
+        info->bit,
+        // A literal, so it ends in a NUL.
+        SymbologyLabel(result.symbology).data(),
+        result.text.c_str(),
         result.x,
         result.y,
         result.width,

@@ -20,6 +20,7 @@
 #include "symbologies/ean8.h"
 #include "symbologies/elements.h"
 #include "symbologies/interleavedTwoOfFive.h"
+#include "symbologies/symbology.h"
 #include "symbologies/twoOfFive.h"
 
 namespace strixa {
@@ -44,20 +45,6 @@ constexpr std::array<int, 17> scanPositions = {
 // merely turns the whole line light or dark.
 constexpr std::array<int, 5> ladderSteps = {0, -13, 13, -25, 25};
 
-constexpr std::string_view ean128Marker = "<EAN128>";
-
-// The 2 of 5 decoders accept noise easily, so one threshold must give three reads.
-constexpr int hitsBeforeAccept = 2;
-
-constexpr std::size_t minimumInterleavedDigits = 4;
-
-// Interleaved 2 of 5 has no check character, and a run of a few pairs is what other symbols,
-// pieces of longer ones and noise spell most easily; its common uses carry six digits or more.
-// A shorter read must therefore come from lines spread over a third of the bars' height, which a
-// whole upright symbol gives and a piece seen through one band of the picture does not.
-constexpr std::size_t shortInterleavedDigits = 6;
-constexpr int shortInterleavedSpreadShare = 3;
-
 // A base outside this range means the means saw no usable contrast.
 constexpr int lowestBase = 20;
 constexpr int highestBase = 245;
@@ -74,56 +61,6 @@ constexpr int endBarNarrows = 3;
 // How far across, at least, the lines beside a read line lie that must see the same quiet zones.
 constexpr int neighbourDistance = 2;
 
-constexpr std::string_view twoOfFiveLabelStart = "2/5";
-constexpr std::string_view code39Label = "CODE39\t";
-constexpr std::string_view interleavedLabel = "2/5i\t";
-
-// What a read needs beyond the ends of its line; nothing (0 narrows) for EAN-13, whose guards,
-// end and check digit already refuse a piece of a longer symbol.
-//
-// Where a piece of a symbol cannot pass as a whole one, the picture's edge counts as quiet: Code
-// 128 has its start, stop and check character, Code 39 its own start and stop character that no
-// data character equals, EAN-8 its guards, one set on the left and a check digit. Their light
-// only needs to tell the symbol from a neighbour's bars: Code 128 elements are one to four modules,
-// so its middle run is often two and two of them about four modules; Code 39, EAN-8 and 2 of 5 ask
-// for three narrow elements, about the margin tightly cropped labels keep.
-//
-// The starts and stops of both 2 of 5 codes are made of elements their digits also spell, so a
-// line that enters a symbol at the picture's edge often reads its tail as a shorter symbol: the
-// edge stands in for light only where the bars run into it at both ends, as in a symbol cropped
-// to its bars. Light before the edge at one end could be one of the symbol's own spaces.
-// Interleaved 2 of 5 asks for its own quiet zone of ten narrow elements: a pair that begins like
-// the stop (wide bar, narrow space, narrow bar) is followed by at most two wide spaces and three
-// narrow elements (nine narrow at the widest ratio of 3) before its next wide bar, and where blur
-// has erased the narrow bars between them, that light passes for a shorter quiet zone.
-QuietRule QuietRuleFor(std::string_view line) {
-  if (line.starts_with("CODE128\t") || line.starts_with("EAN128\t")) {
-    return {2, EdgeRule::either};
-  }
-  if (line.starts_with(code39Label) || line.starts_with("EAN8\t")) {
-    return {3, EdgeRule::either};
-  }
-  if (line.starts_with(interleavedLabel)) {
-    return {10, EdgeRule::both};
-  }
-  if (line.starts_with(twoOfFiveLabelStart)) {
-    return {3, EdgeRule::both};
-  }
-  return {0, EdgeRule::neither};
-}
-
-// The middle run length of a line: most elements of a 2 of 5 symbol are narrow, so this is the
-// narrow width.
-int MedianRunLength(std::string_view pixels) {
-  std::vector<std::size_t> lengths = RunLengths(pixels);
-  if (lengths.empty()) {
-    return 0;
-  }
-  const auto middle = lengths.begin() + static_cast<std::ptrdiff_t>(lengths.size() / 2);
-  std::nth_element(lengths.begin(), middle, lengths.end());
-  return static_cast<int>(*middle);
-}
-
 }  // namespace
 
 bool HasQuietEnds(const AxisView& view, int lineThreshold, int across, long long firstDark,
@@ -131,7 +68,7 @@ bool HasQuietEnds(const AxisView& view, int lineThreshold, int across, long long
   if (pixels.empty()) {
     return false;
   }
-  const int narrow = MedianRunLength(pixels);
+  const int narrow = static_cast<int>(MedianOf(RunLengths(pixels)));
   const int enough = rule.quietNarrows * narrow;
   const long long lastDark = firstDark + static_cast<long long>(pixels.size()) - 1;
   // A line one narrow element aside leaves the bars well before a real end would show.
@@ -247,56 +184,70 @@ bool HasQuietEnds(const AxisView& view, int lineThreshold, int across, long long
   return true;
 }
 
+const ReadingRules& RulesFor(Symbology symbology) {
+  switch (symbology) {
+    case Symbology::Code128:
+    case Symbology::Ean128:
+      return code128Rules;
+    case Symbology::Code39:
+      return code39Rules;
+    case Symbology::Ean13:
+    case Symbology::UpcA:
+      return ean13Rules;
+    case Symbology::Ean8:
+      return ean8Rules;
+    case Symbology::InterleavedTwoOfFive:
+      return interleavedTwoOfFiveRules;
+    case Symbology::TwoOfFive:
+      return twoOfFiveRules;
+    case Symbology::None:
+      break;
+  }
+  static constexpr ReadingRules none;
+  return none;
+}
+
 namespace {
 
-std::string PrefixLabel(std::string_view label, std::string_view text) {
-  std::string line;
-  line.reserve(label.size() + text.size());
-  line.append(label);
-  line.append(text);
-  return line;
+// What a decoder's text stands for: the Code 128 decoder marks an EAN-128 symbol, and UPC-A is
+// EAN-13 with a leading zero, which the UPC-A form does not print.
+SymbolRead Classify(Symbology decoder, std::string read) {
+  if (decoder == Symbology::Code128 && read.starts_with(ean128Marker)) {
+    return {Symbology::Ean128, read.substr(ean128Marker.size())};
+  }
+  if (decoder == Symbology::Ean13 && read.front() == '0') {
+    return {Symbology::UpcA, read.substr(1)};
+  }
+  return {decoder, std::move(read)};
 }
 
 }  // namespace
 
-std::string RunDecoderChain(std::string_view pixels, int& hitCount, const DecoderChain& chain,
-                            std::vector<std::string>* twoOfFiveReads) {
-  const auto hit = [&](std::string_view label, const std::string& read) {
-    std::string line = PrefixLabel(label, read);
-    if (twoOfFiveReads != nullptr) {
-      twoOfFiveReads->push_back(line);
-    }
-    return ++hitCount > hitsBeforeAccept ? line : std::string{};
+SymbolRead RunDecoderChain(std::string_view pixels, int& hitCount, const DecoderChain& chain,
+                           std::vector<SymbolRead>* repeatedReads) {
+  const std::pair<Symbology, DecoderChain::Decoder> decoders[] = {
+      {Symbology::Code128, chain.code128},
+      {Symbology::Code39, chain.code39},
+      {Symbology::Ean13, chain.ean13},
+      {Symbology::Ean8, chain.ean8},
+      {Symbology::InterleavedTwoOfFive, chain.interleavedTwoOfFive},
+      {Symbology::TwoOfFive, chain.twoOfFive},
   };
-  if (std::string read = chain.code128(pixels); !read.empty()) {
-    if (read.starts_with(ean128Marker)) {
-      return PrefixLabel("EAN128\t", std::string_view(read).substr(ean128Marker.size()));
+  for (const auto& [symbology, decoder] : decoders) {
+    const ReadingRules& rules = RulesFor(symbology);
+    std::string text = decoder(pixels);
+    if (text.size() < rules.minimumLength) {
+      continue;
     }
-    return PrefixLabel("CODE128\t", read);
-  }
-  if (std::string read = chain.code39(pixels); !read.empty()) {
-    return PrefixLabel("CODE39\t", read);
-  }
-  if (std::string read = chain.ean13(pixels); !read.empty()) {
-    // UPC-A is EAN-13 with a leading zero, which the UPC-A form does not print.
-    if (read.front() == '0') {
-      return PrefixLabel("UPC-A\t", std::string_view(read).substr(1));
+    SymbolRead read = Classify(symbology, std::move(text));
+    if (rules.mustRepeat && repeatedReads != nullptr) {
+      repeatedReads->push_back(read);
     }
-    return PrefixLabel("EAN13\t", read);
-  }
-  if (std::string read = chain.ean8(pixels); !read.empty()) {
-    return PrefixLabel("EAN8\t", read);
-  }
-  // A single interleaved pair is seventeen elements, which letters and other symbols spell by
-  // chance even past every other test: such a read counts for nothing.
-  if (std::string read = chain.interleavedTwoOfFive(pixels);
-      read.size() >= minimumInterleavedDigits) {
-    if (std::string line = hit("2/5i\t", read); !line.empty()) {
-      return line;
+    // A counted read that does not yet reach the count leaves the line to the next decoder.
+    if (rules.hitsNeeded > 1 && ++hitCount < rules.hitsNeeded) {
+      continue;
     }
-  }
-  if (std::string read = chain.twoOfFive(pixels); !read.empty()) {
-    return hit("2/5\t", read);
+    return read;
   }
   return {};
 }
@@ -348,34 +299,186 @@ AlongSpan WidenToQuietZones(const AxisView& view, int threshold, int across, Alo
           std::max(span.last, outermostDark(span.last + 1, 1))};
 }
 
-// The reads of one threshold that must agree, each with the line it came from.
+// The reads of one threshold that must repeat, each with the line it came from.
 class AgreeingReads {
  public:
-  void Add(std::string line, int across) { reads_.push_back({std::move(line), across}); }
-  // Whether line was also read on a line other than the one at across.
-  bool ReadElsewhere(std::string_view line, int across) const {
-    return std::ranges::any_of(
-        reads_, [&](const Read& read) { return read.line == line && read.across != across; });
+  void Add(const SymbolRead& read, int across) { reads_.push_back({read, across}); }
+  // Whether read also came from a line other than the one at across.
+  bool ReadElsewhere(const SymbolRead& read, int across) const {
+    return std::ranges::any_of(reads_, [&](const Entry& entry) {
+      return Same(entry.read, read) && entry.across != across;
+    });
   }
-  // How far apart across the lines lie that read line.
-  int Spread(std::string_view line) const {
+  // How far apart across the lines lie that gave read.
+  int Spread(const SymbolRead& read) const {
     int low = INT_MAX;
     int high = INT_MIN;
-    for (const Read& read : reads_) {
-      if (read.line == line) {
-        low = std::min(low, read.across);
-        high = std::max(high, read.across);
+    for (const Entry& entry : reads_) {
+      if (Same(entry.read, read)) {
+        low = std::min(low, entry.across);
+        high = std::max(high, entry.across);
       }
     }
     return low > high ? 0 : high - low;
   }
 
  private:
-  struct Read {
-    std::string line;
+  struct Entry {
+    SymbolRead read;
     int across;
   };
-  std::vector<Read> reads_;
+  static bool Same(const SymbolRead& a, const SymbolRead& b) {
+    return a.symbology == b.symbology && a.text == b.text;
+  }
+  std::vector<Entry> reads_;
+};
+
+// Reads one candidate: each box through the threshold ladder, each threshold over the scan
+// positions, each line forwards and backwards, until the rules of a read's symbology accept it.
+class CandidateReader {
+ public:
+  CandidateReader(const Image& image, Candidate& candidate, int& lineThreshold,
+                  const DecoderChain& chain)
+      : candidate_(candidate),
+        lineThreshold_(lineThreshold),
+        chain_(chain),
+        // Upright bars are read along a row, flat ones down a column.
+        view_{image, IsVertical(candidate.orientation)},
+        across_(view_.Across(candidate.x, candidate.y)),
+        acrossExtent_(view_.Across(candidate.width, candidate.height)),
+        base_(BaseThreshold(
+            LineMean(view_, candidate.x, candidate.y, candidate.width, candidate.height, 40),
+            LineMean(view_, candidate.x, candidate.y, candidate.width, candidate.height, 60),
+            LineMean(view_, candidate.x, candidate.y, candidate.width, candidate.height, 50))) {}
+
+  // The candidate's own box, then, where bars lie just beyond it, the box widened to them.
+  SymbolRead Read() {
+    const Box box{candidate_.x, candidate_.y, candidate_.width, candidate_.height};
+    if (SymbolRead read = ReadBox(box); read.symbology != Symbology::None) {
+      return read;
+    }
+    return ReadWidened(box);
+  }
+
+ private:
+  // What one threshold has read so far, over all its lines.
+  struct ThresholdReads {
+    int hitCount = 0;
+    // The reads of the line just decoded that must repeat, not yet filed in agreeing.
+    std::vector<SymbolRead> repeatedReads;
+    AgreeingReads agreeing;
+  };
+  // Where the line last sampled lies: its first dark pixel along it, and the line across.
+  struct Line {
+    long long firstDark = 0;
+    int across = 0;
+  };
+
+  SymbolRead ReadBox(const Box& box) {
+    for (int step : ladderSteps) {
+      if (SymbolRead read = ReadThreshold(box, base_ + step); read.symbology != Symbology::None) {
+        return read;
+      }
+    }
+    return {};
+  }
+
+  // Noise spells short 2 of 5 texts at random, and turns a Code 39 character into another with no
+  // check character to notice: such a read must repeat one of this threshold from another line of
+  // the picture. Two scan positions can land on the same line, which would only repeat the same
+  // pixels.
+  SymbolRead ReadThreshold(const Box& box, int threshold) {
+    ThresholdReads reads;
+    for (int percentage : scanPositions) {
+      lineThreshold_ = threshold;
+      const Line line{
+          SampleLine(view_, threshold, box.x, box.y, box.width, box.height, percentage, pixels_),
+          LinePosition(across_, acrossExtent_, percentage)};
+      if (unreadLines_.contains(pixels_)) {
+        continue;
+      }
+      if (SymbolRead read = ReadLine(line, reads); read.symbology != Symbology::None) {
+        return read;
+      }
+    }
+    return {};
+  }
+
+  // The sampled line read forwards, then backwards.
+  SymbolRead ReadLine(const Line& line, ThresholdReads& reads) {
+    const int hitsBefore = reads.hitCount;
+    SymbolRead forwards = RunDecoderChain(pixels_, reads.hitCount, chain_, &reads.repeatedReads);
+    if (Accepts(forwards, line, reads)) {
+      return forwards;
+    }
+    reversed_.assign(pixels_.rbegin(), pixels_.rend());
+    SymbolRead backwards = RunDecoderChain(reversed_, reads.hitCount, chain_, &reads.repeatedReads);
+    if (Accepts(backwards, line, reads)) {
+      // Reversed stays on the candidate's own axis, and a second decode leaves it reversed.
+      candidate_.orientation = Reversed(candidate_.orientation);
+      return backwards;
+    }
+    // A line that read something must be read again: the same text may yet count.
+    if (reads.hitCount == hitsBefore && forwards.symbology == Symbology::None &&
+        backwards.symbology == Symbology::None) {
+      unreadLines_.insert(pixels_);
+    }
+    return {};
+  }
+
+  // Whether read's rules accept it from line. A read from a line that stops inside a longer
+  // symbol, or at the edge of the picture, may be a piece of it: refuse it and read on. Both
+  // directions share the ends.
+  bool Accepts(const SymbolRead& read, const Line& line, ThresholdReads& reads) const {
+    for (const SymbolRead& repeated : reads.repeatedReads) {
+      reads.agreeing.Add(repeated, line.across);
+    }
+    reads.repeatedReads.clear();
+    if (read.symbology == Symbology::None) {
+      return false;
+    }
+    const ReadingRules& rules = RulesFor(read.symbology);
+    if (rules.mustRepeat && !reads.agreeing.ReadElsewhere(read, line.across)) {
+      return false;
+    }
+    if (read.text.size() < rules.spreadBelowLength &&
+        reads.agreeing.Spread(read) * rules.spreadShare < acrossExtent_) {
+      return false;
+    }
+    return rules.quiet.quietNarrows == 0 ||
+           HasQuietEnds(view_, lineThreshold_, line.across, line.firstDark, pixels_, rules.quiet);
+  }
+
+  // The locator takes a wide space inside a symbol for a quiet zone, so the box may cut a symbol
+  // short. Where bars lie just beyond it, its lines are read once more out to the quiet zones;
+  // the candidate keeps its own box.
+  SymbolRead ReadWidened(const Box& box) {
+    const AlongSpan span{view_.Along(box.x, box.y),
+                         view_.Along(box.x, box.y) + view_.Along(box.width, box.height)};
+    const AlongSpan widened =
+        WidenToQuietZones(view_, base_, LinePosition(across_, acrossExtent_, 50), span);
+    if (widened.first == span.first && widened.last == span.last) {
+      return {};
+    }
+    const int length = widened.last - widened.first;
+    return ReadBox(view_.vertical ? Box{box.x, widened.first, box.width, length}
+                                  : Box{widened.first, box.y, length, box.height});
+  }
+
+  Candidate& candidate_;
+  int& lineThreshold_;
+  const DecoderChain& chain_;
+  const AxisView view_;
+  const int across_;
+  const int acrossExtent_;
+  const int base_;
+  // One buffer per direction, reused for every line of the candidate.
+  std::string pixels_;
+  std::string reversed_;
+  // Lines no decoder read either way. On crisp pictures the ladder's thresholds often sample the
+  // same line, and the decoders are pure, so such a line would read nothing again: an unreadable
+  // candidate then costs one decode per distinct line instead of five.
+  std::unordered_set<std::string> unreadLines_;
 };
 
 }  // namespace
@@ -385,111 +488,13 @@ int BaseThreshold(int firstMean, int secondMean, int thirdMean) {
   return base < lowestBase || base > highestBase ? fallbackBase : base;
 }
 
-std::string DecodeCandidate(const Image& image, Candidate& candidate, int& lineThreshold) {
+SymbolRead DecodeCandidate(const Image& image, Candidate& candidate, int& lineThreshold) {
   return DecodeCandidate(image, candidate, lineThreshold, symbologyDecoders);
 }
 
-std::string DecodeCandidate(const Image& image, Candidate& candidate, int& lineThreshold,
-                            const DecoderChain& chain) {
-  const int x = candidate.x;
-  const int y = candidate.y;
-  const int width = candidate.width;
-  const int height = candidate.height;
-  // Upright bars are read along a row, flat ones down a column.
-  const AxisView view{image, IsVertical(candidate.orientation)};
-  const int across = view.Across(x, y);
-  const int acrossExtent = view.Across(width, height);
-
-  const int base = BaseThreshold(LineMean(view, x, y, width, height, 40),
-                                 LineMean(view, x, y, width, height, 60),
-                                 LineMean(view, x, y, width, height, 50));
-
-  // One buffer per direction, reused for every line of the candidate.
-  std::string pixels;
-  std::string reversed;
-  // Lines no decoder read either way. On crisp pictures the ladder's thresholds often sample the
-  // same line, and the decoders are pure, so such a line would read nothing again: an unreadable
-  // candidate then costs one decode per distinct line instead of five.
-  std::unordered_set<std::string> unreadLines;
-  // Reads the lines through the box boxX, boxY, boxWidth, boxHeight; "" when none is accepted.
-  const auto readBox = [&](int boxX, int boxY, int boxWidth, int boxHeight) -> std::string {
-    for (int step : ladderSteps) {
-      int hitCount = 0;
-      std::vector<std::string> twoOfFiveReads;
-      // Noise spells short 2 of 5 texts at random, and turns a Code 39 character into another
-      // with no check character to notice: such a read must repeat one of this threshold from
-      // another line of the picture. Two scan positions can land on the same line, which would
-      // only repeat the same pixels.
-      AgreeingReads agreeing;
-      for (int percentage : scanPositions) {
-        lineThreshold = base + step;
-        const long long firstDark =
-            SampleLine(view, lineThreshold, boxX, boxY, boxWidth, boxHeight, percentage, pixels);
-        if (unreadLines.contains(pixels)) {
-          continue;
-        }
-        const int hitsBefore = hitCount;
-        const int lineAcross = LinePosition(across, acrossExtent, percentage);
-        // A read from a line that stops inside a longer symbol, or at the edge of the picture,
-        // may be a piece of it: refuse it and read on. Both directions share the ends.
-        const auto accepted = [&](const std::string& line) {
-          for (std::string& read : twoOfFiveReads) {
-            agreeing.Add(std::move(read), lineAcross);
-          }
-          twoOfFiveReads.clear();
-          if (line.empty()) {
-            return false;
-          }
-          if (line.starts_with(code39Label)) {
-            agreeing.Add(line, lineAcross);
-          }
-          if ((line.starts_with(twoOfFiveLabelStart) || line.starts_with(code39Label)) &&
-              !agreeing.ReadElsewhere(line, lineAcross)) {
-            return false;
-          }
-          if (line.starts_with(interleavedLabel) &&
-              line.size() < interleavedLabel.size() + shortInterleavedDigits &&
-              agreeing.Spread(line) * shortInterleavedSpreadShare < acrossExtent) {
-            return false;
-          }
-          const QuietRule rule = QuietRuleFor(line);
-          return rule.quietNarrows == 0 ||
-                 HasQuietEnds(view, lineThreshold, lineAcross, firstDark, pixels, rule);
-        };
-        const std::string forwards = RunDecoderChain(pixels, hitCount, chain, &twoOfFiveReads);
-        if (accepted(forwards)) {
-          return forwards;
-        }
-        reversed.assign(pixels.rbegin(), pixels.rend());
-        const std::string backwards = RunDecoderChain(reversed, hitCount, chain, &twoOfFiveReads);
-        if (accepted(backwards)) {
-          // Reversed stays on the candidate's own axis, and a second decode leaves it reversed.
-          candidate.orientation = Reversed(candidate.orientation);
-          return backwards;
-        }
-        // A line that read something must be read again: the same text may yet count.
-        if (hitCount == hitsBefore && forwards.empty() && backwards.empty()) {
-          unreadLines.insert(pixels);
-        }
-      }
-    }
-    return {};
-  };
-  if (std::string line = readBox(x, y, width, height); !line.empty()) {
-    return line;
-  }
-  // The locator takes a wide space inside a symbol for a quiet zone, so the box may cut a symbol
-  // short. Where bars lie just beyond it, its lines are read once more out to the quiet zones;
-  // the candidate keeps its own box.
-  const AlongSpan span{view.Along(x, y), view.Along(x, y) + view.Along(width, height)};
-  const AlongSpan widened =
-      WidenToQuietZones(view, base, LinePosition(across, acrossExtent, 50), span);
-  if (widened.first == span.first && widened.last == span.last) {
-    return {};
-  }
-  const int length = widened.last - widened.first;
-  return view.vertical ? readBox(x, widened.first, width, length)
-                       : readBox(widened.first, y, length, height);
+SymbolRead DecodeCandidate(const Image& image, Candidate& candidate, int& lineThreshold,
+                           const DecoderChain& chain) {
+  return CandidateReader(image, candidate, lineThreshold, chain).Read();
 }
 
 }  // namespace strixa

@@ -5,6 +5,8 @@
 #include <string_view>
 #include <vector>
 
+#include "symbologies/symbology.h"
+
 namespace strixa {
 
 struct AxisView;
@@ -26,21 +28,22 @@ struct DecoderChain {
 // The program's own decoders.
 extern const DecoderChain symbologyDecoders;
 
-// The accepted result line (label, tab, text) of one pixel string, or "". hitCount counts the
-// reads of the two 2 of 5 decoders; such a read is accepted only once it makes the count exceed 2.
-// Each of those reads, as a result line, is added to twoOfFiveReads when given.
-std::string RunDecoderChain(std::string_view pixels, int& hitCount,
-                            const DecoderChain& chain = symbologyDecoders,
-                            std::vector<std::string>* twoOfFiveReads = nullptr);
-
-// What a read needs beyond both ends of its line: light of quietNarrows narrow elements (the
-// pixels' middle run length), and whether the picture's edge may stand in for it: at either end,
-// after any light, or only where the bars run into the edge at both ends at once.
-enum class EdgeRule { neither, either, both };
-struct QuietRule {
-  int quietNarrows = 5;
-  EdgeRule edge = EdgeRule::either;
+// What the decoder chain read from a line: its symbology and text, or None and "".
+struct SymbolRead {
+  Symbology symbology = Symbology::None;
+  std::string text;
 };
+
+// The rules the dispatcher reads a symbology's reads by (see ReadingRules), from its decoder.
+const ReadingRules& RulesFor(Symbology symbology);
+
+// The accepted read of one pixel string, or None. hitCount counts the reads of the symbologies
+// that need more than one hit (the two 2 of 5 decoders); such a read is accepted only once the
+// count reaches its hitsNeeded. Each read of a symbology that must repeat on another line is
+// added to repeatedReads when given.
+SymbolRead RunDecoderChain(std::string_view pixels, int& hitCount,
+                           const DecoderChain& chain = symbologyDecoders,
+                           std::vector<SymbolRead>* repeatedReads = nullptr);
 
 // Whether the ends of pixels, the dark part of the line at across that begins at along position
 // firstDark, meet the rule on that line and on the lines beside it, and whether the end bars go
@@ -52,10 +55,10 @@ bool HasQuietEnds(const AxisView& view, int lineThreshold, int across, long long
 // The base of the threshold ladder from the three mean lines.
 int BaseThreshold(int firstMean, int secondMean, int thirdMean);
 
-// The candidate's result line (label, tab, text) or "" when nothing reads. Sets lineThreshold for
-// every sampled line and marks the candidate's orientation reversed on a reversed read.
-std::string DecodeCandidate(const Image& image, Candidate& candidate, int& lineThreshold);
-std::string DecodeCandidate(const Image& image, Candidate& candidate, int& lineThreshold,
-                            const DecoderChain& chain);
+// The candidate's read, None when nothing reads. Sets lineThreshold for every sampled line and
+// marks the candidate's orientation reversed on a reversed read.
+SymbolRead DecodeCandidate(const Image& image, Candidate& candidate, int& lineThreshold);
+SymbolRead DecodeCandidate(const Image& image, Candidate& candidate, int& lineThreshold,
+                           const DecoderChain& chain);
 
 }  // namespace strixa

@@ -4,12 +4,14 @@
 #include <algorithm>
 #include <cstdlib>
 #include <string>
+#include <utility>
 
 #include "decode/dispatcher.h"
 #include "decode/sampling.h"
 #include "driver/driver.h"
 #include "image/axisView.h"
 #include "locate/candidate.h"
+#include "symbologies/symbology.h"
 
 namespace strixa {
 
@@ -35,6 +37,11 @@ bool MergeInto(Candidate& result, const Candidate& candidate) {
     result.width = std::abs(result.x - candidate.x) + candidate.width;
   }
   return true;
+}
+
+// Equal texts under different symbologies are different barcodes.
+bool SameRead(const Candidate& a, const Candidate& b) {
+  return a.symbology == b.symbology && a.text == b.text;
 }
 
 // Pixels first to last, both included.
@@ -111,7 +118,7 @@ bool QuietBetween(const Image& image, bool vertical, Span a, Span b, Span shared
 
 // Whether result is a barcode that kept already stands for (see AppendNewBarcodes).
 bool SameBarcode(const Image& image, const Candidate& kept, const Candidate& result) {
-  if (kept.text != result.text) {
+  if (!SameRead(kept, result)) {
     return false;
   }
   if (WithinMergeDistance(kept, result)) {
@@ -162,7 +169,7 @@ std::string FormatPositions(const Candidate& result) {
     line += std::to_string(value);
     line += '\t';
   }
-  line += PrintedPart(result.text);
+  line += ResultLine(result.symbology, PrintedPart(result.text));
   // A positioned line carries one carriage return of its own ahead of the line end.
   line += '\r';
   return line;
@@ -174,12 +181,12 @@ void ConsolidateResults(const std::vector<Candidate>& candidateList,
                         std::vector<Candidate>& resultList) {
   resultList.clear();
   for (const Candidate& candidate : candidateList) {
-    if (candidate.text.empty()) {
+    if (candidate.symbology == Symbology::None) {
       continue;
     }
     bool merged = false;
     for (Candidate& result : resultList) {
-      if (result.text == candidate.text && MergeInto(result, candidate)) {
+      if (SameRead(result, candidate) && MergeInto(result, candidate)) {
         merged = true;
         break;
       }
@@ -208,7 +215,7 @@ void PrintResults(Platform& platform, const std::vector<Candidate>& resultList,
     if (printPositions) {
       PrintLine(platform, FormatPositions(result));
     } else {
-      PrintLine(platform, PrintedPart(result.text));
+      PrintLine(platform, ResultLine(result.symbology, PrintedPart(result.text)));
     }
   }
 }
@@ -219,7 +226,9 @@ void ReportResults(Platform& platform, RunState& state) {
 
 void DecodeResults(RunState& state, const DecoderChain& chain) {
   for (Candidate& candidate : state.candidateList) {
-    candidate.text = DecodeCandidate(state.image, candidate, state.lineThreshold, chain);
+    SymbolRead read = DecodeCandidate(state.image, candidate, state.lineThreshold, chain);
+    candidate.symbology = read.symbology;
+    candidate.text = std::move(read.text);
   }
   std::vector<Candidate> merged;
   ConsolidateResults(state.candidateList, merged);

@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+#include "symbologies/symbology.h"
+
 namespace strixa {
 
 // How a candidate is read. Horizontal reads along a row (bars upright), Vertical down a column
@@ -50,7 +52,8 @@ constexpr std::string_view PrintedPart(std::string_view line) {
   return line.substr(0, line.find(lineDataSeparator));
 }
 
-// One possible barcode: where it lies, how it was read, and its result line once decoded.
+// One possible barcode: where it lies, how it was read, and once decoded what as and its text
+// (the result line without its label, which ResultLine adds where a line is printed).
 struct Candidate {
   int x = 0;
   int y = 0;
@@ -58,6 +61,7 @@ struct Candidate {
   int height = 0;
   Orientation orientation = Orientation::Horizontal;
   std::string text;
+  Symbology symbology = Symbology::None;
 };
 
 // True when the rectangles share at least one pixel; touching edges and corners count.

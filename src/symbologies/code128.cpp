@@ -296,7 +296,7 @@ std::string DecodeSymbol(std::string_view pixels, int* startSet, std::vector<int
       const std::string_view valueText = code128Texts[codeSet][value];
       if (codeSet == codeSetC && weight == 2 && value == fnc1Value) {
         // FNC1 first in set C makes the symbol EAN-128; the caller labels it by this marker.
-        text += "<EAN128>";
+        text += ean128Marker;
       } else {
         text += valueText;
         lastText = valueText;

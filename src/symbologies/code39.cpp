@@ -43,27 +43,23 @@ bool IsQuietZone(std::string_view elements, std::size_t gap) { return gap * 2 >=
 // that stops short of the stop's last bar may have left a cut symbol, so it is refused.
 bool IsStop(std::string_view elements, std::size_t unit) {
   const std::string_view stop = code39WidthPatterns[startIndex];
-  std::size_t count = 0;
-  for (std::size_t i = 0; i < elements.size(); ++count) {
-    std::size_t end = i + 1;
-    while (end < elements.size() && elements[end] == elements[i]) {
-      ++end;
-    }
-    if (count == stop.size() || (end - i > unit) != (stop[count] == 'W')) {
+  const std::vector<std::size_t> runs = RunLengths(elements);
+  if (runs.size() != stop.size()) {
+    return false;
+  }
+  for (std::size_t i = 0; i < runs.size(); ++i) {
+    if ((runs[i] > unit) != (stop[i] == 'W')) {
       return false;
     }
-    i = end;
   }
-  return count == stop.size();
+  return true;
 }
 
 // Whether every character, start and stop included, is about as wide as their median. All have
 // the same number of modules, so one twice as wide is two characters whose narrow spaces closed
 // up and happened to spell a third, which would print a wrong text.
-bool HasEvenCharacters(std::vector<std::size_t> widths) {
-  const auto middle = widths.begin() + static_cast<std::ptrdiff_t>(widths.size() / 2);
-  std::ranges::nth_element(widths, middle);
-  const std::size_t median = *middle;
+bool HasEvenCharacters(const std::vector<std::size_t>& widths) {
+  const std::size_t median = MedianOf(widths);
   return std::ranges::all_of(widths, [median](std::size_t width) {
     return width * 4 >= median * 3 && width * 4 <= median * 5;
   });
@@ -73,13 +69,14 @@ bool HasEvenCharacters(std::vector<std::size_t> widths) {
 
 std::string RunsToCode39Widths(std::string_view runs) {
   const std::size_t unit = runs.size() / 9;
+  std::vector<std::size_t> lengths = RunLengths(runs);
+  // The last run is the gap after the character, and has no width of its own here.
+  if (!lengths.empty()) {
+    lengths.pop_back();
+  }
   std::string widths;
-  std::size_t runStart = 0;
-  for (std::size_t i = 1; i < runs.size(); ++i) {
-    if (runs[i] != runs[runStart]) {
-      widths += i - runStart > unit ? 'W' : 'N';
-      runStart = i;
-    }
+  for (const std::size_t length : lengths) {
+    widths += length > unit ? 'W' : 'N';
   }
   return widths;
 }

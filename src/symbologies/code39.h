@@ -4,6 +4,8 @@
 #include <string>
 #include <string_view>
 
+#include "symbologies/symbology.h"
+
 namespace strixa {
 
 // Reads one Code 39 symbol that starts with "*" at the first pixel and ends in a whole "*" stop
@@ -14,5 +16,11 @@ std::string DecodeCode39(std::string_view pixels);
 // "N" or "W" for every run but the last: wide when longer than the unit, which is the whole
 // length divided by 9 (nine elements and the gap after them).
 std::string RunsToCode39Widths(std::string_view runs);
+
+// Start and stop are characters no data character equals, so the picture's edge may stand in
+// for light at either end; three narrow elements are about the margin tightly cropped labels
+// keep. Noise turns one character into another with no check character to notice, so a read
+// must repeat on another line.
+inline constexpr ReadingRules code39Rules = {.quiet = {3, EdgeRule::either}, .mustRepeat = true};
 
 }  // namespace strixa

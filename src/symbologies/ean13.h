@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "symbologies/symbology.h"
+
 namespace strixa {
 
 // Left-half digits, number set A (odd parity); "1" is a bar module.
@@ -62,5 +64,9 @@ bool IsWholeEanSymbol(std::string_view pixels, int digitsPerHalf, int endPositio
 
 // The thirteen digits of an EAN-13 (or UPC-A) symbol as "2712345 678902", or "".
 std::string DecodeEan13(std::string_view pixels);
+
+// Guards, end and check digit already refuse a piece of a longer symbol: the line's ends are not
+// looked at. UPC-A reads by the same rules.
+inline constexpr ReadingRules ean13Rules = {};
 
 }  // namespace strixa

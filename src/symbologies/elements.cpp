@@ -37,6 +37,15 @@ std::vector<std::size_t> RunLengths(std::string_view pixels, std::size_t count, 
   return lengths;
 }
 
+std::size_t MedianOf(std::vector<std::size_t> values) {
+  if (values.empty()) {
+    return 0;
+  }
+  const auto middle = values.begin() + static_cast<std::ptrdiff_t>(values.size() / 2);
+  std::ranges::nth_element(values, middle);
+  return *middle;
+}
+
 std::string RunsToModules(std::string_view pixels, int moduleCount) {
   std::string expanded;
   if (moduleCount > 0 && pixels.size() % static_cast<std::size_t>(moduleCount) != 0) {

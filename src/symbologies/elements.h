@@ -20,6 +20,9 @@ std::string_view TakeRuns(int start, std::string_view pixels, int runCount);
 std::vector<std::size_t> RunLengths(std::string_view pixels, std::size_t count = SIZE_MAX,
                                     std::size_t first = 0);
 
+// The middle one of values once sorted (the upper middle of an even count); 0 for none.
+std::size_t MedianOf(std::vector<std::size_t> values);
+
 // Resamples a piece of pixels into moduleCount modules by voting in equal windows: a window is
 // "1" as soon as at least half its pixels (rounded down) are "1".
 std::string RunsToModules(std::string_view pixels, int moduleCount);

@@ -4,10 +4,34 @@
 #include <string>
 #include <string_view>
 
+#include "symbologies/symbology.h"
+
 namespace strixa {
 
 // The digits of an interleaved 2 of 5 symbol at the start of pixels, two per group of five bars
 // and five spaces, or "".
 std::string DecodeInterleavedTwoOfFive(std::string_view pixels);
+
+// Start and stop are made of elements the digits also spell, so a line that enters a symbol at
+// the picture's edge often reads its tail as a shorter symbol: the edge stands in for light only
+// where the bars run into it at both ends, as in a symbol cropped to its bars. The quiet zone is
+// ten narrow elements: a pair that begins like the stop (wide bar, narrow space, narrow bar) is
+// followed by at most two wide spaces and three narrow elements (nine narrow at the widest ratio
+// of 3) before its next wide bar, and where blur has erased the narrow bars between them, that
+// light passes for a shorter quiet zone.
+//
+// The decoder accepts noise easily, so one threshold must give three reads (counted with those of
+// 2 of 5), repeated on another line. A single pair is seventeen elements, which letters and other
+// symbols spell by chance even past every other test: a read under four digits counts for
+// nothing. There is no check character, and a run of a few pairs is what other symbols, pieces
+// of longer ones and noise spell most easily, while common uses carry six digits or more: a
+// shorter read must come from lines spread over a third of the bars' height, which a whole
+// upright symbol gives and a piece seen through one band of the picture does not.
+inline constexpr ReadingRules interleavedTwoOfFiveRules = {.quiet = {10, EdgeRule::both},
+                                                           .hitsNeeded = 3,
+                                                           .mustRepeat = true,
+                                                           .minimumLength = 4,
+                                                           .spreadBelowLength = 6,
+                                                           .spreadShare = 3};
 
 }  // namespace strixa

@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "symbologies/symbology.h"
+
 namespace strixa {
 
 // Width pattern of each digit's five elements, "N" narrow and "W" wide; both 2 of 5 decoders
@@ -38,5 +40,13 @@ std::string DecodeTwoOfFiveGroups(std::string_view pixels, int startRuns,
 
 // The digits of a 2 of 5 symbol (data in the bars only) at the start of pixels, or "".
 std::string DecodeTwoOfFive(std::string_view pixels);
+
+// Start and stop are made of elements the digits also spell: the picture's edge stands in for
+// light only where the bars run into it at both ends (see interleavedTwoOfFiveRules); light
+// before the edge at one end could be one of the symbol's own spaces. The decoder accepts noise
+// easily, so one threshold must give three reads (counted with those of interleaved 2 of 5),
+// repeated on another line.
+inline constexpr ReadingRules twoOfFiveRules = {
+    .quiet = {3, EdgeRule::both}, .hitsNeeded = 3, .mustRepeat = true};
 
 }  // namespace strixa

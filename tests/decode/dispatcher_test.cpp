@@ -15,6 +15,13 @@
 #include "image/image.h"
 #include "locate/candidate.h"
 #include "support/builders.h"
+#include "symbologies/code128.h"
+#include "symbologies/code39.h"
+#include "symbologies/ean13.h"
+#include "symbologies/ean8.h"
+#include "symbologies/interleavedTwoOfFive.h"
+#include "symbologies/symbology.h"
+#include "symbologies/twoOfFive.h"
 
 namespace strixa {
 
@@ -42,10 +49,15 @@ struct Read {
   Orientation orientation;
 };
 
+// The result line of a read, "" for none.
+std::string Line(const SymbolRead& read) {
+  return read.symbology == Symbology::None ? "" : ResultLine(read.symbology, read.text);
+}
+
 Read Decode(const Image& image, Candidate candidate, const DecoderChain& chain) {
   int lineThreshold = 0;
-  std::string text = DecodeCandidate(image, candidate, lineThreshold, chain);
-  return {text, lineThreshold, candidate.orientation};
+  const SymbolRead read = DecodeCandidate(image, candidate, lineThreshold, chain);
+  return {Line(read), lineThreshold, candidate.orientation};
 }
 
 // EAN-13 reads need no quiet zones beside the line, so any picture serves.
@@ -92,17 +104,40 @@ TEST(DispatcherTest, DecoderChainLabelsAndOrdersReads) {
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << c.slots << " " << c.pixels << " " << c.hitCountBefore);
     int hitCount = c.hitCountBefore;
-    EXPECT_EQ(RunDecoderChain(c.pixels, hitCount, MakeChain(c.slots)), c.expected);
+    EXPECT_EQ(Line(RunDecoderChain(c.pixels, hitCount, MakeChain(c.slots))), c.expected);
     EXPECT_EQ(hitCount, c.hitCountAfter);
+  }
+}
+
+// UPC-A and EAN-128 are read by the decoders of EAN-13 and Code 128, and by their rules: a read
+// under another symbology's rules would skip its quiet zones or its repeats.
+TEST(DispatcherTest, EachSymbologyIsReadByItsDecodersRules) {
+  struct Case {
+    Symbology symbology;
+    const ReadingRules* rules;
+  };
+  const Case cases[] = {
+      {Symbology::Ean13, &ean13Rules},
+      {Symbology::UpcA, &ean13Rules},
+      {Symbology::Ean8, &ean8Rules},
+      {Symbology::Code128, &code128Rules},
+      {Symbology::Ean128, &code128Rules},
+      {Symbology::Code39, &code39Rules},
+      {Symbology::TwoOfFive, &twoOfFiveRules},
+      {Symbology::InterleavedTwoOfFive, &interleavedTwoOfFiveRules},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(SymbologyLabel(c.symbology));
+    EXPECT_EQ(&RulesFor(c.symbology), c.rules);
   }
 }
 
 TEST(DispatcherTest, ThirdTwoOfFiveHitWinsEvenWithADifferentText) {
   const DecoderChain chain = MakeChain(".....E");
   int hitCount = 0;
-  EXPECT_EQ(RunDecoderChain("12", hitCount, chain), "");
-  EXPECT_EQ(RunDecoderChain("34", hitCount, chain), "");
-  EXPECT_EQ(RunDecoderChain("56", hitCount, chain), "2/5\t56");
+  EXPECT_EQ(Line(RunDecoderChain("12", hitCount, chain)), "");
+  EXPECT_EQ(Line(RunDecoderChain("34", hitCount, chain)), "");
+  EXPECT_EQ(Line(RunDecoderChain("56", hitCount, chain)), "2/5\t56");
 }
 
 TEST(DispatcherTest, BaseThresholdFallsBackOutsideTwentyTo245) {

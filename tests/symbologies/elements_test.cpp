@@ -2,7 +2,9 @@
 #include "symbologies/elements.h"
 
 #include <array>
+#include <cstddef>
 #include <string_view>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -63,6 +65,22 @@ TEST(ElementsTest, ResamplesRunsToModules) {
   for (const ModulesCase& c : modulesCases) {
     SCOPED_TRACE(c.name);
     EXPECT_EQ(RunsToModules(c.pixels, c.moduleCount), c.expected);
+  }
+}
+
+// The quiet zones and Code 39's character widths are measured against it, so an even count must
+// keep taking the upper of the two middle values.
+TEST(ElementsTest, MedianIsTheUpperMiddleValue) {
+  struct Case {
+    std::vector<std::size_t> values;
+    std::size_t expected;
+  };
+  const Case cases[] = {
+      {{}, 0}, {{7}, 7}, {{3, 1, 2}, 2}, {{4, 1, 3, 2}, 3}, {{5, 5, 1, 1}, 5}, {{9, 1, 1, 1}, 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::PrintToString(c.values));
+    EXPECT_EQ(MedianOf(c.values), c.expected);
   }
 }
 
