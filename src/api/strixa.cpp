@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: Apache-2.0
-// The C API over the command line's own pipeline: the same localisation, decoding and merging,
-// with the results handed back instead of printed and no pauses.
+// The C API over the reading pipeline the command line also uses: the same localisation,
+// decoding and merging, with the results handed back instead of printed and no pauses.
 #include "strixa/strixa.h"
 
 #include <algorithm>
@@ -15,16 +15,15 @@
 #include <string_view>
 #include <vector>
 
-#include "decode/dispatcher.h"
-#include "driver/driver.h"
-#include "driver/report.h"
 #include "image/image.h"
 #include "locate/candidate.h"
 #include "platform/bitmap.h"
+#include "read/pipeline.h"
 
 // Everything one reader knows; nothing is shared between readers.
 struct strixa_reader {
-  strixa::RunState state;
+  strixa::Image image;
+  std::vector<strixa::Candidate> results;
   unsigned symbologies = STRIXA_ALL_SYMBOLOGIES;
   bool fine = false;
   std::vector<strixa_barcode> barcodes;
@@ -151,7 +150,7 @@ strixa_status StartRead(strixa_reader* reader, const strixa_barcode** barcodes, 
     return STRIXA_ERROR_ARGUMENT;
   }
   reader->barcodes.clear();
-  reader->state.resultList.clear();
+  reader->results.clear();
   reader->error[0] = '\0';
   if (barcodes == nullptr || count == nullptr) {
     return Fail(*reader, STRIXA_ERROR_ARGUMENT, "barcodes and count must not be null");
@@ -159,37 +158,18 @@ strixa_status StartRead(strixa_reader* reader, const strixa_barcode** barcodes, 
   return STRIXA_OK;
 }
 
-// Localises and decodes into resultList. The fine scan alone misses symbols the normal one reads,
-// so fine reading runs both: the normal scan's results, then the fine scan's barcodes the normal
-// one did not find.
-void LocateAndDecode(RunState& state, bool fine) {
-  state.fineScan = false;
-  LocateCandidates(state);
-  DecodeResults(state, symbologyDecoders);
-  if (!fine) {
-    return;
-  }
-  std::vector<Candidate> found = std::move(state.resultList);
-  state.fineScan = true;
-  LocateCandidates(state);
-  DecodeResults(state, symbologyDecoders);
-  AppendNewBarcodes(state.image, found, state.resultList);
-  state.resultList = std::move(found);
-}
-
 // The run's path from a loaded picture on: localise, decode, merge; then the results the options
-// ask for, each line split into its label and text.
+// ask for, each line split into its label and text. Fine reading runs both scans, so it never
+// finds less than the normal one.
 void ReadImage(strixa_reader& reader) {
-  RunState& state = reader.state;
-  const RunState fresh;
-  state.threshold = fresh.threshold;
-  state.lineThreshold = fresh.lineThreshold;
-  LocateAndDecode(state, reader.fine);
+  reader.results =
+      ReadPicture(reader.image, {.scan = reader.fine ? Scan::NormalThenFine : Scan::Normal})
+          .resultList;
   // The picture is the caller's or a loaded copy: keep neither beyond the read.
-  FreePixelBuffer(state.image);
+  FreePixelBuffer(reader.image);
 
-  reader.barcodes.reserve(state.resultList.size());
-  for (Candidate& result : state.resultList) {
+  reader.barcodes.reserve(reader.results.size());
+  for (Candidate& result : reader.results) {
     const std::size_t tab = result.text.find('\t');
     const Label* label = FindLabel(std::string_view(result.text).substr(0, tab));
     if (tab == std::string::npos || label == nullptr ||
@@ -308,12 +288,12 @@ strixa_status strixa_read_pixels(strixa_reader* reader, const void* pixels, int 
                           static_cast<long long>(stride), static_cast<long long>(rowBytes));
     }
     const auto* grey = static_cast<const std::uint8_t*>(pixels) + layout.greyOffset;
-    if (!strixa::ViewPixels(grey, width, height, stride, layout.pixelStep, reader->state.image)) {
+    if (!strixa::ViewPixels(grey, width, height, stride, layout.pixelStep, reader->image)) {
       return strixa::Fail(*reader, STRIXA_ERROR_ARGUMENT, "the pixels cannot be viewed");
     }
     return strixa::FinishRead(*reader, barcodes, count);
   } catch (...) {
-    strixa::FreePixelBuffer(reader->state.image);
+    strixa::FreePixelBuffer(reader->image);
     return strixa::FailWithCurrentException(*reader);
   }
 }
@@ -328,13 +308,13 @@ strixa_status strixa_read_bmp_file(strixa_reader* reader, const char* path,
     if (path == nullptr) {
       return strixa::Fail(*reader, STRIXA_ERROR_ARGUMENT, "path must not be null");
     }
-    if (const strixa_status status = strixa::LoadBmpFile(*reader, path, reader->state.image);
+    if (const strixa_status status = strixa::LoadBmpFile(*reader, path, reader->image);
         status != STRIXA_OK) {
       return status;
     }
     return strixa::FinishRead(*reader, barcodes, count);
   } catch (...) {
-    strixa::FreePixelBuffer(reader->state.image);
+    strixa::FreePixelBuffer(reader->image);
     return strixa::FailWithCurrentException(*reader);
   }
 }
