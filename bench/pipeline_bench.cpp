@@ -11,6 +11,7 @@
 #include "driver/driver.h"
 #include "image/image.h"
 #include "locate/candidate.h"
+#include "platform/memory.h"
 #include "platform/platform.h"
 #include "read/pipeline.h"
 

@@ -12,6 +12,7 @@
 #include "decode/dispatcher.h"
 #include "driver/driver.h"
 #include "image/image.h"
+#include "platform/memory.h"
 #include "platform/platform.h"
 #include "read/pipeline.h"
 #include "symbologies/code128.h"

@@ -113,8 +113,12 @@ bool FindPixelLayout(strixa_pixel_format format, PixelLayout& layout) {
   return false;
 }
 
-#if defined(__GNUC__) && !defined(_WIN32)
+// GCC checks the format as GNU printf, which MinGW's vsnprintf also follows; clang knows only
+// printf.
+#if defined(__clang__)
 __attribute__((format(printf, 3, 4)))
+#elif defined(__GNUC__)
+__attribute__((format(gnu_printf, 3, 4)))
 #endif
 strixa_status
 Fail(strixa_reader& reader, strixa_status status, const char* format, ...) {
