@@ -9,10 +9,9 @@
 #include <benchmark/benchmark.h>
 
 #include "decode/dispatcher.h"
-#include "driver/driver.h"
-#include "driver/report.h"
 #include "image/image.h"
 #include "platform/bitmap.h"
+#include "read/pipeline.h"
 #include "strixa/strixa.h"
 #include "support/scanPage.h"
 
@@ -58,14 +57,14 @@ void ReadThroughApi(benchmark::State& state, const Image& picture) {
 
 // The same work without the API: localise, decode and merge on a view of the same pixels.
 void ReadThroughPipeline(benchmark::State& state, const Image& picture) {
-  RunState run;
+  Image view;
+  Reading reading;
   for (auto _ : state) {
     ViewPixels(picture.greyBytes, picture.imageWidth, picture.imageHeight, picture.rowPitch,
-               picture.pixelStep, run.image);
-    LocateCandidates(run);
-    DecodeResults(run, symbologyDecoders);
+               picture.pixelStep, view);
+    reading = ReadPicture(view, {});
   }
-  state.counters["results"] = static_cast<double>(run.resultList.size());
+  state.counters["results"] = static_cast<double>(reading.resultList.size());
   state.SetItemsProcessed(state.iterations());
 }
 

@@ -4,7 +4,7 @@
 #include <benchmark/benchmark.h>
 
 #include "driver/driver.h"
-#include "driver/report.h"
+#include "read/pipeline.h"
 #include "support/combPage.h"
 #include "support/fakePlatform.h"
 
@@ -14,26 +14,25 @@ namespace {
 
 // Arguments: page width and height.
 void BM_CombLocate(benchmark::State& state) {
-  RunState run;
-  run.fineScan = true;
-  run.image = DrawCombPage(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
+  const Image image =
+      DrawCombPage(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
+  Reading reading;
   for (auto _ : state) {
-    LocateCandidates(run);
-    benchmark::DoNotOptimize(run.candidateList.data());
+    LocateCandidates(image, true, reading);
+    benchmark::DoNotOptimize(reading.candidateList.data());
   }
-  state.counters["candidates"] = static_cast<double>(run.candidateList.size());
+  state.counters["candidates"] = static_cast<double>(reading.candidateList.size());
 }
 BENCHMARK(BM_CombLocate)->Args({2500, 3500})->Args({10000, 14000})->Unit(benchmark::kMillisecond);
 
 void BM_CombLocateAndReport(benchmark::State& state) {
-  RunState run;
-  run.fineScan = true;
-  run.image = DrawCombPage(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
+  const Image image =
+      DrawCombPage(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
   std::size_t results = 0;
   for (auto _ : state) {
-    LocateCandidates(run);
+    const Reading reading = ReadPicture(image, {.scan = Scan::Fine});
     FakePlatform output;
-    ReportResults(output, run);
+    PrintResults(output, reading.resultList, false);
     results = output.lines.size();
   }
   state.counters["results"] = static_cast<double>(results);

@@ -15,8 +15,8 @@
 #include <benchmark/benchmark.h>
 
 #include "image/image.h"
-#include "image/largeBuffer.h"
 #include "platform/bitmap.h"
+#include "platform/memory.h"
 #include "platform/platform.h"
 
 using namespace strixa;

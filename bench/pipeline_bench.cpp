@@ -9,10 +9,11 @@
 
 #include "decode/dispatcher.h"
 #include "driver/driver.h"
-#include "driver/report.h"
 #include "image/image.h"
 #include "locate/candidate.h"
+#include "platform/memory.h"
 #include "platform/platform.h"
+#include "read/pipeline.h"
 
 using namespace strixa;
 
@@ -116,20 +117,20 @@ BENCHMARK(BM_SampleUnreadableCandidate);
 // A page-sized scan: two upright symbols (one mirrored, so it reads only reversed), one lying
 // flat, and one field of even bars.
 void BM_LocateAndReport(benchmark::State& state) {
-  RunState run;
-  run.image = MakeWhitePicture(2500, 3500);
+  Image image = MakeWhitePicture(2500, 3500);
   std::string mirrored(ean13Modules.rbegin(), ean13Modules.rend());
-  DrawModules(run.image, ean13Modules, 3, 300, 400, 250, false);
-  DrawModules(run.image, upcModules, 3, 1500, 1200, 250, true);
-  DrawModules(run.image, mirrored, 3, 1200, 2600, 250, false);
-  DrawModules(run.image, MakeEvenBars(), 4, 400, 2000, 200, false);
+  DrawModules(image, ean13Modules, 3, 300, 400, 250, false);
+  DrawModules(image, upcModules, 3, 1500, 1200, 250, true);
+  DrawModules(image, mirrored, 3, 1200, 2600, 250, false);
+  DrawModules(image, MakeEvenBars(), 4, 400, 2000, 200, false);
   SilentPlatform platform;
+  Reading reading;
   for (auto _ : state) {
-    LocateCandidates(run);
-    ReportResults(platform, run);
+    reading = ReadPicture(image, {});
+    PrintResults(platform, reading.resultList, false);
   }
-  state.counters["candidates"] = static_cast<double>(run.candidateList.size());
-  state.counters["results"] = static_cast<double>(run.resultList.size());
+  state.counters["candidates"] = static_cast<double>(reading.candidateList.size());
+  state.counters["results"] = static_cast<double>(reading.resultList.size());
 }
 BENCHMARK(BM_LocateAndReport)->Unit(benchmark::kMillisecond);
 

@@ -9,8 +9,8 @@
 #include <benchmark/benchmark.h>
 
 #include "driver/driver.h"
-#include "driver/report.h"
 #include "platform/platform.h"
+#include "read/pipeline.h"
 #include "support/builders.h"
 #include "support/fakePlatform.h"
 #include "support/scanPage.h"
@@ -44,14 +44,14 @@ void BM_WholeRunWithoutPauses(benchmark::State& state) {
   const std::unique_ptr<Platform> system = MakeSystemPlatform(0, nullptr);
   std::size_t results = 0;
   for (auto _ : state) {
-    RunState run;
-    if (!LoadImageFile(*system, ScanPath(), run.image)) {
+    Image image;
+    if (!LoadImageFile(*system, ScanPath(), image)) {
       state.SkipWithError("the scan did not load");
       break;
     }
-    LocateCandidates(run);
+    const Reading reading = ReadPicture(image, {});
     FakePlatform output;
-    ReportResults(output, run);
+    PrintResults(output, reading.resultList, false);
     results = output.lines.size();
   }
   state.counters["results"] = static_cast<double>(results);

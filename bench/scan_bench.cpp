@@ -9,6 +9,7 @@
 #include "image/image.h"
 #include "locate/candidate.h"
 #include "locate/scan.h"
+#include "platform/memory.h"
 
 using namespace strixa;
 

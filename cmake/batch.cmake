@@ -66,8 +66,9 @@ strixa_warnings(strixa_batch_writers)
 file(GLOB_RECURSE batchTestSources CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/batch/*_test.cpp)
 add_executable(strixa_batch_tests ${batchTestSources})
 target_include_directories(strixa_batch_tests PRIVATE ${PROJECT_SOURCE_DIR}/tests)
+# The command line's driver too: some tests compare with what strixa prints.
 target_link_libraries(strixa_batch_tests PRIVATE strixa_batch_core strixa_batch_writers
-                                                 GTest::gtest GTest::gtest_main)
+                                                 strixa_driver GTest::gtest GTest::gtest_main)
 target_compile_definitions(strixa_batch_tests PRIVATE STRIXA_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
                                                       STRIXA_BATCH="$<TARGET_FILE:strixa_batch>")
 # The progress test runs the program on a pseudo-terminal (forkpty, from libutil).

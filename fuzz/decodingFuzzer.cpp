@@ -11,9 +11,10 @@
 
 #include "decode/dispatcher.h"
 #include "driver/driver.h"
-#include "driver/report.h"
 #include "image/image.h"
+#include "platform/memory.h"
 #include "platform/platform.h"
+#include "read/pipeline.h"
 #include "symbologies/code128.h"
 #include "symbologies/code39.h"
 #include "symbologies/ean13.h"
@@ -84,21 +85,20 @@ void RunPicture(std::uint8_t flags, const std::uint8_t* data, std::size_t size) 
   const int height = data[1] % 128 + 1;
   data += 2;
   size -= 2;
-  RunState state;
-  state.fineScan = (flags & 2) != 0;
-  state.printPositions = (flags & 4) != 0;
-  if (!AllocatePixelBuffer(width, height, state.image)) {
+  Image image;
+  if (!AllocatePixelBuffer(width, height, image)) {
     return;
   }
   for (std::size_t i = 0; i < static_cast<std::size_t>(width) * height; ++i) {
     const std::uint8_t grey = data[i % size];
-    std::uint8_t* pixel = &state.image.pixelBuffer[i * 4];
+    std::uint8_t* pixel = &image.pixelBuffer[i * 4];
     pixel[0] = pixel[1] = pixel[2] = grey;
     pixel[3] = 0;
   }
-  LocateCandidates(state);
+  const Reading reading =
+      ReadPicture(image, {.scan = (flags & 2) != 0 ? Scan::Fine : Scan::Normal});
   CheckingPlatform platform;
-  ReportResults(platform, state);
+  PrintResults(platform, reading.resultList, (flags & 4) != 0);
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: Apache-2.0
-// The C API over the command line's own pipeline: the same localisation, decoding and merging,
-// with the results handed back instead of printed and no pauses.
+// The C API over the reading pipeline the command line also uses: the same localisation,
+// decoding and merging, with the results handed back instead of printed and no pauses.
 #include "strixa/strixa.h"
 
 #include <algorithm>
@@ -15,17 +15,16 @@
 #include <string_view>
 #include <vector>
 
-#include "decode/dispatcher.h"
-#include "driver/driver.h"
-#include "driver/report.h"
 #include "image/image.h"
 #include "locate/candidate.h"
 #include "platform/bitmap.h"
+#include "read/pipeline.h"
 #include "symbologies/symbology.h"
 
 // Everything one reader knows; nothing is shared between readers.
 struct strixa_reader {
-  strixa::RunState state;
+  strixa::Image image;
+  std::vector<strixa::Candidate> results;
   unsigned symbologies = STRIXA_ALL_SYMBOLOGIES;
   bool fine = false;
   std::vector<strixa_barcode> barcodes;
@@ -115,8 +114,12 @@ bool FindPixelLayout(strixa_pixel_format format, PixelLayout& layout) {
   return false;
 }
 
-#if defined(__GNUC__) && !defined(_WIN32)
+// GCC checks the format as GNU printf, which MinGW's vsnprintf also follows; clang knows only
+// printf.
+#if defined(__clang__)
 __attribute__((format(printf, 3, 4)))
+#elif defined(__GNUC__)
+__attribute__((format(gnu_printf, 3, 4)))
 #endif
 strixa_status
 Fail(strixa_reader& reader, strixa_status status, const char* format, ...) {
@@ -152,7 +155,7 @@ strixa_status StartRead(strixa_reader* reader, const strixa_barcode** barcodes, 
     return STRIXA_ERROR_ARGUMENT;
   }
   reader->barcodes.clear();
-  reader->state.resultList.clear();
+  reader->results.clear();
   reader->error[0] = '\0';
   if (barcodes == nullptr || count == nullptr) {
     return Fail(*reader, STRIXA_ERROR_ARGUMENT, "barcodes and count must not be null");
@@ -160,37 +163,18 @@ strixa_status StartRead(strixa_reader* reader, const strixa_barcode** barcodes, 
   return STRIXA_OK;
 }
 
-// Localises and decodes into resultList. The fine scan alone misses symbols the normal one reads,
-// so fine reading runs both: the normal scan's results, then the fine scan's barcodes the normal
-// one did not find.
-void LocateAndDecode(RunState& state, bool fine) {
-  state.fineScan = false;
-  LocateCandidates(state);
-  DecodeResults(state, symbologyDecoders);
-  if (!fine) {
-    return;
-  }
-  std::vector<Candidate> found = std::move(state.resultList);
-  state.fineScan = true;
-  LocateCandidates(state);
-  DecodeResults(state, symbologyDecoders);
-  AppendNewBarcodes(state.image, found, state.resultList);
-  state.resultList = std::move(found);
-}
-
 // The run's path from a loaded picture on: localise, decode, merge; then the results the options
-// ask for, each with its symbology's bit, label and identifier.
+// ask for, each with its symbology's bit, label and identifier. Fine reading runs both scans, so
+// it never finds less than the normal one.
 void ReadImage(strixa_reader& reader) {
-  RunState& state = reader.state;
-  const RunState fresh;
-  state.threshold = fresh.threshold;
-  state.lineThreshold = fresh.lineThreshold;
-  LocateAndDecode(state, reader.fine);
+  reader.results =
+      ReadPicture(reader.image, {.scan = reader.fine ? Scan::NormalThenFine : Scan::Normal})
+          .resultList;
   // The picture is the caller's or a loaded copy: keep neither beyond the read.
-  FreePixelBuffer(state.image);
+  FreePixelBuffer(reader.image);
 
-  reader.barcodes.reserve(state.resultList.size());
-  for (Candidate& result : state.resultList) {
+  reader.barcodes.reserve(reader.results.size());
+  for (Candidate& result : reader.results) {
     const SymbologyInfo* info = FindSymbology(result.symbology);
     if (info == nullptr || (info->bit & reader.symbologies) == 0) {
       continue;
@@ -317,12 +301,12 @@ strixa_status strixa_read_pixels(strixa_reader* reader, const void* pixels, int 
                           static_cast<long long>(stride), static_cast<long long>(rowBytes));
     }
     const auto* grey = static_cast<const std::uint8_t*>(pixels) + layout.greyOffset;
-    if (!strixa::ViewPixels(grey, width, height, stride, layout.pixelStep, reader->state.image)) {
+    if (!strixa::ViewPixels(grey, width, height, stride, layout.pixelStep, reader->image)) {
       return strixa::Fail(*reader, STRIXA_ERROR_ARGUMENT, "the pixels cannot be viewed");
     }
     return strixa::FinishRead(*reader, barcodes, count);
   } catch (...) {
-    strixa::FreePixelBuffer(reader->state.image);
+    strixa::FreePixelBuffer(reader->image);
     return strixa::FailWithCurrentException(*reader);
   }
 }
@@ -337,13 +321,13 @@ strixa_status strixa_read_bmp_file(strixa_reader* reader, const char* path,
     if (path == nullptr) {
       return strixa::Fail(*reader, STRIXA_ERROR_ARGUMENT, "path must not be null");
     }
-    if (const strixa_status status = strixa::LoadBmpFile(*reader, path, reader->state.image);
+    if (const strixa_status status = strixa::LoadBmpFile(*reader, path, reader->image);
         status != STRIXA_OK) {
       return status;
     }
     return strixa::FinishRead(*reader, barcodes, count);
   } catch (...) {
-    strixa::FreePixelBuffer(reader->state.image);
+    strixa::FreePixelBuffer(reader->image);
     return strixa::FailWithCurrentException(*reader);
   }
 }

@@ -3,17 +3,16 @@
 
 #include <array>
 
-#include "driver/report.h"
-#include "locate/scan.h"
 #include "platform/escape.h"
 #include "platform/platform.h"
+#include "read/pipeline.h"
+#include "symbologies/symbology.h"
 
 namespace strixa {
 
 namespace {
 
 constexpr std::string_view webAddress = "https://strixa.example.org";
-constexpr std::array<int, 3> thresholdLadder = {200, 160, 230};
 
 void PrintBanner(Platform& platform) {
   const std::string years =
@@ -61,6 +60,18 @@ void PrintCannotOpen(Platform& platform, std::string_view fileName) {
   }
 }
 
+std::string FormatPositions(const Candidate& result) {
+  std::string line;
+  for (int value : {result.x, result.y, result.width, result.height}) {
+    line += std::to_string(value);
+    line += '\t';
+  }
+  line += ResultLine(result.symbology, PrintedPart(result.text));
+  // A positioned line carries one carriage return of its own ahead of the line end.
+  line += '\r';
+  return line;
+}
+
 }  // namespace
 
 void PrintLine(Platform& platform, std::string_view text) { platform.WriteLine(text); }
@@ -99,14 +110,13 @@ void ReadParameters(Platform& platform, const std::vector<std::string>& paramete
   state.imageFileName.clear();
 }
 
-void LocateCandidates(RunState& state) {
-  state.candidateList.clear();
-  for (int level : thresholdLadder) {
-    state.threshold = level;
-    ScanHorizontal(state.image, state.threshold, state.fineScan, state.candidateList);
-    ScanVertical(state.image, state.threshold, state.fineScan, state.candidateList);
-    if (!state.candidateList.empty()) {
-      return;
+void PrintResults(Platform& platform, const std::vector<Candidate>& resultList,
+                  bool printPositions) {
+  for (const Candidate& result : resultList) {
+    if (printPositions) {
+      PrintLine(platform, FormatPositions(result));
+    } else {
+      PrintLine(platform, ResultLine(result.symbology, PrintedPart(result.text)));
     }
   }
 }
@@ -127,10 +137,9 @@ int RunProgram(Platform& platform) {
     return 0;
   }
   platform.Sleep(loadPause);
-  LocateCandidates(state);
-  if (!state.candidateList.empty()) {
-    ReportResults(platform, state);
-  }
+  const Reading reading =
+      ReadPicture(state.image, {.scan = state.fineScan ? Scan::Fine : Scan::Normal});
+  PrintResults(platform, reading.resultList, state.printPositions);
   FreePixelBuffer(state.image);
   if (state.pauseAtEnd) {
     platform.Sleep(endPause);

@@ -12,17 +12,14 @@ namespace strixa {
 
 struct Platform;
 
-// Everything one run knows; RunProgram owns the only instance.
+// Everything one run knows; RunProgram owns the only instance. What it reads, the pipeline in
+// read/ finds.
 struct RunState {
-  int threshold = 200;
-  int lineThreshold = 160;
   bool fineScan = false;
   bool printPositions = false;
   bool pauseAtEnd = false;
   std::string imageFileName;
   Image image;
-  std::vector<Candidate> candidateList;
-  std::vector<Candidate> resultList;
 };
 
 inline constexpr std::string_view consoleTitle = "Strixa / commandline barcode extraction tool";
@@ -42,8 +39,10 @@ std::string CleanParameter(std::string_view parameter);
 void ReadParameters(Platform& platform, const std::vector<std::string>& parameters,
                     RunState& state);
 
-// Runs both scan passes at 200, then at 160 and 230 only while nothing has been found.
-void LocateCandidates(RunState& state);
+// One line per result: its text, or under printPositions x, y, width and height each followed by
+// a tab, then the text and a carriage return.
+void PrintResults(Platform& platform, const std::vector<Candidate>& resultList,
+                  bool printPositions);
 
 // One whole run from start-up to the end; always returns the exit code 0.
 int RunProgram(Platform& platform);

@@ -3,14 +3,11 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <string>
 #include <vector>
 
 #include "image/largeBuffer.h"
 
 namespace strixa {
-
-struct Platform;
 
 // The picture the later stages read: only the green (grey) byte of each pixel matters, so a view
 // names where that byte sits and how far apart pixels and rows are. A loaded bitmap owns its
@@ -39,21 +36,11 @@ struct Image {
 // Sides are carried as 16-bit signed values, so no picture may exceed this.
 inline constexpr int maxImageSide = 32767;
 
-// Allocates a zero-filled buffer for width x height pixels and sets the companions; use tells
-// how the caller will write it (see AllocateLargeBuffer). False (image left empty) when a side
-// is outside 1..maxImageSide or memory is short.
-bool AllocatePixelBuffer(int width, int height, Image& image, PageUse use = PageUse::Whole);
-
-// The same with one grey byte a pixel: a quarter of the memory, for readers that keep only the
-// byte the later stages read.
-bool AllocateGreyBuffer(int width, int height, Image& image, PageUse use = PageUse::Whole);
-
 // A view of width x height pixels owned by the caller, top row first. greyBytes points at the
 // first pixel's grey (or green) byte. False (image left empty) for sides outside 1..maxImageSide.
 bool ViewPixels(const std::uint8_t* greyBytes, int width, int height, std::ptrdiff_t rowPitch,
                 int pixelStep, Image& image);
 
-bool LoadImageFile(Platform& platform, const std::string& path, Image& image);
 void FreePixelBuffer(Image& image);
 
 // Whether the file set the pixel at 1-based column x and row y, which lie inside the picture.

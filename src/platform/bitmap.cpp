@@ -11,6 +11,7 @@
 
 #include "image/image.h"
 #include "platform/byteSource.h"
+#include "platform/memory.h"
 
 namespace strixa {
 

@@ -2,77 +2,13 @@
 #include "platform/byteSource.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <utility>
 
-#if defined(_WIN32)
-#include <io.h>
-#else
-#include <unistd.h>
-#endif
+#include "platform/fileAccess.h"
+#include "platform/memory.h"
 
 namespace strixa {
-
-namespace {
-
-#if defined(_WIN32)
-int OpenForReading(const std::string& path) {
-  return ::_open(path.c_str(), _O_RDONLY | _O_BINARY | _O_NOINHERIT);
-}
-
-bool RegularFileSize(int fd, std::uint64_t& size) {
-  struct _stati64 info {};
-  if (::_fstati64(fd, &info) != 0 || (info.st_mode & _S_IFMT) != _S_IFREG || info.st_size < 0) {
-    return false;
-  }
-  size = static_cast<std::uint64_t>(info.st_size);
-  return true;
-}
-
-long long ReadSome(int fd, std::uint8_t* target, std::size_t count) {
-  return ::_read(fd, target, static_cast<unsigned>(std::min<std::size_t>(count, 1u << 30)));
-}
-
-bool SeekTo(int fd, std::uint64_t position) {
-  return ::_lseeki64(fd, static_cast<long long>(position), SEEK_SET) >= 0;
-}
-
-void CloseFile(int fd) { ::_close(fd); }
-#else
-// Without O_NONBLOCK, opening a FIFO waits for a writer that may never come.
-int OpenForReading(const std::string& path) {
-  return ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-}
-
-bool RegularFileSize(int fd, std::uint64_t& size) {
-  struct stat info {};
-  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size < 0) {
-    return false;
-  }
-  size = static_cast<std::uint64_t>(info.st_size);
-  return true;
-}
-
-long long ReadSome(int fd, std::uint8_t* target, std::size_t count) {
-  for (;;) {
-    const ssize_t got = ::read(fd, target, count);
-    if (got >= 0 || errno != EINTR) {
-      return got;
-    }
-  }
-}
-
-bool SeekTo(int fd, std::uint64_t position) {
-  return ::lseek(fd, static_cast<off_t>(position), SEEK_SET) >= 0;
-}
-
-void CloseFile(int fd) { ::close(fd); }
-#endif
-
-}  // namespace
 
 ByteSource::ByteSource(std::span<const std::uint8_t> bytes)
     : size_(bytes.size()), piece_(bytes.data()), pieceLength_(bytes.size()) {}

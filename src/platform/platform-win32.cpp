@@ -11,6 +11,7 @@
 #include "platform/bitmap.h"
 #include "platform/bmpHeader.h"
 #include "platform/commandLine.h"
+#include "platform/memory.h"
 #include "platform/platform.h"
 
 namespace strixa {

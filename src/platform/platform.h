@@ -27,6 +27,9 @@ struct Platform {
   virtual int CurrentYear() = 0;
 };
 
+// Loads the bitmap at path through the platform; false leaves image empty.
+bool LoadImageFile(Platform& platform, const std::string& path, Image& image);
+
 // The real operating system, for main only.
 std::unique_ptr<Platform> MakeSystemPlatform(int argc, char** argv);
 

@@ -6,9 +6,12 @@
 
 #include <gtest/gtest.h>
 
+#include "locate/candidate.h"
 #include "support/builders.h"
+#include "support/code128Encoder.h"
 #include "support/fakePlatform.h"
 #include "support/programTexts.h"
+#include "symbologies/symbology.h"
 
 namespace strixa {
 
@@ -162,54 +165,55 @@ TEST(DriverTest, CannotOpenMessageEscapesControlCharactersInTheName) {
   }
 }
 
-// Upright stripes, four columns of grey in every eight, over a block of background.
-struct StripeBlock {
-  int x, y, width, height;
-  std::uint8_t background, grey;
-};
-
-struct LadderCase {
-  std::string_view name;
-  std::vector<StripeBlock> blocks;
-  int threshold;
-  std::vector<std::pair<int, int>> corners;  // x and y of each candidate, in list order
-};
-
-TEST(DriverTest, LocateCandidatesClimbsTheLadderUntilSomethingIsFound) {
-  // Stripes of grey 100 on grey 170 form a solid blot at 200 and 230, so only 160 sees them;
-  // grey 225 on white is seen at 230 only; grey 120 on white at every level.
-  const StripeBlock seenEverywhere{40, 40, 200, 120, 255, 120};
-  const StripeBlock seenAt160{40, 300, 200, 120, 170, 100};
-  const StripeBlock seenAt230{400, 40, 200, 120, 255, 225};
-  const LadderCase cases[] = {
-      {"nothing anywhere", {}, 230, {}},
-      {"found at 200: no further level runs",
-       {seenEverywhere, seenAt160, seenAt230},
-       200,
-       {{17, 31}}},
-      {"found at 160: 230 never runs", {seenAt160, seenAt230}, 160, {{17, 291}}},
-      {"found at 230 only", {seenAt230}, 230, {{359, 31}}},
+// Two Code 128 symbols with one text side by side, 20 modules apart; and one symbol at 8.34 pixels
+// per module, where the locator takes a 4-module space for a quiet zone and finds two halves.
+TEST(DriverTest, ARunPrintsEachSymbolOnceAndEachOfTwoEqualSymbols) {
+  const std::string symbol = EncodeCode128({104, 44, 65, 66, 69, 76, 13, 99, 47, 11});
+  const std::string quiet(10, '0');
+  struct Case {
+    std::string_view name;
+    std::string modules;
+    double pixelsPerModule;
+    std::size_t lines;
   };
-  for (const LadderCase& c : cases) {
+  const Case cases[] = {
+      {"two symbols side by side", quiet + symbol + quiet + quiet + symbol + quiet, 4.17, 2},
+      {"one large symbol", quiet + symbol + quiet, 8.34, 1},
+  };
+  for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    RunState state;
-    state.image = MakeBlankImage(700, 500);
-    for (const StripeBlock& b : c.blocks) {
-      FillRect(state.image, b.x, b.y, b.width, b.height, b.background);
-      for (int x = b.x; x < b.x + b.width; x += 8) {
-        FillRect(state.image, x, b.y, 4, b.height, b.grey);
+    for (const bool fine : {false, true}) {
+      const std::string pixels = WidenFractional(c.modules, c.pixelsPerModule);
+      Image image = MakeBlankImage(static_cast<int>(pixels.size()) + 2, 460);
+      DrawBars(image, pixels, 1, 2, 20, 420);
+      FakePlatform platform;
+      platform.files["labels.bmp"] = MakeBmp(image);
+      platform.arguments = {"/P", "labels.bmp"};
+      if (fine) {
+        platform.arguments.insert(platform.arguments.begin(), "/F");
+      }
+      RunProgram(platform);
+      ASSERT_EQ(platform.lines.size(), c.lines) << fine;
+      for (const std::string& line : platform.lines) {
+        EXPECT_TRUE(line.ends_with("\tCODE128\tLabel-4711\r")) << line;
       }
     }
-    state.candidateList.push_back(
-        {1, 1, 5, 5, Orientation::Horizontal, "left from an earlier run"});
-    LocateCandidates(state);
-    EXPECT_EQ(state.threshold, c.threshold);
-    std::vector<std::pair<int, int>> corners;
-    for (const Candidate& candidate : state.candidateList) {
-      corners.emplace_back(candidate.x, candidate.y);
-    }
-    EXPECT_EQ(corners, c.corners);
   }
+}
+
+TEST(DriverTest, PrintResultsWritesTextOrPositionsWithAnExtraCarriageReturn) {
+  const std::vector<Candidate> resultList = {
+      {120, 88, 214, 131, Orientation::Horizontal, "4006381 333931", Symbology::Ean13},
+      {-5, 7, 0, 1000, Orientation::VerticalReversed, "1234", Symbology::TwoOfFive},
+  };
+  FakePlatform plain;
+  PrintResults(plain, resultList, false);
+  EXPECT_EQ(plain.output, "EAN13\t4006381 333931\r\n2/5\t1234\r\n");
+  FakePlatform positioned;
+  PrintResults(positioned, resultList, true);
+  EXPECT_EQ(positioned.output,
+            "120\t88\t214\t131\tEAN13\t4006381 333931\r\r\n"
+            "-5\t7\t0\t1000\t2/5\t1234\r\r\n");
 }
 
 }  // namespace

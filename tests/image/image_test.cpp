@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include "support/builders.h"
-#include "support/fakePlatform.h"
 
 namespace strixa {
 
@@ -39,57 +38,6 @@ TEST(ImageTest, ThresholdTestsCountTheThresholdItselfAsDark) {
   EXPECT_EQ(Binarize(200, 200), 0);
   EXPECT_EQ(Binarize(201, 200), 255);
   EXPECT_EQ(Binarize(160, 160), 0);
-}
-
-TEST(ImageTest, AllocateRefusesImpossibleSides) {
-  Image image;
-  EXPECT_FALSE(AllocatePixelBuffer(0, 5, image));
-  EXPECT_FALSE(AllocatePixelBuffer(5, -1, image));
-  EXPECT_FALSE(AllocatePixelBuffer(32768, 1, image));
-  EXPECT_FALSE(image.pixelBuffer);
-  ASSERT_TRUE(AllocatePixelBuffer(32767, 1, image));
-  EXPECT_EQ(image.rowPitch, 4 * 32767);
-}
-
-// Our own reader's layout: a quarter of the memory, the grey byte first.
-TEST(ImageTest, GreyBufferHoldsOneByteAPixel) {
-  Image image;
-  EXPECT_FALSE(AllocateGreyBuffer(0, 5, image));
-  EXPECT_FALSE(AllocateGreyBuffer(32768, 1, image));
-  ASSERT_TRUE(AllocateGreyBuffer(7, 3, image));
-  EXPECT_EQ(image.rowPitch, 7);
-  EXPECT_EQ(image.pixelStep, 1);
-  EXPECT_EQ(image.greyBytes, image.pixelBuffer.get());
-  image.pixelBuffer[2 * 7 + 6] = 99;
-  EXPECT_EQ(PixelValue(image, 7, 3), 99);
-  EXPECT_EQ(PixelValue(image, 1, 1), 0);
-}
-
-TEST(ImageTest, LoadFillsStateAndFailureLeavesItZero) {
-  FakePlatform platform;
-  Image picture = MakeBlankImage(5, 3);
-  SetPixel(picture, 2, 1, 1, 2, 3);
-  platform.files["a.bmp"] = MakeBmp(picture);
-  platform.files["b.txt"] = {'B', 'M', 'x'};
-
-  Image image;
-  ASSERT_TRUE(LoadImageFile(platform, "a.bmp", image));
-  EXPECT_EQ(image.imageWidth, 5);
-  EXPECT_EQ(image.imageHeight, 3);
-  // One grey byte a pixel: the green one.
-  EXPECT_EQ(image.rowPitch, 5);
-  EXPECT_EQ(image.pixelStep, 1);
-  EXPECT_EQ(image.pixelBuffer[1], 2);
-  EXPECT_EQ(image.pixelBuffer[0], 255);
-
-  for (const char* path : {"b.txt", "missing.bmp"}) {
-    EXPECT_FALSE(LoadImageFile(platform, path, image)) << path;
-    EXPECT_FALSE(image.pixelBuffer);
-    EXPECT_EQ(image.imageWidth, 0);
-    EXPECT_EQ(image.imageHeight, 0);
-    EXPECT_EQ(image.greyBytes, nullptr);
-    EXPECT_EQ(image.rowPitch, 0);
-  }
 }
 
 // Grey, three- and four-byte pixels with padded rows all read the grey byte in place.

@@ -22,10 +22,10 @@
 
 #include <gtest/gtest.h>
 
-#include "driver/driver.h"
 #include "image/image.h"
 #include "platform/byteSource.h"
 #include "platform/platform.h"
+#include "read/pipeline.h"
 #include "support/bmpWriter.h"
 #include "support/builders.h"
 
@@ -437,12 +437,9 @@ TEST(BitmapTest, LeavesPixelsNoRunSetsUntouched) {
   stream.insert(stream.end(), {0, 1});
   Image image;
   ASSERT_EQ(DecodeBmp(WriteBmp(RleFile(8, 4096, 4096, stream)), image), BmpRefusal::None);
-  RunState state;
-  state.image = std::move(image);
-  LocateCandidates(state);
-  state.fineScan = true;
-  LocateCandidates(state);
-  image = std::move(state.image);
+  Reading reading;
+  LocateCandidates(image, false, reading);
+  LocateCandidates(image, true, reading);
   const std::size_t page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
   const std::size_t size = std::size_t{4096} * 4096;
   std::vector<unsigned char> resident((size + page - 1) / page);

@@ -20,6 +20,7 @@
 
 #include "image/image.h"
 #include "platform/bitmap.h"
+#include "platform/memory.h"
 #include "platform/platform.h"
 #include "support/bmpWriter.h"
 #include "support/builders.h"

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "platform/memory.h"
 #include "support/bmpWriter.h"
 
 namespace strixa {

@@ -1,13 +1,8 @@
 // SPDX-License-Identifier: Apache-2.0
-#include "image/largeBuffer.h"
-
 #include <cstdlib>
-
-#if defined(_WIN32)
-#include <windows.h>
-#elif defined(__unix__)
 #include <sys/mman.h>
-#endif
+
+#include "platform/memory.h"
 
 namespace strixa {
 
@@ -18,7 +13,10 @@ constexpr std::size_t hugePage = std::size_t{2} << 20;
 // Below this a heap block is cheap and calloc's clearing costs nothing worth saving.
 constexpr std::size_t mappingThreshold = std::size_t{256} << 10;
 
-#if defined(__unix__)
+void ReleaseHeapBlock(std::uint8_t* block, std::size_t) { std::free(block); }
+
+void ReleaseMapping(std::uint8_t* block, std::size_t size) { ::munmap(block, size); }
+
 // A fresh anonymous mapping, aligned to a huge page so the whole block can use them.
 LargeBuffer MapZeroedBlock(std::size_t size, PageUse use) {
   const std::size_t rounded = (size + hugePage - 1) / hugePage * hugePage;
@@ -41,28 +39,15 @@ LargeBuffer MapZeroedBlock(std::size_t size, PageUse use) {
 #else
   (void)use;
 #endif
-  return LargeBuffer(block, LargeBufferDeleter{rounded});
+  return LargeBuffer(block, LargeBufferDeleter{ReleaseMapping, rounded});
 }
-#endif
 
 }  // namespace
 
-void LargeBufferDeleter::operator()(std::uint8_t* block) const {
-  if (mappedSize == 0) {
-    std::free(block);
-    return;
-  }
-#if defined(_WIN32)
-  ::VirtualFree(block, 0, MEM_RELEASE);
-#elif defined(__unix__)
-  ::munmap(block, mappedSize);
-#endif
-}
-
 void ExpectWholeReads(const LargeBuffer& block) {
-#if defined(__unix__) && defined(MADV_HUGEPAGE)
-  if (block && block.get_deleter().mappedSize > 0) {
-    ::madvise(block.get(), block.get_deleter().mappedSize, MADV_HUGEPAGE);
+#if defined(MADV_HUGEPAGE)
+  if (block && block.get_deleter().release == ReleaseMapping) {
+    ::madvise(block.get(), block.get_deleter().size, MADV_HUGEPAGE);
   }
 #else
   (void)block;
@@ -71,17 +56,10 @@ void ExpectWholeReads(const LargeBuffer& block) {
 
 LargeBuffer AllocateLargeBuffer(std::size_t size, PageUse use) {
   if (size >= mappingThreshold) {
-#if defined(_WIN32)
-    (void)use;
-    // Committed pages read as zero and take memory only once written.
-    void* block = ::VirtualAlloc(nullptr, size, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE);
-    return LargeBuffer(static_cast<std::uint8_t*>(block), LargeBufferDeleter{size});
-#elif defined(__unix__)
     return MapZeroedBlock(size, use);
-#endif
   }
-  (void)use;
-  return LargeBuffer(static_cast<std::uint8_t*>(std::calloc(size > 0 ? size : 1, 1)));
+  return LargeBuffer(static_cast<std::uint8_t*>(std::calloc(size > 0 ? size : 1, 1)),
+                     LargeBufferDeleter{ReleaseHeapBlock, 0});
 }
 
 }  // namespace strixa

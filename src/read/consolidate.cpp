@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: Apache-2.0
-#include "driver/report.h"
+#include "read/consolidate.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -8,9 +8,9 @@
 
 #include "decode/dispatcher.h"
 #include "decode/sampling.h"
-#include "driver/driver.h"
 #include "image/axisView.h"
 #include "locate/candidate.h"
+#include "read/pipeline.h"
 #include "symbologies/symbology.h"
 
 namespace strixa {
@@ -163,18 +163,6 @@ bool SameBarcode(const Image& image, const Candidate& kept, const Candidate& res
                         std::min(across(kept).last, across(result).last)});
 }
 
-std::string FormatPositions(const Candidate& result) {
-  std::string line;
-  for (int value : {result.x, result.y, result.width, result.height}) {
-    line += std::to_string(value);
-    line += '\t';
-  }
-  line += ResultLine(result.symbology, PrintedPart(result.text));
-  // A positioned line carries one carriage return of its own ahead of the line end.
-  line += '\r';
-  return line;
-}
-
 }  // namespace
 
 void ConsolidateResults(const std::vector<Candidate>& candidateList,
@@ -209,36 +197,16 @@ void AppendNewBarcodes(const Image& image, std::vector<Candidate>& resultList,
   }
 }
 
-void PrintResults(Platform& platform, const std::vector<Candidate>& resultList,
-                  bool printPositions) {
-  for (const Candidate& result : resultList) {
-    if (printPositions) {
-      PrintLine(platform, FormatPositions(result));
-    } else {
-      PrintLine(platform, ResultLine(result.symbology, PrintedPart(result.text)));
-    }
-  }
-}
-
-void ReportResults(Platform& platform, RunState& state) {
-  ReportResults(platform, state, symbologyDecoders);
-}
-
-void DecodeResults(RunState& state, const DecoderChain& chain) {
-  for (Candidate& candidate : state.candidateList) {
-    SymbolRead read = DecodeCandidate(state.image, candidate, state.lineThreshold, chain);
+void DecodeResults(const Image& image, const DecoderChain& chain, Reading& reading) {
+  for (Candidate& candidate : reading.candidateList) {
+    SymbolRead read = DecodeCandidate(image, candidate, reading.lineThreshold, chain);
     candidate.symbology = read.symbology;
     candidate.text = std::move(read.text);
   }
   std::vector<Candidate> merged;
-  ConsolidateResults(state.candidateList, merged);
-  state.resultList.clear();
-  AppendNewBarcodes(state.image, state.resultList, merged);
-}
-
-void ReportResults(Platform& platform, RunState& state, const DecoderChain& chain) {
-  DecodeResults(state, chain);
-  PrintResults(platform, state.resultList, state.printPositions);
+  ConsolidateResults(reading.candidateList, merged);
+  reading.resultList.clear();
+  AppendNewBarcodes(image, reading.resultList, merged);
 }
 
 }  // namespace strixa

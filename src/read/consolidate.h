@@ -8,8 +8,7 @@ namespace strixa {
 struct Candidate;
 struct DecoderChain;
 struct Image;
-struct Platform;
-struct RunState;
+struct Reading;
 
 // Two decodings with the same text are one barcode when their positions across the reading
 // direction differ by less than this.
@@ -30,18 +29,9 @@ void ConsolidateResults(const std::vector<Candidate>& candidateList,
 void AppendNewBarcodes(const Image& image, std::vector<Candidate>& resultList,
                        const std::vector<Candidate>& more);
 
-// One line per result: its text, or under printPositions x, y, width and height each followed by
-// a tab, then the text and a carriage return.
-void PrintResults(Platform& platform, const std::vector<Candidate>& resultList,
-                  bool printPositions);
-
-// Decodes every candidate in list order and merges decodings of the same barcode into
-// resultList (ConsolidateResults, then AppendNewBarcodes), printing nothing: the run and the
-// library share this path.
-void DecodeResults(RunState& state, const DecoderChain& chain);
-
-// DecodeResults, then one line per result.
-void ReportResults(Platform& platform, RunState& state);
-void ReportResults(Platform& platform, RunState& state, const DecoderChain& chain);
+// Decodes every candidate of reading's candidateList in list order, each starting from the line
+// threshold the one before left, and merges decodings of the same barcode into its resultList
+// (ConsolidateResults, then AppendNewBarcodes).
+void DecodeResults(const Image& image, const DecoderChain& chain, Reading& reading);
 
 }  // namespace strixa

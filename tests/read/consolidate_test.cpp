@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: Apache-2.0
-#include "driver/report.h"
+#include "read/consolidate.h"
 
 #include <string>
 #include <string_view>
@@ -8,11 +8,9 @@
 #include <gtest/gtest.h>
 
 #include "decode/dispatcher.h"
-#include "driver/driver.h"
 #include "locate/candidate.h"
+#include "read/pipeline.h"
 #include "support/builders.h"
-#include "support/code128Encoder.h"
-#include "support/fakePlatform.h"
 #include "symbologies/symbology.h"
 
 namespace strixa {
@@ -51,7 +49,7 @@ std::vector<Candidate> Labelled(std::vector<Candidate> list) {
   return list;
 }
 
-TEST(ReportTest, ConsolidateMergesEqualTextsCloseTogether) {
+TEST(ConsolidateTest, ConsolidateMergesEqualTextsCloseTogether) {
   const std::string t = "EAN13\t4006381 333931";
   struct Case {
     std::string_view name;
@@ -121,7 +119,7 @@ Image MakeSplitAndSideBySide() {
   return image;
 }
 
-TEST(ReportTest, AppendNewBarcodesKeepsOneLinePerBarcode) {
+TEST(ConsolidateTest, AppendNewBarcodesKeepsOneLinePerBarcode) {
   const std::string t = "CODE128\tLabel-4711";
   const Candidate first = Labelled({{21, 21, 88, 60, Horizontal, t}})[0];
   struct Case {
@@ -157,57 +155,6 @@ TEST(ReportTest, AppendNewBarcodesKeepsOneLinePerBarcode) {
   }
 }
 
-// Two Code 128 symbols with one text side by side, 20 modules apart; and one symbol at 8.34 pixels
-// per module, where the locator takes a 4-module space for a quiet zone and finds two halves.
-TEST(ReportTest, ARunPrintsEachSymbolOnceAndEachOfTwoEqualSymbols) {
-  const std::string symbol = EncodeCode128({104, 44, 65, 66, 69, 76, 13, 99, 47, 11});
-  const std::string quiet(10, '0');
-  struct Case {
-    std::string_view name;
-    std::string modules;
-    double pixelsPerModule;
-    std::size_t lines;
-  };
-  const Case cases[] = {
-      {"two symbols side by side", quiet + symbol + quiet + quiet + symbol + quiet, 4.17, 2},
-      {"one large symbol", quiet + symbol + quiet, 8.34, 1},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    for (const bool fine : {false, true}) {
-      const std::string pixels = WidenFractional(c.modules, c.pixelsPerModule);
-      Image image = MakeBlankImage(static_cast<int>(pixels.size()) + 2, 460);
-      DrawBars(image, pixels, 1, 2, 20, 420);
-      FakePlatform platform;
-      platform.files["labels.bmp"] = MakeBmp(image);
-      platform.arguments = {"/P", "labels.bmp"};
-      if (fine) {
-        platform.arguments.insert(platform.arguments.begin(), "/F");
-      }
-      RunProgram(platform);
-      ASSERT_EQ(platform.lines.size(), c.lines) << fine;
-      for (const std::string& line : platform.lines) {
-        EXPECT_TRUE(line.ends_with("\tCODE128\tLabel-4711\r")) << line;
-      }
-    }
-  }
-}
-
-TEST(ReportTest, PrintResultsWritesTextOrPositionsWithAnExtraCarriageReturn) {
-  const std::vector<Candidate> resultList = {
-      {120, 88, 214, 131, Horizontal, "4006381 333931", Symbology::Ean13},
-      {-5, 7, 0, 1000, VerticalReversed, "1234", Symbology::TwoOfFive},
-  };
-  FakePlatform plain;
-  PrintResults(plain, resultList, false);
-  EXPECT_EQ(plain.output, "EAN13\t4006381 333931\r\n2/5\t1234\r\n");
-  FakePlatform positioned;
-  PrintResults(positioned, resultList, true);
-  EXPECT_EQ(positioned.output,
-            "120\t88\t214\t131\tEAN13\t4006381 333931\r\r\n"
-            "-5\t7\t0\t1000\t2/5\t1234\r\r\n");
-}
-
 std::string Refuse(std::string_view) { return {}; }
 std::string ReadAnyBars(std::string_view pixels) { return pixels.empty() ? "" : "12345"; }
 // The bars below end in a wide bar, so this reads them only reversed.
@@ -216,26 +163,23 @@ std::string ReadLeadingWideBar(std::string_view pixels) {
 }
 
 // Bars 2 pixels wide and 2 apart ending in a 4-pixel bar, in columns 21..60 of rows 21..60
-// and again of rows 101..140, with one candidate over each.
-RunState MakeTwoSymbolRun() {
-  RunState state;
-  state.image = MakeBlankImage(100, 160);
+// and again of rows 101..140.
+Image MakeTwoSymbols() {
+  Image image = MakeBlankImage(100, 160);
   for (int top : {21, 101}) {
     for (int column = 21; column <= 53; column += 4) {
-      FillRect(state.image, column, top, 2, 40, 0);
+      FillRect(image, column, top, 2, 40, 0);
     }
-    FillRect(state.image, 57, top, 4, 40, 0);
+    FillRect(image, 57, top, 4, 40, 0);
   }
-  state.candidateList = {{11, 11, 60, 60, Horizontal, ""}, {12, 91, 60, 60, Horizontal, ""}};
-  return state;
+  return image;
 }
 
-TEST(ReportTest, ReportResultsDecodesMergesAndPrints) {
+TEST(ConsolidateTest, DecodeResultsDecodesAndMerges) {
   struct Case {
     std::string_view name;
     DecoderChain chain;
-    bool printPositions;
-    std::string_view output, candidates, results;
+    std::string_view candidates, results;
     int lineThreshold;
   };
   // 39 white pixels of 61 over 60 give 165, and 148.5 goes to the even base 148; reading
@@ -243,37 +187,30 @@ TEST(ReportTest, ReportResultsDecodesMergesAndPrints) {
   const Case cases[] = {
       {"both decode and merge",
        {ReadAnyBars, Refuse, Refuse, Refuse, Refuse, Refuse},
-       true,
-       "11\t11\t60\t140\tCODE128\t12345\r\r\n",
        "11,11,60,60,0,CODE128\t12345;12,91,60,60,0,CODE128\t12345;",
        "11,11,60,140,0,CODE128\t12345;",
        148},
       {"reversed reads keep their orientation",
        {Refuse, Refuse, ReadLeadingWideBar, Refuse, Refuse, Refuse},
-       false,
-       "UPC-A\t036000 291452\r\n",
        "11,11,60,60,2,UPC-A\t036000 291452;12,91,60,60,2,UPC-A\t036000 291452;",
        "11,11,60,140,2,UPC-A\t036000 291452;",
        148},
       {"nothing decoded prints nothing",
        {Refuse, Refuse, Refuse, Refuse, Refuse, Refuse},
-       true,
-       "",
        "11,11,60,60,0,;12,91,60,60,0,;",
        "",
        173},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    RunState state = MakeTwoSymbolRun();
-    state.printPositions = c.printPositions;
-    state.resultList = {{1, 1, 1, 1, Horizontal, "stale"}};
-    FakePlatform platform;
-    ReportResults(platform, state, c.chain);
-    EXPECT_EQ(platform.output, c.output);
-    EXPECT_EQ(Describe(state.candidateList), c.candidates);
-    EXPECT_EQ(Describe(state.resultList), c.results);
-    EXPECT_EQ(state.lineThreshold, c.lineThreshold);
+    const Image image = MakeTwoSymbols();
+    Reading reading;
+    reading.candidateList = {{11, 11, 60, 60, Horizontal, ""}, {12, 91, 60, 60, Horizontal, ""}};
+    reading.resultList = {{1, 1, 1, 1, Horizontal, "stale"}};
+    DecodeResults(image, c.chain, reading);
+    EXPECT_EQ(Describe(reading.candidateList), c.candidates);
+    EXPECT_EQ(Describe(reading.resultList), c.results);
+    EXPECT_EQ(reading.lineThreshold, c.lineThreshold);
   }
 }
 
