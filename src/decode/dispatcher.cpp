@@ -61,6 +61,22 @@ constexpr int endBarNarrows = 3;
 // How far across, at least, the lines beside a read line lie that must see the same quiet zones.
 constexpr int neighbourDistance = 2;
 
+// Whether the bars at both ends of pixels are wide and, a pixel of sampling aside, as wide as the
+// widest bar between them: a bar the picture's edge cut short is narrower.
+bool HasWholeWideEndBars(std::string_view pixels) {
+  const std::vector<std::size_t> runs = RunLengths(pixels);
+  if (runs.size() < 3) {
+    return false;
+  }
+  std::size_t widest = 0;
+  for (std::size_t i = 2; i + 1 < runs.size(); i += 2) {
+    widest = std::max(widest, runs[i]);
+  }
+  const std::size_t narrow = MedianOf(runs);
+  return widest > narrow && runs.front() + 1 >= widest && runs.back() + 1 >= widest &&
+         runs.front() > narrow && runs.back() > narrow;
+}
+
 }  // namespace
 
 bool HasQuietEnds(const AxisView& view, int lineThreshold, int across, long long firstDark,
@@ -150,8 +166,10 @@ bool HasQuietEnds(const AxisView& view, int lineThreshold, int across, long long
       ends = first != End::busy && last != End::busy;
       break;
     case EdgeRule::both:
+    case EdgeRule::bothWideBars:
       ends = (first == End::quiet && last == End::quiet) ||
-             (first == End::barAtEdge && last == End::barAtEdge);
+             (first == End::barAtEdge && last == End::barAtEdge &&
+              (rule.edge == EdgeRule::both || HasWholeWideEndBars(pixels)));
       break;
   }
   if (!ends) {

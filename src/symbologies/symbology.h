@@ -32,8 +32,9 @@ std::string ResultLine(Symbology symbology, std::string_view text);
 
 // What a read needs beyond both ends of its line: light of quietNarrows narrow elements (the
 // pixels' middle run length), and whether the picture's edge may stand in for it: at either end,
-// after any light, or only where the bars run into the edge at both ends at once.
-enum class EdgeRule { neither, either, both };
+// after any light, only where the bars run into the edge at both ends at once, or only where
+// both of the bars that run into it there are as wide as the widest bar inside.
+enum class EdgeRule { neither, either, both, bothWideBars };
 struct QuietRule {
   int quietNarrows = 5;
   EdgeRule edge = EdgeRule::either;

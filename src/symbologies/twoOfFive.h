@@ -43,10 +43,22 @@ std::string DecodeTwoOfFive(std::string_view pixels);
 
 // Start and stop are made of elements the digits also spell: the picture's edge stands in for
 // light only where the bars run into it at both ends (see interleavedTwoOfFiveRules); light
-// before the edge at one end could be one of the symbol's own spaces. The decoder accepts noise
-// easily, so one threshold must give three reads (counted with those of interleaved 2 of 5),
-// repeated on another line.
-inline constexpr ReadingRules twoOfFiveRules = {
-    .quiet = {3, EdgeRule::both}, .hitsNeeded = 3, .mustRepeat = true};
+// before the edge at one end could be one of the symbol's own spaces. Such bars must moreover be
+// whole: the edge cuts a piece at any place, mostly through a bar, and the short stop (wide bar,
+// narrow space, narrow bar) is how the digits 1, 5 and 8 begin, so a line cut there reads all but
+// the last digit. The start and the long stop end in a whole wide bar, which a cut leaves as wide
+// as the others only where it falls at the bar's very end.
+//
+// The decoder accepts noise easily, so one threshold must give three reads (counted with those of
+// interleaved 2 of 5), repeated on another line. There is no check character either: a line
+// turned steeply to the bars enters them across their tops and leaves across their bottoms, and
+// the few digits between may read as a whole symbol. The lines beside it enter elsewhere and read
+// something else, so such a piece repeats only on lines close together: a read under six digits
+// needs the same spread as a short interleaved one.
+inline constexpr ReadingRules twoOfFiveRules = {.quiet = {3, EdgeRule::bothWideBars},
+                                                .hitsNeeded = 3,
+                                                .mustRepeat = true,
+                                                .spreadBelowLength = 6,
+                                                .spreadShare = 3};
 
 }  // namespace strixa

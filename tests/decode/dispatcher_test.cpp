@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "decode/dispatcher.h"
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -276,8 +277,9 @@ TEST(DispatcherTest, LinesFollowTheScanPositions) {
 }
 
 std::string HitAtHalf(std::string_view pixels) { return pixels.size() == 50 ? "fifty" : ""; }
+// Six digits: a shorter read would need lines further apart than 40 and 50.
 std::string HitFortyOrFifty(std::string_view pixels) {
-  return pixels.size() == 50 || pixels.size() == 40 ? "many" : "";
+  return pixels.size() == 50 || pixels.size() == 40 ? "123456" : "";
 }
 std::string HitAtHalfOrForty(std::string_view pixels) {
   return pixels.size() == 50 || pixels.size() == 40 ? std::to_string(pixels.size()) : "";
@@ -295,7 +297,7 @@ TEST(DispatcherTest, TwoOfFiveNeedsThreeHitsWithinOneThreshold) {
       {"two hits per threshold never add up", &Refuse, &HitAtHalf, "", Horizontal},
       {"interleaved alone, two per threshold", &HitAtHalf, &Refuse, "", Horizontal},
       // 50 forwards and backwards are one line; 40 repeats its text from another.
-      {"third hit repeats a read of another line", &Refuse, &HitFortyOrFifty, "2/5\tmany",
+      {"third hit repeats a read of another line", &Refuse, &HitFortyOrFifty, "2/5\t123456",
        Horizontal},
       {"the only repeat is on the same line", &Refuse, &HitAtHalfOrForty, "", Horizontal},
       // The lines begin at the picture's edge and end in light up to the other edge.
@@ -317,13 +319,15 @@ TEST(DispatcherTest, TwoOfFiveNeedsThreeHitsWithinOneThreshold) {
 // Where the bars reach the picture's edge at one end only, a read may be a piece of something
 // beyond it: the codes whose starts and stops their data also spell need light there, or the
 // edge at both ends; the others have checks of their own and take the edge for a quiet zone.
+// Plain 2 of 5 takes both edges only with wide bars there, and "#.##" begins with a narrow one.
 TEST(DispatcherTest, ReadsThatCanBePiecesNeedQuietEnds) {
   const struct {
     std::string_view slots;
     bool readsAtOneEdge;
+    bool readsAtBothEdges = true;
   } cases[] = {
       {"E.....", true}, {".E....", true},  {"..E...", true},
-      {"...E..", true}, {"....E.", false}, {".....E", false},
+      {"...E..", true}, {"....E.", false}, {".....E", false, false},
   };
   const auto read = [](int left, int right, std::string_view slots) {
     const std::string row = std::string(left, '.') + "#.##" + std::string(right, '.');
@@ -334,7 +338,7 @@ TEST(DispatcherTest, ReadsThatCanBePiecesNeedQuietEnds) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.slots);
     EXPECT_EQ(!read(0, 20, c.slots).empty(), c.readsAtOneEdge);
-    EXPECT_FALSE(read(0, 0, c.slots).empty());
+    EXPECT_EQ(!read(0, 0, c.slots).empty(), c.readsAtBothEdges);
     EXPECT_FALSE(read(12, 12, c.slots).empty());
   }
 }
@@ -463,6 +467,35 @@ TEST(DispatcherTest, QuietEndsLieWithinOnePixelPerLineAside) {
   }
 }
 
+// Plain 2 of 5 takes bars that run into both edges for a symbol cropped to them only where both
+// end bars are wide and whole: a narrow bar there, as its short stop ends, or a wide bar the edge
+// cut short, is where a cut through a digit leaves the line.
+TEST(DispatcherTest, TwoOfFiveAtBothEdgesNeedsWholeWideEndBars) {
+  const struct {
+    std::string_view name;
+    std::string row;
+    bool expected;
+  } cases[] = {
+      {"whole wide bars at both edges", "###.#.###.#.###", true},
+      {"a pixel narrower than the widest", "###.#.####.#.###", true},
+      {"a narrow bar at the right edge", "###.#.###.#", false},
+      {"a wide bar cut short at the right edge", "####.#.####.##", false},
+      {"a wide bar cut short at the left edge", "##.#.####.####", false},
+      {"narrow end bars with light before the edges", "...#.#.###.#.#...", true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const Image image = MakeImage(std::vector<std::string>(5, c.row));
+    const std::size_t first = c.row.find('#');
+    std::string pixels = c.row.substr(first, c.row.rfind('#') - first + 1);
+    std::ranges::replace(pixels, '#', '1');
+    std::ranges::replace(pixels, '.', '0');
+    EXPECT_EQ(HasQuietEnds(AxisView{image, false}, 128, 3, static_cast<long long>(first) + 1,
+                           pixels, {3, EdgeRule::bothWideBars}),
+              c.expected);
+  }
+}
+
 // A gap of five narrow elements inside the line may end a read: the lines beside must be light
 // there too, or the line left the bars over their tops.
 TEST(DispatcherTest, GapsInsideTheLineMustBeQuietBesideIt) {
@@ -485,19 +518,23 @@ TEST(DispatcherTest, GapsInsideTheLineMustBeQuietBesideIt) {
 std::string ReadFourDigits(std::string_view pixels) { return pixels.empty() ? "" : "1234"; }
 std::string ReadSixDigits(std::string_view pixels) { return pixels.empty() ? "" : "123456"; }
 
-// Interleaved reads under six digits must come from lines over a third of the bars' height.
-TEST(DispatcherTest, ShortInterleavedReadsNeedLinesAcrossTheBars) {
+// 2 of 5 reads under six digits, interleaved or plain, must come from lines over a third of the
+// bars' height.
+TEST(DispatcherTest, ShortTwoOfFiveReadsNeedLinesAcrossTheBars) {
   const std::string bars = "..........#.##..........";
   const std::string light(bars.size(), '.');
   const struct {
     std::string_view name;
-    DecoderChain::Decoder interleaved;
+    DecoderChain::Decoder interleaved, twoOfFive;
     int firstBarRow, lastBarRow;  // of rows 1..100
     std::string_view expected;
   } cases[] = {
-      {"four digits, bars the whole height", &ReadFourDigits, 1, 100, "2/5i\t1234"},
-      {"four digits, bars in a band of a fifth", &ReadFourDigits, 41, 60, ""},
-      {"six digits, bars in a band of a fifth", &ReadSixDigits, 41, 60, "2/5i\t123456"},
+      {"four digits, bars the whole height", &ReadFourDigits, &Refuse, 1, 100, "2/5i\t1234"},
+      {"four digits, bars in a band of a fifth", &ReadFourDigits, &Refuse, 41, 60, ""},
+      {"six digits, bars in a band of a fifth", &ReadSixDigits, &Refuse, 41, 60, "2/5i\t123456"},
+      {"plain, four digits, the whole height", &Refuse, &ReadFourDigits, 1, 100, "2/5\t1234"},
+      {"plain, four digits, a band of a fifth", &Refuse, &ReadFourDigits, 41, 60, ""},
+      {"plain, six digits, a band of a fifth", &Refuse, &ReadSixDigits, 41, 60, "2/5\t123456"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -507,6 +544,7 @@ TEST(DispatcherTest, ShortInterleavedReadsNeedLinesAcrossTheBars) {
     }
     DecoderChain chain = MakeChain("......");
     chain.interleavedTwoOfFive = c.interleaved;
+    chain.twoOfFive = c.twoOfFive;
     EXPECT_EQ(Decode(MakeImage(rows), {1, 1, 24, 99, Horizontal, ""}, chain).text, c.expected);
   }
 }
