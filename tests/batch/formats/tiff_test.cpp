@@ -7,8 +7,8 @@
 #include <fstream>
 #include <iterator>
 #include <string>
-#include <tuple>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -55,34 +55,28 @@ std::uint8_t SampleAt(int x, int y, int sample) {
 
 std::vector<std::uint8_t> RawTiff(const RawLayout& l) {
   std::vector<std::uint8_t> out = {'I', 'I', 42, 0, 0, 0, 0, 0};
-  const auto put32 = [&](std::size_t at, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i) {
-      out[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
+  const auto put = [&](std::uint32_t value, int bytes) {
+    for (int i = 0; i < bytes; ++i) {
+      out.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
     }
   };
-  const auto append32 = [&](std::uint32_t v) {
-    out.resize(out.size() + 4);
-    put32(out.size() - 4, v);
-  };
+  const auto width = static_cast<std::uint32_t>(l.width);
+  const auto height = static_cast<std::uint32_t>(l.height);
   const bool tiled = l.tileWidth != 0;
-  const std::uint32_t blockWidth = tiled ? l.tileWidth : static_cast<std::uint32_t>(l.width);
-  const std::uint32_t blockHeight = tiled ? l.tileHeight : static_cast<std::uint32_t>(l.height);
-  const int planeCount = l.planes ? l.samples : 1;
-  const int perPixel = l.planes ? 1 : l.samples;
+  const std::uint32_t blockWidth = tiled ? l.tileWidth : width;
+  const std::uint32_t blockHeight = tiled ? l.tileHeight : height;
   std::vector<std::uint32_t> offsets;
   std::vector<std::uint32_t> counts;
-  for (int plane = 0; plane < planeCount; ++plane) {
-    for (std::uint32_t top = 0; top < static_cast<std::uint32_t>(l.height); top += blockHeight) {
-      for (std::uint32_t left = 0; left < static_cast<std::uint32_t>(l.width); left += blockWidth) {
+  for (int plane = 0; plane < (l.planes ? l.samples : 1); ++plane) {
+    for (std::uint32_t top = 0; top < height; top += blockHeight) {
+      for (std::uint32_t left = 0; left < width; left += blockWidth) {
         offsets.push_back(static_cast<std::uint32_t>(out.size()));
         for (std::uint32_t y = top; y < top + blockHeight; ++y) {
           for (std::uint32_t x = left; x < left + blockWidth; ++x) {
-            for (int s = 0; s < perPixel; ++s) {
-              const bool inside = x < static_cast<std::uint32_t>(l.width) &&
-                                  y < static_cast<std::uint32_t>(l.height);
-              out.push_back(
-                  inside ? SampleAt(static_cast<int>(x), static_cast<int>(y), l.planes ? plane : s)
-                         : 0xfe);
+            for (int s = plane; s < (l.planes ? plane + 1 : l.samples); ++s) {
+              out.push_back(x < width && y < height
+                                ? SampleAt(static_cast<int>(x), static_cast<int>(y), s)
+                                : 0xfe);
             }
           }
         }
@@ -93,101 +87,70 @@ std::vector<std::uint8_t> RawTiff(const RawLayout& l) {
   if (l.lastTileBytes != 0) {
     counts.back() = l.lastTileBytes;
   }
-  // Tag, type (3 short, 4 long) and values; values over four bytes go before the directory.
-  const std::vector<std::uint32_t> bits(static_cast<std::size_t>(l.samples), 8);
-  std::vector<std::tuple<std::uint16_t, std::uint16_t, std::vector<std::uint32_t>>> fields = {
-      {256, 4, {static_cast<std::uint32_t>(l.width)}},
-      {257, 4, {static_cast<std::uint32_t>(l.height)}},
-      {258, 3, bits},
-      {259, 3, {1}},
-      {262, 3, {l.photometric}},
-  };
+  // Every field as 32-bit values, which libtiff takes for its 16-bit fields too, in the order of
+  // their tags; lists go before the directory.
+  const std::uint32_t statedWidth = l.statedTileSide != 0 ? l.statedTileSide : l.tileWidth;
+  const std::uint32_t statedHeight = l.statedTileSide != 0 ? l.statedTileSide : l.tileHeight;
+  std::vector<std::pair<std::uint16_t, std::vector<std::uint32_t>>> fields = {
+      {256, {width}},
+      {257, {height}},
+      {258, std::vector<std::uint32_t>(static_cast<std::size_t>(l.samples), 8)},
+      {259, {1}},
+      {262, {l.photometric}}};
   if (!tiled) {
-    fields.push_back({273, 4, offsets});
+    fields.push_back({273, offsets});
   }
-  fields.push_back({277, 3, {static_cast<std::uint32_t>(l.samples)}});
+  fields.push_back({277, {static_cast<std::uint32_t>(l.samples)}});
   if (!tiled) {
-    fields.push_back({278, 4, {static_cast<std::uint32_t>(l.height)}});
-    fields.push_back({279, 4, counts});
+    fields.insert(fields.end(), {{278, {height}}, {279, counts}});
   }
-  fields.push_back({284, 3, {l.planes ? 2u : 1u}});
+  fields.push_back({284, {l.planes ? 2u : 1u}});
   if (tiled) {
-    fields.push_back({322, 4, {l.statedTileSide != 0 ? l.statedTileSide : l.tileWidth}});
-    fields.push_back({323, 4, {l.statedTileSide != 0 ? l.statedTileSide : l.tileHeight}});
-    fields.push_back({324, 4, offsets});
-    fields.push_back({325, 4, counts});
+    fields.insert(fields.end(),
+                  {{322, {statedWidth}}, {323, {statedHeight}}, {324, offsets}, {325, counts}});
   }
-  std::vector<std::uint32_t> valuesAt;
-  for (const auto& [tag, type, values] : fields) {
-    if (out.size() % 2 != 0) {
-      out.push_back(0);
-    }
-    valuesAt.push_back(static_cast<std::uint32_t>(out.size()));
-    for (const std::uint32_t v : values) {
-      if (type == 3) {
-        out.push_back(static_cast<std::uint8_t>(v));
-        out.push_back(static_cast<std::uint8_t>(v >> 8));
-      } else {
-        append32(v);
-      }
+  std::vector<std::uint32_t> listAt;
+  for (const auto& field : fields) {
+    out.resize(out.size() + out.size() % 2);
+    listAt.push_back(static_cast<std::uint32_t>(out.size()));
+    for (std::size_t i = 0; field.second.size() > 1 && i < field.second.size(); ++i) {
+      put(field.second[i], 4);
     }
   }
-  if (out.size() % 2 != 0) {
-    out.push_back(0);
+  out.resize(out.size() + out.size() % 2);
+  for (int i = 0; i < 4; ++i) {
+    out[4 + i] = static_cast<std::uint8_t>(out.size() >> (8 * i));
   }
-  put32(4, static_cast<std::uint32_t>(out.size()));
-  out.push_back(static_cast<std::uint8_t>(fields.size()));
-  out.push_back(0);
+  put(static_cast<std::uint32_t>(fields.size()), 2);
   for (std::size_t i = 0; i < fields.size(); ++i) {
-    const auto& [tag, type, values] = fields[i];
-    const std::size_t bytes = values.size() * (type == 3 ? 2 : 4);
-    for (const std::uint16_t half : {tag, type}) {
-      out.push_back(static_cast<std::uint8_t>(half));
-      out.push_back(static_cast<std::uint8_t>(half >> 8));
-    }
-    append32(static_cast<std::uint32_t>(values.size()));
-    if (bytes > 4) {
-      append32(valuesAt[i]);
-    } else {
-      const std::size_t at = out.size();
-      append32(0);
-      std::copy_n(out.begin() + valuesAt[i], bytes, out.begin() + static_cast<std::ptrdiff_t>(at));
-    }
+    const auto& [tag, values] = fields[i];
+    put(tag, 2);
+    put(4, 2);
+    put(static_cast<std::uint32_t>(values.size()), 4);
+    put(values.size() > 1 ? listAt[i] : values[0], 4);
   }
-  append32(0);
+  put(0, 4);
   return out;
 }
 
-// The first page's grey bytes (green of RGBA) and whether they came as grey; empty on an error.
-struct FirstPage {
+// The first page's grey bytes (green of RGBA), empty on an error; asGrey tells whether it came as
+// one grey byte a pixel.
+std::vector<std::uint8_t> FirstPageGrey(const std::vector<std::uint8_t>& bytes, bool& asGrey,
+                                        std::string& error) {
   std::vector<std::uint8_t> grey;
-  bool asGrey = false;
-  std::string error;
-};
-
-FirstPage ReadFirstPage(const std::vector<std::uint8_t>& bytes) {
-  FirstPage page;
-  DecodeLimits limits;
-  std::vector<std::uint8_t> grey;
-  bool asGrey = false;
-  if (!DecodePages(
-          Format::Tiff, bytes, limits,
-          [&](const PageView& view) {
-            asGrey = view.layout == PixelLayout::Grey8;
-            const int step = asGrey ? 1 : 4;
-            const int offset = asGrey ? 0 : 1;
-            for (int y = 0; y < view.height; ++y) {
-              for (int x = 0; x < view.width; ++x) {
-                grey.push_back(view.pixels[y * view.stride + x * step + offset]);
-              }
-            }
-          },
-          page.error)) {
-    return page;
+  const auto take = [&](const PageView& view) {
+    asGrey = view.layout == PixelLayout::Grey8;
+    const int step = asGrey ? 1 : 4;
+    for (int y = 0; y < view.height; ++y) {
+      for (int x = 0; x < view.width; ++x) {
+        grey.push_back(view.pixels[y * view.stride + x * step + (asGrey ? 0 : 1)]);
+      }
+    }
+  };
+  if (!DecodePages(Format::Tiff, bytes, DecodeLimits{}, take, error)) {
+    grey.clear();
   }
-  page.grey = std::move(grey);
-  page.asGrey = asGrey;
-  return page;
+  return grey;
 }
 
 // Pages read before an error are kept; the error names the page, and its text is what the batch
@@ -252,20 +215,21 @@ TEST(TiffTest, TilesReadAsTheStripsOfTheirPicture) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    RawLayout layout{c.width, c.height, c.samples, c.photometric, false, 0, 0, 0};
-    const FirstPage strips = ReadFirstPage(RawTiff(layout));
-    ASSERT_EQ(strips.grey.size(), static_cast<std::size_t>(c.width * c.height)) << strips.error;
+    RawLayout layout{c.width, c.height, c.samples, c.photometric};
+    bool asGrey = false;
+    std::string error;
+    const std::vector<std::uint8_t> strips = FirstPageGrey(RawTiff(layout), asGrey, error);
+    ASSERT_EQ(strips.size(), static_cast<std::size_t>(c.width * c.height)) << error;
     if (c.samples == 3) {
       layout.planes = true;
-      EXPECT_EQ(ReadFirstPage(RawTiff(layout)).grey, strips.grey);
+      EXPECT_EQ(FirstPageGrey(RawTiff(layout), asGrey, error), strips);
     }
     layout.planes = c.planes;
     layout.tileWidth = c.tileWidth;
     layout.tileHeight = c.tileHeight;
-    const FirstPage tiles = ReadFirstPage(RawTiff(layout));
-    EXPECT_EQ(tiles.error, "");
-    EXPECT_TRUE(tiles.asGrey);
-    EXPECT_EQ(tiles.grey, strips.grey);
+    asGrey = false;
+    EXPECT_EQ(FirstPageGrey(RawTiff(layout), asGrey, error), strips) << error;
+    EXPECT_TRUE(asGrey);
   }
 }
 
