@@ -89,22 +89,35 @@ T ReadField(TIFF* tiff, ttag_t tag, T fallback) {
   return value;
 }
 
-// Bilevel, 8-bit grey and 8-bit RGB strips, the usual scanned pages, are read a row at a time
-// straight to grey bytes (green for RGB, the byte the reader looks at): a quarter of the
-// memory of the RGBA conversion, and no copy of a whole strip, however many rows it holds.
-bool IsPlainStrips(TIFF* tiff) {
+// How a page's pixels are read. Bilevel, 8-bit grey and 8-bit RGB strips, the usual scanned
+// pages, are read a row at a time straight to grey bytes (green for RGB, the byte the reader looks
+// at): a quarter of the memory of the RGBA conversion, and no copy of a whole strip, however many
+// rows it holds. 8-bit grey and RGB tiles are read a tile at a time the same way.
+enum class PageLayout { Rgba, Strips, Tiles };
+
+PageLayout LayoutOf(TIFF* tiff) {
   const auto photometric = ReadField<std::uint16_t>(tiff, TIFFTAG_PHOTOMETRIC, 0xffff);
   const auto bits = ReadField<std::uint16_t>(tiff, TIFFTAG_BITSPERSAMPLE, 0);
   const auto samples = ReadField<std::uint16_t>(tiff, TIFFTAG_SAMPLESPERPIXEL, 0);
+  const bool contiguous = ReadField<std::uint16_t>(tiff, TIFFTAG_PLANARCONFIG,
+                                                   PLANARCONFIG_CONTIG) == PLANARCONFIG_CONTIG;
   const bool grey =
       (photometric == PHOTOMETRIC_MINISBLACK || photometric == PHOTOMETRIC_MINISWHITE) &&
       samples == 1 && (bits == 1 || bits == 8);
-  const bool rgb = photometric == PHOTOMETRIC_RGB && samples == 3 && bits == 8 &&
-                   ReadField<std::uint16_t>(tiff, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG) ==
-                       PLANARCONFIG_CONTIG;
-  return (grey || rgb) && !TIFFIsTiled(tiff) &&
-         ReadField<std::uint16_t>(tiff, TIFFTAG_ORIENTATION, ORIENTATION_TOPLEFT) ==
-             ORIENTATION_TOPLEFT;
+  const bool rgb = photometric == PHOTOMETRIC_RGB && samples == 3 && bits == 8;
+  if (ReadField<std::uint16_t>(tiff, TIFFTAG_ORIENTATION, ORIENTATION_TOPLEFT) !=
+      ORIENTATION_TOPLEFT) {
+    return PageLayout::Rgba;
+  }
+  if (TIFFIsTiled(tiff)) {
+    // Separate planes cost nothing more: only the green plane is read.
+    return (grey || rgb) && bits == 8 ? PageLayout::Tiles : PageLayout::Rgba;
+  }
+  return grey || (rgb && contiguous) ? PageLayout::Strips : PageLayout::Rgba;
+}
+
+std::uint8_t GreyOf(std::uint8_t value, bool minIsWhite) {
+  return minIsWhite ? static_cast<std::uint8_t>(255 - value) : value;
 }
 
 bool ReadStrips(TIFF* tiff, int width, int height, std::uint8_t* pixels) {
@@ -129,10 +142,65 @@ bool ReadStrips(TIFF* tiff, int width, int height, std::uint8_t* pixels) {
     for (int x = 0; x < width; ++x) {
       const std::uint8_t value =
           bilevel ? ((line[x >> 3] >> (7 - (x & 7))) & 1 ? 255 : 0) : line[x * channels + offset];
-      row[x] = minIsWhite ? static_cast<std::uint8_t>(255 - value) : value;
+      row[x] = GreyOf(value, minIsWhite);
     }
   }
   return true;
+}
+
+// Writers make tiles of a few megabytes at most: one larger than that and than the page itself is
+// a damaged header, refused before its buffer is allocated.
+constexpr std::size_t largestTile = std::size_t{16} << 20;
+
+enum class TileFailure { None, Size, Memory, Data };
+
+// Copies the grey (or green) byte of each pixel, one tile buffer at a time, the tiles at the right
+// and bottom edges cut to the page.
+TileFailure ReadTiles(TIFF* tiff, int width, int height, std::uint8_t* pixels,
+                      const DecodeLimits& limits, std::size_t& tileBytes) {
+  const bool minIsWhite =
+      ReadField<std::uint16_t>(tiff, TIFFTAG_PHOTOMETRIC, 0) == PHOTOMETRIC_MINISWHITE;
+  const int channels = ReadField<std::uint16_t>(tiff, TIFFTAG_SAMPLESPERPIXEL, 1);
+  const bool planes = ReadField<std::uint16_t>(tiff, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG) ==
+                      PLANARCONFIG_SEPARATE;
+  // The green byte: second of each pixel, or the whole of the second plane.
+  const int step = planes ? 1 : channels;
+  const int offset = channels == 3 && !planes ? 1 : 0;
+  const std::uint16_t plane = channels == 3 && planes ? 1 : 0;
+  const std::uint64_t tileWidth = ReadField<std::uint32_t>(tiff, TIFFTAG_TILEWIDTH, 0);
+  const std::uint64_t tileHeight = ReadField<std::uint32_t>(tiff, TIFFTAG_TILELENGTH, 0);
+  const std::uint64_t needed = tileWidth * tileHeight * static_cast<std::uint64_t>(step);
+  const tmsize_t size = TIFFTileSize(tiff);
+  tileBytes = size > 0 ? static_cast<std::size_t>(size) : 0;
+  if (tileWidth == 0 || tileHeight == 0 || size <= 0 || static_cast<std::uint64_t>(size) < needed ||
+      (tileBytes > largestTile && tileBytes > static_cast<std::size_t>(width) *
+                                                  static_cast<std::size_t>(height) *
+                                                  static_cast<std::size_t>(step))) {
+    return TileFailure::Size;
+  }
+  const PixelBuffer tile = AllocatePixels(tileBytes, limits);
+  if (!tile) {
+    return TileFailure::Memory;
+  }
+  for (std::uint64_t top = 0; top < static_cast<std::uint64_t>(height); top += tileHeight) {
+    const std::uint64_t bottom = std::min<std::uint64_t>(top + tileHeight, height);
+    for (std::uint64_t left = 0; left < static_cast<std::uint64_t>(width); left += tileWidth) {
+      const std::uint64_t right = std::min<std::uint64_t>(left + tileWidth, width);
+      const std::uint32_t index = TIFFComputeTile(tiff, static_cast<std::uint32_t>(left),
+                                                  static_cast<std::uint32_t>(top), 0, plane);
+      if (TIFFReadEncodedTile(tiff, index, tile.get(), size) < static_cast<tmsize_t>(needed)) {
+        return TileFailure::Data;
+      }
+      for (std::uint64_t y = top; y < bottom; ++y) {
+        const std::uint8_t* in = tile.get() + ((y - top) * tileWidth * step + offset);
+        std::uint8_t* out = pixels + (y * static_cast<std::uint64_t>(width) + left);
+        for (std::uint64_t x = left; x < right; ++x, in += step) {
+          *out++ = GreyOf(*in, minIsWhite);
+        }
+      }
+    }
+  }
+  return TileFailure::None;
 }
 
 // Why a page was not read, which decides how its error is told.
@@ -155,16 +223,34 @@ PageFailure ReadPage(TIFF* tiff, const DecodeLimits& limits, FileBudget& budget,
   }
   const int w = static_cast<int>(width);
   const int h = static_cast<int>(height);
-  if (IsPlainStrips(tiff)) {
+  const PageLayout layout = LayoutOf(tiff);
+  if (layout != PageLayout::Rgba) {
     const std::size_t size = static_cast<std::size_t>(w) * static_cast<std::size_t>(h);
     const PixelBuffer pixels = AllocatePixels(size, limits);
     if (!pixels) {
       error = PixelMemoryError(size, limits);
       return PageFailure::Limits;
     }
-    if (!ReadStrips(tiff, w, h, pixels.get())) {
-      error = "TIFF: damaged strip data";
-      return PageFailure::Library;
+    if (layout == PageLayout::Strips) {
+      if (!ReadStrips(tiff, w, h, pixels.get())) {
+        error = "TIFF: damaged strip data";
+        return PageFailure::Library;
+      }
+    } else {
+      std::size_t tileBytes = 0;
+      switch (ReadTiles(tiff, w, h, pixels.get(), limits, tileBytes)) {
+        case TileFailure::None:
+          break;
+        case TileFailure::Size:
+          error = "TIFF: damaged tile size";
+          return PageFailure::Limits;
+        case TileFailure::Memory:
+          error = PixelMemoryError(tileBytes, limits);
+          return PageFailure::Limits;
+        case TileFailure::Data:
+          error = "TIFF: damaged tile data";
+          return PageFailure::Library;
+      }
     }
     sink(PageView{pixels.get(), w, h, w, PixelLayout::Grey8});
     return PageFailure::None;
