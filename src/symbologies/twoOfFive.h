@@ -50,14 +50,18 @@ std::string DecodeTwoOfFive(std::string_view pixels);
 // as the others only where it falls at the bar's very end.
 //
 // The decoder accepts noise easily, so one threshold must give three reads (counted with those of
-// interleaved 2 of 5), repeated on another line. There is no check character either: a line
-// turned steeply to the bars enters them across their tops and leaves across their bottoms, and
-// the few digits between may read as a whole symbol. The lines beside it enter elsewhere and read
-// something else, so such a piece repeats only on lines close together: a read under six digits
-// needs the same spread as a short interleaved one.
+// interleaved 2 of 5), repeated on another line. Its digits are spelt by its bars alone, its
+// spaces all narrow: two digits are ten bars, as few as one interleaved pair holds, which a small
+// symbol of another kind, whose bars at one or two pixels a module come out in two widths, spells
+// by chance; a read under three digits counts for nothing. There is no check character either: a
+// line turned steeply to the bars enters them across their tops and leaves across their bottoms,
+// and the few digits between may read as a whole symbol. The lines beside it enter elsewhere and
+// read something else, so such a piece repeats only on lines close together: a read under six
+// digits needs the same spread as a short interleaved one.
 inline constexpr ReadingRules twoOfFiveRules = {.quiet = {3, EdgeRule::bothWideBars},
                                                 .hitsNeeded = 3,
                                                 .mustRepeat = true,
+                                                .minimumLength = 3,
                                                 .spreadBelowLength = 6,
                                                 .spreadShare = 3};
 

@@ -98,9 +98,10 @@ TEST(DispatcherTest, DecoderChainLabelsAndOrdersReads) {
       {".....E", "1234", 2, "2/5\t1234", 3},
       {"....EE", "1234", 0, "", 2},
       {"....EE", "1234", 1, "2/5\t1234", 3},
-      // One interleaved pair is no hit; plain 2 of 5 may still read the line.
+      // One interleaved pair is no hit; plain 2 of 5 may still read the line, from three digits.
       {"....E.", "12", 2, "", 2},
-      {"....EE", "12", 2, "2/5\t12", 3},
+      {"....EE", "123", 2, "2/5\t123", 3},
+      {".....E", "12", 2, "", 2},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << c.slots << " " << c.pixels << " " << c.hitCountBefore);
@@ -136,9 +137,9 @@ TEST(DispatcherTest, EachSymbologyIsReadByItsDecodersRules) {
 TEST(DispatcherTest, ThirdTwoOfFiveHitWinsEvenWithADifferentText) {
   const DecoderChain chain = MakeChain(".....E");
   int hitCount = 0;
-  EXPECT_EQ(Line(RunDecoderChain("12", hitCount, chain)), "");
-  EXPECT_EQ(Line(RunDecoderChain("34", hitCount, chain)), "");
-  EXPECT_EQ(Line(RunDecoderChain("56", hitCount, chain)), "2/5\t56");
+  EXPECT_EQ(Line(RunDecoderChain("123", hitCount, chain)), "");
+  EXPECT_EQ(Line(RunDecoderChain("345", hitCount, chain)), "");
+  EXPECT_EQ(Line(RunDecoderChain("567", hitCount, chain)), "2/5	567");
 }
 
 TEST(DispatcherTest, BaseThresholdFallsBackOutsideTwentyTo245) {
