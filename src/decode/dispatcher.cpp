@@ -229,14 +229,14 @@ namespace {
 
 // What a decoder's text stands for: the Code 128 decoder marks an EAN-128 symbol, and UPC-A is
 // EAN-13 with a leading zero, which the UPC-A form does not print.
-SymbolRead Classify(Symbology decoder, std::string read) {
+SymbolRead Classify(Symbology decoder, std::string_view read) {
   if (decoder == Symbology::Code128 && read.starts_with(ean128Marker)) {
-    return {Symbology::Ean128, read.substr(ean128Marker.size())};
+    return {Symbology::Ean128, std::string(read.substr(ean128Marker.size()))};
   }
-  if (decoder == Symbology::Ean13 && read.front() == '0') {
-    return {Symbology::UpcA, read.substr(1)};
+  if (decoder == Symbology::Ean13 && read.starts_with('0')) {
+    return {Symbology::UpcA, std::string(read.substr(1))};
   }
-  return {decoder, std::move(read)};
+  return {decoder, std::string(read)};
 }
 
 }  // namespace
@@ -257,7 +257,7 @@ SymbolRead RunDecoderChain(std::string_view pixels, int& hitCount, const Decoder
     if (text.size() < rules.minimumLength) {
       continue;
     }
-    SymbolRead read = Classify(symbology, std::move(text));
+    SymbolRead read = Classify(symbology, text);
     if (rules.mustRepeat && repeatedReads != nullptr) {
       repeatedReads->push_back(read);
     }
