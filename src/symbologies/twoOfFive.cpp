@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <array>
 #include <cstddef>
+#include <cstdint>
 #include <vector>
 
 #include "symbologies/elements.h"
@@ -87,6 +88,26 @@ bool IsStopAt(std::string_view pixels, int position, std::size_t groupPixels, bo
                      : std::ranges::any_of(twoOfFiveStops, matches);
 }
 
+// Whether every run of group called wide in letters is longer than every run of its colour called
+// narrow, as in any printed pair. The closing run is called wide at less length than the inner
+// ones, so a narrow closing space as wide as the narrow spaces before it would pass for wide: a
+// Code 39 character (three wide elements) and its narrow gap then spell a pair (four).
+bool HasConsistentWidths(std::string_view group, std::string_view letters) {
+  const std::vector<std::size_t> runs = RunLengths(group);
+  for (std::size_t colour = 0; colour < 2; ++colour) {
+    std::size_t widestNarrow = 0;
+    std::size_t narrowestWide = SIZE_MAX;
+    for (std::size_t i = colour; i < runs.size() && i < letters.size(); i += 2) {
+      std::size_t& bound = letters[i] == 'W' ? narrowestWide : widestNarrow;
+      bound = letters[i] == 'W' ? std::min(bound, runs[i]) : std::max(bound, runs[i]);
+    }
+    if (narrowestWide <= widestNarrow) {
+      return false;
+    }
+  }
+  return true;
+}
+
 }  // namespace
 
 std::string RunsToTwoOfFiveWidths(std::string_view pixels) {
@@ -156,6 +177,9 @@ std::string DecodeTwoOfFiveGroups(std::string_view pixels, int startRuns,
       return {};
     }
     const std::string letters = RunsToTwoOfFiveWidths(group);
+    if (interleaved && !HasConsistentWidths(group, letters)) {
+      return {};
+    }
     digits += WidthsToTwoOfFiveDigit(letters, 0);
     if (interleaved) {
       digits += WidthsToTwoOfFiveDigit(letters, 1);

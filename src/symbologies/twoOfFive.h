@@ -32,9 +32,10 @@ char WidthsToTwoOfFiveDigit(std::string_view widths, std::size_t first);
 // The digits of a symbol whose start is startRuns runs spelling startModules (2 of 5: its wide
 // and narrow elements, at any ratio), followed by groups of ten runs up to the stop: each group
 // gives its bars' digit and, interleaved, its spaces' digit too. "" unless the start matches
-// (interleaved: four narrow elements), every digit reads (2 of 5: with narrow spaces), there are at
-// least two, and a whole stop follows the last group with nothing after it but the end of the line
-// or a quiet zone.
+// (interleaved: four narrow elements), every digit reads (2 of 5: with narrow spaces;
+// interleaved: each wide element wider than the narrow ones of its colour), there are at least two,
+// and a whole stop follows the last group with nothing after it but the end of the line or a quiet
+// zone.
 std::string DecodeTwoOfFiveGroups(std::string_view pixels, int startRuns,
                                   std::string_view startModules, bool interleaved);
 

@@ -35,9 +35,16 @@ TEST(InterleavedTwoOfFiveTest, DecodesTableCases) {
       {"bars 1, spaces 3", AlternatingRuns({start, {6, 6, 3, 6, 3, 3, 3, 3, 6, 3}, stop}), "13"},
       {"bars 1, three wide spaces", AlternatingRuns({start, {6, 6, 3, 6, 3, 6, 3, 3, 6, 3}, stop}),
        ""},
-      // 54 pixels, unit 3: other elements need 6 pixels, the fifth space only 4.
+      // 54 pixels, unit 3: other elements need 6 pixels, the fifth space only 4, if it is wider
+      // than the narrow spaces.
       {"4-pixel fifth space at unit 3",
-       AlternatingRuns({start, {4, 5, 5, 4, 8, 4, 8, 8, 4, 4}, {8, 4, 4}}), "07"},
+       AlternatingRuns({start, {4, 3, 5, 3, 8, 3, 8, 8, 4, 4}, {8, 4, 4}}), "07"},
+      {"fifth space as wide as a narrow one",
+       AlternatingRuns({start, {4, 4, 5, 4, 8, 3, 8, 8, 4, 4}, {8, 4, 4}}), ""},
+      // A Code 39 character (three wide) and its gap, as thick bars blur them: the gap, as wide
+      // as the narrow spaces, would read as a fourth wide element and spell "24".
+      {"Code 39 character and gap",
+       AlternatingRuns({{7, 9, 7, 9}, {7, 9, 21, 9, 7, 25, 7, 9, 21, 9}, {21, 9, 7}}), ""},
       {"3-pixel fifth space at unit 3",
        AlternatingRuns({start, {4, 5, 5, 4, 8, 4, 8, 8, 4, 3}, {8, 4, 4}}), ""},
       {"wide first start bar",
