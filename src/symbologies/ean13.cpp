@@ -56,6 +56,23 @@ bool StandsApartFromPartner(std::string_view piece, const std::array<std::string
   return own + piece.size() <= other;
 }
 
+// Whether no digit of set, or of alternative, fits the piece's elements better than the digit
+// read. Resampling gives a window to the bar with under half its pixels dark (one of three at three
+// pixels a module), so on a noisy line an edge a third of a module off turns a digit into one a
+// whole module away, and two such turns can keep the check digit. Refusing is enough: a line with
+// truer edges reads the digit.
+bool FitsNoOtherBetter(std::string_view piece, std::string_view pattern,
+                       const std::array<std::string_view, 10>& set,
+                       const std::array<std::string_view, 10>* alternative) {
+  const std::vector<std::size_t> pixels = RunLengths(piece);
+  const std::size_t own = CountMisfit(pixels, piece.size(), pattern);
+  const auto fitsWorse = [&](std::string_view other) {
+    return CountMisfit(pixels, piece.size(), other) >= own;
+  };
+  return std::ranges::all_of(set, fitsWorse) &&
+         (alternative == nullptr || std::ranges::all_of(*alternative, fitsWorse));
+}
+
 // Reads one digit of set (or, failing that, of alternative) from the next four runs; -1 when
 // neither matches or the digit is too close to its partner. usedAlternative tells which matched.
 int TakeDigit(std::string_view pixels, int& position, const std::array<std::string_view, 10>& set,
@@ -69,7 +86,12 @@ int TakeDigit(std::string_view pixels, int& position, const std::array<std::stri
     digit = FindPattern(*alternative, modules);
     usedAlternative = digit >= 0;
   }
-  if (digit < 0 || !StandsApartFromPartner(piece, usedAlternative ? *alternative : set, digit)) {
+  if (digit < 0) {
+    return -1;
+  }
+  const std::array<std::string_view, 10>& matched = usedAlternative ? *alternative : set;
+  if (!StandsApartFromPartner(piece, matched, digit) ||
+      !FitsNoOtherBetter(piece, matched[static_cast<std::size_t>(digit)], set, alternative)) {
     return -1;
   }
   return digit;
@@ -128,11 +150,45 @@ bool HasSingleModuleGuards(std::string_view pixels, int digitsPerHalf) {
   return guard(0, 3) && guard(middleGuard, 5);
 }
 
+// Whether every digit spans seven modules, give or take one (half a module at each end). A
+// digit's four runs run from one edge to the next like edge, which a thicker or thinner threshold
+// moves alike, and each digit is resampled to seven modules on its own: without this, lines
+// through 2 of 5, whose spaces are all narrow, can pass digit by digit for EAN.
+bool HasSevenModuleDigits(std::string_view pixels, int digitsPerHalf) {
+  const int runCount = 8 + 8 * digitsPerHalf;
+  std::vector<std::size_t> runs;
+  std::size_t total = 0;
+  int position = 1;
+  for (int i = 0; i < runCount; ++i) {
+    runs.push_back(TakeRuns(position, pixels, 1).size());
+    position += static_cast<int>(runs.back());
+    total += runs.back();
+  }
+  const std::size_t modules = ModulesBeforeEndGuard(digitsPerHalf);
+  const auto sevenModules = [&](std::size_t first) {
+    std::size_t span = 0;
+    for (std::size_t i = first; i < first + 4; ++i) {
+      span += runs[i];
+    }
+    const std::size_t measured = span * modules;
+    return measured + total >= 7 * total && measured <= 8 * total;
+  };
+  for (int digit = 0; digit < digitsPerHalf; ++digit) {
+    const auto left = static_cast<std::size_t>(3 + 4 * digit);
+    const auto right = static_cast<std::size_t>(8 + 4 * digitsPerHalf + 4 * digit);
+    if (!sevenModules(left) || !sevenModules(right)) {
+      return false;
+    }
+  }
+  return true;
+}
+
 }  // namespace
 
 bool IsWholeEanSymbol(std::string_view pixels, int digitsPerHalf, int endPosition) {
   return EndsAfterLastDigit(pixels, digitsPerHalf, endPosition) &&
-         HasSingleModuleGuards(pixels, digitsPerHalf);
+         HasSingleModuleGuards(pixels, digitsPerHalf) &&
+         HasSevenModuleDigits(pixels, digitsPerHalf);
 }
 
 bool ReadEanSymbol(std::string_view pixels, int digitsPerHalf, EanReading& reading) {

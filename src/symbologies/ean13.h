@@ -58,8 +58,8 @@ bool ReadEanSymbol(std::string_view pixels, int digitsPerHalf, EanReading& readi
 bool HasEanCheckDigit(std::string_view text, int sum);
 
 // Whether a line read by ReadEanSymbol (endPosition from its reading) holds the whole symbol:
-// the start and middle guards are single modules wide, and the line ends, or meets a quiet zone,
-// within the end guard or right after it.
+// the start and middle guards are single modules wide, every digit spans seven modules, and the
+// line ends, or meets a quiet zone, within the end guard or right after it.
 bool IsWholeEanSymbol(std::string_view pixels, int digitsPerHalf, int endPosition);
 
 // The thirteen digits of an EAN-13 (or UPC-A) symbol as "2712345 678902", or "".

@@ -36,6 +36,12 @@ std::string Reversed(std::string pixels) { return {pixels.rbegin(), pixels.rend(
 
 std::vector<DecodeCase> Ean13Cases() {
   const std::string clean = Widen(symbol2712345678902, 2);
+  // 1297313379629 at three pixels a module with one edge a pixel off in left places 2 and 3: the
+  // 9 (set A) reads (8, 4, 3, 6) and the 7 (set B) (5, 4, 9, 3). Resampled, each turns into the
+  // digit a whole module away, and "4225313 379629" passes the check digit.
+  std::string edgesOff = Widen(EncodeEan13("1297313379629"), 3);
+  edgesOff.replace(30, 21, "000000001111000111111");
+  edgesOff.replace(51, 21, "000001111000000000111");
   // Resampled, a start guard whose space is two modules wide still gives "101".
   std::string wideGuardSpace = Widen(symbol2712345678902, 6);
   wideGuardSpace.insert(6, 6, '0');
@@ -69,6 +75,7 @@ std::vector<DecodeCase> Ean13Cases() {
       {"unread right-half 0 that the sum would not miss", Spliced(clean, 156, "11100100000000"),
        ""},
       {"empty line", "", ""},
+      {"edges a third of a module off in two digits", edgesOff, ""},
   };
 }
 

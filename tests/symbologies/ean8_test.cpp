@@ -25,8 +25,25 @@ constexpr std::string_view symbol24680134 =
 
 std::string Reversed(std::string pixels) { return {pixels.rbegin(), pixels.rend()}; }
 
+// Pixels from run lengths, a bar first.
+std::string FromRuns(std::initializer_list<int> runs) {
+  std::string pixels;
+  char colour = '1';
+  for (int run : runs) {
+    pixels.append(static_cast<std::size_t>(run), colour);
+    colour = colour == '1' ? '0' : '1';
+  }
+  return pixels;
+}
+
 std::vector<DecodeCase> Ean8Cases() {
   const std::string clean = Widen(symbol24680134, 2);
+  // A tilted line through plain 2 of 5 at six pixels a module, all its spaces narrow. Each digit
+  // resampled on its own reads, and "7127 5529" passes the check digit, but the third digits of
+  // both halves span under six of the symbol's modules.
+  const std::string twoOfFive =
+      FromRuns({6, 6, 6, 6, 12, 7, 11, 7, 11, 7, 5, 7, 5, 7, 6,  6, 12, 6, 12, 6, 6, 6,
+                6, 6, 6, 6, 12, 6, 6,  6, 12, 6, 6, 6, 6, 7, 11, 7, 5,  7, 11, 7, 11});
   // Resampled, a start guard whose space is two modules wide still gives "101".
   std::string wideGuardSpace = Widen(symbol24680134, 6);
   wideGuardSpace.insert(6, 6, '0');
@@ -35,8 +52,13 @@ std::vector<DecodeCase> Ean8Cases() {
   std::string mixedSets = EncodeEan8("21942921");
   mixedSets.replace(10, 7, "0111001");
   mixedSets.replace(24, 7, "0100111");
+  // The third digit, a set A 6, drawn four pixels a module among digits of six: it reads as a 6,
+  // but a line whose digits are not all alike wide is no EAN symbol.
+  std::string squeezed = Widen(symbol24680134, 6);
+  squeezed.replace(17 * 6, 7 * 6, Widen("0101111", 4));
   return {
       {"two pixels per module", clean, "2468 0134"},
+      {"a digit squeezed to under five modules", squeezed, ""},
       {"left half mixing sets A and B", Widen(mixedSets, 2), ""},
       {"three pixels per module", Widen(symbol24680134, 3), "2468 0134"},
       {"second number, two pixels", Widen(EncodeEan8("13579241"), 2), "1357 9241"},
@@ -62,6 +84,7 @@ std::vector<DecodeCase> Ean8Cases() {
       {"EAN-13 line, three pixels", Widen(EncodeEan13("0000012897421"), 3), ""},
       {"mark right after the end guard", clean + "0000" + "11", ""},
       {"two-module space in the start guard", wideGuardSpace, ""},
+      {"line through plain 2 of 5", twoOfFive, ""},
   };
 }
 
