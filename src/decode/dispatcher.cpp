@@ -320,11 +320,23 @@ AlongSpan WidenToQuietZones(const AxisView& view, int threshold, int across, Alo
 // The reads of one threshold that must repeat, each with the line it came from.
 class AgreeingReads {
  public:
-  void Add(const SymbolRead& read, int across) { reads_.push_back({read, across}); }
+  void Add(const SymbolRead& read, int across, bool backwards) {
+    reads_.push_back({read, across, backwards});
+  }
   // Whether read also came from a line other than the one at across.
   bool ReadElsewhere(const SymbolRead& read, int across) const {
     return std::ranges::any_of(reads_, [&](const Entry& entry) {
       return Same(entry.read, read) && entry.across != across;
+    });
+  }
+  // Whether a line read the same way gave a different text of the same length: noise turned a
+  // character on one of them, and repeats cannot tell which, since the lines of a tilted symbol
+  // drawn on few pixels repeat the same turn every few rows. Read the other way, the same bars
+  // may spell another text.
+  bool Contradicted(const SymbolRead& read, bool backwards) const {
+    return std::ranges::any_of(reads_, [&](const Entry& entry) {
+      return entry.backwards == backwards && entry.read.symbology == read.symbology &&
+             entry.read.text != read.text && entry.read.text.size() == read.text.size();
     });
   }
   // How far apart across the lines lie that gave read.
@@ -344,6 +356,7 @@ class AgreeingReads {
   struct Entry {
     SymbolRead read;
     int across;
+    bool backwards;
   };
   static bool Same(const SymbolRead& a, const SymbolRead& b) {
     return a.symbology == b.symbology && a.text == b.text;
@@ -426,12 +439,12 @@ class CandidateReader {
   SymbolRead ReadLine(const Line& line, ThresholdReads& reads) {
     const int hitsBefore = reads.hitCount;
     SymbolRead forwards = RunDecoderChain(pixels_, reads.hitCount, chain_, &reads.repeatedReads);
-    if (Accepts(forwards, line, reads)) {
+    if (Accepts(forwards, line, false, reads)) {
       return forwards;
     }
     reversed_.assign(pixels_.rbegin(), pixels_.rend());
     SymbolRead backwards = RunDecoderChain(reversed_, reads.hitCount, chain_, &reads.repeatedReads);
-    if (Accepts(backwards, line, reads)) {
+    if (Accepts(backwards, line, true, reads)) {
       // Reversed stays on the candidate's own axis, and a second decode leaves it reversed.
       candidate_.orientation = Reversed(candidate_.orientation);
       return backwards;
@@ -447,16 +460,18 @@ class CandidateReader {
   // Whether read's rules accept it from line. A read from a line that stops inside a longer
   // symbol, or at the edge of the picture, may be a piece of it: refuse it and read on. Both
   // directions share the ends.
-  bool Accepts(const SymbolRead& read, const Line& line, ThresholdReads& reads) const {
+  bool Accepts(const SymbolRead& read, const Line& line, bool backwards,
+               ThresholdReads& reads) const {
     for (const SymbolRead& repeated : reads.repeatedReads) {
-      reads.agreeing.Add(repeated, line.across);
+      reads.agreeing.Add(repeated, line.across, backwards);
     }
     reads.repeatedReads.clear();
     if (read.symbology == Symbology::None) {
       return false;
     }
     const ReadingRules& rules = RulesFor(read.symbology);
-    if (rules.mustRepeat && !reads.agreeing.ReadElsewhere(read, line.across)) {
+    if (rules.mustRepeat && (!reads.agreeing.ReadElsewhere(read, line.across) ||
+                             reads.agreeing.Contradicted(read, backwards))) {
       return false;
     }
     if (read.text.size() < rules.spreadBelowLength &&

@@ -567,6 +567,28 @@ TEST(DispatcherTest, Code39NeedsTwoLinesThatAgree) {
             "CODE39\t1011");
 }
 
+// Two lines that read one symbol as two texts of one length show noise turning a character, and
+// the other lines cannot tell which is right; a shorter text is a piece and contradicts nothing.
+TEST(DispatcherTest, Code39ReadTwoWaysPrintsNothing) {
+  const std::string bars = "......#.##..........";
+  const struct {
+    std::string_view name, fortyPercentLine, expected;
+  } cases[] = {
+      {"every line agrees", bars, "CODE39\t1011"},
+      {"one line turns a character", "......##.#..........", ""},
+      {"one line reads a piece", "......#.#...........", "CODE39\t1011"},
+  };
+  DecoderChain chain = MakeChain("......");
+  chain.code39 = &Echo;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    // Lines run at 50 % (row 51), then 40 % (row 41), then 60 %.
+    std::vector<std::string> rows(101, bars);
+    rows[40] = c.fortyPercentLine;
+    EXPECT_EQ(Decode(MakeImage(rows), {1, 1, 20, 100, Horizontal, ""}, chain).text, c.expected);
+  }
+}
+
 // A box that cuts a symbol short is read once more out to the quiet zones; what lies beyond a
 // stretch of light twice the widest space inside stays out.
 TEST(DispatcherTest, ReadsPastABoxThatCutsBarsShort) {
