@@ -125,21 +125,32 @@ bool EndsAfterLastDigit(std::string_view pixels, int digitsPerHalf, int position
   return false;
 }
 
+// The run lengths of a whole symbol from its start guard to its last digit, and their sum.
+struct Runs {
+  std::vector<std::size_t> runs;
+  std::size_t total = 0;
+};
+Runs SymbolRuns(std::string_view pixels, int digitsPerHalf) {
+  Runs result;
+  const int runCount = 8 + 8 * digitsPerHalf;
+  int position = 1;
+  for (int i = 0; i < runCount; ++i) {
+    result.runs.push_back(TakeRuns(position, pixels, 1).size());
+    position += static_cast<int>(result.runs.back());
+    result.total += result.runs.back();
+  }
+  return result;
+}
+
 // Whether every element of the start and middle guards is one module wide, give or take half a
 // module, the module being the length of the runs from the start guard to the last digit over
 // their modules. Resampling alone lets a two-module element pass for a guard's one, so lines
 // through Code 39 or Code 128, whose elements come in whole multiples, could read as EAN.
 bool HasSingleModuleGuards(std::string_view pixels, int digitsPerHalf) {
   const int middleGuard = 3 + 4 * digitsPerHalf;
-  const int runCount = 8 + 8 * digitsPerHalf;
-  std::vector<std::size_t> runs;
-  std::size_t total = 0;
-  int position = 1;
-  for (int i = 0; i < runCount; ++i) {
-    runs.push_back(TakeRuns(position, pixels, 1).size());
-    position += static_cast<int>(runs.back());
-    total += runs.back();
-  }
+  const Runs symbol = SymbolRuns(pixels, digitsPerHalf);
+  const std::vector<std::size_t>& runs = symbol.runs;
+  const std::size_t total = symbol.total;
   const std::size_t modules = ModulesBeforeEndGuard(digitsPerHalf);
   const auto singleModule = [&](std::size_t run) {
     return run * 2 * modules >= total && run * 2 * modules <= total * 3;
@@ -155,15 +166,9 @@ bool HasSingleModuleGuards(std::string_view pixels, int digitsPerHalf) {
 // moves alike, and each digit is resampled to seven modules on its own: without this, lines
 // through 2 of 5, whose spaces are all narrow, can pass digit by digit for EAN.
 bool HasSevenModuleDigits(std::string_view pixels, int digitsPerHalf) {
-  const int runCount = 8 + 8 * digitsPerHalf;
-  std::vector<std::size_t> runs;
-  std::size_t total = 0;
-  int position = 1;
-  for (int i = 0; i < runCount; ++i) {
-    runs.push_back(TakeRuns(position, pixels, 1).size());
-    position += static_cast<int>(runs.back());
-    total += runs.back();
-  }
+  const Runs symbol = SymbolRuns(pixels, digitsPerHalf);
+  const std::vector<std::size_t>& runs = symbol.runs;
+  const std::size_t total = symbol.total;
   const std::size_t modules = ModulesBeforeEndGuard(digitsPerHalf);
   const auto sevenModules = [&](std::size_t first) {
     std::size_t span = 0;
