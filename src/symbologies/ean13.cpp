@@ -56,18 +56,20 @@ bool StandsApartFromPartner(std::string_view piece, const std::array<std::string
   return own + piece.size() <= other;
 }
 
-// Whether no digit of set, or of alternative, fits the piece's elements better than the digit
-// read. Resampling gives a window to the bar with under half its pixels dark (one of three at three
-// pixels a module), so on a noisy line an edge a third of a module off turns a digit into one a
-// whole module away, and two such turns can keep the check digit. Refusing is enough: a line with
-// truer edges reads the digit.
+// Whether every other digit of set, or of alternative, fits the piece's elements worse than the
+// digit read. Resampling gives a window to the bar with under half its pixels dark (one of three at
+// three pixels a module), so on a noisy line an edge a third of a module off turns a digit into one
+// a whole module away, and two such turns can keep the check digit. An edge half a module off
+// (one pixel at two pixels a module) fits both digits alike, and only rounding chose: in the left
+// half the two differ in set, so two such ties change the leading digit with them and can keep
+// the check digit. Refusing is enough: a line with truer edges reads the digit.
 bool FitsNoOtherBetter(std::string_view piece, std::string_view pattern,
                        const std::array<std::string_view, 10>& set,
                        const std::array<std::string_view, 10>* alternative) {
   const std::vector<std::size_t> pixels = RunLengths(piece);
   const std::size_t own = CountMisfit(pixels, piece.size(), pattern);
   const auto fitsWorse = [&](std::string_view other) {
-    return CountMisfit(pixels, piece.size(), other) >= own;
+    return other == pattern || CountMisfit(pixels, piece.size(), other) > own;
   };
   return std::ranges::all_of(set, fitsWorse) &&
          (alternative == nullptr || std::ranges::all_of(*alternative, fitsWorse));

@@ -42,6 +42,11 @@ std::vector<DecodeCase> Ean13Cases() {
   std::string edgesOff = Widen(EncodeEan13("1297313379629"), 3);
   edgesOff.replace(30, 21, "000000001111000111111");
   edgesOff.replace(51, 21, "000001111000000000111");
+  // 8579672472580 at two pixels a module with one edge a pixel off in left places 5 and 6: the 7
+  // (set B) reads (3, 3, 6, 2) and the 2 (set A) (4, 2, 3, 5), each as near a 5 in set A and a 9
+  // in set B, and "7579659 472580" passes the check digit.
+  std::string edgesHalfOff = Widen(EncodeEan13("8579672472580"), 2);
+  edgesHalfOff.replace(62, 28, "0001110000001100001100011111");
   // Resampled, a start guard whose space is two modules wide still gives "101".
   std::string wideGuardSpace = Widen(symbol2712345678902, 6);
   wideGuardSpace.insert(6, 6, '0');
@@ -76,6 +81,7 @@ std::vector<DecodeCase> Ean13Cases() {
        ""},
       {"empty line", "", ""},
       {"edges a third of a module off in two digits", edgesOff, ""},
+      {"edges half a module off in two digits", edgesHalfOff, ""},
   };
 }
 
