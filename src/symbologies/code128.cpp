@@ -172,6 +172,31 @@ bool EndsAfterFinalBar(std::string_view pixels, int position, std::size_t stopPi
   return (gapEnd - barEnd) * symbolModules >= quietZoneModules * stopPixels;
 }
 
+// Whether modules, voted from the six runs of one symbol character, span the same whole modules
+// from each element's edge to the next like edge (bar and space, space and bar) as the runs do,
+// rounded to the nearest module. Noise that shifts an edge by a pixel at a few pixels a module
+// tips the vote to a neighbouring pattern, and may tip the check character too: a symbol of one
+// data character has nothing else to guard it. The like-edge widths are the ones blur and ink
+// spread leave alone, so a whole character meets both.
+bool SpansLikeEdges(std::string_view runs, std::string_view modules) {
+  const std::vector<std::size_t> pixelRuns = RunLengths(runs);
+  const std::vector<std::size_t> moduleRuns = RunLengths(modules);
+  if (pixelRuns.size() != moduleRuns.size()) {
+    return false;
+  }
+  const std::size_t total = runs.size();
+  for (std::size_t i = 0; i + 1 < pixelRuns.size(); ++i) {
+    // Pixels p round to m modules of total / 11 pixels when 2m - 1 <= 2 * 11 * p / total < 2m + 1.
+    const std::size_t twicePixels = 2 * symbolModules * (pixelRuns[i] + pixelRuns[i + 1]);
+    const std::size_t modulesSpanned = moduleRuns[i] + moduleRuns[i + 1];
+    if (twicePixels < (2 * modulesSpanned - 1) * total ||
+        twicePixels >= (2 * modulesSpanned + 1) * total) {
+      return false;
+    }
+  }
+  return true;
+}
+
 // Values 96-98 of sets A and B, and the two names FNC4 goes by.
 constexpr int fnc3Value = 96;
 constexpr int fnc2Value = 97;
@@ -265,6 +290,9 @@ std::string DecodeSymbol(std::string_view pixels, int* startSet, std::vector<int
     }
     position += static_cast<int>(runs.size());
     const std::string modules = RunsToModules(runs, symbolModules);
+    if (!SpansLikeEdges(runs, modules)) {
+      return {};
+    }
 
     if (codeSet == 0) {
       codeSet = FindPattern(code128StartPatterns, modules);
