@@ -50,9 +50,9 @@ constexpr int lowestBase = 20;
 constexpr int highestBase = 245;
 constexpr int fallbackBase = 160;
 
-// A light gap inside a line this many narrow elements wide may end a read; the lines beside it
-// must then be light for the second number of them, starting one narrow element in.
-constexpr int internalGapNarrows = 5;
+// The lines beside a light gap inside the line (see QuietRule) must be light for this many narrow
+// elements, starting one narrow element in, or for all of a narrower gap but a narrow element at
+// each edge.
 constexpr int gapLightNarrows = 3;
 
 // The widest bar, in narrow elements.
@@ -179,13 +179,14 @@ bool HasQuietEnds(const AxisView& view, int lineThreshold, int across, long long
   // A decoder may end its read at a wide light gap inside the line, taking it for a quiet zone.
   // A real one is light across the bars' height; where a tilted line left the bars over their
   // tops, one of the lines beside it still crosses bars there.
-  const int gapWidth = internalGapNarrows * narrow;
-  const int gapLight = gapLightNarrows * narrow;
+  const int gapWidth = rule.gapNarrows * narrow;
   std::size_t end = 0;
   for (const std::size_t length : RunLengths(pixels)) {
     const std::size_t start = end;
     end += length;
     if (pixels[start] == '0' && length >= static_cast<std::size_t>(gapWidth)) {
+      const int gapLight =
+          std::min(gapLightNarrows * narrow, static_cast<int>(length) - 2 * narrow);
       // The read may lie on either side of the gap, so both of its edges are looked at.
       const long long gapFirst = firstDark + static_cast<long long>(start);
       const long long gapLast = firstDark + static_cast<long long>(end) - 1;
@@ -478,8 +479,12 @@ class CandidateReader {
         reads.agreeing.Spread(read) * rules.spreadShare < acrossExtent_) {
       return false;
     }
-    return rules.quiet.quietNarrows == 0 ||
-           HasQuietEnds(view_, lineThreshold_, line.across, line.firstDark, pixels_, rules.quiet);
+    QuietRule quiet = rules.quiet;
+    if (read.text.size() < rules.edgeFromLength) {
+      quiet.edge = EdgeRule::neither;
+    }
+    return quiet.quietNarrows == 0 ||
+           HasQuietEnds(view_, lineThreshold_, line.across, line.firstDark, pixels_, quiet);
   }
 
   // The locator takes a wide space inside a symbol for a quiet zone, so the box may cut a symbol

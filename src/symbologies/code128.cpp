@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <array>
+#include <climits>
 #include <cstddef>
 #include <span>
 #include <vector>
@@ -172,6 +173,51 @@ bool EndsAfterFinalBar(std::string_view pixels, int position, std::size_t stopPi
   return (gapEnd - barEnd) * symbolModules >= quietZoneModules * stopPixels;
 }
 
+// How far the widths of six runs of pixels, total long, from each element's edge to the next like
+// edge (bar and space, space and bar) lie from those of pattern: the sum of squares, in pixels
+// times modules, or LLONG_MAX when pattern is not six elements.
+long long LikeEdgeMisfit(const std::array<std::size_t, 6>& runs, std::size_t total,
+                         std::string_view pattern) {
+  std::array<std::size_t, 6> modules{};
+  std::size_t element = 0;
+  for (std::size_t i = 0; i < pattern.size(); ++i) {
+    if (i > 0 && pattern[i] != pattern[i - 1] && ++element == modules.size()) {
+      return LLONG_MAX;
+    }
+    ++modules[element];
+  }
+  if (element + 1 != modules.size()) {
+    return LLONG_MAX;
+  }
+  long long misfit = 0;
+  for (std::size_t i = 0; i + 1 < runs.size(); ++i) {
+    const long long miss = static_cast<long long>(symbolModules * (runs[i] + runs[i + 1])) -
+                           static_cast<long long>(total * (modules[i] + modules[i + 1]));
+    misfit += miss * miss;
+  }
+  return misfit;
+}
+
+// Whether modules, voted from the six runs of one character, is also the pattern whose like-edge
+// widths the runs fit best. Noise that shifts an edge by a pixel at a few pixels a module tips the
+// vote to a neighbouring pattern, and may tip the check character too: a symbol of one data
+// character has nothing else to guard it. The like-edge widths are the ones blur and ink spread
+// leave alone, so they still tell the character drawn.
+bool FitsLikeEdgesBest(std::string_view runs, std::string_view modules) {
+  const std::vector<std::size_t> lengths = RunLengths(runs);
+  std::array<std::size_t, 6> pixelRuns{};
+  if (lengths.size() != pixelRuns.size()) {
+    return false;
+  }
+  std::ranges::copy(lengths, pixelRuns.begin());
+  const long long own = LikeEdgeMisfit(pixelRuns, runs.size(), modules);
+  const auto fitsBetter = [&](std::string_view pattern) {
+    return !pattern.empty() && LikeEdgeMisfit(pixelRuns, runs.size(), pattern) < own;
+  };
+  return own != LLONG_MAX && std::ranges::none_of(code128Patterns, fitsBetter) &&
+         std::ranges::none_of(code128StartPatterns, fitsBetter) && !fitsBetter(stopPattern);
+}
+
 // Values 96-98 of sets A and B, and the two names FNC4 goes by.
 constexpr int fnc3Value = 96;
 constexpr int fnc2Value = 97;
@@ -265,6 +311,9 @@ std::string DecodeSymbol(std::string_view pixels, int* startSet, std::vector<int
     }
     position += static_cast<int>(runs.size());
     const std::string modules = RunsToModules(runs, symbolModules);
+    if (!FitsLikeEdgesBest(runs, modules)) {
+      return {};
+    }
 
     if (codeSet == 0) {
       codeSet = FindPattern(code128StartPatterns, modules);

@@ -26,12 +26,17 @@ std::string DecodeInterleavedTwoOfFive(std::string_view pixels);
 // nothing. There is no check character, and a run of a few pairs is what other symbols, pieces
 // of longer ones and noise spell most easily, while common uses carry six digits or more: a
 // shorter read must come from lines spread over a third of the bars' height, which a whole
-// upright symbol gives and a piece seen through one band of the picture does not.
+// upright symbol gives and a piece seen through one band of the picture does not. Such a read
+// needs light beyond both ends, too: both ends are narrow bars, so where the edge cuts a symbol
+// its piece begins with whatever bar the cut leaves, and with no check character and few pairs
+// that piece cannot be told from a whole short symbol at the edge. Symbols of six digits and more
+// are often drawn without margins and keep the edge as their quiet zone.
 inline constexpr ReadingRules interleavedTwoOfFiveRules = {.quiet = {10, EdgeRule::both},
                                                            .hitsNeeded = 3,
                                                            .mustRepeat = true,
                                                            .minimumLength = 4,
                                                            .spreadBelowLength = 6,
-                                                           .spreadShare = 3};
+                                                           .spreadShare = 3,
+                                                           .edgeFromLength = 6};
 
 }  // namespace strixa

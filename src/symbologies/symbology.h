@@ -33,11 +33,14 @@ std::string ResultLine(Symbology symbology, std::string_view text);
 // What a read needs beyond both ends of its line: light of quietNarrows narrow elements (the
 // pixels' middle run length), and whether the picture's edge may stand in for it: at either end,
 // after any light, only where the bars run into the edge at both ends at once, or only where
-// both of the bars that run into it there are as wide as the widest bar inside.
+// both of the bars that run into it there are as wide as the widest bar inside. A light gap
+// inside the line gapNarrows wide may be where the decoder found its quiet zone, so the lines
+// beside must be light there too; no space inside the symbol is as wide.
 enum class EdgeRule { neither, either, both, bothWideBars };
 struct QuietRule {
   int quietNarrows = 5;
   EdgeRule edge = EdgeRule::either;
+  int gapNarrows = 5;
 };
 
 // How the dispatcher accepts a decoder's read; each decoder's header declares its own.
@@ -55,6 +58,8 @@ struct ReadingRules {
   // candidate's extent across the bars.
   std::size_t spreadBelowLength = 0;
   int spreadShare = 1;
+  // A shorter read needs light beyond both ends: the picture's edge stands in for none.
+  std::size_t edgeFromLength = 0;
 };
 
 }  // namespace strixa

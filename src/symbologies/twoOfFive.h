@@ -58,8 +58,11 @@ std::string DecodeTwoOfFive(std::string_view pixels);
 // line turned steeply to the bars enters them across their tops and leaves across their bottoms,
 // and the few digits between may read as a whole symbol. The lines beside it enter elsewhere and
 // read something else, so such a piece repeats only on lines close together: a read under six
-// digits needs the same spread as a short interleaved one.
-inline constexpr ReadingRules twoOfFiveRules = {.quiet = {3, EdgeRule::bothWideBars},
+// digits needs the same spread as a short interleaved one. Where such a line leaves the bars, a
+// digit that begins like the short stop ends the read at the light below them, and the line goes
+// on into whatever lies there (a caption): the spaces inside are all narrow, so any gap as wide as
+// the quiet zone must be light on the lines beside too, as it is after a real stop.
+inline constexpr ReadingRules twoOfFiveRules = {.quiet = {3, EdgeRule::bothWideBars, 3},
                                                 .hitsNeeded = 3,
                                                 .mustRepeat = true,
                                                 .minimumLength = 3,

@@ -16,6 +16,7 @@
 #include "image/image.h"
 #include "locate/candidate.h"
 #include "support/builders.h"
+#include "support/twoOfFiveEncoder.h"
 #include "symbologies/code128.h"
 #include "symbologies/code39.h"
 #include "symbologies/ean13.h"
@@ -320,15 +321,16 @@ TEST(DispatcherTest, TwoOfFiveNeedsThreeHitsWithinOneThreshold) {
 // Where the bars reach the picture's edge at one end only, a read may be a piece of something
 // beyond it: the codes whose starts and stops their data also spell need light there, or the
 // edge at both ends; the others have checks of their own and take the edge for a quiet zone.
-// Plain 2 of 5 takes both edges only with wide bars there, and "#.##" begins with a narrow one.
+// Plain 2 of 5 takes both edges only with wide bars there, and "#.##" begins with a narrow one;
+// interleaved 2 of 5 only for six characters and more, and the echo reads four.
 TEST(DispatcherTest, ReadsThatCanBePiecesNeedQuietEnds) {
   const struct {
     std::string_view slots;
     bool readsAtOneEdge;
     bool readsAtBothEdges = true;
   } cases[] = {
-      {"E.....", true}, {".E....", true},  {"..E...", true},
-      {"...E..", true}, {"....E.", false}, {".....E", false, false},
+      {"E.....", true}, {".E....", true},         {"..E...", true},
+      {"...E..", true}, {"....E.", false, false}, {".....E", false, false},
   };
   const auto read = [](int left, int right, std::string_view slots) {
     const std::string row = std::string(left, '.') + "#.##" + std::string(right, '.');
@@ -497,22 +499,32 @@ TEST(DispatcherTest, TwoOfFiveAtBothEdgesNeedsWholeWideEndBars) {
   }
 }
 
-// A gap of five narrow elements inside the line may end a read: the lines beside must be light
-// there too, or the line left the bars over their tops.
+// A gap of five narrow elements inside the line, or of the rule's own gap width, may end a read:
+// the lines beside must be light there too, or the line left the bars over their tops.
 TEST(DispatcherTest, GapsInsideTheLineMustBeQuietBesideIt) {
   const std::string line = "......#.#.....#.#......";
+  // Four narrow elements of light between the bars: a plain 2 of 5 quiet zone, not a wide gap.
+  const std::string shortGap = "......#.#.#....#.#......";
+  const QuietRule twoOfFive = twoOfFiveRules.quiet;
   const struct {
     std::string_view name;
-    std::string beside;
+    std::string line, beside;
+    QuietRule rule;
     bool expected;
   } cases[] = {
-      {"light beside", line, true},
-      {"bars beside in the gap", "......#.#.#.#.#.#......", false},
+      {"light beside", line, line, {}, true},
+      {"bars beside in the gap", line, "......#.#.#.#.#.#......", {}, false},
+      {"a short gap, light beside", shortGap, shortGap, twoOfFive, true},
+      {"a short gap, bars beside", shortGap, "......#.#.#.#.#.#.#......", twoOfFive, false},
+      {"a short gap is no quiet zone", shortGap, "......#.#.#.#.#.#.#......", {}, true},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    const Image image = MakeImage({c.beside, line, line, line, c.beside});
-    EXPECT_EQ(HasQuietEnds(AxisView{image, false}, 128, 3, 7, "10100000101"), c.expected);
+    const Image image = MakeImage({c.beside, c.line, c.line, c.line, c.beside});
+    std::string pixels = c.line.substr(6, c.line.rfind('#') - 5);
+    std::ranges::replace(pixels, '#', '1');
+    std::ranges::replace(pixels, '.', '0');
+    EXPECT_EQ(HasQuietEnds(AxisView{image, false}, 128, 3, 7, pixels, c.rule), c.expected);
   }
 }
 
@@ -547,6 +559,29 @@ TEST(DispatcherTest, ShortTwoOfFiveReadsNeedLinesAcrossTheBars) {
     chain.interleavedTwoOfFive = c.interleaved;
     chain.twoOfFive = c.twoOfFive;
     EXPECT_EQ(Decode(MakeImage(rows), {1, 1, 24, 99, Horizontal, ""}, chain).text, c.expected);
+  }
+}
+
+// Both ends of interleaved 2 of 5 are narrow bars, so where the picture's edge cuts a symbol,
+// its piece looks whole: a read under six digits needs light beyond both ends.
+TEST(DispatcherTest, ShortInterleavedReadsNeedLightAtBothEnds) {
+  const struct {
+    std::string_view digits;
+    int margin;
+    std::string_view expected;
+  } cases[] = {
+      {"1234", 30, "2/5i\t1234"},
+      {"1234", 0, ""},
+      {"123456", 0, "2/5i\t123456"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.digits) + " with a margin of " + std::to_string(c.margin));
+    const std::string bars = InterleavedTwoOfFivePixels(c.digits, 2, 5);
+    const int width = static_cast<int>(bars.size()) + 2 * c.margin;
+    Image image = MakeBlankImage(width, 40);
+    DrawBars(image, bars, 1, c.margin + 1, 1, 40);
+    const Read read = Decode(image, {1, 1, width - 1, 39, Horizontal, ""}, symbologyDecoders);
+    EXPECT_EQ(read.text, c.expected);
   }
 }
 

@@ -9,6 +9,7 @@
 
 #include "support/builders.h"
 #include "support/code128Encoder.h"
+#include "support/twoOfFiveEncoder.h"
 
 namespace strixa {
 
@@ -90,6 +91,16 @@ TEST(Code128Test, DecodesTableCases) {
       {"start after the first symbol", Widen(Join({33}) + EncodeCode128({startB, 33, 34}), 2), ""},
       {"unreadable symbol, check passes",
        Widen(Join({startB, 33}) + unreadable + Join({34, 102, stop}), 2), ""},
+      // Start B, 'e' (69), check 70 and stop at 3 pixels a module, as noise left them: the votes
+      // spell 'M' (45) and check 46, which agree, but their like-edge widths are 69's and 70's.
+      {"votes against the like edges",
+       AlternatingRuns(
+           {{6, 3, 3, 6, 3, 12}, {3, 3, 7, 5, 4, 11}, {3, 4, 6, 12, 3, 5}, {7, 9, 9, 3, 3, 3, 6}}),
+       ""},
+      {"a bar a pixel thin",
+       AlternatingRuns(
+           {{6, 3, 3, 6, 3, 12}, {2, 4, 6, 6, 3, 12}, {3, 3, 6, 12, 3, 6}, {6, 9, 9, 3, 3, 3, 6}}),
+       "e"},
   };
   for (const DecodeCase& c : cases) {
     SCOPED_TRACE(c.name);
