@@ -49,8 +49,10 @@ std::string Code128Data(const std::vector<int>& values) {
       if (i != 1) {
         data += '\x1D';
       }
-    } else if (value == 99 || (value == 100 && set != 1) || (value == 101 && set != 0)) {
-      // Code C, B and A switch sets; FNC4 (100 in B, 101 in A) is never drawn here.
+    } else if ((value == 99 && set != 2) || (value == 100 && set != 1) ||
+               (value == 101 && set != 0)) {
+      // Code C, B and A switch sets; in set C 99 is data, and FNC4 (100 in B, 101 in A) is
+      // never drawn here.
       set = 101 - value;
     } else if (set == 2) {
       data += static_cast<char>('0' + value / 10);

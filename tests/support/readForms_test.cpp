@@ -53,6 +53,7 @@ TEST(ReadFormsTest, Code128DataResolvesSetsAndFnc1) {
        "12\x1D"
        "34"},
       {"set C pairs keep their 0", {105, 1, 0}, "0100"},
+      {"set C's 99 is data", {105, 99, 1}, "9901"},
       {"set A: capitals and controls", {103, 33, 64 + 9, 95}, "A\t\x1F"},
       {"set B: lower case and DEL", {104, 65, 95}, "a\x7F"},
       {"B to C", {104, 33, 99, 12}, "A12"},
