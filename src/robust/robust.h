@@ -61,7 +61,7 @@ struct RobustBarcode {
 
 struct RobustOptions {
   // Samples the first pass may take at each scale; the lines' spacing grows to stay within it.
-  long long samplesPerScale = 3'000'000;
+  long long samplesPerScale = 500'000;
   // Whether light bars on a dark ground are also read.
   bool lightOnDark = true;
 };
