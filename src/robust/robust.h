@@ -16,17 +16,22 @@ struct Image;
 // symbols, light bars on dark, symbols without a margin.
 //
 // It looks for no rectangle first. Lines cross the whole picture at every 15 degrees (rows and
-// columns more densely), on the picture and on copies scaled down by two and four, where noise
-// averages out. Each line's grey profile is sampled bilinearly; its edges are where the
-// brightness changes fastest between alternating extremes that differ by a step large against
-// the local contrast (a quarter of the range within about thirty samples), placed to a fraction
-// of a pixel by a parabola through the gradient's peak. So uneven light, grey backgrounds and
-// blur still give edges, and widths come out as fractions of a pixel.
+// columns twice as densely), on the picture and on copies scaled down by two and four, where
+// noise averages out. Each line's grey profile is sampled bilinearly and split at alternating
+// extremes that differ by a step large against the local contrast (an eighth of the grey range
+// within about thirty samples, so that blur's shallow narrow elements still count). Each edge
+// lies where the grey crosses the middle of that local range, interpolated between samples:
+// unlike the gradient's peak, which an element of one or two pixels drags by a third of a pixel,
+// the crossing stays within a tenth of a pixel, so symbols of one and a half pixels a module
+// read. Where blur keeps a narrow element's step from reaching that middle, the edge lies at the
+// middle of the step's own extremes. Uneven light and grey or coloured grounds move the range
+// and the edges with it.
 //
 // Each line's widths are decoded forwards and backwards, dark bars on light and light on dark, by
-// ratios to the symbol's own module: EAN and UPC digits by their elements corrected for the ink
-// spread the guards show, Code 128 by the distances from one edge to the next like edge, Code 39
-// and 2 of 5 by narrow and wide classes. Trust comes first: guards, start and stop, check
+// ratios to the symbol's own module: EAN, UPC and Code 128 by the distances from one edge to the
+// next like edge, which ink spread and blur leave alone (EAN's 1 and 7, 2 and 8, which share
+// them, by their bars corrected for the spread the guards show), Code 39 and 2 of 5 by narrow and
+// wide classes. Trust comes first: guards, start and stop, check
 // characters and quiet zones measured in modules decide every read; the picture's edge stands in
 // for light only for symbologies whose start, stop and check a piece cannot pass. Reads without
 // a check character must come from several parallel lines spread across the bars, whose ends
@@ -35,11 +40,13 @@ struct Image;
 //
 // Reads of one symbol merge into one barcode. A second pass lays lines along the symbol's own
 // axis every half pixel across its bars to measure it: its angle from the line through the first
-// bar's edges, and the bars' ends where lines stop reading with at least half the middle's
-// contrast.
+// bar's edges, and the bars' ends where the contrast across the bars falls to half the middle's.
+// Two barcodes of different texts on one place are both dropped unless one has three times the
+// other's lines.
 //
 // The cost is bounded for every picture: the lines' spacing grows with the picture so their
-// samples stay within a budget, and each found symbol is measured by a bounded number of lines.
+// samples stay within a budget, a bar starts a decoding only after light as wide as half its next
+// four elements, and each found symbol is measured by at most a few hundred lines.
 
 // A point in picture coordinates: the origin is the top-left corner of the top-left pixel, y down.
 struct RobustPoint {

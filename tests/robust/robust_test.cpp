@@ -128,8 +128,12 @@ TEST(RobustTest, RefusesPiecesAndLookAlikes) {
        {.modules = code128, .width = 170, .shift = 50},
        Symbology::None,
        ""},
-      {"interleaved 2 of 5 cut by the picture's edge",
-       {.modules = interleaved, .width = 130, .shift = 40},
+      {"EAN-13 with a wrong check digit",
+       {.modules = EncodeEan13("5901234123458")},
+       Symbology::None,
+       ""},
+      {"Code 128 with a character changed after its check was taken",
+       {.modules = code128.substr(0, 22) + Code128Modules('x' - 32) + code128.substr(33)},
        Symbology::None,
        ""},
       {"Code 39 without its stop",
@@ -140,6 +144,19 @@ TEST(RobustTest, RefusesPiecesAndLookAlikes) {
   for (const ReadCase& c : cases) {
     SCOPED_TRACE(c.name);
     EXPECT_TRUE(ReadDrawing(c.drawing).empty());
+  }
+}
+
+// Cut anywhere, an interleaved 2 of 5 symbol's tail often spells a shorter symbol whose start is
+// the first narrow elements of a pair: the picture's edge must not stand in for its quiet zone.
+TEST(RobustTest, RefusesInterleavedTwoOfFiveCutByTheEdge) {
+  const std::string modules = InterleavedTwoOfFivePixels("00110011001100", 1, 3);
+  // 270 pixels long; the picture's left edge cuts it cut pixels from its start, 20 pixels of
+  // light follow it.
+  for (int cut = 2; cut < 200; cut += 3) {
+    SCOPED_TRACE(cut);
+    const Drawing drawing = {.modules = modules, .width = 290 - cut, .shift = -10.0 - cut / 2.0};
+    EXPECT_TRUE(ReadDrawing(drawing).empty());
   }
 }
 
