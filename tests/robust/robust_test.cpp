@@ -178,30 +178,29 @@ TEST(RobustTest, RefusesPiecesOfTurnedInterleavedTwoOfFive) {
   }
 }
 
-// Grey rectangles in rows, as lines of print, and bars of random widths.
+// Lines of print and bars of random widths. Words of narrow and wide strokes with light between
+// them are what the 2 of 5 codes, without a check character, could take for symbols.
 TEST(RobustTest, ReadsNothingFromClutter) {
   std::mt19937 random(7);
-  for (int picture = 0; picture < 6; ++picture) {
+  for (int picture = 0; picture < 8; ++picture) {
     SCOPED_TRACE(picture);
     std::string modules;
-    if (picture % 2 == 0) {
-      // Random bars and spaces of one to four modules.
-      while (modules.size() < 300) {
-        modules.append(1 + random() % 4, modules.size() % 2 == 0 ? '1' : '0');
+    while (modules.size() < 400) {
+      if (picture % 2 == 0) {
+        // Random bars and spaces of one to four modules.
+        modules.append(1 + random() % 4, '1');
         modules.append(1 + random() % 4, '0');
-      }
-    } else {
-      // Words: letters of one to three modules' strokes with narrow gaps, words apart.
-      while (modules.size() < 300) {
-        for (int letter = 0; letter < 5; ++letter) {
-          modules.append(1 + random() % 2, '1');
-          modules.append(1 + random() % 2, '0');
+      } else {
+        // A word: strokes of one or three modules a module apart, then the gap to the next.
+        for (unsigned letter = 0; letter < 20 + random() % 20; ++letter) {
+          modules.append(random() % 3 == 0 ? 3 : 1, '1');
+          modules.append(1, '0');
         }
-        modules.append(6 + random() % 6, '0');
+        modules.append(12, '0');
       }
-      modules += '1';
     }
-    const Drawing drawing = {.modules = modules, .module = 2, .height = 14, .angle = 0};
+    modules += '1';
+    const Drawing drawing = {.modules = modules, .module = 2, .height = 30};
     EXPECT_TRUE(ReadDrawing(drawing).empty());
   }
 }
