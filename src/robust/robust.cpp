@@ -1056,15 +1056,15 @@ bool MustRepeat(Symbology symbology) {
 
 struct Group {
   std::vector<const LineRead*> reads;
-  Vec Middle() const {
-    Vec sum;
-    for (const LineRead* read : reads) {
-      sum = sum + 0.5 * (read->start + read->end);
-    }
-    return (1.0 / reads.size()) * sum;
-  }
+  Vec middleSum;  // of the reads' middles
+  Vec Middle() const { return (1.0 / reads.size()) * middleSum; }
   double Span() const { return Length(reads.front()->end - reads.front()->start); }
 };
+
+// Groups a picture may hold, and groups measured: each costs up to a few hundred lines, and a
+// picture with more is noise or a sheet of labels beyond this engine's first version.
+constexpr std::size_t maxGroups = 256;
+constexpr std::size_t maxMeasured = 64;
 
 // Whether the reads of a symbology without a check character come from enough parallel lines
 // spread across the bars, whose ends line up across the bars. A line that enters a turned symbol
@@ -1138,10 +1138,14 @@ std::vector<Group> GroupReads(const std::vector<LineRead>& reads) {
       }
     }
     if (home == nullptr) {
+      if (groups.size() >= maxGroups) {
+        continue;
+      }
       groups.emplace_back();
       home = &groups.back();
     }
     home->reads.push_back(&read);
+    home->middleSum = home->middleSum + middle;
   }
   return groups;
 }
@@ -1390,10 +1394,13 @@ std::vector<RobustBarcode> ReadRobust(const Image& picture, const RobustOptions&
     ScanPlane(planes[level], static_cast<int>(level), options, profile, reads);
   }
   std::vector<Group> groups = GroupReads(reads);
+  // The groups most lines read are measured first.
+  std::stable_sort(groups.begin(), groups.end(),
+                   [](const Group& a, const Group& b) { return a.reads.size() > b.reads.size(); });
   std::vector<int> lineCounts;
   for (const Group& group : groups) {
     RobustBarcode barcode;
-    if (groups.size() > 256 || !LinesAgree(group) ||
+    if (barcodes.size() >= maxMeasured || !LinesAgree(group) ||
         !Measured(planes, group, options, profile, barcode)) {
       continue;
     }
