@@ -154,6 +154,8 @@ struct Profile {
   std::vector<float> grey;
   std::vector<float> threshold;  // per block
   std::vector<float> middle;     // per block, the middle of the grey range around it
+  std::vector<float> lows;       // per block, its own darkest and lightest grey
+  std::vector<float> highs;
   std::vector<int> extremes;
   std::vector<float> boundaries;
   bool firstDark = false;
@@ -172,8 +174,10 @@ void SetThresholds(Profile& profile) {
   const std::vector<float>& grey = profile.grey;
   const int count = static_cast<int>(grey.size());
   const int blocks = (count + rangeBlock - 1) / rangeBlock;
-  std::vector<float> lows(static_cast<std::size_t>(blocks), 255);
-  std::vector<float> highs(static_cast<std::size_t>(blocks), 0);
+  std::vector<float>& lows = profile.lows;
+  std::vector<float>& highs = profile.highs;
+  lows.assign(static_cast<std::size_t>(blocks), 255);
+  highs.assign(static_cast<std::size_t>(blocks), 0);
   for (int i = 0; i < count; ++i) {
     const auto b = static_cast<std::size_t>(i / rangeBlock);
     lows[b] = std::min(lows[b], grey[static_cast<std::size_t>(i)]);
