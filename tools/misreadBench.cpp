@@ -22,6 +22,10 @@
 #include <vector>
 
 #include "driver/driver.h"
+#include "image/image.h"
+#include "locate/candidate.h"
+#include "platform/bitmap.h"
+#include "robust/robust.h"
 #include "support/bmpWriter.h"
 #include "support/canvas.h"
 #include "support/fakePlatform.h"
@@ -148,6 +152,19 @@ Picture DrawPicture(std::uint64_t seed, int index) {
 // The picture as an 8-bit grey-palette bitmap file.
 std::vector<std::uint8_t> EncodeBitmap(const Canvas& canvas) {
   return WriteGreyBmp(canvas.width, canvas.height, GreyBytes(canvas));
+}
+
+// The lines the second engine (src/robust) gives for the bitmap, as the program would print them.
+std::vector<std::string> ReadBitmapRobust(const std::vector<std::uint8_t>& bitmap) {
+  Image image;
+  std::vector<std::string> lines;
+  if (DecodeBmp(bitmap, image) != BmpRefusal::None) {
+    return lines;
+  }
+  for (const RobustBarcode& barcode : ReadRobust(image)) {
+    lines.emplace_back(PrintedPart(ResultLine(barcode.symbology, barcode.text)));
+  }
+  return lines;
 }
 
 // The lines one run of the program prints for the bitmap, with or without /F.
@@ -317,6 +334,7 @@ struct Options {
   int threads = 2;
   bool verbose = false;
   bool listMisses = false;
+  bool robust = false;
   std::string saveFolder;
   int onlyPicture = -1;
 };
@@ -334,8 +352,9 @@ void ReadOnePicture(const Options& options, int index, Counts& counts) {
   const Picture picture = DrawPicture(options.seed, index);
   const std::vector<std::uint8_t> bitmap = EncodeBitmap(picture.canvas);
   bool saved = false;
-  for (int mode = 0; mode < 2; ++mode) {
-    const std::vector<std::string> lines = ReadBitmap(bitmap, mode == 1);
+  for (int mode = 0; mode < (options.robust ? 1 : 2); ++mode) {
+    const std::vector<std::string> lines =
+        options.robust ? ReadBitmapRobust(bitmap) : ReadBitmap(bitmap, mode == 1);
     Tally tally;
     tally.pictures = 1;
     bool found = false;
@@ -494,6 +513,8 @@ bool ParseOptions(int argc, char** argv, Options& options) {
     const bool hasValue = i + 1 < argc;
     if (arg == "--verbose" || arg == "-v") {
       options.verbose = true;
+    } else if (arg == "--robust") {
+      options.robust = true;
     } else if (arg == "--misses") {
       options.listMisses = true;
     } else if (arg == "--pictures" && hasValue) {
@@ -521,13 +542,16 @@ int RunBenchmark(int argc, char** argv) {
     std::printf(
         "usage: strixa_misread_bench [--pictures N] [--first K] [--seed S] [--threads T]\n"
         "                            [--verbose] [--misses] [--save FOLDER] [--picture K]\n"
+        "                            [--robust]\n"
         "  --pictures N   how many pictures (default 10000), numbered from --first (default 0)\n"
         "  --seed S       picture K is drawn from S and K alone (default 1)\n"
         "  --threads T    worker threads (default 2)\n"
         "  --verbose      list every wrong line with the picture's parameters\n"
         "  --misses       list every symbol picture without its line too\n"
         "  --save FOLDER  write each picture with a wrong line as FOLDER/misread-S-K.bmp\n"
-        "  --picture K    draw and read picture K only, printing everything it reads\n");
+        "  --picture K    draw and read picture K only, printing everything it reads\n"
+        "  --robust       read with the second engine (src/robust) instead, once (the /F rows\n"
+        "                 stay empty)\n");
     return 2;
   }
   if (options.onlyPicture >= 0) {

@@ -226,11 +226,7 @@ const ReadingRules& RulesFor(Symbology symbology) {
   return none;
 }
 
-namespace {
-
-// What a decoder's text stands for: the Code 128 decoder marks an EAN-128 symbol, and UPC-A is
-// EAN-13 with a leading zero, which the UPC-A form does not print.
-SymbolRead Classify(Symbology decoder, std::string_view read) {
+SymbolRead ClassifyRead(Symbology decoder, std::string_view read) {
   if (decoder == Symbology::Code128 && read.starts_with(ean128Marker)) {
     return {Symbology::Ean128, std::string(read.substr(ean128Marker.size()))};
   }
@@ -239,8 +235,6 @@ SymbolRead Classify(Symbology decoder, std::string_view read) {
   }
   return {decoder, std::string(read)};
 }
-
-}  // namespace
 
 SymbolRead RunDecoderChain(std::string_view pixels, int& hitCount, const DecoderChain& chain,
                            std::vector<SymbolRead>* repeatedReads) {
@@ -258,7 +252,7 @@ SymbolRead RunDecoderChain(std::string_view pixels, int& hitCount, const Decoder
     if (text.size() < rules.minimumLength) {
       continue;
     }
-    SymbolRead read = Classify(symbology, text);
+    SymbolRead read = ClassifyRead(symbology, text);
     if (rules.mustRepeat && repeatedReads != nullptr) {
       repeatedReads->push_back(read);
     }

@@ -34,6 +34,11 @@ struct SymbolRead {
   std::string text;
 };
 
+// What a decoder's text stands for: the Code 128 decoder marks an EAN-128 symbol, and UPC-A is
+// EAN-13 with a leading zero, which the UPC-A form does not print. Other readers of the decoders'
+// texts go through here too, so a symbol gives the same result whoever reads it.
+SymbolRead ClassifyRead(Symbology decoder, std::string_view read);
+
 // The rules the dispatcher reads a symbology's reads by (see ReadingRules), from its decoder.
 const ReadingRules& RulesFor(Symbology symbology);
 

@@ -15,10 +15,8 @@ namespace strixa {
 
 namespace {
 
-constexpr int symbolModules = 11;
+constexpr int symbolModules = code128SymbolModules;
 constexpr int checkModulus = 103;
-
-constexpr bool HasModules(std::string_view pattern) { return pattern.size() == symbolModules; }
 
 // Code sets by the index of their start pattern and their row of code128Texts.
 constexpr int codeSetA = 1;
@@ -47,38 +45,6 @@ constexpr int CodeSetChange(int codeSet, int value) {
       return 0;
   }
 }
-
-// Index is the code set the start character selects.
-constexpr std::array<std::string_view, 4> code128StartPatterns = {"", "11010000100", "11010010000",
-                                                                  "11010011100"};
-static_assert(std::all_of(code128StartPatterns.begin() + 1, code128StartPatterns.end(),
-                          HasModules));
-
-// Symbol values 0-102; "1" is a bar module.
-constexpr std::array<std::string_view, 103> code128Patterns = {
-    "11011001100", "11001101100", "11001100110", "10010011000", "10010001100",  // 0-4
-    "10001001100", "10011001000", "10011000100", "10001100100", "11001001000",  // 5-9
-    "11001000100", "11000100100", "10110011100", "10011011100", "10011001110",  // 10-14
-    "10111001100", "10011101100", "10011100110", "11001110010", "11001011100",  // 15-19
-    "11001001110", "11011100100", "11001110100", "11101101110", "11101001100",  // 20-24
-    "11100101100", "11100100110", "11101100100", "11100110100", "11100110010",  // 25-29
-    "11011011000", "11011000110", "11000110110", "10100011000", "10001011000",  // 30-34
-    "10001000110", "10110001000", "10001101000", "10001100010", "11010001000",  // 35-39
-    "11000101000", "11000100010", "10110111000", "10110001110", "10001101110",  // 40-44
-    "10111011000", "10111000110", "10001110110", "11101110110", "11010001110",  // 45-49
-    "11000101110", "11011101000", "11011100010", "11011101110", "11101011000",  // 50-54
-    "11101000110", "11100010110", "11101101000", "11101100010", "11100011010",  // 55-59
-    "11101111010", "11001000010", "11110001010", "10100110000", "10100001100",  // 60-64
-    "10010110000", "10010000110", "10000101100", "10000100110", "10110010000",  // 65-69
-    "10110000100", "10011010000", "10011000010", "10000110100", "10000110010",  // 70-74
-    "11000010010", "11001010000", "11110111010", "11000010100", "10001111010",  // 75-79
-    "10100111100", "10010111100", "10010011110", "10111100100", "10011110100",  // 80-84
-    "10011110010", "11110100100", "11110010100", "11110010010", "11011011110",  // 85-89
-    "11011110110", "11110110110", "10101111000", "10100011110", "10001011110",  // 90-94
-    "10111101000", "10111100010", "11110101000", "11110100010", "10111011110",  // 95-99
-    "10111101110", "11101011110", "11110101110",                                // 100-102
-};
-static_assert(std::ranges::all_of(code128Patterns, HasModules));
 
 // The stop's final two-module bar is not examined.
 constexpr std::string_view stopPattern = "11000111010";
@@ -290,16 +256,33 @@ std::string Transmission(int codeSet, std::span<const int> values) {
   return out;
 }
 
+// The text of the values after the start, check character excluded: control and function
+// characters as bracketed names, code-set changes leave no text, and FNC1 right after Start C
+// becomes the EAN-128 marker.
+std::string Transcript(int codeSet, std::span<const int> values) {
+  std::string text;
+  for (std::size_t i = 0; i < values.size(); ++i) {
+    const int value = values[i];
+    if (const int newCodeSet = CodeSetChange(codeSet, value); newCodeSet != 0) {
+      codeSet = newCodeSet;
+    } else if (codeSet == codeSetC && i == 0 && value == fnc1Value) {
+      // FNC1 first in set C makes the symbol EAN-128; the caller labels it by this marker.
+      text += ean128Marker;
+    } else {
+      text += code128Texts[codeSet][value];
+    }
+  }
+  return text;
+}
+
 // DecodeCode128, also handing out the start's code set and the values up to the check character.
 std::string DecodeSymbol(std::string_view pixels, int* startSet, std::vector<int>* values) {
   if (pixels.size() < 22) {
     return {};
   }
-  std::string text;
-  std::string_view lastText;
+  std::vector<int> read;
   int codeSet = 0;
   int weight = 0;
-  int lastValue = -1;
   // Kept modulo 103 as it grows, so a long line cannot overflow the sum.
   int checkSum = 0;
   int lastTerm = 0;
@@ -322,9 +305,6 @@ std::string DecodeSymbol(std::string_view pixels, int* startSet, std::vector<int
       }
       checkSum = 102 + codeSet;
       weight = 1;
-      if (startSet != nullptr) {
-        *startSet = codeSet;
-      }
       continue;
     }
 
@@ -332,36 +312,30 @@ std::string DecodeSymbol(std::string_view pixels, int* startSet, std::vector<int
     if (value >= 0) {
       lastTerm = value * (weight % checkModulus) % checkModulus;
       checkSum = (checkSum + lastTerm) % checkModulus;
-      lastValue = value;
       ++weight;
-      if (values != nullptr) {
-        values->push_back(value);
-      }
-      if (const int newCodeSet = CodeSetChange(codeSet, value); newCodeSet != 0) {
-        codeSet = newCodeSet;
-        lastText = {};
-        continue;
-      }
-      const std::string_view valueText = code128Texts[codeSet][value];
-      if (codeSet == codeSetC && weight == 2 && value == fnc1Value) {
-        // FNC1 first in set C makes the symbol EAN-128; the caller labels it by this marker.
-        text += ean128Marker;
-      } else {
-        text += valueText;
-        lastText = valueText;
-      }
+      read.push_back(value);
       continue;
     }
 
     // An unreadable symbol would only show as "?", itself a real character of sets A and B, so a
     // text holding one is a misread even when the check happens to pass.
-    if (modules != stopPattern || lastValue < 0 ||
+    if (modules != stopPattern || read.empty() ||
         !EndsAfterFinalBar(pixels, position, runs.size())) {
       return {};
     }
     const int sum = (checkSum - lastTerm + checkModulus) % checkModulus;
-    text.resize(text.size() - std::min(text.size(), lastText.size()));
-    return sum == lastValue ? text : std::string();
+    if (sum != read.back()) {
+      return {};
+    }
+    // The start's code set; the values change the set only inside the transcript.
+    if (startSet != nullptr) {
+      *startSet = codeSet;
+    }
+    read.pop_back();
+    if (values != nullptr) {
+      *values = read;
+    }
+    return Transcript(codeSet, read);
   }
 }
 
@@ -374,11 +348,18 @@ std::string DecodeCode128(std::string_view pixels) {
 std::string DecodeCode128Transmission(std::string_view pixels) {
   int startSet = 0;
   std::vector<int> values;
-  std::string text = DecodeSymbol(pixels, &startSet, &values);
+  DecodeSymbol(pixels, &startSet, &values);
+  return Code128TextOfValues(startSet, values);
+}
+
+std::string Code128TextOfValues(int startSet, std::span<const int> values) {
+  if (startSet < codeSetA || startSet > codeSetC) {
+    return {};
+  }
+  std::string text = Transcript(startSet, values);
   if (text.empty()) {
     return text;
   }
-  values.pop_back();  // the check character
   text += lineDataSeparator;
   text += Transmission(startSet, values);
   return text;

@@ -12,26 +12,7 @@ namespace strixa {
 
 namespace {
 
-// Bar first, bars and spaces alternating; "W" wide, "N" narrow, three wide in each.
-constexpr std::array<std::string_view, 44> code39WidthPatterns = {
-    "NNNWWNWNN", "WNNWNNNNW", "NNWWNNNNW", "WNWWNNNNN", "NNNWWNNNW",  // 0-4
-    "WNNWWNNNN", "NNWWWNNNN", "NNNWNNWNW", "WNNWNNWNN", "NNWWNNWNN",  // 5-9
-    "WNNNNWNNW", "NNWNNWNNW", "WNWNNWNNN", "NNNNWWNNW", "WNNNWWNNN",  // A-E
-    "NNWNWWNNN", "NNNNNWWNW", "WNNNNWWNN", "NNWNNWWNN", "NNNNWWWNN",  // F-J
-    "WNNNNNNWW", "NNWNNNNWW", "WNWNNNNWN", "NNNNWNNWW", "WNNNWNNWN",  // K-O
-    "NNWNWNNWN", "NNNNNNWWW", "WNNNNNWWN", "NNWNNNWWN", "NNNNWNWWN",  // P-T
-    "WWNNNNNNW", "NWWNNNNNW", "WWWNNNNNN", "NWNNWNNNW", "WWNNWNNNN",  // U-Y
-    "NWWNWNNNN", "NWNNNNWNW", "WWNNNNWNN", "NWWNNNWNN", "NWNWNWNNN",  // Z - . space $
-    "NWNWNNNWN", "NWNNNWNWN", "NNNWNWNWN", "NWNNWNWNN",               // / + % *
-};
-static_assert(std::ranges::all_of(code39WidthPatterns, [](std::string_view p) {
-  return p.size() == 9 && std::ranges::count(p, 'W') == 3;
-}));
-
-constexpr std::string_view code39Chars = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ-. $/+%*";
-static_assert(code39Chars.size() == code39WidthPatterns.size());
-
-constexpr int startIndex = 43;
+constexpr int startIndex = code39StartIndex;
 constexpr std::size_t maxDataChars = 1000;
 
 // A gap of at least half its character (six to eight narrow elements) ends the symbol: gaps

@@ -1,12 +1,36 @@
 // SPDX-License-Identifier: Apache-2.0
 #pragma once
 
+#include <algorithm>
+#include <array>
 #include <string>
 #include <string_view>
 
 #include "symbologies/symbology.h"
 
 namespace strixa {
+
+// Bar first, bars and spaces alternating; "W" wide, "N" narrow, three wide in each.
+inline constexpr std::array<std::string_view, 44> code39WidthPatterns = {
+    "NNNWWNWNN", "WNNWNNNNW", "NNWWNNNNW", "WNWWNNNNN", "NNNWWNNNW",  // 0-4
+    "WNNWWNNNN", "NNWWWNNNN", "NNNWNNWNW", "WNNWNNWNN", "NNWWNNWNN",  // 5-9
+    "WNNNNWNNW", "NNWNNWNNW", "WNWNNWNNN", "NNNNWWNNW", "WNNNWWNNN",  // A-E
+    "NNWNWWNNN", "NNNNNWWNW", "WNNNNWWNN", "NNWNNWWNN", "NNNNWWWNN",  // F-J
+    "WNNNNNNWW", "NNWNNNNWW", "WNWNNNNWN", "NNNNWNNWW", "WNNNWNNWN",  // K-O
+    "NNWNWNNWN", "NNNNNNWWW", "WNNNNNWWN", "NNWNNNWWN", "NNNNWNWWN",  // P-T
+    "WWNNNNNNW", "NWWNNNNNW", "WWWNNNNNN", "NWNNWNNNW", "WWNNWNNNN",  // U-Y
+    "NWWNWNNNN", "NWNNNNWNW", "WWNNNNWNN", "NWWNNNWNN", "NWNWNWNNN",  // Z - . space $
+    "NWNWNNNWN", "NWNNNWNWN", "NNNWNWNWN", "NWNNWNWNN",               // / + % *
+};
+static_assert(std::ranges::all_of(code39WidthPatterns, [](std::string_view p) {
+  return p.size() == 9 && std::ranges::count(p, 'W') == 3;
+}));
+
+inline constexpr std::string_view code39Chars = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ-. $/+%*";
+static_assert(code39Chars.size() == code39WidthPatterns.size());
+
+// The start and stop character, "*".
+inline constexpr int code39StartIndex = 43;
 
 // Reads one Code 39 symbol that starts with "*" at the first pixel and ends in a whole "*" stop
 // followed by the end of the line or a quiet zone: the data characters between them. "" when

@@ -1,0 +1,1447 @@
+// SPDX-License-Identifier: Apache-2.0
+#include "robust/robust.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+#include <numbers>
+#include <span>
+#include <string_view>
+#include <tuple>
+#include <utility>
+
+#include "decode/dispatcher.h"
+#include "image/image.h"
+#include "symbologies/code128.h"
+#include "symbologies/code39.h"
+#include "symbologies/ean13.h"
+#include "symbologies/elements.h"
+#include "symbologies/twoOfFive.h"
+
+namespace strixa {
+
+namespace {
+
+struct Vec {
+  double x = 0;
+  double y = 0;
+};
+Vec operator+(Vec a, Vec b) { return {a.x + b.x, a.y + b.y}; }
+Vec operator-(Vec a, Vec b) { return {a.x - b.x, a.y - b.y}; }
+Vec operator*(double s, Vec a) { return {s * a.x, s * a.y}; }
+double Dot(Vec a, Vec b) { return a.x * b.x + a.y * b.y; }
+double Length(Vec a) { return std::sqrt(Dot(a, a)); }
+// A quarter turn counterclockwise on the screen (y down): from a reading direction, its top.
+Vec Up(Vec a) { return {a.y, -a.x}; }
+
+// ---------------------------------------------------------------------------------------------
+// Planes and lines
+
+// The grey pixels a pass samples: the picture itself or a copy scaled down by 2^level.
+struct Plane {
+  const std::uint8_t* bytes = nullptr;
+  int width = 0;
+  int height = 0;
+  std::ptrdiff_t rowPitch = 0;
+  int pixelStep = 1;
+  double scale = 1;  // picture pixels per plane pixel
+  std::vector<std::uint8_t> owned;
+
+  int At(int x, int y) const { return bytes[y * rowPitch + x * pixelStep]; }
+};
+
+Plane PictureLevel(const Image& picture) {
+  Plane plane;
+  plane.bytes = picture.greyBytes;
+  plane.width = picture.imageWidth;
+  plane.height = picture.imageHeight;
+  plane.rowPitch = picture.rowPitch;
+  plane.pixelStep = picture.pixelStep;
+  return plane;
+}
+
+// Each pixel the mean of a square of four: noise averages out, and a symbol too large for the
+// finer lines' windows fits.
+Plane HalfOf(const Plane& source) {
+  Plane plane;
+  plane.width = source.width / 2;
+  plane.height = source.height / 2;
+  plane.scale = source.scale * 2;
+  plane.owned.resize(static_cast<std::size_t>(plane.width) *
+                     static_cast<std::size_t>(plane.height));
+  for (int y = 0; y < plane.height; ++y) {
+    for (int x = 0; x < plane.width; ++x) {
+      const int sum = source.At(2 * x, 2 * y) + source.At(2 * x + 1, 2 * y) +
+                      source.At(2 * x, 2 * y + 1) + source.At(2 * x + 1, 2 * y + 1);
+      plane.owned[static_cast<std::size_t>(y) * static_cast<std::size_t>(plane.width) +
+                  static_cast<std::size_t>(x)] = static_cast<std::uint8_t>((sum + 2) / 4);
+    }
+  }
+  plane.bytes = plane.owned.data();
+  plane.rowPitch = plane.width;
+  return plane;
+}
+
+// Bilinear grey at a point of the plane (pixel centres at +0.5), clamped to its edge.
+float Sample(const Plane& plane, double x, double y) {
+  x = std::clamp(x - 0.5, 0.0, plane.width - 1.0);
+  y = std::clamp(y - 0.5, 0.0, plane.height - 1.0);
+  const int x0 = static_cast<int>(x);
+  const int y0 = static_cast<int>(y);
+  const int x1 = std::min(x0 + 1, plane.width - 1);
+  const int y1 = std::min(y0 + 1, plane.height - 1);
+  const auto fx = static_cast<float>(x - x0);
+  const auto fy = static_cast<float>(y - y0);
+  const float top = plane.At(x0, y0) + fx * static_cast<float>(plane.At(x1, y0) - plane.At(x0, y0));
+  const float bottom =
+      plane.At(x0, y1) + fx * static_cast<float>(plane.At(x1, y1) - plane.At(x0, y1));
+  return top + fy * (bottom - top);
+}
+
+// A line of a plane: origin + t * direction for t in [0, length], both ends on the plane's edge
+// or inside it.
+struct Line {
+  Vec origin;
+  Vec direction;
+  double length = 0;
+};
+
+// The part of the infinite line through point along direction that lies on [0, w] x [0, h];
+// false when it misses the plane.
+bool ClipLine(Vec point, Vec direction, double lo, double hi, double w, double h, Line& line) {
+  const double from[2] = {point.x, point.y};
+  const double step[2] = {direction.x, direction.y};
+  const double size[2] = {w, h};
+  for (int axis = 0; axis < 2; ++axis) {
+    if (std::abs(step[axis]) < 1e-12) {
+      if (from[axis] < 0 || from[axis] > size[axis]) {
+        return false;
+      }
+      continue;
+    }
+    double t0 = (0 - from[axis]) / step[axis];
+    double t1 = (size[axis] - from[axis]) / step[axis];
+    if (t0 > t1) {
+      std::swap(t0, t1);
+    }
+    lo = std::max(lo, t0);
+    hi = std::min(hi, t1);
+  }
+  if (hi - lo < 8) {
+    return false;
+  }
+  line.origin = point + lo * direction;
+  line.direction = direction;
+  line.length = hi - lo;
+  return true;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Edges
+
+// An edge's step must exceed this share of the grey range around it, and never less than
+// minimumStep grey levels: noise on a flat ground stays below both.
+constexpr float stepShare = 0.12F;
+constexpr float minimumStep = 10;
+constexpr int rangeBlock = 8;   // samples a block of the local range
+constexpr int rangeBlocks = 3;  // blocks either side the local range reaches
+
+// The boundaries of a line's elements (picture edge, edges, picture edge) along it, and whether
+// the first element is dark. The scratch vectors are the caller's, reused line after line.
+struct Profile {
+  std::vector<float> grey;
+  std::vector<float> threshold;  // per block
+  std::vector<float> middle;     // per block, the middle of the grey range around it
+  std::vector<float> lows;       // per block, its own darkest and lightest grey
+  std::vector<float> highs;
+  std::vector<int> extremes;
+  std::vector<float> boundaries;
+  bool firstDark = false;
+};
+
+void SampleLine(const Plane& plane, const Line& line, Profile& profile) {
+  const int count = static_cast<int>(line.length);
+  profile.grey.resize(static_cast<std::size_t>(count));
+  for (int i = 0; i < count; ++i) {
+    const Vec p = line.origin + (i + 0.5) * line.direction;
+    profile.grey[static_cast<std::size_t>(i)] = Sample(plane, p.x, p.y);
+  }
+}
+
+void SetThresholds(Profile& profile) {
+  const std::vector<float>& grey = profile.grey;
+  const int count = static_cast<int>(grey.size());
+  const int blocks = (count + rangeBlock - 1) / rangeBlock;
+  std::vector<float>& lows = profile.lows;
+  std::vector<float>& highs = profile.highs;
+  lows.assign(static_cast<std::size_t>(blocks), 255);
+  highs.assign(static_cast<std::size_t>(blocks), 0);
+  for (int i = 0; i < count; ++i) {
+    const auto b = static_cast<std::size_t>(i / rangeBlock);
+    lows[b] = std::min(lows[b], grey[static_cast<std::size_t>(i)]);
+    highs[b] = std::max(highs[b], grey[static_cast<std::size_t>(i)]);
+  }
+  profile.threshold.assign(static_cast<std::size_t>(blocks), minimumStep);
+  profile.middle.assign(static_cast<std::size_t>(blocks), 128);
+  for (int b = 0; b < blocks; ++b) {
+    float low = 255;
+    float high = 0;
+    for (int n = std::max(0, b - rangeBlocks); n <= std::min(blocks - 1, b + rangeBlocks); ++n) {
+      low = std::min(low, lows[static_cast<std::size_t>(n)]);
+      high = std::max(high, highs[static_cast<std::size_t>(n)]);
+    }
+    profile.threshold[static_cast<std::size_t>(b)] =
+        std::max(minimumStep, stepShare * (high - low));
+    profile.middle[static_cast<std::size_t>(b)] = (low + high) / 2;
+  }
+}
+
+// Alternating extremes: a maximum is confirmed once the grey falls below it by the local
+// threshold, a minimum once it rises above it by as much.
+void FindExtremes(Profile& profile) {
+  const std::vector<float>& grey = profile.grey;
+  std::vector<int>& extremes = profile.extremes;
+  extremes.clear();
+  const int count = static_cast<int>(grey.size());
+  const auto threshold = [&](int i) {
+    return profile.threshold[static_cast<std::size_t>(i / rangeBlock)];
+  };
+  const auto g = [&](int i) { return grey[static_cast<std::size_t>(i)]; };
+  int lowest = 0;
+  int highest = 0;
+  int seeking = 0;  // +1 a maximum, -1 a minimum, 0 either
+  int candidate = 0;
+  for (int i = 1; i < count; ++i) {
+    if (seeking == 0) {
+      lowest = g(i) < g(lowest) ? i : lowest;
+      highest = g(i) > g(highest) ? i : highest;
+      if (g(i) - g(lowest) >= threshold(lowest)) {
+        profile.firstDark = true;
+        extremes.push_back(lowest);
+        seeking = 1;
+        candidate = i;
+      } else if (g(highest) - g(i) >= threshold(highest)) {
+        profile.firstDark = false;
+        extremes.push_back(highest);
+        seeking = -1;
+        candidate = i;
+      }
+    } else if (seeking > 0) {
+      if (g(i) > g(candidate)) {
+        candidate = i;
+      } else if (g(candidate) - g(i) >= threshold(candidate)) {
+        extremes.push_back(candidate);
+        seeking = -1;
+        candidate = i;
+      }
+    } else {
+      if (g(i) < g(candidate)) {
+        candidate = i;
+      } else if (g(i) - g(candidate) >= threshold(candidate)) {
+        extremes.push_back(candidate);
+        seeking = 1;
+        candidate = i;
+      }
+    }
+  }
+  // The last extreme is confirmed by the step that found the one before it.
+  if (seeking != 0) {
+    extremes.push_back(candidate);
+  }
+}
+
+// Where the grey crosses level between two extremes, interpolated between the samples either
+// side; of several crossings (noise), the steepest.
+float EdgeBetween(const std::vector<float>& grey, int from, int to, float level) {
+  float best = -1;
+  float edge = static_cast<float>(from + to) / 2 + 0.5F;
+  for (int i = from; i < to; ++i) {
+    const float here = grey[static_cast<std::size_t>(i)] - level;
+    const float next = grey[static_cast<std::size_t>(i) + 1] - level;
+    if ((here < 0) == (next < 0) || here == next) {
+      continue;
+    }
+    const float steep = std::abs(next - here);
+    if (steep > best) {
+      best = steep;
+      // Samples sit at i + 0.5.
+      edge = static_cast<float>(i) + 0.5F + here / (here - next);
+    }
+  }
+  return edge;
+}
+
+// The level an edge is placed at: the middle of the grey range around it where that lies well
+// inside the step (sharp pictures: exact to a tenth of a pixel even for elements of one or two
+// pixels, whose extremes fall short of the range), else the middle of the step's own extremes
+// (blur leaves narrow elements' steps short of the range's middle).
+float EdgeLevel(const Profile& profile, int from, int to) {
+  const float a = profile.grey[static_cast<std::size_t>(from)];
+  const float b = profile.grey[static_cast<std::size_t>(to)];
+  const float low = std::min(a, b);
+  const float high = std::max(a, b);
+  const auto block = static_cast<std::size_t>((from + to) / 2 / rangeBlock);
+  const float middle = profile.middle[block];
+  const float margin = 0.2F * (high - low);
+  return middle > low + margin && middle < high - margin ? middle : (low + high) / 2;
+}
+
+// Fills profile.boundaries: 0, each edge, and the line's length.
+void FindEdges(Profile& profile) {
+  SetThresholds(profile);
+  FindExtremes(profile);
+  profile.boundaries.clear();
+  if (profile.extremes.size() < 2) {
+    return;
+  }
+  profile.boundaries.push_back(0);
+  for (std::size_t i = 0; i + 1 < profile.extremes.size(); ++i) {
+    const int from = profile.extremes[i];
+    const int to = profile.extremes[i + 1];
+    profile.boundaries.push_back(EdgeBetween(profile.grey, from, to, EdgeLevel(profile, from, to)));
+  }
+  profile.boundaries.push_back(static_cast<float>(profile.grey.size()));
+}
+
+// ---------------------------------------------------------------------------------------------
+// Element runs and their decoders
+
+// A line's elements in reading order: element k lies from at[k] to at[k + 1]; the first and the
+// last run into the picture's edge.
+struct Run {
+  std::vector<float> at;
+  bool firstBar = false;
+
+  int Count() const { return static_cast<int>(at.size()) - 1; }
+  float Width(int k) const {
+    return at[static_cast<std::size_t>(k) + 1] - at[static_cast<std::size_t>(k)];
+  }
+  bool IsBar(int k) const { return (k % 2 == 0) == firstBar; }
+};
+
+// What a decoder read from the element first (a bar) to the element last.
+struct SymbolAt {
+  Symbology symbology = Symbology::None;
+  std::string text;
+  int last = 0;
+};
+
+// Light of at least need before element first; the picture's edge stands in for it where
+// edgeCounts (the bar runs into the edge, or the light before it does).
+bool QuietBefore(const Run& run, int first, double need, bool edgeCounts) {
+  if (first == 0) {
+    return edgeCounts;
+  }
+  return run.Width(first - 1) >= need || (edgeCounts && first == 1);
+}
+
+bool QuietAfter(const Run& run, int last, double need, bool edgeCounts) {
+  const int count = run.Count();
+  if (last >= count - 1) {
+    return edgeCounts;
+  }
+  return run.Width(last + 1) >= need || (edgeCounts && last + 2 == count);
+}
+
+double SumWidths(const Run& run, int first, int count) {
+  double sum = 0;
+  for (int k = first; k < first + count; ++k) {
+    sum += run.Width(k);
+  }
+  return sum;
+}
+
+// Run lengths of a module pattern ("1" a bar module), at most N runs.
+template <std::size_t N>
+constexpr std::array<int, N> PatternRuns(std::string_view pattern) {
+  std::array<int, N> runs{};
+  std::size_t run = 0;
+  for (std::size_t i = 0; i < pattern.size(); ++i) {
+    if (i > 0 && pattern[i] != pattern[i - 1]) {
+      ++run;
+    }
+    if (run < N) {
+      ++runs[run];
+    }
+  }
+  return runs;
+}
+
+template <std::size_t N, std::size_t Count>
+constexpr std::array<std::array<int, N>, Count> TableRuns(
+    const std::array<std::string_view, Count>& table) {
+  std::array<std::array<int, N>, Count> runs{};
+  for (std::size_t i = 0; i < Count; ++i) {
+    runs[i] = PatternRuns<N>(table[i]);
+  }
+  return runs;
+}
+
+constexpr auto eanRunsL = TableRuns<4>(eanPatternsL);
+constexpr auto eanRunsG = TableRuns<4>(eanPatternsG);
+constexpr auto eanRunsR = TableRuns<4>(eanPatternsR);
+constexpr auto code128Runs = TableRuns<6>(code128Patterns);
+constexpr auto code128StartRuns = TableRuns<6>(code128StartPatterns);
+// The stop's seven elements.
+constexpr std::array<int, 7> code128StopRuns = {2, 3, 3, 1, 1, 1, 2};
+
+// EAN digits are told by the distances from each edge to the next like edge, which blur and ink
+// spread leave alone: both sums must lie within eanFit modules of a pattern's together, and
+// every pattern with other sums eanMargin further off. 1 and 7, and 2 and 8, share their sums;
+// their bars, corrected for the spread the guards show, must tell them apart by a module.
+constexpr double eanFit = 1.0;
+constexpr double eanMargin = 0.45;
+constexpr double eanPartnerMargin = 1.0;
+// Light beyond an EAN or UPC symbol, in modules (the printed zones are seven and more).
+constexpr double eanQuietModules = 5;
+
+// How well four elements from first fit one pattern.
+struct DigitFit {
+  double sums = 1e9;      // misfit of the two edge-to-like-edge sums, in modules
+  double elements = 1e9;  // misfit of the four elements, corrected for spread
+  int sumKey = 0;         // the pattern's sums, as one number
+};
+
+DigitFit FitPattern(const Run& run, int first, const std::array<int, 4>& pattern, double spread) {
+  const double module = SumWidths(run, first, 4) / 7;
+  DigitFit fit;
+  fit.sums =
+      std::abs((run.Width(first) + run.Width(first + 1)) / module - (pattern[0] + pattern[1])) +
+      std::abs((run.Width(first + 1) + run.Width(first + 2)) / module - (pattern[1] + pattern[2]));
+  fit.elements = 0;
+  for (int i = 0; i < 4; ++i) {
+    const double due =
+        pattern[static_cast<std::size_t>(i)] + (run.IsBar(first + i) ? spread : -spread);
+    fit.elements += std::abs(run.Width(first + i) / module - due);
+  }
+  fit.sumKey = 10 * (pattern[0] + pattern[1]) + pattern[1] + pattern[2];
+  return fit;
+}
+
+// The digit (0-9, or 10-19 for the second set) the four elements from first spell, or -1.
+int ReadDigit(const Run& run, int first, const std::array<std::array<int, 4>, 10>& set,
+              const std::array<std::array<int, 4>, 10>* second, double spread) {
+  std::array<DigitFit, 20> fits;
+  const int count = second != nullptr ? 20 : 10;
+  for (int i = 0; i < count; ++i) {
+    const auto& pattern =
+        i < 10 ? set[static_cast<std::size_t>(i)] : (*second)[static_cast<std::size_t>(i - 10)];
+    fits[static_cast<std::size_t>(i)] = FitPattern(run, first, pattern, spread);
+  }
+  int best = 0;
+  for (int i = 1; i < count; ++i) {
+    const DigitFit& f = fits[static_cast<std::size_t>(i)];
+    const DigitFit& b = fits[static_cast<std::size_t>(best)];
+    if (f.sums < b.sums - 1e-9 || (f.sumKey == b.sumKey && f.elements < b.elements)) {
+      best = i;
+    }
+  }
+  const DigitFit& b = fits[static_cast<std::size_t>(best)];
+  if (b.sums > eanFit) {
+    return -1;
+  }
+  for (int i = 0; i < count; ++i) {
+    const DigitFit& f = fits[static_cast<std::size_t>(i)];
+    if (i == best) {
+      continue;
+    }
+    if (f.sumKey == b.sumKey ? f.elements - b.elements < eanPartnerMargin
+                             : f.sums - b.sums < eanMargin) {
+      return -1;
+    }
+  }
+  return best;
+}
+
+// EAN-13 (and UPC-A) with six digits a half, EAN-8 with four.
+bool DecodeEan(const Run& run, int first, int digitsPerHalf, SymbolAt& read) {
+  const int elements = 11 + 8 * digitsPerHalf;
+  if (first + elements > run.Count()) {
+    return false;
+  }
+  const double module = SumWidths(run, first, elements) / (11 + 14 * digitsPerHalf);
+  const int middle = first + 3 + 4 * digitsPerHalf;
+  const int end = middle + 5 + 4 * digitsPerHalf;
+  // Every two neighbours in a guard span two modules.
+  for (const auto& [from, count] : {std::pair{first, 3}, std::pair{middle, 5}, std::pair{end, 3}}) {
+    for (int k = from; k + 1 < from + count; ++k) {
+      if (std::abs((run.Width(k) + run.Width(k + 1)) / module - 2) > 0.6) {
+        return false;
+      }
+    }
+  }
+  if (!QuietBefore(run, first, eanQuietModules * module, true) ||
+      !QuietAfter(run, end + 2, eanQuietModules * module, true)) {
+    return false;
+  }
+  // Ink spread from the guards' single modules: bars come out wider, spaces narrower, alike.
+  double bars = 0;
+  double spaces = 0;
+  for (const int k : {first, first + 1, first + 2, middle, middle + 1, middle + 2, middle + 3,
+                      middle + 4, end, end + 1, end + 2}) {
+    (run.IsBar(k) ? bars : spaces) += run.Width(k) / module;
+  }
+  const double spread = std::clamp((bars / 6 - spaces / 5) / 2, -0.5, 0.5);
+  std::string left;
+  std::string right;
+  std::string parity;
+  int sum = 0;
+  for (int place = 0; place < 2 * digitsPerHalf; ++place) {
+    const bool leftHalf = place < digitsPerHalf;
+    const int k = leftHalf ? first + 3 + 4 * place : middle + 5 + 4 * (place - digitsPerHalf);
+    const double width = SumWidths(run, k, 4) / module;
+    if (width < 6 || width > 8) {
+      return false;
+    }
+    const int read = leftHalf ? ReadDigit(run, k, eanRunsL, &eanRunsG, spread)
+                              : ReadDigit(run, k, eanRunsR, nullptr, spread);
+    if (read < 0) {
+      return false;
+    }
+    const int digit = read % 10;
+    // As ReadEanSymbol weighs them: 3 for odd places of each half, the check digit left out.
+    const int halfPlace = leftHalf ? place + 1 : place - digitsPerHalf + 1;
+    if (leftHalf || halfPlace < digitsPerHalf) {
+      sum += digit * (halfPlace % 2 == 1 ? 3 : 1);
+    }
+    (leftHalf ? left : right) += static_cast<char>('0' + digit);
+    if (leftHalf) {
+      parity += read >= 10 ? 'B' : 'A';
+    }
+  }
+  std::string text = left + ' ' + right;
+  if (digitsPerHalf == 6) {
+    const int leading = FindPattern(eanParityPatterns, parity);
+    if (leading < 0) {
+      return false;
+    }
+    text.insert(text.begin(), static_cast<char>('0' + leading));
+    sum += leading;
+    read.symbology = Symbology::Ean13;
+  } else {
+    // One set for the whole left half, as DecodeEan8 has it.
+    if (parity.find_first_not_of(parity.front()) != std::string::npos) {
+      return false;
+    }
+    read.symbology = Symbology::Ean8;
+  }
+  if (!HasEanCheckDigit(text, sum)) {
+    return false;
+  }
+  read.text = std::move(text);
+  read.last = end + 2;
+  return true;
+}
+
+// A Code 128 value is the pattern whose four edge-to-like-edge sums lie nearest the measured
+// ones: each within code128Tolerance modules (symbols drawn at one and a half pixels a module
+// come out in runs of one and two pixels, off by a third of a module at each edge), and every
+// other pattern at least code128Margin further off in all. The check character catches most of
+// what slips through; the margin keeps a value from being a coin toss between two.
+constexpr double code128Tolerance = 0.75;
+constexpr double code128Margin = 0.5;
+constexpr double code128QuietModules = 5;
+
+// The misfit of the elements from first to a pattern's sums, or -1 when one sum is off by more
+// than tolerance.
+template <std::size_t N>
+double SumsMisfit(const Run& run, int first, const std::array<int, N>& runs, int modules,
+                  double tolerance) {
+  const double module = SumWidths(run, first, static_cast<int>(N)) / modules;
+  double misfit = 0;
+  for (std::size_t i = 0; i + 1 < N; ++i) {
+    const double measured =
+        (run.Width(first + static_cast<int>(i)) + run.Width(first + static_cast<int>(i) + 1)) /
+        module;
+    const double off = std::abs(measured - (runs[i] + runs[i + 1]));
+    if (off > tolerance) {
+      return -1;
+    }
+    misfit += off;
+  }
+  return misfit;
+}
+
+template <std::size_t N>
+bool MatchesSums(const Run& run, int first, const std::array<int, N>& runs, int modules,
+                 double tolerance) {
+  return SumsMisfit(run, first, runs, modules, tolerance) >= 0;
+}
+
+// The value of the six elements from first (entries from `from` of table), or -1.
+template <std::size_t Count>
+int Code128Value(const Run& run, int first, const std::array<std::array<int, 6>, Count>& table,
+                 std::size_t from) {
+  int best = -1;
+  double bestMisfit = 1e9;
+  double nextMisfit = 1e9;
+  for (std::size_t v = from; v < Count; ++v) {
+    const double misfit = SumsMisfit(run, first, table[v], code128SymbolModules, 1e9);
+    if (misfit < bestMisfit) {
+      nextMisfit = bestMisfit;
+      bestMisfit = misfit;
+      best = static_cast<int>(v);
+    } else if (misfit < nextMisfit) {
+      nextMisfit = misfit;
+    }
+  }
+  if (best < 0 ||
+      !MatchesSums(run, first, table[static_cast<std::size_t>(best)], code128SymbolModules,
+                   code128Tolerance) ||
+      nextMisfit - bestMisfit < code128Margin) {
+    return -1;
+  }
+  return best;
+}
+
+bool DecodeCode128Run(const Run& run, int first, SymbolAt& read) {
+  if (first + 25 > run.Count()) {
+    return false;
+  }
+  const int startSet = Code128Value(run, first, code128StartRuns, 1);
+  if (startSet < 0) {
+    return false;
+  }
+  const double module = SumWidths(run, first, 6) / code128SymbolModules;
+  if (!QuietBefore(run, first, code128QuietModules * module, true)) {
+    return false;
+  }
+  std::vector<int> values;
+  int k = first + 6;
+  for (;;) {
+    if (k + 7 > run.Count() || values.size() > 200) {
+      return false;
+    }
+    const double stopModules = SumWidths(run, k, 7) / module;
+    if (stopModules > 11.5 && stopModules < 14.5 &&
+        MatchesSums(run, k, code128StopRuns, 13, code128Tolerance)) {
+      if (!QuietAfter(run, k + 6, code128QuietModules * module, true)) {
+        return false;
+      }
+      break;
+    }
+    const double modules = SumWidths(run, k, 6) / module;
+    if (modules < 9.5 || modules > 12.5) {
+      return false;
+    }
+    const int value = Code128Value(run, k, code128Runs, 0);
+    if (value < 0) {
+      return false;
+    }
+    values.push_back(value);
+    k += 6;
+  }
+  if (values.size() < 2) {
+    return false;
+  }
+  int sum = 102 + startSet;
+  for (std::size_t i = 0; i + 1 < values.size(); ++i) {
+    sum = (sum + values[i] * static_cast<int>((i + 1) % 103)) % 103;
+  }
+  if (sum != values.back()) {
+    return false;
+  }
+  values.pop_back();
+  const std::string text = Code128TextOfValues(startSet, values);
+  if (text.empty()) {
+    return false;
+  }
+  SymbolRead classified = ClassifyRead(Symbology::Code128, text);
+  read.symbology = classified.symbology;
+  read.text = std::move(classified.text);
+  read.last = k + 6;
+  return true;
+}
+
+// Narrow and wide elements of a group: the `wide` widest are wide, and they must stand clearly
+// apart from the narrow ones. Fills letters ("N", "W") for the elements first, first + step, ...
+bool ClassifyGroup(const Run& run, int first, int count, int step, int wide, std::string& letters,
+                   double& narrowSum, double& wideSum) {
+  std::array<double, 9> widths{};
+  for (int i = 0; i < count; ++i) {
+    widths[static_cast<std::size_t>(i)] = run.Width(first + i * step);
+  }
+  std::array<double, 9> sorted = widths;
+  std::sort(sorted.begin(), sorted.begin() + count);
+  const double widestNarrow = sorted[static_cast<std::size_t>(count - wide - 1)];
+  const double narrowestWide = sorted[static_cast<std::size_t>(count - wide)];
+  if (narrowestWide < 1.4 * widestNarrow) {
+    return false;
+  }
+  letters.clear();
+  for (int i = 0; i < count; ++i) {
+    const bool isWide = widths[static_cast<std::size_t>(i)] >= narrowestWide;
+    letters += isWide ? 'W' : 'N';
+    (isWide ? wideSum : narrowSum) += widths[static_cast<std::size_t>(i)];
+  }
+  return true;
+}
+
+constexpr double code39QuietNarrows = 5;
+
+bool DecodeCode39Run(const Run& run, int first, SymbolAt& read) {
+  std::string letters;
+  std::string text;
+  std::vector<double> characterWidths;
+  double narrowSum = 0;
+  double wideSum = 0;
+  int k = first;
+  for (;;) {
+    if (k + 9 > run.Count() || text.size() > 1000) {
+      return false;
+    }
+    if (!ClassifyGroup(run, k, 9, 1, 3, letters, narrowSum, wideSum)) {
+      return false;
+    }
+    const int index = FindPattern(code39WidthPatterns, letters);
+    if (index < 0) {
+      return false;
+    }
+    characterWidths.push_back(SumWidths(run, k, 9));
+    const double narrow = narrowSum / (6.0 * characterWidths.size());
+    if (k == first) {
+      if (index != code39StartIndex ||
+          !QuietBefore(run, first, code39QuietNarrows * narrow, true)) {
+        return false;
+      }
+    } else if (index == code39StartIndex) {
+      if (!QuietAfter(run, k + 8, code39QuietNarrows * narrow, true)) {
+        return false;
+      }
+      read.last = k + 8;
+      break;
+    } else {
+      text += code39Chars[static_cast<std::size_t>(index)];
+    }
+    // The gap between characters is a space of a few narrows at most.
+    if (k + 9 >= run.Count() || run.Width(k + 9) > 4 * narrow) {
+      return false;
+    }
+    k += 10;
+  }
+  const double ratio =
+      (wideSum / (3.0 * characterWidths.size())) / (narrowSum / (6.0 * characterWidths.size()));
+  if (ratio < 1.8 || ratio > 3.8 || text.size() < 2) {
+    return false;
+  }
+  std::vector<double> sorted = characterWidths;
+  std::sort(sorted.begin(), sorted.end());
+  const double median = sorted[sorted.size() / 2];
+  for (const double width : characterWidths) {
+    if (width < 0.8 * median || width > 1.25 * median) {
+      return false;
+    }
+  }
+  read.symbology = Symbology::Code39;
+  read.text = std::move(text);
+  return true;
+}
+
+// Bars (or spaces) called narrow and wide across a whole 2 of 5 symbol must form two classes:
+// the widest narrow one below the narrowest wide one by a clear margin, at a ratio a printer uses.
+struct WidthClasses {
+  double narrowSum = 0, wideSum = 0, widestNarrow = 0, narrowestWide = 1e9;
+  int narrowCount = 0, wideCount = 0;
+  void Add(double width, bool wide) {
+    if (wide) {
+      wideSum += width;
+      ++wideCount;
+      narrowestWide = std::min(narrowestWide, width);
+    } else {
+      narrowSum += width;
+      ++narrowCount;
+      widestNarrow = std::max(widestNarrow, width);
+    }
+  }
+  double Narrow() const { return narrowCount > 0 ? narrowSum / narrowCount : 0; }
+  bool Separate() const {
+    if (narrowCount == 0 || wideCount == 0) {
+      return false;
+    }
+    const double narrow = Narrow();
+    const double wide = wideSum / wideCount;
+    const double gap = wide - narrow;
+    return wide >= 1.6 * narrow && wide <= 4 * narrow && widestNarrow < narrow + 0.4 * gap &&
+           narrowestWide > wide - 0.4 * gap;
+  }
+};
+
+// Light beyond a 2 of 5 symbol, in narrow bars; the picture's edge never stands in for it, since
+// the digits also spell starts and stops.
+constexpr double twoOfFiveQuietNarrows = 7;
+constexpr double interleavedQuietNarrows = 9;
+
+bool DecodeTwoOfFiveRun(const Run& run, int first, SymbolAt& read) {
+  // Start: wide bar, narrow space, wide bar, narrow space, narrow bar, narrow space.
+  if (first + 6 + 10 + 3 > run.Count()) {
+    return false;
+  }
+  WidthClasses bars;
+  std::vector<double> spaces;
+  bars.Add(run.Width(first), true);
+  bars.Add(run.Width(first + 2), true);
+  bars.Add(run.Width(first + 4), false);
+  for (int i = 1; i < 6; i += 2) {
+    spaces.push_back(run.Width(first + i));
+  }
+  const double startNarrow = run.Width(first + 4);
+  std::string digits;
+  int k = first + 6;
+  std::string letters;
+  for (;;) {
+    if (k + 3 > run.Count() || digits.size() > 80) {
+      return false;
+    }
+    const double quiet = twoOfFiveQuietNarrows * std::max(startNarrow, bars.Narrow());
+    // Stops: wide bar, narrow space, narrow bar; or wide, narrow, wide bars.
+    int stopLength = 0;
+    if (!digits.empty() && k + 3 < run.Count() && run.Width(k + 3) >= quiet) {
+      stopLength = 3;
+    } else if (!digits.empty() && k + 5 < run.Count() && run.Width(k + 5) >= quiet) {
+      stopLength = 5;
+    }
+    if (stopLength > 0) {
+      bars.Add(run.Width(k), true);
+      bars.Add(run.Width(k + 2), stopLength == 5);
+      spaces.push_back(run.Width(k + 1));
+      if (stopLength == 5) {
+        bars.Add(run.Width(k + 4), true);
+        spaces.push_back(run.Width(k + 3));
+      }
+      read.last = k + stopLength - 1;
+      break;
+    }
+    if (k + 10 > run.Count()) {
+      return false;
+    }
+    double narrowSum = 0;
+    double wideSum = 0;
+    if (!ClassifyGroup(run, k, 5, 2, 2, letters, narrowSum, wideSum)) {
+      return false;
+    }
+    for (int i = 0; i < 5; ++i) {
+      bars.Add(run.Width(k + 2 * i), letters[static_cast<std::size_t>(i)] == 'W');
+      spaces.push_back(run.Width(k + 2 * i + 1));
+    }
+    digits += static_cast<char>('0' + FindPattern(twoOfFivePatterns, letters));
+    k += 10;
+  }
+  const double narrow = bars.Narrow();
+  if (!bars.Separate() || digits.size() < 3) {
+    return false;
+  }
+  // Every space is narrow: about as wide as the others, never like a wide bar.
+  std::vector<double> sorted = spaces;
+  std::sort(sorted.begin(), sorted.end());
+  const double median = sorted[sorted.size() / 2];
+  if (sorted.back() > 1.7 * median || median < 0.35 * narrow || median > 1.6 * narrow) {
+    return false;
+  }
+  if (!QuietBefore(run, first, twoOfFiveQuietNarrows * narrow, false) ||
+      !QuietAfter(run, read.last, twoOfFiveQuietNarrows * narrow, false)) {
+    return false;
+  }
+  read.symbology = Symbology::TwoOfFive;
+  read.text = std::move(digits);
+  return true;
+}
+
+bool DecodeInterleavedRun(const Run& run, int first, SymbolAt& read) {
+  // Start: narrow bar, narrow space, narrow bar, narrow space.
+  if (first + 4 + 10 + 3 > run.Count()) {
+    return false;
+  }
+  WidthClasses bars;
+  WidthClasses spaces;
+  for (int i = 0; i < 4; ++i) {
+    (i % 2 == 0 ? bars : spaces).Add(run.Width(first + i), false);
+  }
+  std::string digits;
+  std::string barLetters;
+  std::string spaceLetters;
+  int k = first + 4;
+  for (;;) {
+    if (k + 3 > run.Count() || digits.size() > 80) {
+      return false;
+    }
+    // Stop: wide bar, narrow space, narrow bar, then the quiet zone.
+    const double quiet = interleavedQuietNarrows * bars.Narrow();
+    if (digits.size() >= 2 && k + 3 < run.Count() && run.Width(k + 3) >= quiet) {
+      bars.Add(run.Width(k), true);
+      spaces.Add(run.Width(k + 1), false);
+      bars.Add(run.Width(k + 2), false);
+      read.last = k + 2;
+      break;
+    }
+    if (k + 10 > run.Count()) {
+      return false;
+    }
+    double narrowSum = 0;
+    double wideSum = 0;
+    if (!ClassifyGroup(run, k, 5, 2, 2, barLetters, narrowSum, wideSum) ||
+        !ClassifyGroup(run, k + 1, 5, 2, 2, spaceLetters, narrowSum, wideSum)) {
+      return false;
+    }
+    for (int i = 0; i < 5; ++i) {
+      bars.Add(run.Width(k + 2 * i), barLetters[static_cast<std::size_t>(i)] == 'W');
+      spaces.Add(run.Width(k + 2 * i + 1), spaceLetters[static_cast<std::size_t>(i)] == 'W');
+    }
+    digits += static_cast<char>('0' + FindPattern(twoOfFivePatterns, barLetters));
+    digits += static_cast<char>('0' + FindPattern(twoOfFivePatterns, spaceLetters));
+    k += 10;
+  }
+  if (!bars.Separate() || !spaces.Separate() || digits.size() < 4) {
+    return false;
+  }
+  const double narrow = (bars.Narrow() + spaces.Narrow()) / 2;
+  if (!QuietBefore(run, first, interleavedQuietNarrows * narrow, false) ||
+      !QuietAfter(run, read.last, interleavedQuietNarrows * narrow, false)) {
+    return false;
+  }
+  read.symbology = Symbology::InterleavedTwoOfFive;
+  read.text = std::move(digits);
+  return true;
+}
+
+// Whether light before the bar at first could be a quiet zone: every symbology wants five
+// modules or narrows and more, and begins with elements of two modules or less on average (at
+// most 1.75 for EAN, 2 for Code 128 and 2 of 5, 1.5 narrows for Code 39). On noise and inside
+// symbols most bars fail this, which spares the decoders nine tries in ten.
+bool MayStartSymbol(const Run& run, int first) {
+  if (first <= 1) {
+    return true;
+  }
+  if (first + 4 > run.Count()) {
+    return false;
+  }
+  return run.Width(first - 1) >= 0.5 * SumWidths(run, first, 4);
+}
+
+// Every decoder from the bar at first; the first that reads wins.
+bool DecodeAt(const Run& run, int first, Symbology only, SymbolAt& read) {
+  const auto wants = [only](Symbology symbology) {
+    if (only == Symbology::None) {
+      return true;
+    }
+    if (only == Symbology::UpcA) {
+      return symbology == Symbology::Ean13;
+    }
+    if (only == Symbology::Ean128) {
+      return symbology == Symbology::Code128;
+    }
+    return only == symbology;
+  };
+  if (wants(Symbology::Ean13)) {
+    if (DecodeEan(run, first, 6, read)) {
+      const SymbolRead classified = ClassifyRead(Symbology::Ean13, read.text);
+      read.symbology = classified.symbology;
+      read.text = classified.text;
+      return true;
+    }
+  }
+  return (wants(Symbology::Ean8) && DecodeEan(run, first, 4, read)) ||
+         (wants(Symbology::Code128) && DecodeCode128Run(run, first, read)) ||
+         (wants(Symbology::Code39) && DecodeCode39Run(run, first, read)) ||
+         (wants(Symbology::InterleavedTwoOfFive) && DecodeInterleavedRun(run, first, read)) ||
+         (wants(Symbology::TwoOfFive) && DecodeTwoOfFiveRun(run, first, read));
+}
+
+// ---------------------------------------------------------------------------------------------
+// Reading lines
+
+// One line's read of one symbol, in picture coordinates.
+struct LineRead {
+  Symbology symbology = Symbology::None;
+  std::string text;
+  Vec start;          // the first bar's leading edge on the line
+  Vec end;            // the last bar's trailing edge
+  int family = 0;     // lines of one family are parallel: one angle at one scale
+  double offset = 0;  // the line's distance from the picture's centre, across it
+  double contrast = 0;
+};
+
+// Reads every symbol the line crosses, in both directions and both polarities.
+void ReadLine(const Plane& plane, const Line& line, Profile& profile, bool lightOnDark,
+              Symbology only, std::vector<LineRead>& reads, const LineRead& stamp) {
+  SampleLine(plane, line, profile);
+  FindEdges(profile);
+  const std::vector<float>& at = profile.boundaries;
+  if (at.size() < 20) {
+    return;
+  }
+  const float length = at.back();
+  Run run;
+  for (int reversed = 0; reversed < 2; ++reversed) {
+    run.at.resize(at.size());
+    const int count = static_cast<int>(at.size()) - 1;
+    for (std::size_t i = 0; i < at.size(); ++i) {
+      run.at[i] = reversed != 0 ? length - at[at.size() - 1 - i] : at[i];
+    }
+    // The first element in reading order is dark when the line's first (or, reversed, its last)
+    // element is.
+    const bool lastDark = profile.firstDark == (count % 2 == 1);
+    const bool firstDark = reversed != 0 ? lastDark : profile.firstDark;
+    for (int polarity = 0; polarity < (lightOnDark ? 2 : 1); ++polarity) {
+      run.firstBar = polarity == 0 ? firstDark : !firstDark;
+      for (int first = run.firstBar ? 0 : 1; first < count; first += 2) {
+        SymbolAt symbol;
+        if (!MayStartSymbol(run, first) || !DecodeAt(run, first, only, symbol)) {
+          continue;
+        }
+        const double from = run.at[static_cast<std::size_t>(first)];
+        const double to = run.at[static_cast<std::size_t>(symbol.last) + 1];
+        const double t0 = reversed != 0 ? length - from : from;
+        const double t1 = reversed != 0 ? length - to : to;
+        LineRead read = stamp;
+        read.symbology = symbol.symbology;
+        read.text = std::move(symbol.text);
+        read.start = plane.scale * (line.origin + t0 * line.direction);
+        read.end = plane.scale * (line.origin + t1 * line.direction);
+        float low = 255;
+        float high = 0;
+        const auto lo = static_cast<std::size_t>(std::min(t0, t1));
+        const auto hi = std::min(profile.grey.size(), static_cast<std::size_t>(std::max(t0, t1)));
+        for (std::size_t i = lo; i < hi; ++i) {
+          low = std::min(low, profile.grey[i]);
+          high = std::max(high, profile.grey[i]);
+        }
+        read.contrast = high - low;
+        reads.push_back(std::move(read));
+        // Symbols end in a bar: the next try starts at the bar after the light that follows.
+        first = symbol.last;
+      }
+    }
+  }
+}
+
+constexpr int angleCount = 12;  // every 15 degrees
+constexpr std::size_t maxReads = 20000;
+
+void ScanPlane(const Plane& plane, int level, const RobustOptions& options, Profile& profile,
+               std::vector<LineRead>& reads) {
+  const double area = static_cast<double>(plane.width) * plane.height;
+  // Rows and columns (angles 0 and 90) take lines twice as dense as the others.
+  const double weight = angleCount + 2;
+  const double spacing = std::clamp(
+      area * weight / static_cast<double>(std::max(1LL, options.samplesPerScale)), 2.0, 64.0);
+  const Vec centre{plane.width / 2.0, plane.height / 2.0};
+  const double reach = std::hypot(plane.width, plane.height);
+  for (int a = 0; a < angleCount; ++a) {
+    const double angle = a * std::numbers::pi / angleCount;
+    const Vec direction{std::cos(angle), std::sin(angle)};
+    const Vec across = Up(direction);
+    const double step = a % (angleCount / 2) == 0 ? spacing / 2 : spacing;
+    LineRead stamp;
+    stamp.family = level * angleCount + a;
+    for (double d = -reach / 2; d <= reach / 2; d += step) {
+      Line line;
+      if (!ClipLine(centre + d * across, direction, -reach, reach, plane.width, plane.height,
+                    line)) {
+        continue;
+      }
+      stamp.offset = d * plane.scale;
+      ReadLine(plane, line, profile, options.lightOnDark, Symbology::None, reads, stamp);
+      if (reads.size() > maxReads) {
+        return;
+      }
+    }
+  }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Merging reads into barcodes
+
+bool MustRepeat(Symbology symbology) {
+  return symbology == Symbology::Code39 || symbology == Symbology::TwoOfFive ||
+         symbology == Symbology::InterleavedTwoOfFive;
+}
+
+struct Group {
+  std::vector<const LineRead*> reads;
+  Vec middleSum;  // of the reads' middles
+  Vec Middle() const { return (1.0 / reads.size()) * middleSum; }
+  double Span() const { return Length(reads.front()->end - reads.front()->start); }
+};
+
+// Groups a picture may hold, and groups measured: each costs up to a few hundred lines, and a
+// picture with more is noise or a sheet of labels beyond this engine's first version.
+constexpr std::size_t maxGroups = 256;
+constexpr std::size_t maxMeasured = 64;
+
+// Whether the reads of a symbology without a check character come from enough parallel lines
+// spread across the bars, whose ends line up across the bars. A line that enters a turned symbol
+// across its long edge finds its start further along on each next line, at least as far as it
+// moves across; a symbol's ends move by the bars' slant, a few tenths at most.
+bool LinesAgree(const Group& group) {
+  const LineRead& any = *group.reads.front();
+  if (!MustRepeat(any.symbology)) {
+    return true;
+  }
+  const bool shortRead = any.symbology != Symbology::Code39 && any.text.size() < 6;
+  const std::size_t needed = any.symbology == Symbology::Code39 ? 2 : (shortRead ? 4 : 3);
+  const double span = group.Span();
+  const double spreadNeeded = shortRead ? std::max(4.0, 0.15 * span) : 2.0;
+  // The family with the most reads decides.
+  std::vector<int> families;
+  for (const LineRead* read : group.reads) {
+    families.push_back(read->family);
+  }
+  std::sort(families.begin(), families.end());
+  int bestFamily = families.front();
+  std::size_t bestCount = 0;
+  for (std::size_t i = 0; i < families.size();) {
+    std::size_t j = i;
+    while (j < families.size() && families[j] == families[i]) {
+      ++j;
+    }
+    if (j - i > bestCount) {
+      bestCount = j - i;
+      bestFamily = families[i];
+    }
+    i = j;
+  }
+  if (bestCount < needed) {
+    return false;
+  }
+  const LineRead* lowest = nullptr;
+  const LineRead* highest = nullptr;
+  for (const LineRead* read : group.reads) {
+    if (read->family != bestFamily) {
+      continue;
+    }
+    if (lowest == nullptr || read->offset < lowest->offset) {
+      lowest = read;
+    }
+    if (highest == nullptr || read->offset > highest->offset) {
+      highest = read;
+    }
+  }
+  const double spread = highest->offset - lowest->offset;
+  if (spread < spreadNeeded) {
+    return false;
+  }
+  const Vec direction = (1.0 / Length(lowest->end - lowest->start)) * (lowest->end - lowest->start);
+  const double startShift = std::abs(Dot(highest->start - lowest->start, direction));
+  const double endShift = std::abs(Dot(highest->end - lowest->end, direction));
+  return startShift <= 0.5 * spread + 1.5 && endShift <= 0.5 * spread + 1.5;
+}
+
+std::vector<Group> GroupReads(const std::vector<LineRead>& reads) {
+  std::vector<Group> groups;
+  for (const LineRead& read : reads) {
+    const Vec middle = 0.5 * (read.start + read.end);
+    Group* home = nullptr;
+    for (Group& group : groups) {
+      const LineRead& first = *group.reads.front();
+      if (first.symbology == read.symbology && first.text == read.text &&
+          Length(group.Middle() - middle) < 0.5 * group.Span()) {
+        home = &group;
+        break;
+      }
+    }
+    if (home == nullptr) {
+      if (groups.size() >= maxGroups) {
+        continue;
+      }
+      groups.emplace_back();
+      home = &groups.back();
+    }
+    home->reads.push_back(&read);
+    home->middleSum = home->middleSum + middle;
+  }
+  return groups;
+}
+
+// The measurement pass: lines along the symbol's axis every half plane pixel across it.
+struct Measure {
+  Vec axis;    // reading direction, unit
+  Vec centre;  // picture coordinates
+  double half = 0;
+  std::vector<LineRead> reads;
+};
+
+void MeasureAcross(const Plane& plane, const Group& group, const RobustOptions& options,
+                   Profile& profile, Measure& measure) {
+  const LineRead& any = *group.reads.front();
+  const Vec axis = measure.axis;
+  const Vec up = Up(axis);
+  double low = 1e9;
+  double high = -1e9;
+  for (const LineRead* read : group.reads) {
+    const double h = Dot(0.5 * (read->start + read->end) - measure.centre, up);
+    low = std::min(low, h);
+    high = std::max(high, h);
+  }
+  const double span = group.Span();
+  // Out past where the first pass's lines stopped reading: their spacing grows with the picture.
+  const double margin = 0.3 * span + 4 * plane.scale;
+  low -= margin;
+  high += margin;
+  const double step = std::max(0.5 * plane.scale, (high - low) / 480);
+  measure.reads.clear();
+  for (double h = low; h <= high; h += step) {
+    const Vec through = (1.0 / plane.scale) * (measure.centre + h * up);
+    Line line;
+    // The symbol and as much again, for its quiet zones.
+    const double reach = (span + 20 * plane.scale) / plane.scale;
+    if (!ClipLine(through, axis, -reach, reach, plane.width, plane.height, line)) {
+      continue;
+    }
+    LineRead stamp;
+    stamp.offset = h;
+    std::vector<LineRead> found;
+    ReadLine(plane, line, profile, options.lightOnDark, any.symbology, found, stamp);
+    for (LineRead& read : found) {
+      if (read.text == any.text && read.symbology == any.symbology &&
+          Length(0.5 * (read.start + read.end) - (measure.centre + h * up)) < 0.5 * span) {
+        measure.reads.push_back(std::move(read));
+        break;
+      }
+    }
+  }
+}
+
+// The bar direction from the first and last bars' edges across the lines: the principal
+// direction of both sets of points about their own centres.
+bool FitBars(const std::vector<LineRead>& reads, Vec& bars) {
+  if (reads.size() < 3) {
+    return false;
+  }
+  Vec startMean;
+  Vec endMean;
+  for (const LineRead& read : reads) {
+    startMean = startMean + read.start;
+    endMean = endMean + read.end;
+  }
+  startMean = (1.0 / reads.size()) * startMean;
+  endMean = (1.0 / reads.size()) * endMean;
+  double xx = 0;
+  double xy = 0;
+  double yy = 0;
+  for (const LineRead& read : reads) {
+    for (const Vec p : {read.start - startMean, read.end - endMean}) {
+      xx += p.x * p.x;
+      xy += p.x * p.y;
+      yy += p.y * p.y;
+    }
+  }
+  const double angle = 0.5 * std::atan2(2 * xy, xx - yy);
+  bars = {std::cos(angle), std::sin(angle)};
+  return xx + yy > 4;
+}
+
+// The grey range across the bars of the line at h (picture pixels, across the symbol) from from
+// to to along its axis.
+double ContrastAt(const Plane& plane, Vec centre, Vec axis, double h, double from, double to) {
+  float low = 255;
+  float high = 0;
+  const Vec up = Up(axis);
+  for (double s = from; s <= to; s += plane.scale) {
+    const Vec p = (1.0 / plane.scale) * (centre + s * axis + h * up);
+    const float grey = Sample(plane, p.x, p.y);
+    low = std::min(low, grey);
+    high = std::max(high, grey);
+  }
+  return high - low;
+}
+
+// Where the bars end beyond the last line that read at h, towards side (+1 the top, -1 the
+// bottom): where the contrast across the bars falls to half the middle's, between the quarter
+// pixel steps either side. Lines that still read there only tell the end to a pixel.
+double BarEnd(const Plane& plane, Vec centre, Vec axis, double h, int side, double from, double to,
+              double middle) {
+  const double half = 0.5 * middle;
+  double previous = ContrastAt(plane, centre, axis, h, from, to);
+  for (int i = 0; i < 24 && previous >= half; ++i) {
+    const double next = h + side * 0.25 * plane.scale;
+    const double contrast = ContrastAt(plane, centre, axis, next, from, to);
+    if (contrast < half) {
+      return h + side * 0.25 * plane.scale * (previous - half) / (previous - contrast);
+    }
+    previous = contrast;
+    h = next;
+  }
+  return h;
+}
+
+bool Measured(const std::vector<Plane>& planes, const Group& group, const RobustOptions& options,
+              Profile& profile, RobustBarcode& barcode) {
+  const LineRead& any = *group.reads.front();
+  // Measured on the picture itself, which places edges best; failing that, on the scale that
+  // read it most (noise may hide it on the picture).
+  std::array<int, 3> perLevel{};
+  for (const LineRead* read : group.reads) {
+    ++perLevel[static_cast<std::size_t>(read->family / angleCount)];
+  }
+  const auto level = static_cast<std::size_t>(std::max_element(perLevel.begin(), perLevel.end()) -
+                                              perLevel.begin());
+  Measure measure;
+  Vec along;
+  for (const LineRead* read : group.reads) {
+    along = along + (read->end - read->start);
+  }
+  measure.axis = (1.0 / Length(along)) * along;
+  measure.centre = group.Middle();
+  const Plane* plane = &planes.front();
+  for (int round = 0; round < 2; ++round) {
+    MeasureAcross(*plane, group, options, profile, measure);
+    if (measure.reads.empty() && plane != &planes[std::min(level, planes.size() - 1)]) {
+      plane = &planes[std::min(level, planes.size() - 1)];
+      MeasureAcross(*plane, group, options, profile, measure);
+    }
+    Vec bars;
+    if (!FitBars(measure.reads, bars)) {
+      break;
+    }
+    Vec axis = Up(bars);
+    if (Dot(axis, measure.axis) < 0) {
+      axis = -1.0 * axis;
+    }
+    const bool settled = Dot(axis, measure.axis) > std::cos(0.2 * std::numbers::pi / 180);
+    measure.axis = axis;
+    if (settled) {
+      break;
+    }
+  }
+  if (measure.reads.empty()) {
+    return false;
+  }
+  // Lines count as on the bars where their contrast is at least half the middle's.
+  std::vector<double> contrasts;
+  for (const LineRead& read : measure.reads) {
+    contrasts.push_back(read.contrast);
+  }
+  std::sort(contrasts.begin(), contrasts.end());
+  const double middle = contrasts[contrasts.size() / 2];
+  const Vec axis = measure.axis;
+  const Vec up = Up(axis);
+  double top = -1e9;
+  double bottom = 1e9;
+  double from = 0;
+  double to = 0;
+  int counted = 0;
+  for (const LineRead& read : measure.reads) {
+    if (read.contrast < 0.5 * middle) {
+      continue;
+    }
+    const double h = Dot(0.5 * (read.start + read.end) - measure.centre, up);
+    top = std::max(top, h);
+    bottom = std::min(bottom, h);
+    from += Dot(read.start - measure.centre, axis);
+    to += Dot(read.end - measure.centre, axis);
+    ++counted;
+  }
+  from /= counted;
+  to /= counted;
+  top = BarEnd(*plane, measure.centre, axis, top, 1, from, to, middle);
+  bottom = BarEnd(*plane, measure.centre, axis, bottom, -1, from, to, middle);
+  const Vec c = measure.centre;
+  barcode.symbology = any.symbology;
+  barcode.text = any.text;
+  barcode.corners = {
+      RobustPoint{(c + from * axis + top * up).x, (c + from * axis + top * up).y},
+      RobustPoint{(c + to * axis + top * up).x, (c + to * axis + top * up).y},
+      RobustPoint{(c + to * axis + bottom * up).x, (c + to * axis + bottom * up).y},
+      RobustPoint{(c + from * axis + bottom * up).x, (c + from * axis + bottom * up).y}};
+  double degrees = std::atan2(axis.y, axis.x) * 180 / std::numbers::pi;
+  if (degrees < 0) {
+    degrees += 360;
+  }
+  barcode.angle = degrees >= 360 ? 0 : degrees;
+  return true;
+}
+
+// Whether two barcodes' quadrilaterals overlap: no edge direction of either separates them.
+bool Overlap(const RobustBarcode& a, const RobustBarcode& b) {
+  for (const RobustBarcode* shape : {&a, &b}) {
+    for (std::size_t i = 0; i < 4; ++i) {
+      const RobustPoint p = shape->corners[i];
+      const RobustPoint q = shape->corners[(i + 1) % 4];
+      const Vec normal{q.y - p.y, p.x - q.x};
+      double aLow = 1e18, aHigh = -1e18, bLow = 1e18, bHigh = -1e18;
+      for (const RobustPoint r : a.corners) {
+        const double v = normal.x * r.x + normal.y * r.y;
+        aLow = std::min(aLow, v);
+        aHigh = std::max(aHigh, v);
+      }
+      for (const RobustPoint r : b.corners) {
+        const double v = normal.x * r.x + normal.y * r.y;
+        bLow = std::min(bLow, v);
+        bHigh = std::max(bHigh, v);
+      }
+      if (aHigh < bLow || bHigh < aLow) {
+        return false;
+      }
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+std::vector<RobustBarcode> ReadRobust(const Image& picture, const RobustOptions& options) {
+  std::vector<RobustBarcode> barcodes;
+  if (picture.greyBytes == nullptr || picture.imageWidth < 8 || picture.imageHeight < 8) {
+    return barcodes;
+  }
+  std::vector<Plane> planes;
+  planes.push_back(PictureLevel(picture));
+  // Scaled copies while they still hold a symbol's worth of pixels.
+  while (planes.size() < 3 && std::min(planes.back().width, planes.back().height) >= 320) {
+    planes.push_back(HalfOf(planes.back()));
+  }
+  Profile profile;
+  std::vector<LineRead> reads;
+  for (std::size_t level = 0; level < planes.size(); ++level) {
+    ScanPlane(planes[level], static_cast<int>(level), options, profile, reads);
+  }
+  std::vector<Group> groups = GroupReads(reads);
+  // The groups most lines read are measured first.
+  std::stable_sort(groups.begin(), groups.end(),
+                   [](const Group& a, const Group& b) { return a.reads.size() > b.reads.size(); });
+  std::vector<int> lineCounts;
+  for (const Group& group : groups) {
+    RobustBarcode barcode;
+    if (barcodes.size() >= maxMeasured || !LinesAgree(group) ||
+        !Measured(planes, group, options, profile, barcode)) {
+      continue;
+    }
+    barcodes.push_back(std::move(barcode));
+    lineCounts.push_back(static_cast<int>(group.reads.size()));
+  }
+  // Two texts on one symbol: only a clear majority of lines may speak for it; otherwise neither
+  // is printed, since a wrong text is worse than none.
+  std::vector<bool> dropped(barcodes.size(), false);
+  for (std::size_t i = 0; i < barcodes.size(); ++i) {
+    for (std::size_t j = i + 1; j < barcodes.size(); ++j) {
+      if (!Overlap(barcodes[i], barcodes[j])) {
+        continue;
+      }
+      if (barcodes[i].text == barcodes[j].text && barcodes[i].symbology == barcodes[j].symbology) {
+        dropped[lineCounts[i] >= lineCounts[j] ? j : i] = true;
+      } else if (lineCounts[i] >= 3 * lineCounts[j]) {
+        dropped[j] = true;
+      } else if (lineCounts[j] >= 3 * lineCounts[i]) {
+        dropped[i] = true;
+      } else {
+        dropped[i] = dropped[j] = true;
+      }
+    }
+  }
+  std::vector<RobustBarcode> kept;
+  for (std::size_t i = 0; i < barcodes.size(); ++i) {
+    if (!dropped[i]) {
+      kept.push_back(std::move(barcodes[i]));
+    }
+  }
+  std::sort(kept.begin(), kept.end(), [](const RobustBarcode& a, const RobustBarcode& b) {
+    const RobustPoint p = a.corners[0];
+    const RobustPoint q = b.corners[0];
+    return std::tie(p.y, p.x) < std::tie(q.y, q.x);
+  });
+  return kept;
+}
+
+}  // namespace strixa

@@ -1,0 +1,80 @@
+// SPDX-License-Identifier: Apache-2.0
+#pragma once
+
+#include <array>
+#include <string>
+#include <vector>
+
+#include "symbologies/symbology.h"
+
+namespace strixa {
+
+struct Image;
+
+// A second reading engine, beside the document pipeline, for what that pipeline's fixed
+// thresholds and upright rectangles do not read: photos, grey or uneven backgrounds, blur, turned
+// symbols, light bars on dark, symbols without a margin.
+//
+// It looks for no rectangle first. Lines cross the whole picture at every 15 degrees (rows and
+// columns twice as densely), on the picture and on copies scaled down by two and four, where
+// noise averages out. Each line's grey profile is sampled bilinearly and split at alternating
+// extremes that differ by a step large against the local contrast (an eighth of the grey range
+// within about thirty samples, so that blur's shallow narrow elements still count). Each edge
+// lies where the grey crosses the middle of that local range, interpolated between samples:
+// unlike the gradient's peak, which an element of one or two pixels drags by a third of a pixel,
+// the crossing stays within a tenth of a pixel, so symbols of one and a half pixels a module
+// read. Where blur keeps a narrow element's step from reaching that middle, the edge lies at the
+// middle of the step's own extremes. Uneven light and grey or coloured grounds move the range
+// and the edges with it.
+//
+// Each line's widths are decoded forwards and backwards, dark bars on light and light on dark, by
+// ratios to the symbol's own module: EAN, UPC and Code 128 by the distances from one edge to the
+// next like edge, which ink spread and blur leave alone (EAN's 1 and 7, 2 and 8, which share
+// them, by their bars corrected for the spread the guards show), Code 39 and 2 of 5 by narrow and
+// wide classes. Trust comes first: guards, start and stop, check
+// characters and quiet zones measured in modules decide every read; the picture's edge stands in
+// for light only for symbologies whose start, stop and check a piece cannot pass. Reads without
+// a check character must come from several parallel lines spread across the bars, whose ends
+// line up across the bars as a symbol's do and not as a line's entry across a turned symbol's
+// long edge does.
+//
+// Reads of one symbol merge into one barcode. A second pass lays lines along the symbol's own
+// axis every half pixel across its bars to measure it: its angle from the line through the first
+// bar's edges, and the bars' ends where the contrast across the bars falls to half the middle's.
+// Two barcodes of different texts on one place are both dropped unless one has three times the
+// other's lines.
+//
+// The cost is bounded for every picture: the lines' spacing grows with the picture so their
+// samples stay within a budget, a bar starts a decoding only after light as wide as half its next
+// four elements, and each found symbol is measured by at most a few hundred lines.
+
+// A point in picture coordinates: the origin is the top-left corner of the top-left pixel, y down.
+struct RobustPoint {
+  double x = 0;
+  double y = 0;
+};
+
+struct RobustBarcode {
+  Symbology symbology = Symbology::None;
+  // As the document pipeline's Candidate.text: for Code 128, the transcript, a NUL and the
+  // transmission.
+  std::string text;
+  // In reading order: the first bar's top, the last bar's top, the last bar's bottom, the first
+  // bar's bottom.
+  std::array<RobustPoint, 4> corners{};
+  // The reading direction in degrees clockwise from the x axis (y down), 0 <= angle < 360.
+  double angle = 0;
+};
+
+struct RobustOptions {
+  // Samples the first pass may take at each scale; the lines' spacing grows to stay within it.
+  long long samplesPerScale = 500'000;
+  // Whether light bars on a dark ground are also read.
+  bool lightOnDark = true;
+};
+
+// Every barcode read in picture, in the order of its first bar's position, top to bottom, then
+// left to right. Thread-safe; throws nothing but std::bad_alloc.
+std::vector<RobustBarcode> ReadRobust(const Image& picture, const RobustOptions& options = {});
+
+}  // namespace strixa

@@ -1,0 +1,279 @@
+// SPDX-License-Identifier: Apache-2.0
+#include "robust/robust.h"
+
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <numbers>
+#include <random>
+#include <string>
+#include <string_view>
+#include <unistd.h>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "image/image.h"
+#include "platform/bitmap.h"
+#include "support/code128Encoder.h"
+#include "support/code39Encoder.h"
+#include "support/eanEncoder.h"
+#include "support/turnedSymbol.h"
+#include "support/twoOfFiveEncoder.h"
+
+namespace strixa {
+
+namespace {
+
+std::vector<RobustBarcode> ReadDrawing(const Drawing& drawing) {
+  Picture picture;
+  DrawSymbol(drawing, picture);
+  return ReadRobust(picture.image);
+}
+
+// Code 128 values of text in code set B, led by Start B.
+std::vector<int> SetB(std::string_view text) {
+  std::vector<int> values = {104};
+  for (const char c : text) {
+    values.push_back(c - 32);
+  }
+  return values;
+}
+
+const std::string ean13 = EncodeEan13("5901234123457");
+const std::string code128 = EncodeCode128(SetB("Strixa-1"));
+const std::string code39 = Code39Pixels("*STRIXA-39*", 1, 3, 1);
+const std::string interleaved = InterleavedTwoOfFivePixels("04012345", 1, 3);
+const std::string ean13Text = "5901234 123457";
+const std::string code128Text = std::string("Strixa-1\0]C0Strixa-1", 20);
+
+struct ReadCase {
+  std::string_view name;
+  Drawing drawing;
+  Symbology symbology;
+  std::string text;
+};
+
+TEST(RobustTest, ReadsEverySymbologyAndHardPicture) {
+  const ReadCase cases[] = {
+      {"EAN-13", {.modules = ean13}, Symbology::Ean13, ean13Text},
+      {"UPC-A", {.modules = EncodeEan13("0036000291452")}, Symbology::UpcA, "036000 291452"},
+      {"EAN-8", {.modules = EncodeEan8("96385074")}, Symbology::Ean8, "9638 5074"},
+      {"Code 128", {.modules = code128}, Symbology::Code128, code128Text},
+      {"EAN-128",
+       {.modules = EncodeCode128({105, 102, 1, 23, 45, 67})},
+       Symbology::Ean128,
+       std::string("01234567\0]C101234567", 20)},
+      {"Code 39", {.modules = code39}, Symbology::Code39, "STRIXA-39"},
+      {"2 of 5", {.modules = TwoOfFivePixels("123456", 1, 3)}, Symbology::TwoOfFive, "123456"},
+      {"interleaved 2 of 5", {.modules = interleaved}, Symbology::InterleavedTwoOfFive, "04012345"},
+      {"Code 128 without a margin",
+       {.modules = code128, .margin = 0},
+       Symbology::Code128,
+       code128Text},
+      {"Code 39 on mid-grey",
+       {.modules = code39, .ink = 40, .paper = 128},
+       Symbology::Code39,
+       "STRIXA-39"},
+      {"EAN-13 under light from 100 to 35 %",
+       {.modules = ean13, .darkestLight = 0.35},
+       Symbology::Ean13,
+       ean13Text},
+      {"EAN-13 blurred 2.5 px",
+       {.modules = ean13, .module = 5, .blur = 2.5},
+       Symbology::Ean13,
+       ean13Text},
+      {"EAN-13 turned 30 degrees",
+       {.modules = ean13, .height = 120, .angle = 30, .width = 320, .heightPx = 280},
+       Symbology::Ean13,
+       ean13Text},
+      {"Code 128 turned 45 degrees",
+       {.modules = code128, .height = 120, .angle = 45, .width = 340, .heightPx = 340},
+       Symbology::Code128,
+       code128Text},
+      {"interleaved 2 of 5 turned 200 degrees",
+       {.modules = interleaved, .height = 80, .angle = 200, .width = 260, .heightPx = 200},
+       Symbology::InterleavedTwoOfFive,
+       "04012345"},
+      {"EAN-13 light on dark",
+       {.modules = ean13, .ink = 255, .paper = 0},
+       Symbology::Ean13,
+       ean13Text},
+      {"EAN-13 at 1.5 px a module", {.modules = ean13, .module = 1.5}, Symbology::Ean13, ean13Text},
+      {"Code 128 at 1.5 px a module",
+       {.modules = code128, .module = 1.5},
+       Symbology::Code128,
+       code128Text},
+  };
+  for (const ReadCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::vector<RobustBarcode> barcodes = ReadDrawing(c.drawing);
+    ASSERT_EQ(barcodes.size(), 1U);
+    EXPECT_EQ(barcodes[0].symbology, c.symbology);
+    EXPECT_EQ(barcodes[0].text, c.text);
+  }
+}
+
+// Nothing may read from these; a wrong text is the worst result.
+TEST(RobustTest, RefusesPiecesAndLookAlikes) {
+  const ReadCase cases[] = {
+      {"EAN-13 cut by the picture's edge",
+       {.modules = ean13, .width = 150, .shift = 40},
+       Symbology::None,
+       ""},
+      {"Code 128 cut by the picture's edge",
+       {.modules = code128, .width = 170, .shift = 50},
+       Symbology::None,
+       ""},
+      {"EAN-13 with a wrong check digit",
+       {.modules = EncodeEan13("5901234123458")},
+       Symbology::None,
+       ""},
+      {"Code 128 with a character changed after its check was taken",
+       {.modules = code128.substr(0, 22) + Code128Modules('x' - 32) + code128.substr(33)},
+       Symbology::None,
+       ""},
+      {"Code 39 without its stop",
+       {.modules = code39, .width = 180, .shift = 50},
+       Symbology::None,
+       ""},
+  };
+  for (const ReadCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_TRUE(ReadDrawing(c.drawing).empty());
+  }
+}
+
+// Cut anywhere, an interleaved 2 of 5 symbol's tail often spells a shorter symbol whose start is
+// the first narrow elements of a pair: the picture's edge must not stand in for its quiet zone.
+TEST(RobustTest, RefusesInterleavedTwoOfFiveCutByTheEdge) {
+  const std::string modules = InterleavedTwoOfFivePixels("00110011001100", 1, 3);
+  // 270 pixels long; the picture's left edge cuts it cut pixels from its start, 20 pixels of
+  // light follow it.
+  for (int cut = 2; cut < 200; cut += 3) {
+    SCOPED_TRACE(cut);
+    const Drawing drawing = {.modules = modules, .width = 290 - cut, .shift = -10.0 - cut / 2.0};
+    EXPECT_TRUE(ReadDrawing(drawing).empty());
+  }
+}
+
+// A low interleaved 2 of 5 symbol turned a little: lines that enter it across its long edge see
+// pieces with light before them. Only the whole symbol may come out.
+TEST(RobustTest, RefusesPiecesOfTurnedInterleavedTwoOfFive) {
+  const std::string digits = "12345678901234";
+  for (const double angle : {5.0, 10.0, 20.0, 35.0}) {
+    SCOPED_TRACE(angle);
+    const Drawing drawing = {.modules = InterleavedTwoOfFivePixels(digits, 1, 3),
+                             .module = 2,
+                             .height = 16,
+                             .angle = angle,
+                             .width = 420,
+                             .heightPx = 240};
+    for (const RobustBarcode& barcode : ReadDrawing(drawing)) {
+      EXPECT_EQ(barcode.text, digits);
+    }
+  }
+}
+
+// Lines of print and bars of random widths. Words of narrow and wide strokes with light between
+// them are what the 2 of 5 codes, without a check character, could take for symbols.
+TEST(RobustTest, ReadsNothingFromClutter) {
+  std::mt19937 random(7);
+  for (int picture = 0; picture < 8; ++picture) {
+    SCOPED_TRACE(picture);
+    std::string modules;
+    while (modules.size() < 400) {
+      if (picture % 2 == 0) {
+        // Random bars and spaces of one to four modules.
+        modules.append(1 + random() % 4, '1');
+        modules.append(1 + random() % 4, '0');
+      } else {
+        // A word: strokes of one or three modules a module apart, then the gap to the next.
+        for (unsigned letter = 0; letter < 20 + random() % 20; ++letter) {
+          modules.append(random() % 3 == 0 ? 3 : 1, '1');
+          modules.append(1, '0');
+        }
+        modules.append(12, '0');
+      }
+    }
+    modules += '1';
+    const Drawing drawing = {.modules = modules, .module = 2, .height = 30};
+    EXPECT_TRUE(ReadDrawing(drawing).empty());
+  }
+}
+
+struct CornerCase {
+  double angle;
+  double x[4], y[4];  // the corners drawn
+};
+
+TEST(RobustTest, GivesCornersAndAngleOfTurnedSymbols) {
+  // EAN-13, 95 modules of 2 px (190 px long) and 100 px high, about the centre of 320 x 320.
+  const CornerCase cases[] = {
+      {0, {65, 255, 255, 65}, {110, 110, 210, 210}},
+      {30, {102.7, 267.3, 217.3, 52.7}, {69.2, 164.2, 250.8, 155.8}},
+      {200, {232.2, 53.6, 87.8, 266.4}, {239.5, 174.5, 80.5, 145.5}},
+  };
+  for (const CornerCase& c : cases) {
+    SCOPED_TRACE(c.angle);
+    const Drawing drawing = {.modules = ean13,
+                             .module = 2,
+                             .height = 100,
+                             .angle = c.angle,
+                             .width = 320,
+                             .heightPx = 320};
+    const std::vector<RobustBarcode> barcodes = ReadDrawing(drawing);
+    ASSERT_EQ(barcodes.size(), 1U);
+    // 359.9 is 0.1 degrees from 0.
+    EXPECT_NEAR(std::remainder(barcodes[0].angle - c.angle, 360.0), 0.0, 1.0);
+    EXPECT_GE(barcodes[0].angle, 0.0);
+    EXPECT_LT(barcodes[0].angle, 360.0);
+    for (int i = 0; i < 4; ++i) {
+      EXPECT_NEAR(barcodes[0].corners[static_cast<std::size_t>(i)].x, c.x[i], 1.0) << i;
+      EXPECT_NEAR(barcodes[0].corners[static_cast<std::size_t>(i)].y, c.y[i], 1.0) << i;
+    }
+  }
+}
+
+// Symbols drawn by an independent encoder, the zint command-line tool, when it is installed.
+TEST(RobustTest, ReadsZintSymbols) {
+  if (std::system("command -v zint >/dev/null 2>&1") != 0) {
+    GTEST_SKIP() << "zint is not installed (apt-get install zint)";
+  }
+  struct ZintCase {
+    std::string arguments;
+    Symbology symbology;
+    std::string text;
+  };
+  const ZintCase cases[] = {
+      {"-b EANX --scale=1 -w 0 --vwhitesp=0 -d 400638133393", Symbology::Ean13, "4006381 333931"},
+      {"-b CODE128 --scale=1 --rotate=90 -w 10 -d Rob-128", Symbology::Code128,
+       std::string("Rob-128\0]C0Rob-128", 18)},
+      {"-b CODE39 --scale=1 --rotate=180 -w 10 -d ROBUST", Symbology::Code39, "ROBUST"},
+      {"-b C25INTER --scale=1 --rotate=270 -w 10 -d 12345678", Symbology::InterleavedTwoOfFive,
+       "12345678"},
+  };
+  const std::string path = (std::filesystem::temp_directory_path() /
+                            ("strixa-robust-" + std::to_string(::getpid()) + ".bmp"))
+                               .string();
+  for (const ZintCase& c : cases) {
+    SCOPED_TRACE(c.arguments);
+    const std::string command =
+        "zint --filetype=BMP --notext -o '" + path + "' " + c.arguments + " >/dev/null 2>&1";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    Image image;
+    ASSERT_EQ(ReadBmpFile(path, image), BmpRefusal::None);
+    const std::vector<RobustBarcode> barcodes = ReadRobust(image);
+    ASSERT_EQ(barcodes.size(), 1U);
+    EXPECT_EQ(barcodes[0].symbology, c.symbology);
+    EXPECT_EQ(barcodes[0].text, c.text);
+  }
+  std::filesystem::remove(path);
+}
+
+}  // namespace
+
+}  // namespace strixa
