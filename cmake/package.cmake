@@ -4,6 +4,7 @@
 #   libstrixaN     the shared library libstrixa.so.N (N: the soname, the major version)
 #   libstrixa-dev  headers, static library, pkg-config and CMake package files, strixa(3)
 #   strixa         strixa and strixa-batch with their manual pages
+#   python3-strixa the Python package strixa (when cmake/python.cmake could build it)
 set(CPACK_PACKAGE_NAME strixa)
 set(CPACK_PACKAGE_VENDOR "Strixa maintainers")
 set(CPACK_PACKAGE_CONTACT "Strixa maintainers <maintainers@strixa.example.org>")
@@ -18,6 +19,9 @@ set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
 
 set(CPACK_DEB_COMPONENT_INSTALL ON)
 set(CPACK_COMPONENTS_ALL runtime dev programs)
+if(TARGET strixa_python_module)
+  list(APPEND CPACK_COMPONENTS_ALL python)
+endif()
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_RELEASE 1)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
@@ -81,6 +85,25 @@ directories or a list on standard input, and writes one record per barcode
 as TSV, CSV or JSON lines. It reads these formats (every page of TIFF and
 PDF files): ${batchFormats}.")
 
+if(TARGET strixa_python_module)
+  # The module is built for this one Python version (its file name says so); numpy and Pillow
+  # are needed only for pixels, Dask only for strixa.dask.
+  set(CPACK_DEBIAN_PYTHON_PACKAGE_NAME python3-strixa)
+  set(CPACK_DEBIAN_PYTHON_PACKAGE_SECTION python)
+  math(EXPR pythonNextMinor "${Python3_VERSION_MINOR} + 1")
+  set(CPACK_DEBIAN_PYTHON_PACKAGE_DEPENDS
+      "${strixaLibraryPackage} (= ${strixaDebianVersion}), python3 (>= ${Python3_VERSION_MAJOR}.${Python3_VERSION_MINOR}~), python3 (<< ${Python3_VERSION_MAJOR}.${pythonNextMinor})")
+  set(CPACK_DEBIAN_PYTHON_PACKAGE_RECOMMENDS "python3-numpy, python3-pil")
+  set(CPACK_DEBIAN_PYTHON_PACKAGE_SUGGESTS "python3-dask, python3-distributed, python3-pandas")
+  set(CPACK_DEBIAN_PYTHON_DESCRIPTION "reader of one-dimensional barcodes in pictures (Python 3)
+The Python package strixa finds and decodes EAN-13, UPC-A, EAN-8, Code 128
+and EAN-128, Code 39, 2 of 5 and interleaved 2 of 5 symbols in picture
+files, encoded bytes, numpy arrays and Pillow images, releasing the GIL
+while it reads. strixa.dask reads many files into a Dask DataFrame on any
+Dask scheduler, and python3 -m strixa writes the JSON lines of
+strixa-batch.")
+endif()
+
 if(NOT WIN32)
   # Debian wants the copyright and a changelog in each package's documentation folder.
   configure_file(${PROJECT_SOURCE_DIR}/cmake/debian/changelog.in
@@ -90,7 +113,7 @@ if(NOT WIN32)
                      DEPENDS ${PROJECT_BINARY_DIR}/debian/changelog
                      WORKING_DIRECTORY ${PROJECT_BINARY_DIR}/debian VERBATIM)
   add_custom_target(strixa_debian_docs ALL DEPENDS ${PROJECT_BINARY_DIR}/debian/changelog.Debian.gz)
-  foreach(component runtime dev programs)
+  foreach(component ${CPACK_COMPONENTS_ALL})
     string(TOUPPER ${component} upper)
     install(FILES ${PROJECT_SOURCE_DIR}/cmake/debian/copyright
                   ${PROJECT_BINARY_DIR}/debian/changelog.Debian.gz
@@ -106,4 +129,7 @@ add_custom_target(strixa_installables)
 add_dependencies(strixa_installables strixa strixa_batch strixa_shared strixa_static)
 if(NOT WIN32)
   add_dependencies(strixa_installables strixa_man strixa_debian_docs)
+endif()
+if(TARGET strixa_python_module)
+  add_dependencies(strixa_installables strixa_python_module)
 endif()

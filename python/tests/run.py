@@ -1,0 +1,16 @@
+# SPDX-License-Identifier: Apache-2.0
+"""Runs the package's tests under CTest: exit status 77 (skipped) when what they need is missing,
+with one line saying what."""
+
+import importlib.util
+import sys
+
+needed = {"numpy": "python3-numpy", "pytest": "python3-pytest", "PIL": "python3-pil"}
+missing = [package for module, package in needed.items() if importlib.util.find_spec(module) is None]
+if missing:
+    print("Python tests skipped: missing " + " ".join(missing))
+    sys.exit(77)
+
+import pytest  # noqa: E402
+
+sys.exit(pytest.main(["-q", "-p", "no:cacheprovider", *sys.argv[1:]]))
