@@ -458,6 +458,60 @@ TEST(ApiTest, WrapperGivesTheResultsAndThrowsTheMessage) {
                            std::to_string(STRIXA_VERSION_PATCH));
 }
 
+TEST(ApiTest, ReadsABitmapFileAndItsBytesAsItsPixels) {
+  Reader reader;
+  const Image sample = LoadSample();
+  const Lines expected =
+      ToRead(reader.ReadPixels(sample.greyBytes, sample.imageWidth, sample.imageHeight,
+                               sample.rowPitch, STRIXA_GREY8))
+          .lines;
+  ASSERT_FALSE(expected.empty());
+  const std::vector<std::uint8_t> bytes = ReadBytes(samplePath);
+  for (const bool inMemory : {false, true}) {
+    SCOPED_TRACE(inMemory ? "bytes" : "file");
+    const Barcodes barcodes = inMemory ? reader.ReadEncoded(std::as_bytes(std::span(bytes)))
+                                       : reader.ReadFile(samplePath);
+    EXPECT_EQ(ToRead(barcodes).lines, expected);
+    for (const Barcode b : barcodes) {
+      EXPECT_EQ(b.page, 1);
+    }
+  }
+}
+
+TEST(ApiTest, ReaderOptionsRefuseValuesOutOfRangeAndKeepTheOldOnes) {
+  strixa_reader* reader = nullptr;
+  ASSERT_EQ(strixa_reader_create(nullptr, &reader), STRIXA_OK);
+  const struct {
+    std::string_view name;
+    strixa_status status, expected;
+  } cases[] = {
+      {"pages from 1, all", strixa_reader_set_pages(reader, 1, 0), STRIXA_OK},
+      {"pages 3 to 4", strixa_reader_set_pages(reader, 3, 2), STRIXA_OK},
+      {"first page 0", strixa_reader_set_pages(reader, 0, 1), STRIXA_ERROR_ARGUMENT},
+      {"negative count", strixa_reader_set_pages(reader, 1, -1), STRIXA_ERROR_ARGUMENT},
+      {"pages without a reader", strixa_reader_set_pages(nullptr, 1, 0), STRIXA_ERROR_ARGUMENT},
+      {"lowest dpi", strixa_reader_set_pdf_dpi(reader, 36), STRIXA_OK},
+      {"highest dpi", strixa_reader_set_pdf_dpi(reader, 1200), STRIXA_OK},
+      {"dpi below", strixa_reader_set_pdf_dpi(reader, 35), STRIXA_ERROR_ARGUMENT},
+      {"dpi above", strixa_reader_set_pdf_dpi(reader, 1201), STRIXA_ERROR_ARGUMENT},
+      {"dpi without a reader", strixa_reader_set_pdf_dpi(nullptr, 300), STRIXA_ERROR_ARGUMENT},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(c.status, c.expected);
+  }
+  EXPECT_STREQ(strixa_reader_error(reader), "a PDF resolution of 1201 dpi: it must be 36 to 1200");
+  strixa_reader_destroy(reader);
+}
+
+TEST(ApiTest, SaysWhichFormatsItReads) {
+  EXPECT_EQ(strixa_reads_format("bmp"), 1);
+  for (const char* name : std::initializer_list<const char*>{"BMP", "gif", "", nullptr}) {
+    SCOPED_TRACE(name == nullptr ? "null" : name);
+    EXPECT_EQ(strixa_reads_format(name), 0);
+  }
+}
+
 }  // namespace
 
 }  // namespace strixa
