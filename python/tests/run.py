@@ -5,12 +5,18 @@ with one line saying what."""
 import importlib.util
 import sys
 
-needed = {"numpy": "python3-numpy", "pytest": "python3-pytest", "PIL": "python3-pil"}
-missing = [package for module, package in needed.items() if importlib.util.find_spec(module) is None]
-if missing:
-    print("Python tests skipped: missing " + " ".join(missing))
-    sys.exit(77)
 
-import pytest  # noqa: E402
+def main():
+    needed = {"numpy": "python3-numpy", "pytest": "python3-pytest", "PIL": "python3-pil"}
+    missing = [package for module, package in needed.items()
+               if importlib.util.find_spec(module) is None]
+    if missing:
+        print("Python tests skipped: missing " + " ".join(missing))
+        return 77
+    import pytest
+    return pytest.main(["-q", "-p", "no:cacheprovider", *sys.argv[1:]])
 
-sys.exit(pytest.main(["-q", "-p", "no:cacheprovider", *sys.argv[1:]]))
+
+# Processes that Dask's schedulers spawn import this file again: only the first runs the tests.
+if __name__ == "__main__":
+    sys.exit(main())

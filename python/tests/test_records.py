@@ -27,11 +27,11 @@ def files(tmp_path_factory, drawn_pages):
         path = os.path.join(os.fsencode(folder), name)
         shutil.copyfile(SAMPLE, path)
         paths.append(path)
-    blank = folder / "blank.png"
+    blank = folder / ("blank.png" if strixa.reads_format("png") else "blank.bmp")
     Image.new("L", (200, 100), 255).save(blank)
     bad = folder / "bad.bmp"
     bad.write_bytes(b"BM" + b"\0" * 60)
-    paths += [os.fsencode(p) for p in (blank, bad, folder / "missing.bmp", drawn_pages[0])]
+    paths += [os.fsencode(p) for p in (blank, bad, drawn_pages[0])]
     return paths
 
 
@@ -52,6 +52,15 @@ def test_command_line_writes_the_records_of_strixa_batch(files, options):
     status, output = module_output(files, *options)
     assert (status, output) == batch_output(files, *options)
     assert status == 2 and output.count(b"\n") >= 8
+
+
+def test_command_line_reports_a_missing_file_as_strixa_batch(tmp_path):
+    # The same record and status; the words are the library's, strixa-batch's its own.
+    missing = [str(tmp_path / "missing.bmp")]
+    records = [json.loads(out[1]) for out in (module_output(missing), batch_output(missing))]
+    assert [sorted(r) for r in records] == [["error", "file", "schema"]] * 2
+    assert records[0]["file"] == records[1]["file"] == missing[0]
+    assert module_output(missing)[0] == batch_output(missing)[0] == 2
 
 
 @pytest.mark.parametrize("files_named,status", [(["blank"], 1), (["plain"], 0)])
@@ -133,10 +142,11 @@ def test_dask_on_local_schedulers_gives_strixa_batch_records(frame, batch_record
 def test_dask_partitions_and_globs(frame, dask_files, drawn_pages):
     import strixa.dask
     assert frame.npartitions == (len(dask_files) + 1) // 2
-    pattern = os.path.join(os.path.dirname(drawn_pages[0]), "*.png")
+    pattern = os.path.join(os.path.dirname(drawn_pages[0]), "page-*")
     globbed = strixa.dask.read(pattern, symbologies={"ean8"}).compute(scheduler="sync")
     assert sorted(set(globbed["file"])) == sorted(str(p) for p in drawn_pages
-                                                  if str(p).endswith(".png"))
+                                                  if p.name.startswith("page-"))
+    assert len(set(globbed["file"])) == 3
     assert set(globbed["label"]) == {"EAN8"}
     with pytest.raises(ValueError):
         strixa.dask.read(dask_files, symbologies={"qr"})
