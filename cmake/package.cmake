@@ -89,6 +89,9 @@ if(TARGET strixa_python_module)
   # The module is built for this one Python version (its file name says so); numpy and Pillow
   # are needed only for pixels, Dask only for strixa.dask.
   set(CPACK_DEBIAN_PYTHON_PACKAGE_NAME python3-strixa)
+  # The module needs libstrixa.so.N, built here and not installed: dpkg-shlibdeps finds it in the
+  # build folder, and the dependency on its package is named below.
+  set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${PROJECT_BINARY_DIR})
   set(CPACK_DEBIAN_PYTHON_PACKAGE_SECTION python)
   math(EXPR pythonNextMinor "${Python3_VERSION_MINOR} + 1")
   set(CPACK_DEBIAN_PYTHON_PACKAGE_DEPENDS
