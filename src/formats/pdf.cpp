@@ -116,10 +116,13 @@ class ErrorsChargedTo {
 };
 
 // The renderer's settings, made once for the whole process before its first document; its
-// messages are counted, never printed.
+// messages are counted, never printed. A program that set up the renderer itself keeps its
+// settings.
 void SetUpRenderer() {
   static const bool ready = [] {
-    globalParams = std::make_unique<GlobalParams>();
+    if (!globalParams) {
+      globalParams = std::make_unique<GlobalParams>();
+    }
     setErrorCallback(CountError);
     return true;
   }();

@@ -633,13 +633,19 @@ TEST(ApiTest, ReadsEveryBuiltFormatAsThePixelsItHolds) {
     }
     const std::string path = folder.File(std::string(c.file));
     ASSERT_TRUE(c.write(path));
+    std::vector<FileRead> reads;
+    for (const bool inMemory : {false, true}) {
+      reads.push_back(ReadFileOrBytes(reader, path, inMemory));
+    }
+    // This program holds two copies of the decoders, the shared library's and its own, and the
+    // PDF renderer keeps one error callback for the process: the one of the copy that set it up
+    // last. The format tests count errors with this program's copy, so it sets up last.
     const Lines expected = PixelReadOf(ReadBytes(path), 72);
     // Every format keeps the symbols readable: the pixels are read as the command line reads the
     // drawing.
     EXPECT_EQ(expected.size(), drawn.size());
-    for (const bool inMemory : {false, true}) {
-      SCOPED_TRACE(inMemory ? "bytes" : "file");
-      const FileRead read = ReadFileOrBytes(reader, path, inMemory);
+    for (const FileRead& read : reads) {
+      SCOPED_TRACE(&read == &reads[0] ? "file" : "bytes");
       EXPECT_EQ(read.status, STRIXA_OK) << read.error;
       EXPECT_EQ(read.lines, expected);
     }
