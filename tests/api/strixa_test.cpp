@@ -481,7 +481,7 @@ TEST(ApiTest, ReadsABitmapFileAndItsBytesAsItsPixels) {
   }
 }
 
-TEST(ApiTest, ReaderOptionsRefuseValuesOutOfRangeAndKeepTheOldOnes) {
+TEST(ApiTest, ReaderOptionsRefuseValuesOutOfRange) {
   strixa_reader* reader = nullptr;
   ASSERT_EQ(strixa_reader_create(nullptr, &reader), STRIXA_OK);
   const struct {
