@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <exception>
 #include <functional>
+#include <limits>
 #include <memory>
 #include <new>
 #include <span>
@@ -323,7 +324,12 @@ DecodeLimits LimitsOf(const strixa_reader& reader) {
   DecodeLimits limits;
   limits.dpi = reader.pdfDpi;
   limits.firstPage = reader.firstPage;
-  limits.lastPage = reader.pageCount > 0 ? reader.firstPage - 1 + reader.pageCount : 0;
+  // Pages past INT_MAX cannot be asked for; a count reaching beyond reads to the end.
+  limits.lastPage = reader.pageCount > 0
+                        ? static_cast<int>(std::min<std::int64_t>(
+                              std::int64_t{reader.firstPage} - 1 + reader.pageCount,
+                              std::numeric_limits<int>::max()))
+                        : 0;
   return limits;
 }
 

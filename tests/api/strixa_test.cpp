@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <climits>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -676,6 +677,7 @@ TEST(ApiTest, MultiPageFilesGiveEachBarcodeItsPageWithinThePagesChosen) {
       {2, 0, {"3: CODE39"}},
       {1, 2, {"1: EAN13"}},
       {3, 1, {"3: CODE39"}},
+      {2, INT_MAX, {"3: CODE39"}},
       {2, 1, {}},
       {4, 0, {}},
   };
