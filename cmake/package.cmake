@@ -33,10 +33,10 @@ set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(strixaDebianVersion "${PROJECT_VERSION}-${CPACK_DEBIAN_PACKAGE_RELEASE}")
 set(strixaLibraryPackage libstrixa${STRIXA_SOVERSION})
 
-# The formats this build of strixa-batch reads, for its package's description.
+# The formats this build reads (cmake/formats.cmake), for the packages' descriptions.
 set(batchFormats BMP)
 foreach(format PNG JPEG TIFF WEBP PDF)
-  if(batch${format}_FOUND)
+  if(strixa${format}_FOUND)
     string(REPLACE WEBP WebP name ${format})
     list(APPEND batchFormats ${name})
   endif()
@@ -53,17 +53,22 @@ set(CPACK_DEBIAN_RUNTIME_PACKAGE_CONTROL_EXTRA ${PROJECT_SOURCE_DIR}/cmake/debia
 set(CPACK_DEBIAN_RUNTIME_DESCRIPTION "reader of one-dimensional barcodes in pictures (library)
 libstrixa finds and decodes EAN-13, UPC-A, EAN-8, Code 128 and EAN-128,
 Code 39, 2 of 5 and interleaved 2 of 5 symbols whose bars stand upright or
-lie flat, in bitmap files or in pixels in memory, and returns each barcode's
-text, rectangle and orientation. It has a C API and no global state.
+lie flat, in picture files or in pixels in memory, and returns each barcode's
+text, page, rectangle, corners and orientation. It has a C API and no global
+state. It reads these formats (every page of TIFF and PDF files):
+${batchFormats}.
 .
 This package holds the shared library.")
 
 set(CPACK_DEBIAN_DEV_PACKAGE_NAME libstrixa-dev)
 set(CPACK_DEBIAN_DEV_PACKAGE_SECTION libdevel)
-set(CPACK_DEBIAN_DEV_PACKAGE_DEPENDS "${strixaLibraryPackage} (= ${strixaDebianVersion})")
+# The static library's users link the formats' libraries too.
+set(devDepends "${strixaLibraryPackage} (= ${strixaDebianVersion})" ${strixaFormatPackages})
+list(JOIN devDepends ", " devDepends)
+set(CPACK_DEBIAN_DEV_PACKAGE_DEPENDS "${devDepends}")
 set(CPACK_DEBIAN_DEV_DESCRIPTION "reader of one-dimensional barcodes in pictures (development files)
 libstrixa finds and decodes EAN-13, UPC-A, EAN-8, Code 128 and EAN-128,
-Code 39, 2 of 5 and interleaved 2 of 5 symbols in bitmap files or in pixels
+Code 39, 2 of 5 and interleaved 2 of 5 symbols in picture files or in pixels
 in memory.
 .
 This package holds what building programs on libstrixa needs: the C header

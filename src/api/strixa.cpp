@@ -10,6 +10,8 @@
 #include <cstdint>
 #include <cstdio>
 #include <exception>
+#include <functional>
+#include <limits>
 #include <memory>
 #include <new>
 #include <span>
@@ -17,6 +19,8 @@
 #include <string_view>
 #include <vector>
 
+#include "formats/format.h"
+#include "formats/page.h"
 #include "image/image.h"
 #include "locate/candidate.h"
 #include "platform/bitmap.h"
@@ -102,12 +106,12 @@ void AddTransmission(const SymbologyInfo& info, std::string& text) {
 }
 
 // Where a format keeps the byte the pipeline reads: grey itself, or green.
-struct PixelLayout {
+struct GreyPlace {
   int pixelStep = 0;
   int greyOffset = 0;
 };
 
-bool FindPixelLayout(strixa_pixel_format format, PixelLayout& layout) {
+bool FindGreyPlace(strixa_pixel_format format, GreyPlace& layout) {
   switch (format) {
     case STRIXA_GREY8:
       layout = {1, 0};
@@ -313,13 +317,20 @@ strixa_status LoadBmpFile(strixa_reader& reader, const char* path, Image& image)
 // Files read whole are refused beyond this unread: no picture within the page limits needs
 // more, and a device named by mistake cannot fill memory.
 constexpr std::uint64_t maxFileBytes = std::uint64_t{1} << 30;
-// The most pixels of one page, a few hundred megabytes whatever a header claims.
-constexpr std::int64_t maxPagePixels = std::int64_t{1} << 28;
-// A PDF header may follow up to a kilobyte of other bytes.
-constexpr std::size_t headLength = 1024;
 
-bool IsBmp(std::span<const std::uint8_t> head) {
-  return head.size() >= 2 && head[0] == 'B' && head[1] == 'M';
+// The limits a read of a file works within: strixa-batch's defaults, the reader's pages and
+// resolution, and no memory budget but the machine's.
+DecodeLimits LimitsOf(const strixa_reader& reader) {
+  DecodeLimits limits;
+  limits.dpi = reader.pdfDpi;
+  limits.firstPage = reader.firstPage;
+  // Pages past INT_MAX cannot be asked for; a count reaching beyond reads to the end.
+  limits.lastPage = reader.pageCount > 0
+                        ? static_cast<int>(std::min<std::int64_t>(
+                              std::int64_t{reader.firstPage} - 1 + reader.pageCount,
+                              std::numeric_limits<int>::max()))
+                        : 0;
+  return limits;
 }
 
 // A bitmap whose headers state more pixels than a page may hold is refused before its pixels
@@ -327,23 +338,84 @@ bool IsBmp(std::span<const std::uint8_t> head) {
 strixa_status CheckBmpSize(strixa_reader& reader, std::span<const std::uint8_t> head,
                            std::uint64_t fileSize) {
   BmpLayout layout;
+  std::string error;
   if (ReadBmpLayout(head, fileSize, layout) == BmpRefusal::None &&
-      std::int64_t{layout.width} * layout.height > maxPagePixels) {
-    return Fail(reader, STRIXA_ERROR_LIMIT, "picture too large (%d x %d)", layout.width,
-                layout.height);
+      !CheckPageSize(layout.width, layout.height, LimitsOf(reader), error)) {
+    return Fail(reader, STRIXA_ERROR_LIMIT, "%s", error.c_str());
   }
   return STRIXA_OK;
 }
 
-// A whole file in memory, its format told from its first bytes.
-strixa_status ReadEncodedBytes(strixa_reader& reader, std::span<const std::uint8_t> bytes,
-                               const strixa_barcode** barcodes, size_t* count) {
-  if (bytes.empty()) {
+// Refuses what no decoder of this build takes, naming the format; STRIXA_OK otherwise.
+strixa_status CheckFormat(strixa_reader& reader, Format format, std::size_t size) {
+  if (size == 0) {
     return Fail(reader, STRIXA_ERROR_FORMAT, "the file is empty");
   }
-  if (IsBmp(bytes)) {
-    if (const strixa_status status =
-            CheckBmpSize(reader, bytes.first(std::min(bytes.size(), headLength)), bytes.size());
+  if (format == Format::Unknown) {
+    return Fail(reader, STRIXA_ERROR_FORMAT, "not a picture format this library reads");
+  }
+  if (!IsFormatBuilt(format)) {
+    const std::string name(FormatName(format));
+    return Fail(reader, STRIXA_ERROR_FORMAT, "a %s file, but this build reads no %s", name.c_str(),
+                name.c_str());
+  }
+  return STRIXA_OK;
+}
+
+// Reads each page a decoder hands over into the reader's results, under its number. A failure
+// stops the reading of later pages and is kept for the caller.
+struct PageReader {
+  strixa_reader& reader;
+  int pagesRead = 0;
+  strixa_status status = STRIXA_OK;
+
+  void operator()(const PageView& page) {
+    if (status != STRIXA_OK) {
+      return;
+    }
+    // A decoder is C underneath: nothing may be thrown through it.
+    try {
+      const int step = page.layout == PixelLayout::Grey8   ? 1
+                       : page.layout == PixelLayout::Rgb24 ? 3
+                                                           : 4;
+      // The grey byte, or green in colour.
+      const std::uint8_t* grey = page.pixels + (step == 1 ? 0 : 1);
+      if (!ViewPixels(grey, page.width, page.height, page.stride, step, reader.image)) {
+        status = Fail(reader, STRIXA_ERROR_INTERNAL, "page %d cannot be viewed", page.number);
+        return;
+      }
+      ReadImage(reader, page.number);
+      ++pagesRead;
+    } catch (...) {
+      FreePixelBuffer(reader.image);
+      status = FailWithCurrentException(reader);
+    }
+  }
+};
+
+// The status of a decoder's refusal, with its message.
+strixa_status DecodeStatus(strixa_reader& reader, const std::string& error) {
+  switch (FailureOf(error)) {
+    case DecodeFailure::Limit:
+      return Fail(reader, STRIXA_ERROR_LIMIT, "%s", error.c_str());
+    case DecodeFailure::Memory:
+      return Fail(reader, STRIXA_ERROR_MEMORY, "%s", error.c_str());
+    case DecodeFailure::Damaged:
+      break;
+  }
+  return Fail(reader, STRIXA_ERROR_FORMAT, "%s", error.c_str());
+}
+
+// A whole file in memory, its format told from its first bytes. Once a page is read, a failure
+// on a later one still hands out what the pages before it held.
+strixa_status ReadEncodedBytes(strixa_reader& reader, std::span<const std::uint8_t> bytes,
+                               const strixa_barcode** barcodes, size_t* count) {
+  const Format format = SniffFormat(bytes.first(std::min(bytes.size(), sniffLength)));
+  if (const strixa_status status = CheckFormat(reader, format, bytes.size()); status != STRIXA_OK) {
+    return status;
+  }
+  if (format == Format::Bmp) {
+    if (const strixa_status status = CheckBmpSize(reader, bytes, bytes.size());
         status != STRIXA_OK) {
       return status;
     }
@@ -353,10 +425,21 @@ strixa_status ReadEncodedBytes(strixa_reader& reader, std::span<const std::uint8
     }
     return FinishRead(reader, barcodes, count);
   }
-  return Fail(reader, STRIXA_ERROR_FORMAT, "not a picture format this build reads");
+  PageReader pages{reader};
+  std::string error;
+  const bool decoded = DecodePages(format, bytes, LimitsOf(reader), std::ref(pages), error);
+  strixa_status status = pages.status;
+  if (status == STRIXA_OK && !decoded) {
+    status = DecodeStatus(reader, error);
+  }
+  if (status == STRIXA_OK || pages.pagesRead > 0) {
+    Publish(reader, barcodes, count);
+  }
+  return status;
 }
 
-// A file: a bitmap streams through our own reader; any other format is read whole first.
+// A file: a bitmap streams through our own reader; any other format is read whole first, once
+// its first bytes show it is one this build reads.
 strixa_status ReadFileAt(strixa_reader& reader, const char* path, const strixa_barcode** barcodes,
                          size_t* count) {
   std::unique_ptr<ByteSource> source;
@@ -365,11 +448,15 @@ strixa_status ReadFileAt(strixa_reader& reader, const char* path, const strixa_b
   }
   const std::uint64_t size = source->Size();
   const std::span<const std::uint8_t> head =
-      source->Peek(static_cast<std::size_t>(std::min<std::uint64_t>(size, headLength)));
+      source->Peek(static_cast<std::size_t>(std::min<std::uint64_t>(size, sniffLength)));
   if (source->Failed()) {
     return Fail(reader, STRIXA_ERROR_FILE, "cannot read the file");
   }
-  if (IsBmp(head)) {
+  const Format format = SniffFormat(head);
+  if (const strixa_status status = CheckFormat(reader, format, head.size()); status != STRIXA_OK) {
+    return status;
+  }
+  if (format == Format::Bmp) {
     if (const strixa_status status = CheckBmpSize(reader, head, size); status != STRIXA_OK) {
       return status;
     }
@@ -404,20 +491,20 @@ bool ValidPages(int first, int count) { return first >= 1 && count >= 0; }
 constexpr int minPdfDpi = 36;
 constexpr int maxPdfDpi = 1200;
 
-// The names strixa_reads_format takes, each with whether this build reads it.
+// The names strixa_reads_format takes.
 struct FormatEntry {
   std::string_view name;
-  bool built;
+  Format format;
 };
 
 constexpr std::array<FormatEntry, 7> formatEntries = {{
-    {"bmp", true},
-    {"png", false},
-    {"jpeg", false},
-    {"tiff", false},
-    {"pnm", false},
-    {"webp", false},
-    {"pdf", false},
+    {"bmp", Format::Bmp},
+    {"png", Format::Png},
+    {"jpeg", Format::Jpeg},
+    {"tiff", Format::Tiff},
+    {"pnm", Format::Pnm},
+    {"webp", Format::Webp},
+    {"pdf", Format::Pdf},
 }};
 
 }  // namespace
@@ -457,8 +544,8 @@ strixa_status strixa_read_pixels(strixa_reader* reader, const void* pixels, int 
     return status;
   }
   try {
-    strixa::PixelLayout layout;
-    if (!strixa::FindPixelLayout(format, layout)) {
+    strixa::GreyPlace layout;
+    if (!strixa::FindGreyPlace(format, layout)) {
       return strixa::Fail(*reader, STRIXA_ERROR_ARGUMENT, "unknown pixel format %d",
                           static_cast<int>(format));
     }
@@ -584,7 +671,7 @@ int strixa_reads_format(const char* name) {
   }
   for (const strixa::FormatEntry& entry : strixa::formatEntries) {
     if (entry.name == name) {
-      return entry.built ? 1 : 0;
+      return strixa::IsFormatBuilt(entry.format) ? 1 : 0;
     }
   }
   return 0;

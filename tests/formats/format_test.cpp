@@ -12,7 +12,7 @@
 
 #include <gtest/gtest.h>
 
-#include "memoryBudget.h"
+#include "formats/memoryBudget.h"
 #include "support/batch/formatWriters.h"
 
 namespace strixa {
