@@ -54,7 +54,8 @@ def main(arguments: Optional[List[str]] = None) -> int:
     output = sys.stdout.buffer
     found = unreadable = False
     for path in files:
-        for record in _records.read_file_records(reader, path):
+        for record in _records.read_file_records(reader, path,
+                                                 "is a directory (-r reads its files)"):
             output.write(_records.format_record(record).encode("utf-8"))
             if "error" in record:
                 unreadable = True

@@ -5,9 +5,10 @@ escaping), shared by the command line (python3 -m strixa) and strixa.dask."""
 from __future__ import annotations
 
 import os
+import stat
 from typing import Any, Dict, List, Optional, Union
 
-from . import Barcode, Error, Reader
+from . import Barcode, Error, FileError, Reader
 
 #: The layout version strixa-batch writes in each record's "schema".
 SCHEMA = 1
@@ -56,17 +57,37 @@ def file_name(path: Union[str, bytes, "os.PathLike[Any]"]) -> str:
     return _decode_utf8(os.fsencode(path))
 
 
-def read_file_records(reader: Reader, path: Union[str, bytes, "os.PathLike[Any]"]
-                      ) -> List[Dict[str, Any]]:
+def open_failure(path: Union[str, bytes, "os.PathLike[Any]"], directory: str) -> Optional[str]:
+    """Why a file cannot be opened, in strixa-batch's words (the library's say less), or None.
+    Opened without waiting, as a FIFO would block."""
+    if os.path.isdir(path):
+        return directory
+    try:
+        descriptor = os.open(path, os.O_RDONLY | os.O_NONBLOCK | os.O_NOCTTY | os.O_CLOEXEC)
+    except OSError as failure:
+        return "cannot open: " + os.strerror(failure.errno or 0)
+    try:
+        mode = os.fstat(descriptor).st_mode
+    finally:
+        os.close(descriptor)
+    if stat.S_ISFIFO(mode):
+        return "not a regular file (a pipe is read only when named on the command line)"
+    return None if stat.S_ISREG(mode) else "not a regular file"
+
+
+def read_file_records(reader: Reader, path: Union[str, bytes, "os.PathLike[Any]"],
+                      directory: str = "is a directory") -> List[Dict[str, Any]]:
     """The records of one file, as dicts in jsonl order: one per barcode, then one with "error"
     if the file failed (after the barcodes of the pages read before), or one with "barcodes": 0
-    if it was read whole and held none."""
+    if it was read whole and held none. directory is the error of a directory."""
     name = file_name(path)
     error: Optional[str] = None
     try:
         barcodes = reader.read(path)
     except Error as failure:
         barcodes, error = failure.barcodes, failure.message
+        if isinstance(failure, FileError):
+            error = open_failure(path, directory) or error
     records: List[Dict[str, Any]] = [barcode_record(name, barcode) for barcode in barcodes]
     if error is not None:
         records.append({"schema": SCHEMA, "file": name, "error": error})
