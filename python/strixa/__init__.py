@@ -14,6 +14,7 @@ Dask DataFrame; ``python3 -m strixa FILES...`` writes the records of
 
 from __future__ import annotations
 
+import dataclasses
 import os
 import sys
 from dataclasses import dataclass
@@ -252,9 +253,20 @@ def _read_pillow(reader: Any, image: Any) -> Any:
     return reader.read_packed(image.tobytes(), width, height, formats[image.mode])
 
 
+_barcode_fields = tuple(field.name for field in dataclasses.fields(Barcode))
+
+
+def _barcode(values: tuple) -> Barcode:
+    # A frozen dataclass's __init__ sets each field through object.__setattr__, which costs
+    # more than the rest of a small read's Python layer; its __dict__ is filled at once instead.
+    barcode = object.__new__(Barcode)
+    barcode.__dict__.update(zip(_barcode_fields, values))
+    return barcode
+
+
 def _check(outcome: Tuple[int, str, list]) -> List[Barcode]:
     status, message, found = outcome
-    barcodes = [Barcode(*fields) for fields in found]
+    barcodes = [_barcode(fields) for fields in found]
     if status != 0:
         raise _errors.get(status, Error)(message, barcodes)
     return barcodes
