@@ -90,7 +90,7 @@ def read(paths_or_glob: Union[str, "os.PathLike[str]", Iterable[Any]], *,
     chunks = [paths[i:i + files_per_partition]
               for i in range(0, len(paths), files_per_partition)]
     return _dd.from_map(_read_partition, chunks, options=reader_options, meta=_empty_frame(),
-                        label="strixa-read", enforce_metadata=False)
+                        label="strixa-read", enforce_metadata=True)
 
 
 def to_records(frame: _pd.DataFrame) -> List[Dict[str, Any]]:
