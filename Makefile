@@ -25,7 +25,8 @@ demo: configure
 # Only failures (with their output), skips and the summary are shown; each skipped test gets one
 # line saying why.
 test: configure
-	cmake --build $(BUILD) -j $(JOBS) --target strixa strixa_batch strixa_tests strixa_batch_tests
+	cmake --build $(BUILD) -j $(JOBS) --target strixa strixa_batch strixa_tests strixa_batch_tests \
+	  strixa_python strixa_draw_pages
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS) | grep -Ev '^ *(Start +[0-9]+:|[0-9]+/[0-9]+ Test +#[0-9]+:.* Passed )'
 	@tools/skipped-tests $(BUILD)
 

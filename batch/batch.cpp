@@ -22,8 +22,8 @@
 #endif
 
 #include "formats/format.h"
+#include "formats/memoryBudget.h"
 #include "image/image.h"
-#include "memoryBudget.h"
 #include "options.h"
 #include "orderedPool.h"
 #include "output.h"

@@ -1,52 +1,19 @@
 # SPDX-License-Identifier: Apache-2.0
 # strixa-batch: many pictures per run, in every common format, on the library.
 #
-# Each picture format whose library pkg-config finds is built in; without one, files of that
-# format are reported as unsupported. Cross builds look for none, so strixa-batch.exe reads BMP
-# and PNM.
+# It reads pictures with the library's decoders (src/formats/, cmake/formats.cmake), so it reads
+# the formats the library reads.
 include(GNUInstallDirs)
-
-set(batchFormatSources batch/formats/format.cpp batch/formats/page.cpp batch/formats/pnm.cpp
-                       batch/memoryBudget.cpp)
-set(batchFormatLibraries)
-set(batchFormatDefinitions)
-if(NOT CMAKE_CROSSCOMPILING)
-  find_package(PkgConfig QUIET)
-endif()
-# Key, source file and pkg-config module of each optional format.
-foreach(format "PNG;png;spng" "JPEG;jpeg;libjpeg" "TIFF;tiff;libtiff-4" "WEBP;webp;libwebp"
-               "PDF;pdf;poppler")
-  list(GET format 0 key)
-  list(GET format 1 file)
-  list(GET format 2 module)
-  if(PKG_CONFIG_FOUND)
-    pkg_check_modules(batch${key} QUIET IMPORTED_TARGET ${module})
-  endif()
-  if(batch${key}_FOUND)
-    list(APPEND batchFormatSources batch/formats/${file}.cpp)
-    list(APPEND batchFormatLibraries PkgConfig::batch${key})
-    list(APPEND batchFormatDefinitions STRIXA_WITH_${key}=1)
-  else()
-    list(APPEND batchFormatDefinitions STRIXA_WITH_${key}=0)
-  endif()
-endforeach()
-message(STATUS "strixa-batch formats: ${batchFormatDefinitions}")
-
-# The decoders alone, for the fuzzer as well as the program.
-add_library(strixa_batch_formats STATIC ${batchFormatSources})
-target_include_directories(strixa_batch_formats PUBLIC ${PROJECT_SOURCE_DIR}/batch)
-target_compile_definitions(strixa_batch_formats PUBLIC ${batchFormatDefinitions})
-target_link_libraries(strixa_batch_formats PUBLIC ${batchFormatLibraries})
-strixa_warnings(strixa_batch_formats)
 
 find_package(Threads REQUIRED)
 add_library(strixa_batch_core STATIC batch/batch.cpp batch/inputs.cpp batch/options.cpp
                                      batch/orderedPool.cpp batch/output.cpp batch/progress.cpp)
-target_link_libraries(strixa_batch_core PUBLIC strixa_batch_formats strixa_static
-                                               Threads::Threads)
-# The library's own helpers it shares with strixa (the escaping of printed names), from the
-# copy of strixa_core that strixa_static holds.
-target_include_directories(strixa_batch_core PRIVATE ${PROJECT_SOURCE_DIR}/src)
+target_link_libraries(strixa_batch_core PUBLIC strixa_static Threads::Threads)
+# The library's own helpers it shares with strixa (the escaping of printed names, the decoders'
+# limits and the run's memory budget), from the copy of strixa_core that strixa_static holds.
+target_include_directories(strixa_batch_core PUBLIC ${PROJECT_SOURCE_DIR}/batch
+                                                    ${PROJECT_SOURCE_DIR}/src)
+target_compile_definitions(strixa_batch_core PUBLIC ${strixaFormatDefinitions})
 strixa_warnings(strixa_batch_core)
 
 add_executable(strixa_batch batch/main.cpp)
@@ -59,7 +26,7 @@ strixa_warnings(strixa_batch)
 file(GLOB batchWriterSources CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/support/batch/*.cpp)
 add_library(strixa_batch_writers STATIC ${batchWriterSources})
 target_include_directories(strixa_batch_writers PUBLIC ${PROJECT_SOURCE_DIR}/tests)
-target_link_libraries(strixa_batch_writers PUBLIC strixa_support strixa_batch_formats)
+target_link_libraries(strixa_batch_writers PUBLIC strixa_support)
 strixa_warnings(strixa_batch_writers)
 
 # Tests of strixa-batch: their own program, as they link the library beside the internals.
@@ -94,10 +61,6 @@ endif()
 add_executable(strixa_draw_pages tools/drawPages.cpp)
 target_link_libraries(strixa_draw_pages PRIVATE strixa_batch_writers)
 strixa_warnings(strixa_draw_pages)
-
-if(TARGET formatsFuzzer)
-  target_link_libraries(formatsFuzzer PRIVATE strixa_batch_formats)
-endif()
 
 # Small files that claim huge pictures or endless work: each must be read or refused within a
 # memory and a time limit.

@@ -66,6 +66,12 @@ else()
 endif()
 # strixa links the shared library, strixa-static the static one (pkg-config --static cannot
 # choose: -lstrixa always finds libstrixa.so first).
+# Both name the formats' libraries plainly (-lpoppler), not as pkg-config modules: a user's
+# pkg-config then needs no .pc files of theirs, which a system may not have.
+set(pcFormatLibraries)
+foreach(name ${strixaFormatLinkNames})
+  string(APPEND pcFormatLibraries " -l${name}")
+endforeach()
 get_target_property(staticName strixa_static OUTPUT_NAME)
 set(staticLibraryFile ${CMAKE_STATIC_LIBRARY_PREFIX}${staticName}${CMAKE_STATIC_LIBRARY_SUFFIX})
 foreach(module strixa strixa-static)

@@ -1,7 +1,9 @@
 # SPDX-License-Identifier: Apache-2.0
 # The library: the public C API (include/strixa/strixa.h, src/api/) on top of the pipeline's
 # objects, built shared (Strixa::strixa) and static. Both hold their own copy of strixa_core's
-# objects, so neither needs strixa_core at link time or once installed.
+# objects, so neither needs strixa_core at link time or once installed; both need the picture
+# formats' libraries (cmake/formats.cmake): the shared one links them, the static one passes them
+# to its users.
 
 # One version number, set in project(), feeds the header the library and its users compile with.
 set(STRIXA_GENERATED_INCLUDE_DIR ${PROJECT_BINARY_DIR}/generated)
@@ -50,9 +52,18 @@ elseif(NOT APPLE)
     target_link_options(strixa_shared PRIVATE -Wl,--no-undefined)
   endif()
 endif()
+target_link_libraries(strixa_shared PRIVATE ${strixaFormatLibraries})
 add_library(Strixa::strixa ALIAS strixa_shared)
 
 strixa_library(strixa_static STATIC)
+# In the tree the imported targets; once installed, the libraries by name, as the pkg-config file
+# gives them.
+foreach(library ${strixaFormatLibraries})
+  target_link_libraries(strixa_static INTERFACE $<BUILD_INTERFACE:${library}>)
+endforeach()
+foreach(name ${strixaFormatLinkNames})
+  target_link_libraries(strixa_static INTERFACE $<INSTALL_INTERFACE:${name}>)
+endforeach()
 # Users of the static library must not expect the DLL's imports.
 target_compile_definitions(strixa_static PUBLIC STRIXA_STATIC)
 if(NOT MSVC AND NOT APPLE)

@@ -1,6 +1,7 @@
 /* SPDX-License-Identifier: Apache-2.0 */
 /* Strixa: reads one-dimensional barcodes (EAN-13, UPC-A, EAN-8, Code 128 / EAN-128, Code 39,
- * 2 of 5, interleaved 2 of 5) from pictures.
+ * 2 of 5, interleaved 2 of 5) from pictures: pixels in memory, or files of the formats the
+ * build reads (strixa_reads_format).
  *
  * A reader is made with strixa_reader_create and released with strixa_reader_destroy. It holds
  * the results of its last read, valid until its next read or its destruction. A reader is used by
@@ -35,8 +36,9 @@ typedef enum strixa_status {
   STRIXA_ERROR_ARGUMENT = 1, /* a null pointer, a bad size, stride or format */
   STRIXA_ERROR_MEMORY = 2,   /* memory ran short */
   STRIXA_ERROR_FILE = 3,     /* the file cannot be opened or read */
-  STRIXA_ERROR_FORMAT = 4,   /* the file is not a bitmap this library reads */
-  STRIXA_ERROR_INTERNAL = 5  /* an unexpected failure inside the library */
+  STRIXA_ERROR_FORMAT = 4,   /* the file is of no format this build reads, or is damaged */
+  STRIXA_ERROR_INTERNAL = 5, /* an unexpected failure inside the library */
+  STRIXA_ERROR_LIMIT = 6     /* the picture passes a limit: size, pages, memory or time */
 } strixa_status;
 
 /* One bit per symbology; a set of them selects what a reader reports. */
@@ -71,6 +73,13 @@ typedef enum strixa_pixel_format {
   STRIXA_RGBA32 = 4
 } strixa_pixel_format;
 
+/* A point in the picture: x to the right, y down, from the top-left corner of the top-left pixel
+ * (so the centre of the top-left pixel is 0.5, 0.5). */
+typedef struct strixa_point {
+  float x;
+  float y;
+} strixa_point;
+
 typedef struct strixa_options {
   int fine;             /* nonzero: denser scan lines, finds smaller symbols, slower */
   unsigned symbologies; /* the strixa_symbology bits to report; 0 reports none */
@@ -100,6 +109,15 @@ typedef struct strixa_barcode {
   const char* data;         /* data_length bytes, then a NUL */
   size_t data_length;       /* bytes in data, the NUL after them not counted */
   const char* symbology_id; /* three characters, "]C1" and so on */
+  int page;                 /* the page the barcode is on, from 1; 1 for a picture of one page */
+  /* The symbol's corners in reading order: where its first bar starts (top as read), where its
+   * last bar ends (top), then that end's bottom, then the first bar's bottom. They always go
+   * clockwise on screen, and span the rectangle: its pixel box runs from x - 1 to
+   * x - 1 + width. */
+  strixa_point corners[4];
+  /* The reading direction in degrees, clockwise from the x axis (y down), 0 <= angle < 360:
+   * 0 upright, 90 flat (read top to bottom), 180 upright reversed, 270 flat reversed. */
+  float angle;
 } strixa_barcode;
 
 typedef struct strixa_reader strixa_reader;
@@ -124,6 +142,42 @@ STRIXA_API strixa_status strixa_read_pixels(strixa_reader* reader, const void* p
 /* Reads a Windows bitmap file (.bmp). */
 STRIXA_API strixa_status strixa_read_bmp_file(strixa_reader* reader, const char* path,
                                               const strixa_barcode** barcodes, size_t* count);
+
+/* Options beyond strixa_options are set on the reader, so later ones never change a struct's
+ * size. Each returns STRIXA_ERROR_ARGUMENT for a value out of range, leaving the option as it
+ * was, and holds for every later read of the reader. */
+
+/* Multi-page files (TIFF, PDF): read pages first .. first + count - 1, from 1; count 0 reads to
+ * the last page. Default: first 1, count 0 (every page). first must be at least 1 and count at
+ * least 0. Pages past the file's last are not an error: nothing is read from them. */
+STRIXA_API strixa_status strixa_reader_set_pages(strixa_reader* reader, int first, int count);
+
+/* The resolution PDF pages are drawn at, in dots per inch; default 300, allowed 36 to 1200. */
+STRIXA_API strixa_status strixa_reader_set_pdf_dpi(strixa_reader* reader, int dpi);
+
+/* Reads a file of any format this build reads (BMP always; PNG, JPEG, TIFF, PNM, WebP and PDF
+ * when built in), whatever its name says: the format is told from its first bytes. Every page
+ * of a multi-page file is read (within strixa_reader_set_pages); each barcode carries its page.
+ *
+ * Files are held to limits: each side at most 32767 pixels, a page at most 2^28 pixels, all
+ * pages of a file together at most 2^30 pixels, at most 100000 pages, about 64 seconds of
+ * decoding, and a file of at most 1 GiB. A file passing one gives STRIXA_ERROR_LIMIT.
+ * A format this build does not read gives STRIXA_ERROR_FORMAT, its message naming the format.
+ *
+ * If a page after the first fails, the status says why and *barcodes / *count still hold the
+ * barcodes of the pages read before it (nothing read is lost); on any other failure they are
+ * null and 0. */
+STRIXA_API strixa_status strixa_read_file(strixa_reader* reader, const char* path,
+                                          const strixa_barcode** barcodes, size_t* count);
+
+/* The same for a whole encoded file already in memory (size bytes at bytes). The bytes are only
+ * read, and need not outlive the call. */
+STRIXA_API strixa_status strixa_read_encoded(strixa_reader* reader, const void* bytes, size_t size,
+                                             const strixa_barcode** barcodes, size_t* count);
+
+/* Whether this build reads a format, named "bmp", "png", "jpeg", "tiff", "pnm", "webp" or
+ * "pdf" (lower case): 1 if it does, 0 if not or if the name is unknown. */
+STRIXA_API int strixa_reads_format(const char* name);
 
 /* What went wrong in the reader's last failed call, in words; "" after a success. */
 STRIXA_API const char* strixa_reader_error(const strixa_reader* reader);

@@ -9,6 +9,7 @@
 #error "strixa/strixa.hpp needs C++20 (-std=c++20; CMake's Strixa::strixa asks for it)"
 #endif
 
+#include <array>
 #include <cstddef>
 #include <ranges>
 #include <span>
@@ -33,7 +34,8 @@ class Error : public std::runtime_error {
 
 // One barcode found. The strings view the reader's storage: valid until its next read. text is
 // for people; data holds the bytes the symbol encodes (NUL bytes included), symbologyId its AIM
-// identifier such as "]C1", as strixa.h describes.
+// identifier such as "]C1", as strixa.h describes; page counts from 1, corners go in reading
+// order (clockwise on screen) and angle is the reading direction in degrees.
 struct Barcode {
   strixa_symbology symbology;
   std::string_view label;
@@ -45,15 +47,27 @@ struct Barcode {
   strixa_orientation orientation;
   std::string_view data;
   std::string_view symbologyId;
+  int page;
+  std::array<strixa_point, 4> corners;
+  float angle;
 };
 
 namespace detail {
 
 inline Barcode ToBarcode(const strixa_barcode& b) {
-  return {b.symbology,   b.label,       b.text,
-          b.x,           b.y,           b.width,
-          b.height,      b.orientation, {b.data, b.data_length},
-          b.symbology_id};
+  return {b.symbology,
+          b.label,
+          b.text,
+          b.x,
+          b.y,
+          b.width,
+          b.height,
+          b.orientation,
+          {b.data, b.data_length},
+          b.symbology_id,
+          b.page,
+          {b.corners[0], b.corners[1], b.corners[2], b.corners[3]},
+          b.angle};
 }
 
 }  // namespace detail
@@ -93,6 +107,30 @@ class Reader {
     return View(barcodes, count);
   }
 
+  // Any format this build reads (SupportsFormat), told from the file's first bytes; every page
+  // of a multi-page file within SetPages. A failure on a later page throws, losing the earlier
+  // pages' barcodes: call strixa_read_file on Handle() to keep them.
+  Barcodes ReadFile(const std::string& path) {
+    const strixa_barcode* barcodes = nullptr;
+    std::size_t count = 0;
+    Check(strixa_read_file(reader_, path.c_str(), &barcodes, &count), path + ": ");
+    return View(barcodes, count);
+  }
+
+  // The same for a whole file's bytes in memory.
+  Barcodes ReadEncoded(std::span<const std::byte> bytes) {
+    const strixa_barcode* barcodes = nullptr;
+    std::size_t count = 0;
+    Check(strixa_read_encoded(reader_, bytes.data(), bytes.size(), &barcodes, &count));
+    return View(barcodes, count);
+  }
+
+  // Multi-page files: pages first .. first + count - 1, from 1; count 0 reads to the last.
+  void SetPages(int first, int count = 0) { Check(strixa_reader_set_pages(reader_, first, count)); }
+
+  // The resolution PDF pages are drawn at, 36 to 1200 dpi (300 by default).
+  void SetPdfDpi(int dpi) { Check(strixa_reader_set_pdf_dpi(reader_, dpi)); }
+
   strixa_reader* Handle() const noexcept { return reader_; }
 
  private:
@@ -111,6 +149,11 @@ class Reader {
 
   strixa_reader* reader_ = nullptr;
 };
+
+// Whether this build reads a format: "bmp", "png", "jpeg", "tiff", "pnm", "webp" or "pdf".
+inline bool SupportsFormat(const std::string& name) {
+  return strixa_reads_format(name.c_str()) != 0;
+}
 
 // The library's version, which may differ from the header's STRIXA_VERSION_STRING.
 inline std::string_view Version() { return strixa_version(); }

@@ -10,23 +10,37 @@
 #include <cstdint>
 #include <cstdio>
 #include <exception>
+#include <functional>
+#include <limits>
+#include <memory>
 #include <new>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "formats/format.h"
+#include "formats/page.h"
 #include "image/image.h"
 #include "locate/candidate.h"
 #include "platform/bitmap.h"
+#include "platform/bmpHeader.h"
+#include "platform/byteSource.h"
 #include "read/pipeline.h"
 #include "symbologies/symbology.h"
 
 // Everything one reader knows; nothing is shared between readers.
 struct strixa_reader {
   strixa::Image image;
+  // Every page's results, and the page of each: the barcodes point into the texts, so they are
+  // made once the last page is read.
   std::vector<strixa::Candidate> results;
+  std::vector<int> resultPages;
   unsigned symbologies = STRIXA_ALL_SYMBOLOGIES;
   bool fine = false;
+  int firstPage = 1;
+  int pageCount = 0;  // 0: to the last page
+  int pdfDpi = 300;
   std::vector<strixa_barcode> barcodes;
   // A fixed buffer, so that reporting a failure (memory shortage included) cannot fail itself.
   std::array<char, 512> error{};
@@ -92,12 +106,12 @@ void AddTransmission(const SymbologyInfo& info, std::string& text) {
 }
 
 // Where a format keeps the byte the pipeline reads: grey itself, or green.
-struct PixelLayout {
+struct GreyPlace {
   int pixelStep = 0;
   int greyOffset = 0;
 };
 
-bool FindPixelLayout(strixa_pixel_format format, PixelLayout& layout) {
+bool FindGreyPlace(strixa_pixel_format format, GreyPlace& layout) {
   switch (format) {
     case STRIXA_GREY8:
       layout = {1, 0};
@@ -156,6 +170,7 @@ strixa_status StartRead(strixa_reader* reader, const strixa_barcode** barcodes, 
   }
   reader->barcodes.clear();
   reader->results.clear();
+  reader->resultPages.clear();
   reader->error[0] = '\0';
   if (barcodes == nullptr || count == nullptr) {
     return Fail(*reader, STRIXA_ERROR_ARGUMENT, "barcodes and count must not be null");
@@ -163,18 +178,62 @@ strixa_status StartRead(strixa_reader* reader, const strixa_barcode** barcodes, 
   return STRIXA_OK;
 }
 
-// The run's path from a loaded picture on: localise, decode, merge; then the results the options
-// ask for, each with its symbology's bit, label and identifier. Fine reading runs both scans, so
-// it never finds less than the normal one.
-void ReadImage(strixa_reader& reader) {
-  reader.results =
+// The corners and reading angle of a result, from its 1-based rectangle: the pixel box runs
+// from x - 1 to x - 1 + width. In reading order the symbol's top edge comes first, so each
+// orientation starts at a different corner of the box and the four always go clockwise.
+void SetCorners(const Candidate& result, strixa_barcode& barcode) {
+  const float left = static_cast<float>(result.x - 1);
+  const float top = static_cast<float>(result.y - 1);
+  const float right = left + static_cast<float>(result.width);
+  const float bottom = top + static_cast<float>(result.height);
+  const strixa_point topLeft{left, top}, topRight{right, top}, bottomRight{right, bottom},
+      bottomLeft{left, bottom};
+  // Clockwise from the top-left; an orientation starts a quarter turn further for each step.
+  const std::array<strixa_point, 4> clockwise = {topLeft, topRight, bottomRight, bottomLeft};
+  int start = 0;
+  switch (result.orientation) {
+    case Orientation::Horizontal:
+      start = 0;
+      break;
+    case Orientation::Vertical:
+      start = 1;
+      break;
+    case Orientation::HorizontalReversed:
+      start = 2;
+      break;
+    case Orientation::VerticalReversed:
+      start = 3;
+      break;
+  }
+  for (int i = 0; i < 4; ++i) {
+    barcode.corners[i] = clockwise[static_cast<std::size_t>((start + i) % 4)];
+  }
+  barcode.angle = 90.0f * static_cast<float>(start);
+}
+
+// The run's path from a loaded picture on: localise, decode, merge, with the results kept for
+// MakeBarcodes under their page. Fine reading runs both scans, so it never finds less than the
+// normal one.
+void ReadImage(strixa_reader& reader, int page) {
+  std::vector<Candidate> found =
       ReadPicture(reader.image, {.scan = reader.fine ? Scan::NormalThenFine : Scan::Normal})
           .resultList;
   // The picture is the caller's or a loaded copy: keep neither beyond the read.
   FreePixelBuffer(reader.image);
+  reader.results.reserve(reader.results.size() + found.size());
+  for (Candidate& result : found) {
+    reader.results.push_back(std::move(result));
+    reader.resultPages.push_back(page);
+  }
+}
 
+// The barcodes of every result read so far that the options ask for, each with its symbology's
+// bit, label and identifier.
+void MakeBarcodes(strixa_reader& reader) {
+  reader.barcodes.clear();
   reader.barcodes.reserve(reader.results.size());
-  for (Candidate& result : reader.results) {
+  for (std::size_t i = 0; i < reader.results.size(); ++i) {
+    Candidate& result = reader.results[i];
     const SymbologyInfo* info = FindSymbology(result.symbology);
     if (info == nullptr || (info->bit & reader.symbologies) == 0) {
       continue;
@@ -188,7 +247,7 @@ void ReadImage(strixa_reader& reader) {
     if (dataStart > result.text.size() || id == symbologyIds.end()) {
       continue;
     }
-    reader.barcodes.push_back({
+    strixa_barcode barcode{
         info->bit,
         // A literal, so it ends in a NUL.
         SymbologyLabel(result.symbology).data(),
@@ -201,20 +260,31 @@ void ReadImage(strixa_reader& reader) {
         result.text.c_str() + dataStart,
         result.text.size() - dataStart,
         id->data(),
-    });
+        reader.resultPages[i],
+        {},
+        0.0f,
+    };
+    SetCorners(result, barcode);
+    reader.barcodes.push_back(barcode);
   }
 }
 
-strixa_status FinishRead(strixa_reader& reader, const strixa_barcode** barcodes, size_t* count) {
-  ReadImage(reader);
+// Hands out what the read found; also after a later page failed, so nothing read is lost.
+void Publish(strixa_reader& reader, const strixa_barcode** barcodes, size_t* count) {
+  MakeBarcodes(reader);
   *barcodes = reader.barcodes.data();
   *count = reader.barcodes.size();
+}
+
+strixa_status FinishRead(strixa_reader& reader, const strixa_barcode** barcodes, size_t* count) {
+  ReadImage(reader, 1);
+  Publish(reader, barcodes, count);
   return STRIXA_OK;
 }
 
-// Our own reader, streaming the file; each refusal maps to the status a caller can act on.
-strixa_status LoadBmpFile(strixa_reader& reader, const char* path, Image& image) {
-  switch (ReadBmpFile(path, image)) {
+// Each refusal of our bitmap reader maps to the status a caller can act on.
+strixa_status BmpStatus(strixa_reader& reader, BmpRefusal refusal) {
+  switch (refusal) {
     case BmpRefusal::None:
       return STRIXA_OK;
     case BmpRefusal::CannotOpen:
@@ -238,6 +308,204 @@ strixa_status LoadBmpFile(strixa_reader& reader, const char* path, Image& image)
   }
   return Fail(reader, STRIXA_ERROR_FORMAT, "not a bitmap this library reads");
 }
+
+// Our own reader, streaming the file.
+strixa_status LoadBmpFile(strixa_reader& reader, const char* path, Image& image) {
+  return BmpStatus(reader, ReadBmpFile(path, image));
+}
+
+// Files read whole are refused beyond this unread: no picture within the page limits needs
+// more, and a device named by mistake cannot fill memory.
+constexpr std::uint64_t maxFileBytes = std::uint64_t{1} << 30;
+
+// The limits a read of a file works within: strixa-batch's defaults, the reader's pages and
+// resolution, and no memory budget but the machine's.
+DecodeLimits LimitsOf(const strixa_reader& reader) {
+  DecodeLimits limits;
+  limits.dpi = reader.pdfDpi;
+  limits.firstPage = reader.firstPage;
+  // Pages past INT_MAX cannot be asked for; a count reaching beyond reads to the end.
+  limits.lastPage = reader.pageCount > 0
+                        ? static_cast<int>(std::min<std::int64_t>(
+                              std::int64_t{reader.firstPage} - 1 + reader.pageCount,
+                              std::numeric_limits<int>::max()))
+                        : 0;
+  return limits;
+}
+
+// A bitmap whose headers state more pixels than a page may hold is refused before its pixels
+// are allocated; headers the reader will refuse are left to it.
+strixa_status CheckBmpSize(strixa_reader& reader, std::span<const std::uint8_t> head,
+                           std::uint64_t fileSize) {
+  BmpLayout layout;
+  std::string error;
+  if (ReadBmpLayout(head, fileSize, layout) == BmpRefusal::None &&
+      !CheckPageSize(layout.width, layout.height, LimitsOf(reader), error)) {
+    return Fail(reader, STRIXA_ERROR_LIMIT, "%s", error.c_str());
+  }
+  return STRIXA_OK;
+}
+
+// Refuses what no decoder of this build takes, naming the format; STRIXA_OK otherwise.
+strixa_status CheckFormat(strixa_reader& reader, Format format, std::size_t size) {
+  if (size == 0) {
+    return Fail(reader, STRIXA_ERROR_FORMAT, "the file is empty");
+  }
+  if (format == Format::Unknown) {
+    return Fail(reader, STRIXA_ERROR_FORMAT, "not a picture format this library reads");
+  }
+  if (!IsFormatBuilt(format)) {
+    const std::string name(FormatName(format));
+    return Fail(reader, STRIXA_ERROR_FORMAT, "a %s file, but this build reads no %s", name.c_str(),
+                name.c_str());
+  }
+  return STRIXA_OK;
+}
+
+// Reads each page a decoder hands over into the reader's results, under its number. A failure
+// stops the reading of later pages and is kept for the caller.
+struct PageReader {
+  strixa_reader& reader;
+  int pagesRead = 0;
+  strixa_status status = STRIXA_OK;
+
+  void operator()(const PageView& page) {
+    if (status != STRIXA_OK) {
+      return;
+    }
+    // A decoder is C underneath: nothing may be thrown through it.
+    try {
+      const int step = page.layout == PixelLayout::Grey8   ? 1
+                       : page.layout == PixelLayout::Rgb24 ? 3
+                                                           : 4;
+      // The grey byte, or green in colour.
+      const std::uint8_t* grey = page.pixels + (step == 1 ? 0 : 1);
+      if (!ViewPixels(grey, page.width, page.height, page.stride, step, reader.image)) {
+        status = Fail(reader, STRIXA_ERROR_INTERNAL, "page %d cannot be viewed", page.number);
+        return;
+      }
+      ReadImage(reader, page.number);
+      ++pagesRead;
+    } catch (...) {
+      FreePixelBuffer(reader.image);
+      status = FailWithCurrentException(reader);
+    }
+  }
+};
+
+// The status of a decoder's refusal, with its message.
+strixa_status DecodeStatus(strixa_reader& reader, const std::string& error) {
+  switch (FailureOf(error)) {
+    case DecodeFailure::Limit:
+      return Fail(reader, STRIXA_ERROR_LIMIT, "%s", error.c_str());
+    case DecodeFailure::Memory:
+      return Fail(reader, STRIXA_ERROR_MEMORY, "%s", error.c_str());
+    case DecodeFailure::Damaged:
+      break;
+  }
+  return Fail(reader, STRIXA_ERROR_FORMAT, "%s", error.c_str());
+}
+
+// A whole file in memory, its format told from its first bytes. Once a page is read, a failure
+// on a later one still hands out what the pages before it held.
+strixa_status ReadEncodedBytes(strixa_reader& reader, std::span<const std::uint8_t> bytes,
+                               const strixa_barcode** barcodes, size_t* count) {
+  const Format format = SniffFormat(bytes.first(std::min(bytes.size(), sniffLength)));
+  if (const strixa_status status = CheckFormat(reader, format, bytes.size()); status != STRIXA_OK) {
+    return status;
+  }
+  if (format == Format::Bmp) {
+    if (const strixa_status status = CheckBmpSize(reader, bytes, bytes.size());
+        status != STRIXA_OK) {
+      return status;
+    }
+    if (const strixa_status status = BmpStatus(reader, DecodeBmp(bytes, reader.image));
+        status != STRIXA_OK) {
+      return status;
+    }
+    return FinishRead(reader, barcodes, count);
+  }
+  PageReader pages{reader};
+  std::string error;
+  const bool decoded = DecodePages(format, bytes, LimitsOf(reader), std::ref(pages), error);
+  strixa_status status = pages.status;
+  if (status == STRIXA_OK && !decoded) {
+    status = DecodeStatus(reader, error);
+  }
+  if (status == STRIXA_OK || pages.pagesRead > 0) {
+    Publish(reader, barcodes, count);
+  }
+  return status;
+}
+
+// A file: a bitmap streams through our own reader; any other format is read whole first, once
+// its first bytes show it is one this build reads.
+strixa_status ReadFileAt(strixa_reader& reader, const char* path, const strixa_barcode** barcodes,
+                         size_t* count) {
+  std::unique_ptr<ByteSource> source;
+  if (!ByteSource::OpenFile(path, source)) {
+    return Fail(reader, STRIXA_ERROR_FILE, "cannot open as a regular file");
+  }
+  const std::uint64_t size = source->Size();
+  const std::span<const std::uint8_t> head =
+      source->Peek(static_cast<std::size_t>(std::min<std::uint64_t>(size, sniffLength)));
+  if (source->Failed()) {
+    return Fail(reader, STRIXA_ERROR_FILE, "cannot read the file");
+  }
+  const Format format = SniffFormat(head);
+  if (const strixa_status status = CheckFormat(reader, format, head.size()); status != STRIXA_OK) {
+    return status;
+  }
+  if (format == Format::Bmp) {
+    if (const strixa_status status = CheckBmpSize(reader, head, size); status != STRIXA_OK) {
+      return status;
+    }
+    if (const strixa_status status = BmpStatus(reader, ReadBmpSource(*source, reader.image));
+        status != STRIXA_OK) {
+      return status;
+    }
+    return FinishRead(reader, barcodes, count);
+  }
+  if (size > maxFileBytes) {
+    return Fail(reader, STRIXA_ERROR_LIMIT, "file too large (more than %llu MiB)",
+                static_cast<unsigned long long>(maxFileBytes >> 20));
+  }
+  std::vector<std::uint8_t> bytes;
+  bytes.reserve(static_cast<std::size_t>(size));
+  while (bytes.size() < size) {
+    const std::size_t piece = static_cast<std::size_t>(
+        std::min<std::uint64_t>(size - bytes.size(), ByteSource::maxPiece));
+    const std::uint8_t* taken = source->Take(piece);
+    if (taken == nullptr) {
+      return Fail(reader, STRIXA_ERROR_FILE, "cannot read the file");
+    }
+    bytes.insert(bytes.end(), taken, taken + piece);
+  }
+  source.reset();
+  return ReadEncodedBytes(reader, bytes, barcodes, count);
+}
+
+// The page option's values: a first page from 1, and a count of 0 (to the last) or more.
+bool ValidPages(int first, int count) { return first >= 1 && count >= 0; }
+
+constexpr int minPdfDpi = 36;
+constexpr int maxPdfDpi = 1200;
+
+// The names strixa_reads_format takes.
+struct FormatEntry {
+  std::string_view name;
+  Format format;
+};
+
+constexpr std::array<FormatEntry, 7> formatEntries = {{
+    {"bmp", Format::Bmp},
+    {"png", Format::Png},
+    {"jpeg", Format::Jpeg},
+    {"tiff", Format::Tiff},
+    {"pnm", Format::Pnm},
+    {"webp", Format::Webp},
+    {"pdf", Format::Pdf},
+}};
 
 }  // namespace
 
@@ -276,8 +544,8 @@ strixa_status strixa_read_pixels(strixa_reader* reader, const void* pixels, int 
     return status;
   }
   try {
-    strixa::PixelLayout layout;
-    if (!strixa::FindPixelLayout(format, layout)) {
+    strixa::GreyPlace layout;
+    if (!strixa::FindGreyPlace(format, layout)) {
       return strixa::Fail(*reader, STRIXA_ERROR_ARGUMENT, "unknown pixel format %d",
                           static_cast<int>(format));
     }
@@ -332,6 +600,83 @@ strixa_status strixa_read_bmp_file(strixa_reader* reader, const char* path,
   }
 }
 
+strixa_status strixa_reader_set_pages(strixa_reader* reader, int first, int count) {
+  if (reader == nullptr) {
+    return STRIXA_ERROR_ARGUMENT;
+  }
+  if (!strixa::ValidPages(first, count)) {
+    return strixa::Fail(*reader, STRIXA_ERROR_ARGUMENT,
+                        "pages from %d, %d of them: the first is 1 or more, the count 0 or more",
+                        first, count);
+  }
+  reader->firstPage = first;
+  reader->pageCount = count;
+  reader->error[0] = '\0';
+  return STRIXA_OK;
+}
+
+strixa_status strixa_reader_set_pdf_dpi(strixa_reader* reader, int dpi) {
+  if (reader == nullptr) {
+    return STRIXA_ERROR_ARGUMENT;
+  }
+  if (dpi < strixa::minPdfDpi || dpi > strixa::maxPdfDpi) {
+    return strixa::Fail(*reader, STRIXA_ERROR_ARGUMENT,
+                        "a PDF resolution of %d dpi: it must be %d to %d", dpi, strixa::minPdfDpi,
+                        strixa::maxPdfDpi);
+  }
+  reader->pdfDpi = dpi;
+  reader->error[0] = '\0';
+  return STRIXA_OK;
+}
+
+strixa_status strixa_read_file(strixa_reader* reader, const char* path,
+                               const strixa_barcode** barcodes, size_t* count) {
+  if (const strixa_status status = strixa::StartRead(reader, barcodes, count);
+      status != STRIXA_OK) {
+    return status;
+  }
+  try {
+    if (path == nullptr) {
+      return strixa::Fail(*reader, STRIXA_ERROR_ARGUMENT, "path must not be null");
+    }
+    return strixa::ReadFileAt(*reader, path, barcodes, count);
+  } catch (...) {
+    strixa::FreePixelBuffer(reader->image);
+    return strixa::FailWithCurrentException(*reader);
+  }
+}
+
+strixa_status strixa_read_encoded(strixa_reader* reader, const void* bytes, size_t size,
+                                  const strixa_barcode** barcodes, size_t* count) {
+  if (const strixa_status status = strixa::StartRead(reader, barcodes, count);
+      status != STRIXA_OK) {
+    return status;
+  }
+  try {
+    if (bytes == nullptr && size > 0) {
+      return strixa::Fail(*reader, STRIXA_ERROR_ARGUMENT, "bytes must not be null");
+    }
+    const auto* first = static_cast<const std::uint8_t*>(bytes);
+    return strixa::ReadEncodedBytes(*reader, std::span(first, first == nullptr ? 0 : size),
+                                    barcodes, count);
+  } catch (...) {
+    strixa::FreePixelBuffer(reader->image);
+    return strixa::FailWithCurrentException(*reader);
+  }
+}
+
+int strixa_reads_format(const char* name) {
+  if (name == nullptr) {
+    return 0;
+  }
+  for (const strixa::FormatEntry& entry : strixa::formatEntries) {
+    if (entry.name == name) {
+      return strixa::IsFormatBuilt(entry.format) ? 1 : 0;
+    }
+  }
+  return 0;
+}
+
 const char* strixa_reader_error(const strixa_reader* reader) {
   return reader != nullptr ? reader->error.data() : "no reader";
 }
@@ -347,9 +692,11 @@ const char* strixa_status_text(strixa_status status) {
     case STRIXA_ERROR_FILE:
       return "the file cannot be opened or read";
     case STRIXA_ERROR_FORMAT:
-      return "not a bitmap this library reads";
+      return "not a picture this library reads";
     case STRIXA_ERROR_INTERNAL:
       return "internal failure";
+    case STRIXA_ERROR_LIMIT:
+      return "the picture passes a limit";
   }
   return "unknown status";
 }

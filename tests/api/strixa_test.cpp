@@ -5,11 +5,13 @@
 
 #include <algorithm>
 #include <chrono>
+#include <climits>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <numeric>
 #include <span>
 #include <string>
@@ -19,8 +21,10 @@
 #include <gtest/gtest.h>
 
 #include "driver/driver.h"
+#include "formats/format.h"
 #include "platform/bitmap.h"
 #include "strixa/strixa.hpp"
+#include "support/batch/formatWriters.h"
 #include "support/builders.h"
 #include "support/code128Encoder.h"
 #include "support/code39Encoder.h"
@@ -456,6 +460,452 @@ TEST(ApiTest, WrapperGivesTheResultsAndThrowsTheMessage) {
   EXPECT_EQ(Version(), std::to_string(STRIXA_VERSION_MAJOR) + '.' +
                            std::to_string(STRIXA_VERSION_MINOR) + '.' +
                            std::to_string(STRIXA_VERSION_PATCH));
+}
+
+TEST(ApiTest, ReadsABitmapFileAndItsBytesAsItsPixels) {
+  Reader reader;
+  const Image sample = LoadSample();
+  const Lines expected =
+      ToRead(reader.ReadPixels(sample.greyBytes, sample.imageWidth, sample.imageHeight,
+                               sample.rowPitch, STRIXA_GREY8))
+          .lines;
+  ASSERT_FALSE(expected.empty());
+  const std::vector<std::uint8_t> bytes = ReadBytes(samplePath);
+  for (const bool inMemory : {false, true}) {
+    SCOPED_TRACE(inMemory ? "bytes" : "file");
+    const Barcodes barcodes = inMemory ? reader.ReadEncoded(std::as_bytes(std::span(bytes)))
+                                       : reader.ReadFile(samplePath);
+    EXPECT_EQ(ToRead(barcodes).lines, expected);
+    for (const Barcode b : barcodes) {
+      EXPECT_EQ(b.page, 1);
+    }
+  }
+}
+
+TEST(ApiTest, ReaderOptionsRefuseValuesOutOfRange) {
+  strixa_reader* reader = nullptr;
+  ASSERT_EQ(strixa_reader_create(nullptr, &reader), STRIXA_OK);
+  const struct {
+    std::string_view name;
+    strixa_status status, expected;
+  } cases[] = {
+      {"pages from 1, all", strixa_reader_set_pages(reader, 1, 0), STRIXA_OK},
+      {"pages 3 to 4", strixa_reader_set_pages(reader, 3, 2), STRIXA_OK},
+      {"first page 0", strixa_reader_set_pages(reader, 0, 1), STRIXA_ERROR_ARGUMENT},
+      {"negative count", strixa_reader_set_pages(reader, 1, -1), STRIXA_ERROR_ARGUMENT},
+      {"pages without a reader", strixa_reader_set_pages(nullptr, 1, 0), STRIXA_ERROR_ARGUMENT},
+      {"lowest dpi", strixa_reader_set_pdf_dpi(reader, 36), STRIXA_OK},
+      {"highest dpi", strixa_reader_set_pdf_dpi(reader, 1200), STRIXA_OK},
+      {"dpi below", strixa_reader_set_pdf_dpi(reader, 35), STRIXA_ERROR_ARGUMENT},
+      {"dpi above", strixa_reader_set_pdf_dpi(reader, 1201), STRIXA_ERROR_ARGUMENT},
+      {"dpi without a reader", strixa_reader_set_pdf_dpi(nullptr, 300), STRIXA_ERROR_ARGUMENT},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(c.status, c.expected);
+  }
+  EXPECT_STREQ(strixa_reader_error(reader), "a PDF resolution of 1201 dpi: it must be 36 to 1200");
+  strixa_reader_destroy(reader);
+}
+
+TEST(ApiTest, SaysWhichFormatsItReads) {
+  EXPECT_EQ(strixa_reads_format("bmp"), 1);
+  for (const char* name : std::initializer_list<const char*>{"BMP", "gif", "", nullptr}) {
+    SCOPED_TRACE(name == nullptr ? "null" : name);
+    EXPECT_EQ(strixa_reads_format(name), 0);
+  }
+}
+
+// A folder of its own for one test's files, removed after it.
+struct TempFolder {
+  std::filesystem::path path =
+      std::filesystem::temp_directory_path() /
+      ("strixa-api-" + std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()));
+  TempFolder() { std::filesystem::create_directories(path); }
+  ~TempFolder() { std::filesystem::remove_all(path); }
+  std::string File(const std::string& name) const { return (path / name).string(); }
+};
+
+// The library's read of a file or of its bytes: the lines as /P prints them, each with its page
+// in front, and the status.
+struct FileRead {
+  strixa_status status = STRIXA_OK;
+  Lines lines;
+  std::string error;
+};
+
+FileRead ReadFileOrBytes(strixa_reader* reader, const std::string& path, bool inMemory) {
+  const strixa_barcode* barcodes = nullptr;
+  size_t count = 0;
+  FileRead read;
+  if (inMemory) {
+    const std::vector<std::uint8_t> bytes = ReadBytes(path);
+    read.status = strixa_read_encoded(reader, bytes.data(), bytes.size(), &barcodes, &count);
+  } else {
+    read.status = strixa_read_file(reader, path.c_str(), &barcodes, &count);
+  }
+  read.error = strixa_reader_error(reader);
+  const Lines lines = ToRead(std::span(barcodes, count)).lines;
+  for (std::size_t i = 0; i < count; ++i) {
+    read.lines.push_back(std::to_string(barcodes[i].page) + ": " + lines[i]);
+  }
+  return read;
+}
+
+// Lines of one page's read as ReadFileOrBytes gives them.
+Lines OnPage(int page, const Lines& lines) {
+  Lines paged;
+  for (const std::string& line : lines) {
+    paged.push_back(std::to_string(page) + ": " + line);
+  }
+  return paged;
+}
+
+// What strixa_read_pixels finds in the pixels a file decodes to (every page of it, in order):
+// each format's reading through the library must come to the same.
+Lines PixelReadOf(const std::vector<std::uint8_t>& bytes, int dpi) {
+  DecodeLimits limits;
+  limits.dpi = dpi;
+  Reader reader;
+  Lines lines;
+  std::string error;
+  const Format format = SniffFormat(bytes);
+  const auto readPage = [&](const PageView& view) {
+    const strixa_pixel_format pixelFormat = view.layout == PixelLayout::Grey8   ? STRIXA_GREY8
+                                            : view.layout == PixelLayout::Rgb24 ? STRIXA_RGB24
+                                                                                : STRIXA_RGBA32;
+    const Lines page =
+        ToRead(reader.ReadPixels(view.pixels, view.width, view.height, view.stride, pixelFormat))
+            .lines;
+    const Lines paged = OnPage(view.number, page);
+    lines.insert(lines.end(), paged.begin(), paged.end());
+  };
+  if (format == Format::Bmp) {
+    Image image;
+    EXPECT_EQ(DecodeBmp(bytes, image), BmpRefusal::None);
+    readPage(
+        {image.greyBytes, image.imageWidth, image.imageHeight, image.rowPitch, PixelLayout::Grey8});
+    FreePixelBuffer(image);
+  } else {
+    EXPECT_TRUE(DecodePages(format, bytes, limits, readPage, error)) << error;
+  }
+  return lines;
+}
+
+// Each format writes the drawn page; reading the file, or its bytes, finds what reading the
+// pixels it decodes to finds. PDF pages are drawn at 72 dpi, a point a pixel, as written.
+TEST(ApiTest, ReadsEveryBuiltFormatAsThePixelsItHolds) {
+  const TempFolder folder;
+  const GreyPicture page = GreyOf(DrawnPage());
+  const struct {
+    std::string_view name, format, file;
+    std::function<bool(const std::string&)> write;
+  } cases[] = {
+      {"BMP", "bmp", "page.bmp",
+       [&](const std::string& path) { return WriteFile(path, MakeBmp(DrawnPage())); }},
+      {"PGM", "pnm", "page.pgm",
+       [&](const std::string& path) { return WriteFile(path, MakePgm(page)); }},
+      {"grey PNG", "png", "page.png",
+       [&](const std::string& path) { return WritePng(path, page, false); }},
+      {"colour PNG", "png", "colour.png",
+       [&](const std::string& path) { return WritePng(path, page, true); }},
+      {"colour JPEG", "jpeg", "page.jpg",
+       [&](const std::string& path) { return WriteJpeg(path, page, true, 95); }},
+      {"progressive JPEG", "jpeg", "progressive.jpg",
+       [&](const std::string& path) { return WriteJpeg(path, page, false, 90, true); }},
+      {"grey TIFF", "tiff", "page.tif",
+       [&](const std::string& path) { return WriteTiff(path, {page}, false); }},
+      {"colour TIFF", "tiff", "colour.tif",
+       [&](const std::string& path) { return WriteTiff(path, {page}, true); }},
+      {"WebP", "webp", "page.webp", [&](const std::string& path) { return WriteWebp(path, page); }},
+      {"PDF", "pdf", "page.pdf",
+       [&](const std::string& path) { return WriteFile(path, MakePdf({page})); }},
+  };
+  strixa_reader* reader = nullptr;
+  ASSERT_EQ(strixa_reader_create(nullptr, &reader), STRIXA_OK);
+  ASSERT_EQ(strixa_reader_set_pdf_dpi(reader, 72), STRIXA_OK);
+  const Lines drawn = OnPage(1, CommandLineLines(DrawnPage()));
+  ASSERT_EQ(drawn.size(), 7u);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    if (strixa_reads_format(std::string(c.format).c_str()) == 0) {
+      GTEST_LOG_(INFO) << c.name << " not built in";
+      continue;
+    }
+    const std::string path = folder.File(std::string(c.file));
+    ASSERT_TRUE(c.write(path));
+    std::vector<FileRead> reads;
+    for (const bool inMemory : {false, true}) {
+      reads.push_back(ReadFileOrBytes(reader, path, inMemory));
+    }
+    // This program holds two copies of the decoders, the shared library's and its own, and the
+    // PDF renderer keeps one error callback for the process: the one of the copy that set it up
+    // last. The format tests count errors with this program's copy, so it sets up last.
+    const Lines expected = PixelReadOf(ReadBytes(path), 72);
+    // Every format keeps the symbols readable: the pixels are read as the command line reads the
+    // drawing.
+    EXPECT_EQ(expected.size(), drawn.size());
+    for (const FileRead& read : reads) {
+      SCOPED_TRACE(&read == &reads[0] ? "file" : "bytes");
+      EXPECT_EQ(read.status, STRIXA_OK) << read.error;
+      EXPECT_EQ(read.lines, expected);
+    }
+  }
+  strixa_reader_destroy(reader);
+}
+
+// Two pages with a symbol, a blank one between: each barcode says its page, and the pages option
+// chooses which are read.
+TEST(ApiTest, MultiPageFilesGiveEachBarcodeItsPageWithinThePagesChosen) {
+  const TempFolder folder;
+  const auto symbolPage = [](const std::string& modules) {
+    Image page = MakeBlankImage(400, 160, 240);
+    DrawBars(page, modules, 1, 60, 30, 100);
+    return GreyOf(page);
+  };
+  const std::vector<GreyPicture> pages = {symbolPage(Widen(EncodeEan13("5901234123457"), 2)),
+                                          GreyOf(MakeBlankImage(300, 160, 240)),
+                                          symbolPage(Code39Pixels("*PAGE-3*", 2, 5, 2))};
+  const struct {
+    std::string_view format, file;
+  } files[] = {{"tiff", "pages.tif"}, {"pdf", "pages.pdf"}};
+  const struct {
+    int first, count;
+    std::vector<std::string> expected;  // page: label
+  } cases[] = {
+      {1, 0, {"1: EAN13", "3: CODE39"}},
+      {2, 0, {"3: CODE39"}},
+      {1, 2, {"1: EAN13"}},
+      {3, 1, {"3: CODE39"}},
+      {2, INT_MAX, {"3: CODE39"}},
+      {2, 1, {}},
+      {4, 0, {}},
+  };
+  Reader reader;
+  reader.SetPdfDpi(72);
+  for (const auto& f : files) {
+    SCOPED_TRACE(f.format);
+    if (!SupportsFormat(std::string(f.format))) {
+      GTEST_LOG_(INFO) << f.format << " not built in";
+      continue;
+    }
+    const std::string path = folder.File(std::string(f.file));
+    ASSERT_TRUE(f.format == "tiff" ? WriteTiff(path, pages, false)
+                                   : WriteFile(path, MakePdf(pages)));
+    for (const auto& c : cases) {
+      SCOPED_TRACE(std::to_string(c.first) + ", " + std::to_string(c.count));
+      reader.SetPages(c.first, c.count);
+      std::vector<std::string> got;
+      for (const Barcode b : reader.ReadFile(path)) {
+        got.push_back(std::to_string(b.page) + ": " + std::string(b.label));
+      }
+      EXPECT_EQ(got, c.expected);
+    }
+  }
+}
+
+// A page past the size limit after a page with a barcode: the limit's status and message, and
+// the first page's barcode still handed out.
+TEST(ApiTest, AFailureOnALaterPageKeepsTheBarcodesOfThePagesBefore) {
+  const TempFolder folder;
+  Image first = MakeBlankImage(320, 160, 240);
+  DrawBars(first, Widen(EncodeEan13("5901234123457"), 2), 1, 60, 30, 100);
+  const std::vector<GreyPicture> pages = {
+      GreyOf(first), GreyPicture{32768, 1, std::vector<std::uint8_t>(32768, 255)}};
+  const struct {
+    std::string_view format, file, error;
+  } files[] = {
+      {"tiff", "long.tif", "picture too large (32768 x 1) (page 2)"},
+      {"pdf", "long.pdf", "PDF: picture too large (32768 x 1) (page 2)"},
+  };
+  strixa_reader* reader = nullptr;
+  ASSERT_EQ(strixa_reader_create(nullptr, &reader), STRIXA_OK);
+  ASSERT_EQ(strixa_reader_set_pdf_dpi(reader, 72), STRIXA_OK);
+  for (const auto& f : files) {
+    SCOPED_TRACE(f.format);
+    if (strixa_reads_format(std::string(f.format).c_str()) == 0) {
+      continue;
+    }
+    const std::string path = folder.File(std::string(f.file));
+    ASSERT_TRUE(f.format == "tiff" ? WriteTiff(path, pages, false)
+                                   : WriteFile(path, MakePdf(pages)));
+    for (const bool inMemory : {false, true}) {
+      SCOPED_TRACE(inMemory ? "bytes" : "file");
+      const FileRead read = ReadFileOrBytes(reader, path, inMemory);
+      EXPECT_EQ(read.status, STRIXA_ERROR_LIMIT);
+      EXPECT_EQ(read.error, f.error);
+      ASSERT_EQ(read.lines.size(), 1u);
+      EXPECT_TRUE(read.lines[0].starts_with("1: ") &&
+                  read.lines[0].find("EAN13") != std::string::npos)
+          << read.lines[0];
+    }
+  }
+  strixa_reader_destroy(reader);
+}
+
+// Each kind of bad input: its status, its message, and no barcodes.
+TEST(ApiTest, RefusesBadFilesWithTheirStatusAndMessage) {
+  const TempFolder folder;
+  std::vector<std::uint8_t> sample = ReadBytes(samplePath);
+  const GreyPicture small{40, 30, std::vector<std::uint8_t>(1200, 200)};
+  std::vector<std::uint8_t> cutPgm = MakePgm(small);
+  cutPgm.resize(cutPgm.size() - 100);
+  sample.resize(sample.size() / 2);
+  const std::string hugePgm = "P5\n40000 20\n255\n";
+  const std::string tallPgm = "P5\n20000 20000\n255\n";
+  const struct {
+    std::string_view name;
+    std::string file;  // "" for none
+    std::vector<std::uint8_t> bytes;
+    strixa_status status;
+    std::string_view error;
+  } cases[] = {
+      {"missing file", "", {}, STRIXA_ERROR_FILE, "cannot open as a regular file"},
+      {"empty file", "empty.png", {}, STRIXA_ERROR_FORMAT, "the file is empty"},
+      {"bitmap cut short", "cut.bmp", sample, STRIXA_ERROR_FORMAT,
+       "not a bitmap this library reads"},
+      {"PGM cut short", "cut.pgm", cutPgm, STRIXA_ERROR_FORMAT,
+       "PNM: file ends inside the picture"},
+      {"unknown bytes",
+       "picture.gif",
+       {'G', 'I', 'F', '8', '9', 'a', 1, 0, 1, 0},
+       STRIXA_ERROR_FORMAT,
+       "not a picture format this library reads"},
+      {"a side past the limit",
+       "wide.pgm",
+       {hugePgm.begin(), hugePgm.end()},
+       STRIXA_ERROR_LIMIT,
+       "picture too large (40000 x 20)"},
+      {"pixels past the limit",
+       "big.pgm",
+       {tallPgm.begin(), tallPgm.end()},
+       STRIXA_ERROR_LIMIT,
+       "picture too large (20000 x 20000)"},
+  };
+  strixa_reader* reader = nullptr;
+  ASSERT_EQ(strixa_reader_create(nullptr, &reader), STRIXA_OK);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string path = folder.File(c.file.empty() ? "missing.png" : c.file);
+    if (!c.file.empty()) {
+      ASSERT_TRUE(WriteFile(path, c.bytes));
+    }
+    for (const bool inMemory : {false, true}) {
+      if (inMemory && c.file.empty()) {
+        continue;
+      }
+      SCOPED_TRACE(inMemory ? "bytes" : "file");
+      // A success first, so stale results would show.
+      const strixa_barcode* barcodes = nullptr;
+      size_t count = 0;
+      ASSERT_EQ(strixa_read_file(reader, samplePath.c_str(), &barcodes, &count), STRIXA_OK);
+      const FileRead read = ReadFileOrBytes(reader, path, inMemory);
+      EXPECT_EQ(read.status, c.status);
+      EXPECT_EQ(read.error, c.error);
+      EXPECT_TRUE(read.lines.empty());
+    }
+  }
+  // A format left out of this build is named; the names agree with the decoders built.
+  const struct {
+    const char* name;
+    Format format;
+    std::vector<std::uint8_t> head;
+    std::string_view error;
+  } formats[] = {
+      {"png",
+       Format::Png,
+       {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n', 0},
+       "a PNG file, but this build reads no PNG"},
+      {"jpeg",
+       Format::Jpeg,
+       {0xff, 0xd8, 0xff, 0xe0, 0},
+       "a JPEG file, but this build reads no JPEG"},
+      {"tiff", Format::Tiff, {'I', 'I', 42, 0, 8, 0}, "a TIFF file, but this build reads no TIFF"},
+      {"webp",
+       Format::Webp,
+       {'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'E', 'B', 'P'},
+       "a WebP file, but this build reads no WebP"},
+      {"pdf",
+       Format::Pdf,
+       {'%', 'P', 'D', 'F', '-', '1', '.', '4', '\n'},
+       "a PDF file, but this build reads no PDF"},
+  };
+  for (const auto& f : formats) {
+    SCOPED_TRACE(f.name);
+    EXPECT_EQ(strixa_reads_format(f.name), IsFormatBuilt(f.format) ? 1 : 0);
+    if (IsFormatBuilt(f.format)) {
+      continue;
+    }
+    const strixa_barcode* barcodes = nullptr;
+    size_t count = 0;
+    EXPECT_EQ(strixa_read_encoded(reader, f.head.data(), f.head.size(), &barcodes, &count),
+              STRIXA_ERROR_FORMAT);
+    EXPECT_EQ(std::string(strixa_reader_error(reader)), f.error);
+  }
+  EXPECT_EQ(strixa_reads_format("bmp"), 1);
+  EXPECT_EQ(strixa_reads_format("pnm"), 1);
+  strixa_reader_destroy(reader);
+}
+
+// An EAN-13 drawn upright, its bars from column 60 to 249 (left edges 59 to 249 between
+// pixels) and rows 40 to 139, then the page turned a quarter at a time. The corners are the
+// rectangle's, in the order each orientation names, clockwise; the first lies at the first bar's
+// start (nearer it than the last bar's end, as the rectangle holds a margin), and the angle is
+// the turn.
+TEST(ApiTest, CornersAndAngleFollowTheReadingDirection) {
+  Image upright = MakeBlankImage(400, 200, 240);
+  DrawBars(upright, Widen(EncodeEan13("5901234123457"), 2), 1, 60, 40, 100);
+  enum Corner { TopLeft, TopRight, BottomRight, BottomLeft };
+  const struct {
+    int quarterTurns;
+    strixa_orientation orientation;
+    float angle;
+    std::array<Corner, 4> corners;
+    strixa_point firstBar, lastBar;  // top (as read) of the first bar's start, the last's end
+  } cases[] = {
+      {0, STRIXA_UPRIGHT, 0, {TopLeft, TopRight, BottomRight, BottomLeft}, {59, 39}, {249, 39}},
+      {1, STRIXA_FLAT, 90, {TopRight, BottomRight, BottomLeft, TopLeft}, {161, 59}, {161, 249}},
+      {2,
+       STRIXA_UPRIGHT_REVERSED,
+       180,
+       {BottomRight, BottomLeft, TopLeft, TopRight},
+       {341, 161},
+       {151, 161}},
+      {3,
+       STRIXA_FLAT_REVERSED,
+       270,
+       {BottomLeft, TopLeft, TopRight, BottomRight},
+       {39, 341},
+       {39, 151}},
+  };
+  const auto distance = [](strixa_point a, strixa_point b) {
+    return std::hypot(a.x - b.x, a.y - b.y);
+  };
+  Reader reader;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.quarterTurns);
+    const Image page = RotateImage(upright, c.quarterTurns);
+    const Pixels pixels = ConvertPixels(page, layouts[0]);
+    const auto barcodes = reader.ReadPixels(pixels.first, page.imageWidth, page.imageHeight,
+                                            pixels.stride, STRIXA_GREY8);
+    ASSERT_EQ(barcodes.size(), 1u);
+    const Barcode b = barcodes[0];
+    EXPECT_EQ(b.orientation, c.orientation);
+    EXPECT_EQ(b.angle, c.angle);
+    // The rectangle's pixel box, from its 1-based columns and rows.
+    const float left = static_cast<float>(b.x - 1), top = static_cast<float>(b.y - 1);
+    const float right = left + static_cast<float>(b.width);
+    const float bottom = top + static_cast<float>(b.height);
+    const std::array<strixa_point, 4> box = {
+        {{left, top}, {right, top}, {right, bottom}, {left, bottom}}};
+    for (std::size_t i = 0; i < 4; ++i) {
+      SCOPED_TRACE(i);
+      EXPECT_EQ(b.corners[i].x, box[c.corners[i]].x);
+      EXPECT_EQ(b.corners[i].y, box[c.corners[i]].y);
+    }
+    EXPECT_LT(distance(b.corners[0], c.firstBar), distance(b.corners[0], c.lastBar));
+    EXPECT_LT(distance(b.corners[1], c.lastBar), distance(b.corners[1], c.firstBar));
+  }
 }
 
 }  // namespace

@@ -22,7 +22,7 @@
 #include <gtest/gtest.h>
 
 #include "driver/driver.h"
-#include "memoryBudget.h"
+#include "formats/memoryBudget.h"
 #include "strixa/strixa.h"
 #include "support/batch/formatWriters.h"
 #include "support/builders.h"

@@ -16,7 +16,7 @@
 #include <poppler/Stream.h>
 #include <poppler/splash/SplashBitmap.h>
 
-#include "memoryBudget.h"
+#include "formats/memoryBudget.h"
 
 namespace strixa {
 
@@ -116,10 +116,13 @@ class ErrorsChargedTo {
 };
 
 // The renderer's settings, made once for the whole process before its first document; its
-// messages are counted, never printed.
+// messages are counted, never printed. A program that set up the renderer itself keeps its
+// settings.
 void SetUpRenderer() {
   static const bool ready = [] {
-    globalParams = std::make_unique<GlobalParams>();
+    if (!globalParams) {
+      globalParams = std::make_unique<GlobalParams>();
+    }
     setErrorCallback(CountError);
     return true;
   }();
@@ -258,7 +261,10 @@ bool DecodePdf(std::span<const std::uint8_t> bytes, const DecodeLimits& limits,
   FileBudget fileBudget(limits);
   std::int64_t pixels = 0;
   std::chrono::nanoseconds damagedSpent{};  // drawing pages that met errors
-  for (int index = 0; index < pageCount; ++index) {
+  for (int index = limits.firstPage - 1; index < pageCount; ++index) {
+    if (IsPastLastPage(index + 1, limits)) {
+      break;
+    }
     if (limits.pdfPages != nullptr && (static_cast<std::size_t>(index) >= limits.pdfPages->size() ||
                                        !(*limits.pdfPages)[index])) {
       continue;
@@ -350,7 +356,7 @@ bool DecodePdf(std::span<const std::uint8_t> bytes, const DecodeLimits& limits,
       return false;
     }
     sink(PageView{image->getDataPtr(), image->getWidth(), image->getHeight(), image->getRowSize(),
-                  PixelLayout::Grey8, drawing.Costly()});
+                  PixelLayout::Grey8, drawing.Costly(), index + 1});
   }
   return true;
 }

@@ -3,8 +3,9 @@
 
 #include <algorithm>
 #include <new>
+#include <string_view>
 
-#include "memoryBudget.h"
+#include "formats/memoryBudget.h"
 
 namespace strixa {
 
@@ -19,6 +20,31 @@ bool CheckPageSize(std::int64_t width, std::int64_t height, const DecodeLimits& 
     return false;
   }
   return true;
+}
+
+bool IsPageWanted(int page, const DecodeLimits& limits) {
+  return page >= limits.firstPage && !IsPastLastPage(page, limits);
+}
+
+bool IsPastLastPage(int page, const DecodeLimits& limits) {
+  return limits.lastPage > 0 && page > limits.lastPage;
+}
+
+DecodeFailure FailureOf(const std::string& error) {
+  const auto has = [&](std::string_view part) { return error.find(part) != std::string::npos; };
+  // The texts made here (CheckPageSize, FileBudget, PixelMemoryError) and by the decoders for
+  // their page counts and drawing work.
+  if (has("picture too large (") || has("over the file's budget") ||
+      has("over the file's time budget") || has("memory budget") ||
+      ((error.starts_with("TIFF: more than ") || error.starts_with("PDF: more than ")) &&
+       has(" pages")) ||
+      has("PDF: too much drawing") || has("PDF: page size out of range")) {
+    return DecodeFailure::Limit;
+  }
+  if (error.starts_with("out of memory") || error.starts_with("PDF: out of memory")) {
+    return DecodeFailure::Memory;
+  }
+  return DecodeFailure::Damaged;
 }
 
 void SetFileBudget(int megapixels, DecodeLimits& limits) {

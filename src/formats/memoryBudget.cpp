@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: Apache-2.0
-#include "memoryBudget.h"
+#include "formats/memoryBudget.h"
 
 #include <algorithm>
 

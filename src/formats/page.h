@@ -27,6 +27,7 @@ struct PageView {
   // Making the page met damage in the file or took much of the decoder's limits: it is not worth
   // making again (PDF: at another resolution).
   bool costly = false;
+  int number = 1;  // the page's place in its file, from 1
 };
 
 // What a decoder may spend on one file. Sides are held to what the library reads; the pixel
@@ -44,7 +45,21 @@ struct DecodeLimits {
   const std::vector<bool>* pdfPages = nullptr;
   std::int64_t maxFilePixels = std::int64_t{1} << 30;
   std::chrono::milliseconds maxFileTime{64000};
+  // Multi-page files (TIFF, PDF): the pages to read, from 1; the others are passed over unmade.
+  // lastPage 0 reads to the end.
+  int firstPage = 1;
+  int lastPage = 0;
 };
+
+// True when page (from 1) is within limits' firstPage .. lastPage.
+bool IsPageWanted(int page, const DecodeLimits& limits);
+// True once page (from 1) and every page after it are past limits.lastPage.
+bool IsPastLastPage(int page, const DecodeLimits& limits);
+
+// Why a decoder refused a file, told from its error: a limit of DecodeLimits or of the run's
+// memory budget was reached, memory ran short, or the file is damaged or of a kind not read.
+enum class DecodeFailure { Damaged, Limit, Memory };
+DecodeFailure FailureOf(const std::string& error);
 
 // A file budget of megapixels and, with it, time: a second for every 16 megapixels, at least
 // 10 s (the default, 1024, gives 64 s).

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <string>
 #include <unistd.h>
@@ -12,7 +13,7 @@
 
 #include <gtest/gtest.h>
 
-#include "memoryBudget.h"
+#include "formats/memoryBudget.h"
 #include "support/batch/formatWriters.h"
 
 namespace strixa {
@@ -276,6 +277,56 @@ std::string TempPath(const std::string& suffix) {
   return (std::filesystem::temp_directory_path() /
           ("strixa-format-" + std::to_string(::getpid()) + suffix))
       .string();
+}
+
+// The library tells a caller whether a limit stopped a file or the file is damaged, from the
+// decoders' own texts: each limit, met for real, must read as one, and damage must not.
+TEST(FormatTest, FailuresTellLimitsFromDamage) {
+  const GreyPicture ramp = Ramp();
+  const std::string tiffPath = TempPath(".limits.tif");
+  const std::vector<std::uint8_t> tiff = WriteTiff(tiffPath, {ramp, ramp, ramp}, false)
+                                             ? ReadBack(tiffPath)
+                                             : std::vector<std::uint8_t>{};
+  std::filesystem::remove(tiffPath);
+  const std::vector<std::uint8_t> pdf = MakePdf({ramp, ramp, ramp});
+  std::vector<std::uint8_t> cutPgm = MakePgm(ramp);
+  cutPgm.resize(cutPgm.size() - 5);
+  MemoryBudget tinyBudget(16);
+  const struct {
+    std::string_view name;
+    const std::vector<std::uint8_t>& bytes;
+    std::function<void(DecodeLimits&)> limit;
+    DecodeFailure failure;
+  } cases[] = {
+      {"TIFF pages", tiff, [](DecodeLimits& l) { l.maxPages = 2; }, DecodeFailure::Limit},
+      {"PDF pages", pdf, [](DecodeLimits& l) { l.maxPages = 2; }, DecodeFailure::Limit},
+      {"a side", tiff, [](DecodeLimits& l) { l.maxSide = 36; }, DecodeFailure::Limit},
+      {"a page's pixels", pdf, [](DecodeLimits& l) { l.maxPixels = 400; }, DecodeFailure::Limit},
+      {"the file's pixels", tiff, [](DecodeLimits& l) { l.maxFilePixels = 500; },
+       DecodeFailure::Limit},
+      {"the file's time", tiff,
+       [](DecodeLimits& l) { l.maxFileTime = std::chrono::milliseconds(-1); },
+       DecodeFailure::Limit},
+      {"the run's memory", tiff, [&](DecodeLimits& l) { l.memory = &tinyBudget; },
+       DecodeFailure::Limit},
+      {"PGM cut short", cutPgm, [](DecodeLimits&) {}, DecodeFailure::Damaged},
+      {"PDF cut short", std::vector<std::uint8_t>(pdf.begin(), pdf.begin() + 40),
+       [](DecodeLimits&) {}, DecodeFailure::Damaged},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const Format format = SniffFormat(c.bytes);
+    if (c.bytes.empty() || !IsFormatBuilt(format)) {
+      continue;
+    }
+    DecodeLimits limits;
+    limits.dpi = 72;
+    c.limit(limits);
+    std::string error;
+    EXPECT_FALSE(DecodePages(
+        format, c.bytes, limits, [](const PageView&) {}, error));
+    EXPECT_EQ(FailureOf(error), c.failure) << error;
+  }
 }
 
 TEST(FormatTest, FileBudgetEndsLongFilesKeepingThePagesRead) {

@@ -211,7 +211,7 @@ enum class PageFailure {
   Library,  // libtiff could not read the page: its own message, if it gave one, says why
 };
 
-PageFailure ReadPage(TIFF* tiff, const DecodeLimits& limits, FileBudget& budget,
+PageFailure ReadPage(TIFF* tiff, int number, const DecodeLimits& limits, FileBudget& budget,
                      const PageSink& sink, std::string& error) {
   const auto width = ReadField<std::uint32_t>(tiff, TIFFTAG_IMAGEWIDTH, 0);
   const auto height = ReadField<std::uint32_t>(tiff, TIFFTAG_IMAGELENGTH, 0);
@@ -252,7 +252,7 @@ PageFailure ReadPage(TIFF* tiff, const DecodeLimits& limits, FileBudget& budget,
           return PageFailure::Library;
       }
     }
-    sink(PageView{pixels.get(), w, h, w, PixelLayout::Grey8});
+    sink(PageView{pixels.get(), w, h, w, PixelLayout::Grey8, false, number});
     return PageFailure::None;
   }
   const std::size_t stride = static_cast<std::size_t>(w) * 4;
@@ -274,7 +274,8 @@ PageFailure ReadPage(TIFF* tiff, const DecodeLimits& limits, FileBudget& budget,
       extraSamples != 0) {
     FlattenOnWhite(pixels.get(), w, h, static_cast<std::ptrdiff_t>(stride));
   }
-  sink(PageView{pixels.get(), w, h, static_cast<std::ptrdiff_t>(stride), PixelLayout::Rgba32});
+  sink(PageView{pixels.get(), w, h, static_cast<std::ptrdiff_t>(stride), PixelLayout::Rgba32, false,
+                number});
   return PageFailure::None;
 }
 
@@ -307,7 +308,13 @@ bool DecodeTiff(std::span<const std::uint8_t> bytes, const DecodeLimits& limits,
       error = "TIFF: more than " + std::to_string(limits.maxPages) + " pages";
       return false;
     }
-    switch (ReadPage(tiff.get(), limits, budget, sink, error)) {
+    if (IsPastLastPage(pages, limits)) {
+      return true;
+    }
+    if (!IsPageWanted(pages, limits)) {
+      continue;
+    }
+    switch (ReadPage(tiff.get(), pages, limits, budget, sink, error)) {
       case PageFailure::None:
         continue;
       case PageFailure::Limits:
