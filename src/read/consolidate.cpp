@@ -79,8 +79,9 @@ int BarsOn(const AxisView& view, int threshold, int across, Span span) {
 
 // Whether the middle line of the box over two results along spans a and b, on the lines they
 // share, holds between their middles a light stretch more than twice as wide as the widest space
-// elsewhere: a quiet zone, which parts two symbols and which no symbol holds. A line without bars
-// on both sides counts as parted.
+// elsewhere: a quiet zone, which parts two symbols and which no symbol holds. A line whose bars
+// do not reach both middles counts as parted, unless they all lie inside both spans: then both
+// results stand for the same bars, only one box is wider than the symbol.
 bool QuietBetween(const Image& image, bool vertical, Span a, Span b, Span shared) {
   const AxisView view{image, vertical};
   const Span whole{std::min(a.first, b.first), std::max(a.last, b.last)};
@@ -93,9 +94,12 @@ bool QuietBetween(const Image& image, bool vertical, Span a, Span b, Span shared
   const int threshold = BoxThreshold(view, x, y, width, height);
   std::string pixels;
   const long long firstDark = SampleLine(view, threshold, x, y, width, height, 50, pixels);
-  if (pixels.empty() || firstDark > middles.first ||
-      firstDark + static_cast<long long>(pixels.size()) <= middles.last) {
+  if (pixels.empty()) {
     return true;
+  }
+  const long long lastDark = firstDark + static_cast<long long>(pixels.size()) - 1;
+  if (firstDark > middles.first || lastDark < middles.last) {
+    return firstDark < std::max(a.first, b.first) || lastDark > std::min(a.last, b.last);
   }
   long long widestElsewhere = 0;
   long long widestBetween = 0;
