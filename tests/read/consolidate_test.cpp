@@ -155,6 +155,43 @@ TEST(ConsolidateTest, AppendNewBarcodesKeepsOneLinePerBarcode) {
   }
 }
 
+// Glare can leave a piece of a 2 of 5 symbol that reads as a whole one; with no check character,
+// reads of one symbol that differ only by digits at one end leave no line.
+TEST(ConsolidateTest, AppendNewBarcodesDropsDisagreeingTwoOfFivePieces) {
+  struct Case {
+    std::string_view name;
+    std::string firstLine;
+    Candidate second;
+    bool bothKept;
+  };
+  const Case cases[] = {
+      {"a piece on lines beside", "2/5\t0245", {117, 41, 88, 60, Horizontal, "2/5\t245"}, false},
+      {"a longer read on lines beside",
+       "2/5\t245",
+       {117, 41, 88, 60, Horizontal, "2/5\t0245"},
+       false},
+      {"interleaved, cut at the stop end",
+       "2/5i\t002456",
+       {117, 41, 88, 60, Horizontal, "2/5i\t0024"},
+       false},
+      {"a piece in the middle", "2/5\t02456", {117, 41, 88, 60, Horizontal, "2/5\t245"}, true},
+      {"another symbology", "CODE39\t0245", {117, 41, 88, 60, Horizontal, "CODE39\t245"}, true},
+      {"the symbol beside it, a quiet zone away",
+       "2/5\t0245",
+       {245, 21, 184, 60, Horizontal, "2/5\t245"},
+       true},
+  };
+  const Image image = MakeSplitAndSideBySide();
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::vector<Candidate> first = Labelled({{21, 21, 88, 60, Horizontal, c.firstLine}});
+    std::vector<Candidate> resultList = first;
+    const std::vector<Candidate> second = Labelled({c.second});
+    AppendNewBarcodes(image, resultList, second);
+    EXPECT_EQ(Describe(resultList), c.bothKept ? Describe(first) + Describe(second) : "");
+  }
+}
+
 // The locator may give a box far wider than the symbol; a tight read of the same bars inside it
 // is the same barcode, while a box that holds only part of the bars proves nothing.
 TEST(ConsolidateTest, AppendNewBarcodesJoinsATightBoxInsideAWideOne) {
