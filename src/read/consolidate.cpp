@@ -2,9 +2,11 @@
 #include "read/consolidate.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <cstdlib>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "decode/dispatcher.h"
 #include "decode/sampling.h"
@@ -79,8 +81,9 @@ int BarsOn(const AxisView& view, int threshold, int across, Span span) {
 
 // Whether the middle line of the box over two results along spans a and b, on the lines they
 // share, holds between their middles a light stretch more than twice as wide as the widest space
-// elsewhere: a quiet zone, which parts two symbols and which no symbol holds. A line without bars
-// on both sides counts as parted.
+// elsewhere: a quiet zone, which parts two symbols and which no symbol holds. A line whose bars
+// do not reach both middles counts as parted, unless they all lie inside both spans: then both
+// results stand for the same bars, only one box is wider than the symbol.
 bool QuietBetween(const Image& image, bool vertical, Span a, Span b, Span shared) {
   const AxisView view{image, vertical};
   const Span whole{std::min(a.first, b.first), std::max(a.last, b.last)};
@@ -93,9 +96,12 @@ bool QuietBetween(const Image& image, bool vertical, Span a, Span b, Span shared
   const int threshold = BoxThreshold(view, x, y, width, height);
   std::string pixels;
   const long long firstDark = SampleLine(view, threshold, x, y, width, height, 50, pixels);
-  if (pixels.empty() || firstDark > middles.first ||
-      firstDark + static_cast<long long>(pixels.size()) <= middles.last) {
+  if (pixels.empty()) {
     return true;
+  }
+  const long long lastDark = firstDark + static_cast<long long>(pixels.size()) - 1;
+  if (firstDark > middles.first || lastDark < middles.last) {
+    return firstDark < std::max(a.first, b.first) || lastDark > std::min(a.last, b.last);
   }
   long long widestElsewhere = 0;
   long long widestBetween = 0;
@@ -116,11 +122,9 @@ bool QuietBetween(const Image& image, bool vertical, Span a, Span b, Span shared
   return widestBetween > 2 * widestElsewhere;
 }
 
-// Whether result is a barcode that kept already stands for (see AppendNewBarcodes).
-bool SameBarcode(const Image& image, const Candidate& kept, const Candidate& result) {
-  if (!SameRead(kept, result)) {
-    return false;
-  }
+// Whether result lies on the symbol kept was read from (see AppendNewBarcodes), whatever they
+// read.
+bool OnOneSymbol(const Image& image, const Candidate& kept, const Candidate& result) {
   if (WithinMergeDistance(kept, result)) {
     return true;
   }
@@ -163,6 +167,46 @@ bool SameBarcode(const Image& image, const Candidate& kept, const Candidate& res
                         std::min(across(kept).last, across(result).last)});
 }
 
+// Whether result is a barcode that kept already stands for (see AppendNewBarcodes).
+bool SameBarcode(const Image& image, const Candidate& kept, const Candidate& result) {
+  return SameRead(kept, result) && OnOneSymbol(image, kept, result);
+}
+
+// 2 of 5 symbols carry no check character, and glare that washes out part of the bars leaves a
+// piece that reads as a whole symbol: the last bars of a 0 spell the start, and 1, 5 and 8 begin
+// like the short stop. Two reads of one symbol, one of which begins or ends the other, disagree
+// on where it starts or stops, and nothing tells which is whole.
+bool DisagreeingPieces(const Candidate& a, const Candidate& b) {
+  if (a.symbology != b.symbology || a.text == b.text ||
+      (a.symbology != Symbology::TwoOfFive && a.symbology != Symbology::InterleavedTwoOfFive)) {
+    return false;
+  }
+  const std::string& shorter = a.text.size() < b.text.size() ? a.text : b.text;
+  const std::string& longer = a.text.size() < b.text.size() ? b.text : a.text;
+  return longer.starts_with(shorter) || longer.ends_with(shorter);
+}
+
+// Removes every result that disagrees with another on the same symbol; both go.
+void DropDisagreeingPieces(const Image& image, std::vector<Candidate>& resultList) {
+  std::vector<bool> drop(resultList.size(), false);
+  for (std::size_t i = 0; i < resultList.size(); ++i) {
+    for (std::size_t j = i + 1; j < resultList.size(); ++j) {
+      if (DisagreeingPieces(resultList[i], resultList[j]) &&
+          OnOneSymbol(image, resultList[i], resultList[j])) {
+        drop[i] = true;
+        drop[j] = true;
+      }
+    }
+  }
+  std::vector<Candidate> kept;
+  for (std::size_t i = 0; i < resultList.size(); ++i) {
+    if (!drop[i]) {
+      kept.push_back(std::move(resultList[i]));
+    }
+  }
+  resultList = std::move(kept);
+}
+
 }  // namespace
 
 void ConsolidateResults(const std::vector<Candidate>& candidateList,
@@ -195,6 +239,7 @@ void AppendNewBarcodes(const Image& image, std::vector<Candidate>& resultList,
       resultList.push_back(result);
     }
   }
+  DropDisagreeingPieces(image, resultList);
 }
 
 void DecodeResults(const Image& image, const DecoderChain& chain, Reading& reading) {

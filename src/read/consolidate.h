@@ -25,7 +25,9 @@ void ConsolidateResults(const std::vector<Candidate>& candidateList,
 // rectangles overlap or touch; when read on one axis, where they lie less than the longer one's
 // length apart and either one beside the other along the bars with bars between them, or on
 // shared lines with no quiet zone between them (a symbol the locator split at a wide space).
-// Distinct symbols with the same text side by side stay apart.
+// Distinct symbols with the same text side by side stay apart. Then two 2 of 5 results lying as
+// one barcode, one text beginning or ending the other, are both removed: pieces of a symbol
+// without a check character, no telling which is whole.
 void AppendNewBarcodes(const Image& image, std::vector<Candidate>& resultList,
                        const std::vector<Candidate>& more);
 

@@ -155,6 +155,71 @@ TEST(ConsolidateTest, AppendNewBarcodesKeepsOneLinePerBarcode) {
   }
 }
 
+// Glare can leave a piece of a 2 of 5 symbol that reads as a whole one; with no check character,
+// reads of one symbol that differ only by digits at one end leave no line.
+TEST(ConsolidateTest, AppendNewBarcodesDropsDisagreeingTwoOfFivePieces) {
+  struct Case {
+    std::string_view name;
+    std::string firstLine;
+    Candidate second;
+    bool bothKept;
+  };
+  const Case cases[] = {
+      {"a piece on lines beside", "2/5\t0245", {117, 41, 88, 60, Horizontal, "2/5\t245"}, false},
+      {"a longer read on lines beside",
+       "2/5\t245",
+       {117, 41, 88, 60, Horizontal, "2/5\t0245"},
+       false},
+      {"interleaved, cut at the stop end",
+       "2/5i\t002456",
+       {117, 41, 88, 60, Horizontal, "2/5i\t0024"},
+       false},
+      {"a piece in the middle", "2/5\t02456", {117, 41, 88, 60, Horizontal, "2/5\t245"}, true},
+      {"another symbology", "CODE39\t0245", {117, 41, 88, 60, Horizontal, "CODE39\t245"}, true},
+      {"the symbol beside it, a quiet zone away",
+       "2/5\t0245",
+       {245, 21, 184, 60, Horizontal, "2/5\t245"},
+       true},
+  };
+  const Image image = MakeSplitAndSideBySide();
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::vector<Candidate> first = Labelled({{21, 21, 88, 60, Horizontal, c.firstLine}});
+    std::vector<Candidate> resultList = first;
+    const std::vector<Candidate> second = Labelled({c.second});
+    AppendNewBarcodes(image, resultList, second);
+    EXPECT_EQ(Describe(resultList), c.bothKept ? Describe(first) + Describe(second) : "");
+  }
+}
+
+// The locator may give a box far wider than the symbol; a tight read of the same bars inside it
+// is the same barcode, while a box that holds only part of the bars proves nothing.
+TEST(ConsolidateTest, AppendNewBarcodesJoinsATightBoxInsideAWideOne) {
+  const std::string t = "CODE128\tLabel-4711";
+  const Candidate wide = Labelled({{21, 21, 400, 60, Horizontal, t}})[0];
+  struct Case {
+    std::string_view name;
+    Candidate second;
+    bool kept;
+  };
+  const Case cases[] = {
+      {"the bars' own box", {101, 41, 88, 40, Horizontal, t}, false},
+      {"a box over half the bars", {101, 41, 40, 40, Horizontal, t}, true},
+  };
+  // Bars in columns 101..188 of rows 21..100, nothing else.
+  Image image = MakeBlankImage(450, 200);
+  const std::string half = "1011001110001011100110";
+  DrawBars(image, half + half, 2, 101, 21, 80);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::vector<Candidate> resultList = {wide};
+    const std::vector<Candidate> second = Labelled({c.second});
+    AppendNewBarcodes(image, resultList, second);
+    const std::string firstLine = Describe({wide});
+    EXPECT_EQ(Describe(resultList), c.kept ? firstLine + Describe(second) : firstLine);
+  }
+}
+
 std::string Refuse(std::string_view) { return {}; }
 std::string ReadAnyBars(std::string_view pixels) { return pixels.empty() ? "" : "12345"; }
 // The bars below end in a wide bar, so this reads them only reversed.
