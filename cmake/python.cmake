@@ -51,7 +51,8 @@ if(strixaPythonReason STREQUAL "")
                        DEPENDS ${source} VERBATIM)
     list(APPEND copied ${strixaPythonDir}/strixa/${name})
   endforeach()
-  add_custom_target(strixa_python_files DEPENDS ${copied})
+  # In the default build too, so a plain build and ctest test the package as `make test` does.
+  add_custom_target(strixa_python_files ALL DEPENDS ${copied})
   add_dependencies(strixa_python strixa_python_module strixa_python_files)
 
   # Debian's place for modules of its python3 (python3-strixa).
