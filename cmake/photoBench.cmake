@@ -37,6 +37,8 @@ if(photoZxing_FOUND AND photoZbar_FOUND)
   strixa_warnings(strixa_photo_bench)
   # A few pictures only, to see that it draws and reads: the figures come from long runs.
   add_test(NAME PhotoBenchSmoke COMMAND strixa_photo_bench --pictures 28 --threads 1)
+  # Built with the tests, so `make test` has it when CTest runs the smoke test.
+  add_dependencies(strixa_tests strixa_photo_bench)
 else()
   message(STATUS "strixa_photo_bench skipped: pkg-config finds no zxing (libzxing-dev) or no "
                  "zbar (libzbar-dev)")
