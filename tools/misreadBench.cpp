@@ -29,6 +29,7 @@
 #include "support/bmpWriter.h"
 #include "support/canvas.h"
 #include "support/fakePlatform.h"
+#include "support/pictureRun.h"
 #include "support/randomSymbols.h"
 
 namespace strixa {
@@ -327,16 +328,10 @@ std::vector<std::pair<std::string, std::string>> Conditions(const Picture& pictu
   };
 }
 
-struct Options {
-  int pictures = 10000;
-  int first = 0;
-  std::uint64_t seed = 1;
-  int threads = 2;
-  bool verbose = false;
+struct Options : PictureRun {
+  Options() { pictures = 10000; }
   bool listMisses = false;
   bool robust = false;
-  std::string saveFolder;
-  int onlyPicture = -1;
 };
 
 void SaveBitmap(const std::string& path, const std::vector<std::uint8_t>& bitmap) {
@@ -510,30 +505,18 @@ void PrintReport(const Options& options, const Counts& counts, double seconds) {
 bool ParseOptions(int argc, char** argv, Options& options) {
   for (int i = 1; i < argc; ++i) {
     const std::string_view arg = argv[i];
-    const bool hasValue = i + 1 < argc;
-    if (arg == "--verbose" || arg == "-v") {
-      options.verbose = true;
-    } else if (arg == "--robust") {
+    if (TakePictureRunOption(argc, argv, i, options)) {
+      continue;
+    }
+    if (arg == "--robust") {
       options.robust = true;
     } else if (arg == "--misses") {
       options.listMisses = true;
-    } else if (arg == "--pictures" && hasValue) {
-      options.pictures = std::atoi(argv[++i]);
-    } else if (arg == "--first" && hasValue) {
-      options.first = std::atoi(argv[++i]);
-    } else if (arg == "--seed" && hasValue) {
-      options.seed = std::strtoull(argv[++i], nullptr, 10);
-    } else if (arg == "--threads" && hasValue) {
-      options.threads = std::max(1, std::atoi(argv[++i]));
-    } else if (arg == "--save" && hasValue) {
-      options.saveFolder = argv[++i];
-    } else if (arg == "--picture" && hasValue) {
-      options.onlyPicture = std::atoi(argv[++i]);
     } else {
       return false;
     }
   }
-  return options.pictures > 0 && options.first >= 0;
+  return FinishPictureRun(options);
 }
 
 int RunBenchmark(int argc, char** argv) {
@@ -554,26 +537,11 @@ int RunBenchmark(int argc, char** argv) {
         "                 stay empty)\n");
     return 2;
   }
-  if (options.onlyPicture >= 0) {
-    options.first = options.onlyPicture;
-    options.pictures = 1;
-    options.threads = 1;
-  }
   const auto start = std::chrono::steady_clock::now();
-  std::atomic<int> next{options.first};
-  const int end = options.first + options.pictures;
   std::vector<Counts> perThread(static_cast<std::size_t>(options.threads));
-  std::vector<std::thread> workers;
-  for (Counts& counts : perThread) {
-    workers.emplace_back([&options, &next, end, &counts] {
-      for (int index = next++; index < end; index = next++) {
-        ReadOnePicture(options, index, counts);
-      }
-    });
-  }
-  for (std::thread& worker : workers) {
-    worker.join();
-  }
+  ForEachPicture(options, [&options, &perThread](int thread, int index) {
+    ReadOnePicture(options, index, perThread[static_cast<std::size_t>(thread)]);
+  });
   Counts total;
   for (const Counts& counts : perThread) {
     total.Add(counts);

@@ -39,6 +39,7 @@
 #include "support/code128Encoder.h"
 #include "support/code39Encoder.h"
 #include "support/photoDamage.h"
+#include "support/pictureRun.h"
 #include "support/randomSymbols.h"
 #include "support/readForms.h"
 #if STRIXA_PHOTO_JPEG
@@ -651,14 +652,8 @@ std::string Shown(const Found& found) {
   return shown;
 }
 
-struct Options {
-  int pictures = 2000;
-  int first = 0;
-  std::uint64_t seed = 1;
-  int threads = 2;
-  bool verbose = false;
-  std::string saveFolder;
-  int onlyPicture = -1;
+struct Options : PictureRun {
+  Options() { pictures = 2000; }
 };
 
 void SavePicture(const Options& options, const Photo& photo) {
@@ -825,27 +820,11 @@ void PrintReport(const Options& options, const Counts& counts, double seconds) {
 
 bool ParseOptions(int argc, char** argv, Options& options) {
   for (int i = 1; i < argc; ++i) {
-    const std::string_view arg = argv[i];
-    const bool hasValue = i + 1 < argc;
-    if (arg == "--verbose" || arg == "-v") {
-      options.verbose = true;
-    } else if (arg == "--pictures" && hasValue) {
-      options.pictures = std::atoi(argv[++i]);
-    } else if (arg == "--first" && hasValue) {
-      options.first = std::atoi(argv[++i]);
-    } else if (arg == "--seed" && hasValue) {
-      options.seed = std::strtoull(argv[++i], nullptr, 10);
-    } else if (arg == "--threads" && hasValue) {
-      options.threads = std::max(1, std::atoi(argv[++i]));
-    } else if (arg == "--save" && hasValue) {
-      options.saveFolder = argv[++i];
-    } else if (arg == "--picture" && hasValue) {
-      options.onlyPicture = std::atoi(argv[++i]);
-    } else {
+    if (!TakePictureRunOption(argc, argv, i, options)) {
       return false;
     }
   }
-  return options.pictures > 0 && options.first >= 0;
+  return FinishPictureRun(options);
 }
 
 int RunBenchmark(int argc, char** argv) {
@@ -862,28 +841,18 @@ int RunBenchmark(int argc, char** argv) {
         "  --picture K    draw and read picture K only, printing what each reader reads\n");
     return 2;
   }
-  if (options.onlyPicture >= 0) {
-    options.first = options.onlyPicture;
-    options.pictures = 1;
-    options.threads = 1;
-  }
   const auto start = std::chrono::steady_clock::now();
-  std::atomic<int> next{options.first};
-  const int end = options.first + options.pictures;
   std::vector<Counts> perThread(static_cast<std::size_t>(options.threads),
                                 Counts(Engines().size()));
-  std::vector<std::thread> workers;
-  for (Counts& counts : perThread) {
-    workers.emplace_back([&options, &next, end, &counts] {
-      std::vector<std::unique_ptr<Engine>> engines = MakeEngines();
-      for (int index = next++; index < end; index = next++) {
-        ReadOnePhoto(options, index, engines, counts);
-      }
-    });
+  // Each thread its own readers, made here and used by that thread alone.
+  std::vector<std::vector<std::unique_ptr<Engine>>> engines;
+  for (int thread = 0; thread < options.threads; ++thread) {
+    engines.push_back(MakeEngines());
   }
-  for (std::thread& worker : workers) {
-    worker.join();
-  }
+  ForEachPicture(options, [&options, &perThread, &engines](int thread, int index) {
+    const auto slot = static_cast<std::size_t>(thread);
+    ReadOnePhoto(options, index, engines[slot], perThread[slot]);
+  });
   Counts total(Engines().size());
   for (const Counts& counts : perThread) {
     total.Add(counts);
