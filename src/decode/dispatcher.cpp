@@ -469,12 +469,12 @@ class CandidateReader {
                              reads.agreeing.Contradicted(read, backwards))) {
       return false;
     }
-    if (read.text.size() < rules.spreadBelowLength &&
-        reads.agreeing.Spread(read) * rules.spreadShare < acrossExtent_) {
+    const bool spread = reads.agreeing.Spread(read) * rules.spreadShare >= acrossExtent_;
+    if (read.text.size() < rules.spreadBelowLength && !spread) {
       return false;
     }
     QuietRule quiet = rules.quiet;
-    if (read.text.size() < rules.edgeFromLength) {
+    if (read.text.size() < rules.edgeFromLength || (rules.edgeNeedsSpread && !spread)) {
       quiet.edge = EdgeRule::neither;
     }
     return quiet.quietNarrows == 0 ||

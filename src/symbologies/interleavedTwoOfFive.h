@@ -30,13 +30,17 @@ std::string DecodeInterleavedTwoOfFive(std::string_view pixels);
 // needs light beyond both ends, too: both ends are narrow bars, so where the edge cuts a symbol
 // its piece begins with whatever bar the cut leaves, and with no check character and few pairs
 // that piece cannot be told from a whole short symbol at the edge. Symbols of six digits and more
-// are often drawn without margins and keep the edge as their quiet zone.
+// are often drawn without margins and keep the edge as their quiet zone, but only from lines as
+// spread as a short read's: where the edge cuts a turned symbol, the cut moves along the bars from
+// line to line, so a pair that begins like the stop ends in a narrow bar at the edge only on a
+// band of lines, while a whole symbol drawn to the edge reads across its height.
 inline constexpr ReadingRules interleavedTwoOfFiveRules = {.quiet = {10, EdgeRule::both},
                                                            .hitsNeeded = 3,
                                                            .mustRepeat = true,
                                                            .minimumLength = 4,
                                                            .spreadBelowLength = 6,
                                                            .spreadShare = 3,
-                                                           .edgeFromLength = 6};
+                                                           .edgeFromLength = 6,
+                                                           .edgeNeedsSpread = true};
 
 }  // namespace strixa

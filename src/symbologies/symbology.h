@@ -60,6 +60,9 @@ struct ReadingRules {
   int spreadShare = 1;
   // A shorter read needs light beyond both ends: the picture's edge stands in for none.
   std::size_t edgeFromLength = 0;
+  // A read that takes the picture's edge for a quiet zone must come from lines spread as a short
+  // read's must.
+  bool edgeNeedsSpread = false;
 };
 
 }  // namespace strixa

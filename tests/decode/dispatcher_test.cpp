@@ -585,6 +585,40 @@ TEST(DispatcherTest, ShortInterleavedReadsNeedLightAtBothEnds) {
   }
 }
 
+// The picture's edge cuts a turned symbol at a place that moves along the bars from row to row:
+// only a band of rows ends in the narrow bar that "52" begins with after its wide bar and narrow
+// space, as a stop does. A whole symbol drawn to both edges reads on every row.
+TEST(DispatcherTest, InterleavedReadsAtTheEdgeNeedSpreadLines) {
+  const std::string bars = InterleavedTwoOfFivePixels("451291377152", 2, 5);
+  // The start, five pairs of 32 pixels, then the wide bar, narrow space and narrow bar of "52".
+  const int cut = 8 + 5 * 32 + 9;
+  const struct {
+    std::string_view name;
+    int width;
+    int shiftEvery;  // rows per pixel the bars move left by, 0 for upright
+    std::string_view expected;
+  } cases[] = {
+      {"whole, upright", static_cast<int>(bars.size()), 0, "2/5i\t451291377152"},
+      {"cut, turned", cut, 8, ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    Image image = MakeBlankImage(c.width, 101);
+    for (int row = 1; row <= 101; ++row) {
+      // Rows 41 to 56 begin with the start's first bar, whole or halved by the edge.
+      const int shift = c.shiftEvery == 0 ? 0 : (row - 1) / c.shiftEvery - 5;
+      if (shift >= 0) {
+        DrawBars(image, std::string_view(bars).substr(static_cast<std::size_t>(shift)), 1, 1, row,
+                 1);
+      } else {
+        DrawBars(image, bars, 1, 1 - shift, row, 1);
+      }
+    }
+    const Read read = Decode(image, {1, 1, c.width - 1, 100, Horizontal, ""}, symbologyDecoders);
+    EXPECT_EQ(read.text, c.expected);
+  }
+}
+
 // Code 39 has no check character, so one line alone never prints it.
 TEST(DispatcherTest, Code39NeedsTwoLinesThatAgree) {
   const std::string bars = "......#.##..........";
