@@ -26,6 +26,7 @@
 #include "platform/bitmap.h"
 #include "platform/bmpHeader.h"
 #include "platform/byteSource.h"
+#include "read/engine.h"
 #include "read/pipeline.h"
 #include "symbologies/symbology.h"
 
@@ -34,10 +35,11 @@ struct strixa_reader {
   strixa::Image image;
   // Every page's results, and the page of each: the barcodes point into the texts, so they are
   // made once the last page is read.
-  std::vector<strixa::Candidate> results;
+  std::vector<strixa::EngineResult> results;
   std::vector<int> resultPages;
   unsigned symbologies = STRIXA_ALL_SYMBOLOGIES;
   bool fine = false;
+  strixa::Engine engine = strixa::Engine::Document;
   int firstPage = 1;
   int pageCount = 0;  // 0: to the last page
   int pdfDpi = 300;
@@ -211,17 +213,16 @@ void SetCorners(const Candidate& result, strixa_barcode& barcode) {
   barcode.angle = 90.0f * static_cast<float>(start);
 }
 
-// The run's path from a loaded picture on: localise, decode, merge, with the results kept for
+// The run's path from a loaded picture on: the reader's engine, with the results kept for
 // MakeBarcodes under their page. Fine reading runs both scans, so it never finds less than the
 // normal one.
 void ReadImage(strixa_reader& reader, int page) {
-  std::vector<Candidate> found =
-      ReadPicture(reader.image, {.scan = reader.fine ? Scan::NormalThenFine : Scan::Normal})
-          .resultList;
+  std::vector<EngineResult> found = ReadWithEngine(
+      reader.image, reader.engine, reader.fine ? Scan::NormalThenFine : Scan::Normal);
   // The picture is the caller's or a loaded copy: keep neither beyond the read.
   FreePixelBuffer(reader.image);
   reader.results.reserve(reader.results.size() + found.size());
-  for (Candidate& result : found) {
+  for (EngineResult& result : found) {
     reader.results.push_back(std::move(result));
     reader.resultPages.push_back(page);
   }
@@ -233,7 +234,8 @@ void MakeBarcodes(strixa_reader& reader) {
   reader.barcodes.clear();
   reader.barcodes.reserve(reader.results.size());
   for (std::size_t i = 0; i < reader.results.size(); ++i) {
-    Candidate& result = reader.results[i];
+    EngineResult& read = reader.results[i];
+    Candidate& result = read.candidate;
     const SymbologyInfo* info = FindSymbology(result.symbology);
     if (info == nullptr || (info->bit & reader.symbologies) == 0) {
       continue;
@@ -264,7 +266,15 @@ void MakeBarcodes(strixa_reader& reader) {
         {},
         0.0f,
     };
-    SetCorners(result, barcode);
+    if (read.measured) {
+      for (std::size_t corner = 0; corner < 4; ++corner) {
+        barcode.corners[corner] = {static_cast<float>(read.corners[corner].x),
+                                   static_cast<float>(read.corners[corner].y)};
+      }
+      barcode.angle = static_cast<float>(read.angle);
+    } else {
+      SetCorners(result, barcode);
+    }
     reader.barcodes.push_back(barcode);
   }
 }
@@ -488,6 +498,22 @@ strixa_status ReadFileAt(strixa_reader& reader, const char* path, const strixa_b
 // The page option's values: a first page from 1, and a count of 0 (to the last) or more.
 bool ValidPages(int first, int count) { return first >= 1 && count >= 0; }
 
+// The engines strixa_reader_set_engine takes, as the pipeline names them.
+bool FindEngine(strixa_engine value, Engine& engine) {
+  switch (value) {
+    case STRIXA_ENGINE_DOCUMENT:
+      engine = Engine::Document;
+      return true;
+    case STRIXA_ENGINE_ROBUST:
+      engine = Engine::Robust;
+      return true;
+    case STRIXA_ENGINE_BOTH:
+      engine = Engine::Both;
+      return true;
+  }
+  return false;
+}
+
 constexpr int minPdfDpi = 36;
 constexpr int maxPdfDpi = 1200;
 
@@ -625,6 +651,19 @@ strixa_status strixa_reader_set_pdf_dpi(strixa_reader* reader, int dpi) {
                         strixa::maxPdfDpi);
   }
   reader->pdfDpi = dpi;
+  reader->error[0] = '\0';
+  return STRIXA_OK;
+}
+
+strixa_status strixa_reader_set_engine(strixa_reader* reader, strixa_engine engine) {
+  if (reader == nullptr) {
+    return STRIXA_ERROR_ARGUMENT;
+  }
+  if (!strixa::FindEngine(engine, reader->engine)) {
+    return strixa::Fail(*reader, STRIXA_ERROR_ARGUMENT,
+                        "engine %d: it must be document (0), robust (1) or both (2)",
+                        static_cast<int>(engine));
+  }
   reader->error[0] = '\0';
   return STRIXA_OK;
 }

@@ -1,0 +1,112 @@
+// SPDX-License-Identifier: Apache-2.0
+#include "read/engine.h"
+
+#include <algorithm>
+#include <cmath>
+#include <utility>
+
+#include "image/image.h"
+
+namespace strixa {
+
+namespace {
+
+struct Extent {
+  double left, top, right, bottom;
+};
+
+Extent ExtentOf(const auto& points) {
+  Extent extent{points[0].x, points[0].y, points[0].x, points[0].y};
+  for (const RobustPoint& p : points) {
+    extent.left = std::min(extent.left, p.x);
+    extent.top = std::min(extent.top, p.y);
+    extent.right = std::max(extent.right, p.x);
+    extent.bottom = std::max(extent.bottom, p.y);
+  }
+  return extent;
+}
+
+double Distance(const RobustPoint& a, const RobustPoint& b) {
+  return std::hypot(b.x - a.x, b.y - a.y);
+}
+
+// The nearest of the four reading directions, 0, 90, 180 and 270 degrees in that order.
+Orientation NearestOrientation(double angle) {
+  const long quarter = std::lround(angle / 90.0);
+  return static_cast<Orientation>(((quarter % 4) + 4) % 4);
+}
+
+}  // namespace
+
+EngineResult FromRobust(const RobustBarcode& barcode, int width, int height) {
+  EngineResult result;
+  result.measured = true;
+  result.corners = barcode.corners;
+  result.angle = barcode.angle;
+  // The whole pixels the corners reach into, within the picture: bars running into its edge put
+  // their ends a little past it.
+  const Extent extent = ExtentOf(barcode.corners);
+  const int left = std::clamp(static_cast<int>(std::floor(extent.left)), 0, width - 1);
+  const int top = std::clamp(static_cast<int>(std::floor(extent.top)), 0, height - 1);
+  const int right = std::clamp(static_cast<int>(std::ceil(extent.right)), left + 1, width);
+  const int bottom = std::clamp(static_cast<int>(std::ceil(extent.bottom)), top + 1, height);
+  Candidate& candidate = result.candidate;
+  candidate.x = left + 1;
+  candidate.y = top + 1;
+  candidate.width = right - left;
+  candidate.height = bottom - top;
+  candidate.orientation = NearestOrientation(barcode.angle);
+  candidate.text = barcode.text;
+  candidate.symbology = barcode.symbology;
+  return result;
+}
+
+bool IsSameBarcode(const EngineResult& robust, const Candidate& document) {
+  const Candidate& read = robust.candidate;
+  if (read.symbology != document.symbology || read.text != document.text) {
+    return false;
+  }
+  // The corners go first bar's top, last bar's top, last bar's bottom, first bar's bottom.
+  const std::array<RobustPoint, 4>& c = robust.corners;
+  const double length = Distance(c[0], c[1]);
+  const double barLength = Distance(c[0], c[3]);
+  RobustPoint down{0, 0};
+  if (barLength > 0) {
+    down = {(c[3].x - c[0].x) / barLength * length, (c[3].y - c[0].y) / barLength * length};
+  }
+  const std::array<RobustPoint, 4> stretched = {
+      RobustPoint{c[0].x - down.x, c[0].y - down.y}, RobustPoint{c[1].x - down.x, c[1].y - down.y},
+      RobustPoint{c[2].x + down.x, c[2].y + down.y}, RobustPoint{c[3].x + down.x, c[3].y + down.y}};
+  const Extent own = ExtentOf(stretched);
+  const Extent other{static_cast<double>(document.x - 1), static_cast<double>(document.y - 1),
+                     static_cast<double>(document.x - 1 + document.width),
+                     static_cast<double>(document.y - 1 + document.height)};
+  return own.left <= other.right && other.left <= own.right && own.top <= other.bottom &&
+         other.top <= own.bottom;
+}
+
+std::vector<EngineResult> ReadWithEngine(const Image& image, Engine engine, Scan scan) {
+  std::vector<EngineResult> results;
+  if (engine != Engine::Robust) {
+    for (Candidate& found : ReadPicture(image, {.scan = scan}).resultList) {
+      results.push_back({.candidate = std::move(found)});
+    }
+  }
+  if (engine == Engine::Document) {
+    return results;
+  }
+  const std::size_t documentCount = results.size();
+  for (const RobustBarcode& barcode : ReadRobust(image)) {
+    EngineResult read = FromRobust(barcode, image.imageWidth, image.imageHeight);
+    const auto first = results.begin();
+    const auto last = first + static_cast<std::ptrdiff_t>(documentCount);
+    if (std::none_of(first, last, [&](const EngineResult& document) {
+          return IsSameBarcode(read, document.candidate);
+        })) {
+      results.push_back(std::move(read));
+    }
+  }
+  return results;
+}
+
+}  // namespace strixa
