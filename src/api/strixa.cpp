@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstdarg>
 #include <cstddef>
 #include <cstdint>
@@ -213,6 +214,17 @@ void SetCorners(const Candidate& result, strixa_barcode& barcode) {
   barcode.angle = 90.0f * static_cast<float>(start);
 }
 
+// An engine's angle as the API promises it, 0 <= angle < 360: a hair below 360 rounds to 360 as
+// a float.
+float AngleInRange(double degrees) {
+  double turned = std::fmod(degrees, 360.0);
+  if (turned < 0) {
+    turned += 360.0;
+  }
+  const float angle = static_cast<float>(turned);
+  return angle < 360.0f ? angle : 0.0f;
+}
+
 // The run's path from a loaded picture on: the reader's engine, with the results kept for
 // MakeBarcodes under their page. Fine reading runs both scans, so it never finds less than the
 // normal one.
@@ -271,7 +283,7 @@ void MakeBarcodes(strixa_reader& reader) {
         barcode.corners[corner] = {static_cast<float>(read.corners[corner].x),
                                    static_cast<float>(read.corners[corner].y)};
       }
-      barcode.angle = static_cast<float>(read.angle);
+      barcode.angle = AngleInRange(read.angle);
     } else {
       SetCorners(result, barcode);
     }

@@ -70,19 +70,39 @@ bool IsSameBarcode(const EngineResult& robust, const Candidate& document) {
   const std::array<RobustPoint, 4>& c = robust.corners;
   const double length = Distance(c[0], c[1]);
   const double barLength = Distance(c[0], c[3]);
-  RobustPoint down{0, 0};
-  if (barLength > 0) {
-    down = {(c[3].x - c[0].x) / barLength * length, (c[3].y - c[0].y) / barLength * length};
+  if (length <= 0 || barLength <= 0) {
+    return false;
   }
+  // The symbol's own axes, from its first bar's top: along the reading and down its bars.
+  const RobustPoint along{(c[1].x - c[0].x) / length, (c[1].y - c[0].y) / length};
+  const RobustPoint down{(c[3].x - c[0].x) / barLength, (c[3].y - c[0].y) / barLength};
+  const double left = document.x - 1, top = document.y - 1;
+  const double right = left + document.width, bottom = top + document.height;
+  const std::array<RobustPoint, 4> box = {RobustPoint{left, top}, RobustPoint{right, top},
+                                          RobustPoint{right, bottom}, RobustPoint{left, bottom}};
+  // The symbol stretched along its bars is a rectangle in its own axes and the document's an
+  // upright one: they meet unless one of the four axes separates them.
+  const auto project = [&](const auto& points, const RobustPoint& axis) {
+    double low = points[0].x * axis.x + points[0].y * axis.y, high = low;
+    for (const RobustPoint& p : points) {
+      low = std::min(low, p.x * axis.x + p.y * axis.y);
+      high = std::max(high, p.x * axis.x + p.y * axis.y);
+    }
+    return std::pair{low, high};
+  };
   const std::array<RobustPoint, 4> stretched = {
-      RobustPoint{c[0].x - down.x, c[0].y - down.y}, RobustPoint{c[1].x - down.x, c[1].y - down.y},
-      RobustPoint{c[2].x + down.x, c[2].y + down.y}, RobustPoint{c[3].x + down.x, c[3].y + down.y}};
-  const Extent own = ExtentOf(stretched);
-  const Extent other{static_cast<double>(document.x - 1), static_cast<double>(document.y - 1),
-                     static_cast<double>(document.x - 1 + document.width),
-                     static_cast<double>(document.y - 1 + document.height)};
-  return own.left <= other.right && other.left <= own.right && own.top <= other.bottom &&
-         other.top <= own.bottom;
+      RobustPoint{c[0].x - down.x * length, c[0].y - down.y * length},
+      RobustPoint{c[1].x - down.x * length, c[1].y - down.y * length},
+      RobustPoint{c[2].x + down.x * length, c[2].y + down.y * length},
+      RobustPoint{c[3].x + down.x * length, c[3].y + down.y * length}};
+  for (const RobustPoint& axis : {along, down, RobustPoint{1, 0}, RobustPoint{0, 1}}) {
+    const auto [ownLow, ownHigh] = project(stretched, axis);
+    const auto [otherLow, otherHigh] = project(box, axis);
+    if (ownHigh < otherLow || otherHigh < ownLow) {
+      return false;
+    }
+  }
+  return true;
 }
 
 std::vector<EngineResult> ReadWithEngine(const Image& image, Engine engine, Scan scan) {
