@@ -105,28 +105,62 @@ bool IsSameBarcode(const EngineResult& robust, const Candidate& document) {
   return true;
 }
 
-std::vector<EngineResult> ReadWithEngine(const Image& image, Engine engine, Scan scan) {
-  std::vector<EngineResult> results;
-  if (engine != Engine::Robust) {
-    for (Candidate& found : ReadPicture(image, {.scan = scan}).resultList) {
-      results.push_back({.candidate = std::move(found)});
-    }
+bool ContradictsDocument(const EngineResult& robust, const Candidate& document) {
+  const std::array<RobustPoint, 4>& c = robust.corners;
+  const double length = Distance(c[0], c[1]);
+  const double barLength = Distance(c[0], c[3]);
+  if (length <= 0 || barLength <= 0) {
+    return false;
   }
-  if (engine == Engine::Document) {
-    return results;
+  const double left = document.x - 1, top = document.y - 1;
+  const double right = left + document.width, bottom = top + document.height;
+  const RobustPoint centre{(c[0].x + c[2].x) / 2, (c[0].y + c[2].y) / 2};
+  if (centre.x >= left && centre.x <= right && centre.y >= top && centre.y <= bottom) {
+    return true;
+  }
+  // The document rectangle's centre in the symbol's own axes, from its first bar's top.
+  const RobustPoint offset{(left + right) / 2 - c[0].x, (top + bottom) / 2 - c[0].y};
+  const double along = (offset.x * (c[1].x - c[0].x) + offset.y * (c[1].y - c[0].y)) / length;
+  const double down = (offset.x * (c[3].x - c[0].x) + offset.y * (c[3].y - c[0].y)) / barLength;
+  return along >= 0 && along <= length && down >= 0 && down <= barLength;
+}
+
+std::vector<EngineResult> MergeReads(std::vector<Candidate> document,
+                                     const std::vector<RobustBarcode>& robust, int width,
+                                     int height) {
+  std::vector<EngineResult> results;
+  results.reserve(document.size() + robust.size());
+  for (Candidate& found : document) {
+    results.push_back({.candidate = std::move(found)});
   }
   const std::size_t documentCount = results.size();
-  for (const RobustBarcode& barcode : ReadRobust(image)) {
-    EngineResult read = FromRobust(barcode, image.imageWidth, image.imageHeight);
+  for (const RobustBarcode& barcode : robust) {
+    EngineResult read = FromRobust(barcode, width, height);
     const auto first = results.begin();
     const auto last = first + static_cast<std::ptrdiff_t>(documentCount);
-    if (std::none_of(first, last, [&](const EngineResult& document) {
-          return IsSameBarcode(read, document.candidate);
-        })) {
+    const bool known = std::any_of(first, last, [&](const EngineResult& other) {
+      const Candidate& candidate = other.candidate;
+      const bool sameText =
+          candidate.symbology == read.candidate.symbology && candidate.text == read.candidate.text;
+      return sameText ? IsSameBarcode(read, candidate) : ContradictsDocument(read, candidate);
+    });
+    if (!known) {
       results.push_back(std::move(read));
     }
   }
   return results;
+}
+
+std::vector<EngineResult> ReadWithEngine(const Image& image, Engine engine, Scan scan) {
+  std::vector<Candidate> document;
+  if (engine != Engine::Robust) {
+    document = ReadPicture(image, {.scan = scan}).resultList;
+  }
+  std::vector<RobustBarcode> robust;
+  if (engine != Engine::Document) {
+    robust = ReadRobust(image);
+  }
+  return MergeReads(std::move(document), robust, image.imageWidth, image.imageHeight);
 }
 
 }  // namespace strixa

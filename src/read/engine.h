@@ -37,6 +37,18 @@ EngineResult FromRobust(const RobustBarcode& barcode, int width, int height);
 // the symbol's length (the document pipeline may find only part of the bars' height).
 bool IsSameBarcode(const EngineResult& robust, const Candidate& document);
 
+// Whether a second engine's read lies on the same symbol as a document barcode, whatever their
+// texts: the centre of either lies within the other.
+bool ContradictsDocument(const EngineResult& robust, const Candidate& document);
+
+// The document pipeline's results, in their order, then the second engine's reads in a picture of
+// width x height that are neither a document barcode read again (IsSameBarcode) nor on a
+// document barcode of another text: two texts for one symbol mean one is wrong, and the document
+// pipeline's, which callers have relied on, stays.
+std::vector<EngineResult> MergeReads(std::vector<Candidate> document,
+                                     const std::vector<RobustBarcode>& robust, int width,
+                                     int height);
+
 // Reads the picture with the engine. Both gives the document pipeline's results first, in its
 // order, then the second engine's reads that none of them already holds.
 std::vector<EngineResult> ReadWithEngine(const Image& image, Engine engine, Scan scan);

@@ -6,6 +6,8 @@
 #include <numbers>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -120,6 +122,46 @@ TEST(EngineTest, ARobustReadIsADocumentBarcodeOnlyWithItsTextNearItsBars) {
                              std::string(c.text),
                              c.symbology};
     EXPECT_EQ(IsSameBarcode(turned, document), c.same);
+  }
+}
+
+// The document pipeline read one EAN-13 upright at 100..290 by 50..110; the second engine's reads
+// come in this order.
+TEST(EngineTest, MergingKeepsTheDocumentReadsThenNewSymbolsAndNoSecondText) {
+  const auto upright = [](RobustPoint start, std::string text, double angle = 0) {
+    RobustBarcode barcode = Symbol(start, 190, 60, angle);
+    barcode.text = std::move(text);
+    return barcode;
+  };
+  const std::vector<Candidate> document = {
+      {101, 51, 190, 60, Orientation::Horizontal, "5901234 123457", Symbology::Ean13}};
+  const std::vector<RobustBarcode> robust = {
+      upright({100.4, 50.2}, "5901234 123457"),        // the same symbol: dropped
+      upright({320, 50}, "5901234 123457"),            // the same text beside it: kept
+      upright({104, 53}, "5901234 123464"),            // another text on its bars: dropped
+      upright({100, 400}, "4006381 333931"),           // another symbol further down: kept
+      upright({300, 100}, "4006381 333931", 180),      // another text, its centre inside: dropped
+      upright({150.5, 290.5}, "4006381 333931", 270),  // its bars reach over, centres apart: kept
+      upright({170.5, 240.5}, "4006381 333931", 270),  // over its centre, its own outside: dropped
+      upright({100.5, 120.5}, "4006381 333931"),       // just below it: kept
+  };
+  const std::vector<EngineResult> merged = MergeReads(document, robust, 1000, 1000);
+  const struct {
+    int x, y;
+    std::string_view text;
+    bool measured;
+  } expected[] = {
+      {101, 51, "5901234 123457", false}, {321, 51, "5901234 123457", true},
+      {101, 401, "4006381 333931", true}, {151, 101, "4006381 333931", true},
+      {101, 121, "4006381 333931", true},
+  };
+  ASSERT_EQ(merged.size(), std::size(expected));
+  for (std::size_t i = 0; i < merged.size(); ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_EQ(merged[i].candidate.x, expected[i].x);
+    EXPECT_EQ(merged[i].candidate.y, expected[i].y);
+    EXPECT_EQ(merged[i].candidate.text, expected[i].text);
+    EXPECT_EQ(merged[i].measured, expected[i].measured);
   }
 }
 
