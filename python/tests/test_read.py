@@ -158,7 +158,7 @@ def test_options_choose_symbologies_and_fine():
 
 
 # The sample as light bars on dark: only the robust engine reads it, and it reads every symbol.
-robust_labels = ["EAN128", "EAN13", "CODE128", "CODE39", "UPC-A", "2/5i", "EAN8", "2/5"]
+robust_labels = sorted(["EAN13", "EAN128", "CODE128", "CODE39", "EAN8", "2/5i", "2/5", "UPC-A"])
 engines = [("document", []), ("robust", robust_labels), ("both", robust_labels),
            (None, robust_labels)]
 
@@ -166,7 +166,7 @@ engines = [("document", []), ("robust", robust_labels), ("both", robust_labels),
 @pytest.mark.parametrize("engine,labels", engines, ids=[str(e[0]) for e in engines])
 def test_engine_chooses_what_reads(engine, labels, sample_grey, sample_lines):
     options = {} if engine is None else {"engine": engine}
-    assert [b.label for b in strixa.read(255 - sample_grey, **options)] == labels
+    assert sorted(b.label for b in strixa.read(255 - sample_grey, **options)) == labels
     reader = strixa.Reader(**options)
     assert f"engine={engine or 'both'!r}" in repr(reader)
     # Dark bars on light: the robust engine alone reads them in its own order and rectangles;
