@@ -5,7 +5,8 @@
 // modules, light on dark), and scenes without any symbol; then reads every picture with Strixa's
 // document engine (normal and fine) and with the open readers zxing-cpp and ZBar, on the same
 // pixels, and counts per category and reader the correct reads, misses and wrong lines, and the
-// time each reader took. Every picture follows from the seed and its index alone (--picture).
+// time each reader took; beside them the second engine (src/robust) reads the same pixels. Every
+// picture follows from the seed and its index alone (--picture).
 //
 // A further reader plugs in as one Engine: a class whose Read takes the grey picture and returns
 // family and text per symbol found, plus one line in MakeEngines (see FunctionEngine for a plain
@@ -32,6 +33,8 @@
 #include <utility>
 #include <vector>
 
+#include "image/image.h"
+#include "robust/robust.h"
 #include "strixa/strixa.h"
 #include "support/bmpWriter.h"
 #include "support/builders.h"
@@ -246,6 +249,19 @@ class FunctionEngine : public Engine {
   Function function;
 };
 
+// The second engine (src/robust) on the same grey picture, its results scored as the library's.
+std::vector<Found> ReadWithRobust(const GreyView& picture) {
+  std::vector<Found> found;
+  Image image;
+  if (!ViewPixels(picture.pixels, picture.width, picture.height, picture.width, 1, image)) {
+    return found;
+  }
+  for (const RobustBarcode& barcode : ReadRobust(image)) {
+    found.push_back(NormalFormOfResult(barcode.symbology, barcode.text));
+  }
+  return found;
+}
+
 // Bits of the families a reader reads at all; pictures of others are not its misses.
 constexpr unsigned FamilyBit(Family family) { return 1u << static_cast<unsigned>(family); }
 constexpr unsigned allFamilies = FamilyBit(Family::ean13) | FamilyBit(Family::ean8) |
@@ -264,6 +280,8 @@ const std::vector<EngineEntry>& Engines() {
   static const std::vector<EngineEntry> engines = {
       {"strixa", allFamilies, [] { return std::unique_ptr<Engine>(new StrixaEngine(false)); }},
       {"strixa fine", allFamilies, [] { return std::unique_ptr<Engine>(new StrixaEngine(true)); }},
+      {"robust", allFamilies,
+       [] { return std::unique_ptr<Engine>(new FunctionEngine(ReadWithRobust)); }},
       {"zxing-cpp", peerFamilies, [] { return std::unique_ptr<Engine>(new ZxingEngine); }},
       {"zbar", peerFamilies, [] { return std::unique_ptr<Engine>(new ZbarEngine); }},
   };
