@@ -1223,11 +1223,15 @@ struct Measure {
 };
 
 // Lines the measurement lays across one symbol: enough to fit its bars' direction to a tenth of
-// a degree; BarEnd finds the bars' ends between them.
+// a degree; BarEnd finds the bars' ends between them. Where fewer than fewMeasured of them read
+// (hard pictures, where few lines read at all), denseMeasureLines, half a pixel apart at the
+// closest: a symbol that no measuring line reads is dropped.
 constexpr double measureLines = 64;
+constexpr double denseMeasureLines = 480;
+constexpr std::size_t fewMeasured = 8;
 
 void MeasureAcross(const Plane& plane, const Group& group, const RobustOptions& options,
-                   Profile& profile, Measure& measure) {
+                   double lines, Profile& profile, Measure& measure) {
   const LineRead& any = *group.reads.front();
   const Vec axis = measure.axis;
   const Vec up = Up(axis);
@@ -1243,12 +1247,11 @@ void MeasureAcross(const Plane& plane, const Group& group, const RobustOptions& 
   const double margin = 0.3 * span + 4 * plane.scale;
   low -= margin;
   high += margin;
-  const double step = std::max(0.5 * plane.scale, (high - low) / measureLines);
+  const double step = std::max(0.5 * plane.scale, (high - low) / lines);
   measure.step = step;
   measure.reads.clear();
-  // The symbol and its quiet zones (ten modules are less than a quarter of the shortest symbol),
-  // with room for the centre's error.
-  const double reach = (0.8 * span + 10 * plane.scale) / plane.scale;
+  // The symbol and as much again, for its quiet zones.
+  const double reach = (span + 20 * plane.scale) / plane.scale;
   std::vector<LineRead> found;
   const auto readAt = [&](double h) {
     const Vec through = (1.0 / plane.scale) * (measure.centre + h * up);
@@ -1279,11 +1282,19 @@ void MeasureAcross(const Plane& plane, const Group& group, const RobustOptions& 
   // Bars taller than the symbol is long may reach past the lines of the first pass that read
   // them together (a group is what lies within half a symbol's length): while the outermost
   // line still reads, go on, as far again at most.
-  for (int i = 0; highestRead && i < measureLines; ++i, h += step) {
+  for (int i = 0; highestRead && i < lines; ++i, h += step) {
     highestRead = readAt(h);
   }
-  for (int i = 1; lowestRead && i <= measureLines; ++i) {
+  for (int i = 1; lowestRead && i <= lines; ++i) {
     lowestRead = readAt(low - i * step);
+  }
+}
+
+void MeasureEnough(const Plane& plane, const Group& group, const RobustOptions& options,
+                   Profile& profile, Measure& measure) {
+  MeasureAcross(plane, group, options, measureLines, profile, measure);
+  if (measure.reads.size() < fewMeasured) {
+    MeasureAcross(plane, group, options, denseMeasureLines, profile, measure);
   }
 }
 
@@ -1372,10 +1383,10 @@ bool Measured(const std::vector<Plane>& planes, const Group& group, const Robust
   measure.centre = group.Middle();
   const Plane* plane = &planes.front();
   for (int round = 0; round < 2; ++round) {
-    MeasureAcross(*plane, group, options, profile, measure);
+    MeasureEnough(*plane, group, options, profile, measure);
     if (measure.reads.empty() && plane != &planes[std::min(level, planes.size() - 1)]) {
       plane = &planes[std::min(level, planes.size() - 1)];
-      MeasureAcross(*plane, group, options, profile, measure);
+      MeasureEnough(*plane, group, options, profile, measure);
     }
     Vec bars;
     if (!FitBars(measure.reads, bars)) {
