@@ -5,7 +5,8 @@
 // modules, light on dark), and scenes without any symbol; then reads every picture with Strixa's
 // document engine (normal and fine) and with the open readers zxing-cpp and ZBar, on the same
 // pixels, and counts per category and reader the correct reads, misses and wrong lines, and the
-// time each reader took. Every picture follows from the seed and its index alone (--picture).
+// time each reader took; beside them the second engine (src/robust) reads the same pixels. Every
+// picture follows from the seed and its index alone (--picture).
 //
 // A further reader plugs in as one Engine: a class whose Read takes the grey picture and returns
 // family and text per symbol found, plus one line in MakeEngines (see FunctionEngine for a plain
@@ -32,6 +33,8 @@
 #include <utility>
 #include <vector>
 
+#include "image/image.h"
+#include "robust/robust.h"
 #include "strixa/strixa.h"
 #include "support/bmpWriter.h"
 #include "support/builders.h"
@@ -246,6 +249,19 @@ class FunctionEngine : public Engine {
   Function function;
 };
 
+// The second engine (src/robust) on the same grey picture, its results scored as the library's.
+std::vector<Found> ReadWithRobust(const GreyView& picture) {
+  std::vector<Found> found;
+  Image image;
+  if (!ViewPixels(picture.pixels, picture.width, picture.height, picture.width, 1, image)) {
+    return found;
+  }
+  for (const RobustBarcode& barcode : ReadRobust(image)) {
+    found.push_back(NormalFormOfResult(barcode.symbology, barcode.text));
+  }
+  return found;
+}
+
 // Bits of the families a reader reads at all; pictures of others are not its misses.
 constexpr unsigned FamilyBit(Family family) { return 1u << static_cast<unsigned>(family); }
 constexpr unsigned allFamilies = FamilyBit(Family::ean13) | FamilyBit(Family::ean8) |
@@ -264,6 +280,8 @@ const std::vector<EngineEntry>& Engines() {
   static const std::vector<EngineEntry> engines = {
       {"strixa", allFamilies, [] { return std::unique_ptr<Engine>(new StrixaEngine(false)); }},
       {"strixa fine", allFamilies, [] { return std::unique_ptr<Engine>(new StrixaEngine(true)); }},
+      {"robust", allFamilies,
+       [] { return std::unique_ptr<Engine>(new FunctionEngine(ReadWithRobust)); }},
       {"zxing-cpp", peerFamilies, [] { return std::unique_ptr<Engine>(new ZxingEngine); }},
       {"zbar", peerFamilies, [] { return std::unique_ptr<Engine>(new ZbarEngine); }},
   };
@@ -654,6 +672,23 @@ std::string Shown(const Found& found) {
 
 struct Options : PictureRun {
   Options() { pictures = 2000; }
+  // The readers that read, by name, comma-separated; empty: all. The others' columns stay empty,
+  // so a change to one reader is measured without the slow peers' time.
+  std::string readers;
+
+  bool Reads(std::string_view name) const {
+    if (readers.empty()) {
+      return true;
+    }
+    for (std::size_t from = 0; from <= readers.size();) {
+      const std::size_t comma = std::min(readers.find(',', from), readers.size());
+      if (std::string_view(readers).substr(from, comma - from) == name) {
+        return true;
+      }
+      from = comma + 1;
+    }
+    return false;
+  }
 };
 
 void SavePicture(const Options& options, const Photo& photo) {
@@ -685,6 +720,9 @@ void ReadOnePhoto(const Options& options, int index, std::vector<std::unique_ptr
   bool anyWrong = false;
   for (std::size_t r = 0; r < engines.size(); ++r) {
     const EngineEntry& entry = Engines()[r];
+    if (!options.Reads(entry.name)) {
+      continue;
+    }
     const auto start = std::chrono::steady_clock::now();
     const std::vector<Found> found = engines[r]->Read(view);
     const double seconds =
@@ -820,7 +858,9 @@ void PrintReport(const Options& options, const Counts& counts, double seconds) {
 
 bool ParseOptions(int argc, char** argv, Options& options) {
   for (int i = 1; i < argc; ++i) {
-    if (!TakePictureRunOption(argc, argv, i, options)) {
+    if (std::string_view(argv[i]) == "--readers" && i + 1 < argc) {
+      options.readers = argv[++i];
+    } else if (!TakePictureRunOption(argc, argv, i, options)) {
       return false;
     }
   }
@@ -832,13 +872,15 @@ int RunBenchmark(int argc, char** argv) {
   if (!ParseOptions(argc, argv, options)) {
     std::printf(
         "usage: strixa_photo_bench [--pictures N] [--first K] [--seed S] [--threads T]\n"
-        "                          [--verbose] [--save FOLDER] [--picture K]\n"
+        "                          [--verbose] [--save FOLDER] [--picture K] [--readers R,...]\n"
         "  --pictures N   how many pictures (default 2000), numbered from --first (default 0)\n"
         "  --seed S       picture K is drawn from S and K alone (default 1)\n"
         "  --threads T    worker threads (default 2), each with its own readers\n"
         "  --verbose      list every wrong line with the picture's parameters\n"
         "  --save FOLDER  write each picture some reader misread as FOLDER/photo-S-K.bmp\n"
-        "  --picture K    draw and read picture K only, printing what each reader reads\n");
+        "  --picture K    draw and read picture K only, printing what each reader reads\n"
+        "  --readers R,.. only these readers read (strixa, strixa fine, robust, zxing-cpp, "
+        "zbar)\n");
     return 2;
   }
   const auto start = std::chrono::steady_clock::now();

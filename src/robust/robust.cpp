@@ -158,15 +158,61 @@ struct Profile {
   std::vector<float> highs;
   std::vector<int> extremes;
   std::vector<float> boundaries;
+  std::vector<float> runAt;  // ReadLine's, kept for the next line
   bool firstDark = false;
 };
 
 void SampleLine(const Plane& plane, const Line& line, Profile& profile) {
   const int count = static_cast<int>(line.length);
   profile.grey.resize(static_cast<std::size_t>(count));
-  for (int i = 0; i < count; ++i) {
-    const Vec p = line.origin + (i + 0.5) * line.direction;
-    profile.grey[static_cast<std::size_t>(i)] = Sample(plane, p.x, p.y);
+  float* grey = profile.grey.data();
+  const auto at = [&line](int i) { return line.origin + (i + 0.5) * line.direction; };
+  // Sample's clamps matter only within half a pixel of the plane's edge, where a line may start
+  // and end; between, the samples are taken without them.
+  const auto inside = [&plane](Vec p) {
+    return p.x >= 0.5 && p.x <= plane.width - 0.5 && p.y >= 0.5 && p.y <= plane.height - 0.5;
+  };
+  int from = 0;
+  while (from < count && !inside(at(from))) {
+    const Vec p = at(from);
+    grey[from] = Sample(plane, p.x, p.y);
+    ++from;
+  }
+  int to = count;
+  while (to > from && !inside(at(to - 1))) {
+    --to;
+    const Vec p = at(to);
+    grey[to] = Sample(plane, p.x, p.y);
+  }
+  if (from >= to) {
+    return;
+  }
+  // Positions in fixed point, 32 bits of fraction: a few thousand steps drift by less than a
+  // millionth of a pixel, and no float conversion is left but the fractions'.
+  constexpr double one = 4294967296.0;
+  constexpr float fraction = 1.0F / 4294967296.0F;
+  const Vec first = at(from);
+  std::int64_t x = std::llround((first.x - 0.5) * one);
+  std::int64_t y = std::llround((first.y - 0.5) * one);
+  const std::int64_t xStep = std::llround(line.direction.x * one);
+  const std::int64_t yStep = std::llround(line.direction.y * one);
+  const std::uint8_t* bytes = plane.bytes;
+  const std::ptrdiff_t pitch = plane.rowPitch;
+  const std::ptrdiff_t step = plane.pixelStep;
+  const int lastX = plane.width - 1;
+  const int lastY = plane.height - 1;
+  for (int i = from; i < to; ++i, x += xStep, y += yStep) {
+    // The clamps only catch the last bit of rounding at the interior's ends.
+    const int x0 = std::clamp(static_cast<int>(x >> 32), 0, lastX);
+    const int y0 = std::clamp(static_cast<int>(y >> 32), 0, lastY);
+    const std::ptrdiff_t dx = x0 < lastX ? step : 0;
+    const std::ptrdiff_t dy = y0 < lastY ? pitch : 0;
+    const std::uint8_t* pixel = bytes + y0 * pitch + x0 * step;
+    const float fx = static_cast<float>(x & 0xFFFFFFFF) * fraction;
+    const float fy = static_cast<float>(y & 0xFFFFFFFF) * fraction;
+    const float top = pixel[0] + fx * static_cast<float>(pixel[dx] - pixel[0]);
+    const float bottom = pixel[dy] + fx * static_cast<float>(pixel[dy + dx] - pixel[dy]);
+    grey[i] = top + fy * (bottom - top);
   }
 }
 
@@ -178,10 +224,17 @@ void SetThresholds(Profile& profile) {
   std::vector<float>& highs = profile.highs;
   lows.assign(static_cast<std::size_t>(blocks), 255);
   highs.assign(static_cast<std::size_t>(blocks), 0);
-  for (int i = 0; i < count; ++i) {
-    const auto b = static_cast<std::size_t>(i / rangeBlock);
-    lows[b] = std::min(lows[b], grey[static_cast<std::size_t>(i)]);
-    highs[b] = std::max(highs[b], grey[static_cast<std::size_t>(i)]);
+  for (int b = 0; b < blocks; ++b) {
+    const float* from = grey.data() + static_cast<std::ptrdiff_t>(b) * rangeBlock;
+    const float* to = grey.data() + std::min(count, (b + 1) * rangeBlock);
+    float low = 255;
+    float high = 0;
+    for (const float* g = from; g < to; ++g) {
+      low = std::min(low, *g);
+      high = std::max(high, *g);
+    }
+    lows[static_cast<std::size_t>(b)] = low;
+    highs[static_cast<std::size_t>(b)] = high;
   }
   profile.threshold.assign(static_cast<std::size_t>(blocks), minimumStep);
   profile.middle.assign(static_cast<std::size_t>(blocks), 128);
@@ -288,12 +341,14 @@ float EdgeLevel(const Profile& profile, int from, int to) {
   return middle > low + margin && middle < high - margin ? middle : (low + high) / 2;
 }
 
-// Fills profile.boundaries: 0, each edge, and the line's length.
-void FindEdges(Profile& profile) {
+// Fills profile.boundaries: 0, each edge, and the line's length; none when there would be fewer
+// than fewest, which no symbol has.
+void FindEdges(Profile& profile, std::size_t fewest) {
   SetThresholds(profile);
   FindExtremes(profile);
   profile.boundaries.clear();
-  if (profile.extremes.size() < 2) {
+  // Each pair of neighbouring extremes makes one edge.
+  if (profile.extremes.size() < 2 || profile.extremes.size() + 1 < fewest) {
     return;
   }
   profile.boundaries.push_back(0);
@@ -965,14 +1020,17 @@ struct LineRead {
 // Reads every symbol the line crosses, in both directions and both polarities.
 void ReadLine(const Plane& plane, const Line& line, Profile& profile, bool lightOnDark,
               Symbology only, std::vector<LineRead>& reads, const LineRead& stamp) {
+  // The shortest symbol has twenty elements and more.
+  constexpr std::size_t fewestBoundaries = 20;
   SampleLine(plane, line, profile);
-  FindEdges(profile);
+  FindEdges(profile, fewestBoundaries);
   const std::vector<float>& at = profile.boundaries;
-  if (at.size() < 20) {
+  if (at.size() < fewestBoundaries) {
     return;
   }
   const float length = at.back();
   Run run;
+  run.at.swap(profile.runAt);
   for (int reversed = 0; reversed < 2; ++reversed) {
     run.at.resize(at.size());
     const int count = static_cast<int>(at.size()) - 1;
@@ -1014,6 +1072,7 @@ void ReadLine(const Plane& plane, const Line& line, Profile& profile, bool light
       }
     }
   }
+  run.at.swap(profile.runAt);
 }
 
 constexpr int angleCount = 12;  // every 15 degrees
@@ -1159,11 +1218,20 @@ struct Measure {
   Vec axis;    // reading direction, unit
   Vec centre;  // picture coordinates
   double half = 0;
+  double step = 0;  // between the lines, picture pixels
   std::vector<LineRead> reads;
 };
 
+// Lines the measurement lays across one symbol: enough to fit its bars' direction to a tenth of
+// a degree; BarEnd finds the bars' ends between them. Where fewer than fewMeasured of them read
+// (hard pictures, where few lines read at all), denseMeasureLines, half a pixel apart at the
+// closest: a symbol that no measuring line reads is dropped.
+constexpr double measureLines = 64;
+constexpr double denseMeasureLines = 480;
+constexpr std::size_t fewMeasured = 8;
+
 void MeasureAcross(const Plane& plane, const Group& group, const RobustOptions& options,
-                   Profile& profile, Measure& measure) {
+                   double lines, Profile& profile, Measure& measure) {
   const LineRead& any = *group.reads.front();
   const Vec axis = measure.axis;
   const Vec up = Up(axis);
@@ -1179,27 +1247,54 @@ void MeasureAcross(const Plane& plane, const Group& group, const RobustOptions& 
   const double margin = 0.3 * span + 4 * plane.scale;
   low -= margin;
   high += margin;
-  const double step = std::max(0.5 * plane.scale, (high - low) / 480);
+  const double step = std::max(0.5 * plane.scale, (high - low) / lines);
+  measure.step = step;
   measure.reads.clear();
-  for (double h = low; h <= high; h += step) {
+  // The symbol and as much again, for its quiet zones.
+  const double reach = (span + 20 * plane.scale) / plane.scale;
+  std::vector<LineRead> found;
+  const auto readAt = [&](double h) {
     const Vec through = (1.0 / plane.scale) * (measure.centre + h * up);
     Line line;
-    // The symbol and as much again, for its quiet zones.
-    const double reach = (span + 20 * plane.scale) / plane.scale;
     if (!ClipLine(through, axis, -reach, reach, plane.width, plane.height, line)) {
-      continue;
+      return false;
     }
     LineRead stamp;
     stamp.offset = h;
-    std::vector<LineRead> found;
+    found.clear();
     ReadLine(plane, line, profile, options.lightOnDark, any.symbology, found, stamp);
     for (LineRead& read : found) {
       if (read.text == any.text && read.symbology == any.symbology &&
           Length(0.5 * (read.start + read.end) - (measure.centre + h * up)) < 0.5 * span) {
         measure.reads.push_back(std::move(read));
-        break;
+        return true;
       }
     }
+    return false;
+  };
+  bool lowestRead = false;
+  bool highestRead = false;
+  double h = low;
+  for (; h <= high; h += step) {
+    highestRead = readAt(h);
+    lowestRead = lowestRead || (h == low && highestRead);
+  }
+  // Bars taller than the symbol is long may reach past the lines of the first pass that read
+  // them together (a group is what lies within half a symbol's length): while the outermost
+  // line still reads, go on, as far again at most.
+  for (int i = 0; highestRead && i < lines; ++i, h += step) {
+    highestRead = readAt(h);
+  }
+  for (int i = 1; lowestRead && i <= lines; ++i) {
+    lowestRead = readAt(low - i * step);
+  }
+}
+
+void MeasureEnough(const Plane& plane, const Group& group, const RobustOptions& options,
+                   Profile& profile, Measure& measure) {
+  MeasureAcross(plane, group, options, measureLines, profile, measure);
+  if (measure.reads.size() < fewMeasured) {
+    MeasureAcross(plane, group, options, denseMeasureLines, profile, measure);
   }
 }
 
@@ -1249,12 +1344,14 @@ double ContrastAt(const Plane& plane, Vec centre, Vec axis, double h, double fro
 
 // Where the bars end beyond the last line that read at h, towards side (+1 the top, -1 the
 // bottom): where the contrast across the bars falls to half the middle's, between the quarter
-// pixel steps either side. Lines that still read there only tell the end to a pixel.
+// pixel steps either side, searched up to the next line (lineStep on) and six pixels further.
+// Lines that still read there only tell the end to a pixel.
 double BarEnd(const Plane& plane, Vec centre, Vec axis, double h, int side, double from, double to,
-              double middle) {
+              double middle, double lineStep) {
   const double half = 0.5 * middle;
+  const int steps = 24 + static_cast<int>(lineStep / (0.25 * plane.scale));
   double previous = ContrastAt(plane, centre, axis, h, from, to);
-  for (int i = 0; i < 24 && previous >= half; ++i) {
+  for (int i = 0; i < steps && previous >= half; ++i) {
     const double next = h + side * 0.25 * plane.scale;
     const double contrast = ContrastAt(plane, centre, axis, next, from, to);
     if (contrast < half) {
@@ -1286,10 +1383,10 @@ bool Measured(const std::vector<Plane>& planes, const Group& group, const Robust
   measure.centre = group.Middle();
   const Plane* plane = &planes.front();
   for (int round = 0; round < 2; ++round) {
-    MeasureAcross(*plane, group, options, profile, measure);
+    MeasureEnough(*plane, group, options, profile, measure);
     if (measure.reads.empty() && plane != &planes[std::min(level, planes.size() - 1)]) {
       plane = &planes[std::min(level, planes.size() - 1)];
-      MeasureAcross(*plane, group, options, profile, measure);
+      MeasureEnough(*plane, group, options, profile, measure);
     }
     Vec bars;
     if (!FitBars(measure.reads, bars)) {
@@ -1335,8 +1432,8 @@ bool Measured(const std::vector<Plane>& planes, const Group& group, const Robust
   }
   from /= counted;
   to /= counted;
-  top = BarEnd(*plane, measure.centre, axis, top, 1, from, to, middle);
-  bottom = BarEnd(*plane, measure.centre, axis, bottom, -1, from, to, middle);
+  top = BarEnd(*plane, measure.centre, axis, top, 1, from, to, middle, measure.step);
+  bottom = BarEnd(*plane, measure.centre, axis, bottom, -1, from, to, middle, measure.step);
   const Vec c = measure.centre;
   barcode.symbology = any.symbology;
   barcode.text = any.text;

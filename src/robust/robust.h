@@ -39,8 +39,10 @@ struct Image;
 // long edge does.
 //
 // Reads of one symbol merge into one barcode. A second pass lays lines along the symbol's own
-// axis every half pixel across its bars to measure it: its angle from the line through the first
-// bar's edges, and the bars' ends where the contrast across the bars falls to half the middle's.
+// axis across its bars to measure it (sixty-four, or where few of them read up to 480; half a
+// pixel apart at the closest, and more beyond while the outermost still reads): its angle from
+// the line through the first bar's edges, and the bars' ends where the contrast across the bars
+// falls to half the middle's.
 // Two barcodes of different texts on one place are both dropped unless one has three times the
 // other's lines.
 //

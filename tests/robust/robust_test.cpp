@@ -213,13 +213,19 @@ TEST(RobustTest, ReadsNothingFromClutter) {
 
 struct CornerCase {
   double angle;
-  double x[4], y[4];  // the corners drawn
+  double x[4], y[4];    // the corners drawn
+  double height = 100;  // the bars'
+  int heightPx = 320;
 };
 
 TEST(RobustTest, GivesCornersAndAngleOfTurnedSymbols) {
   // EAN-13, 95 modules of 2 px (190 px long) and 100 px high, about the centre of 320 x 320.
   const CornerCase cases[] = {
       {0, {65, 255, 255, 65}, {110, 110, 210, 210}},
+      // Bars taller than the symbol is long: the measuring lines lie several pixels apart, and
+      // the bars' ends are found beyond the last that read.
+      {0, {65, 255, 255, 65}, {60, 60, 420, 420}, 360, 480},
+      {90, {310, 310, 10, 10}, {65, 255, 255, 65}, 300, 320},
       {30, {102.7, 267.3, 217.3, 52.7}, {69.2, 164.2, 250.8, 155.8}},
       {200, {232.2, 53.6, 87.8, 266.4}, {239.5, 174.5, 80.5, 145.5}},
   };
@@ -227,10 +233,10 @@ TEST(RobustTest, GivesCornersAndAngleOfTurnedSymbols) {
     SCOPED_TRACE(c.angle);
     const Drawing drawing = {.modules = ean13,
                              .module = 2,
-                             .height = 100,
+                             .height = c.height,
                              .angle = c.angle,
                              .width = 320,
-                             .heightPx = 320};
+                             .heightPx = c.heightPx};
     const std::vector<RobustBarcode> barcodes = ReadDrawing(drawing);
     ASSERT_EQ(barcodes.size(), 1U);
     // 359.9 is 0.1 degrees from 0.

@@ -38,6 +38,40 @@ Found NormalForm(Family family, std::string_view text) {
   return found;
 }
 
+Found NormalFormOfResult(Symbology symbology, std::string_view text) {
+  Family family = Family::none;
+  switch (symbology) {
+    case Symbology::Ean13:
+    case Symbology::UpcA:
+      family = Family::ean13;
+      break;
+    case Symbology::Ean8:
+      family = Family::ean8;
+      break;
+    case Symbology::Code128:
+    case Symbology::Ean128:
+      family = Family::code128;
+      break;
+    case Symbology::Code39:
+      family = Family::code39;
+      break;
+    case Symbology::TwoOfFive:
+      family = Family::twoOfFive;
+      break;
+    case Symbology::InterleavedTwoOfFive:
+      family = Family::interleaved;
+      break;
+    case Symbology::None:
+      break;
+  }
+  // After the separator: a three-character identifier, then the data.
+  const std::size_t separator = text.find('\0');
+  if (separator != std::string_view::npos) {
+    text = text.substr(std::min(text.size(), separator + 4));
+  }
+  return NormalForm(family, text);
+}
+
 std::string Code128Data(const std::vector<int>& values) {
   std::string data;
   int set = 0;  // 0 A, 1 B, 2 C

@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "symbologies/symbology.h"
+
 namespace strixa {
 
 // Symbologies as the benchmarks tell them apart: UPC-A is EAN-13 with a leading 0, and EAN-128
@@ -24,6 +26,10 @@ struct Found {
 // The normal form of a read: EAN and UPC texts as digits alone, UPC-A's twelve led by a 0 as
 // EAN-13 carries them; other texts as given.
 Found NormalForm(Family family, std::string_view text);
+
+// The normal form of a read given as the library's own symbology and result text (a Code 128
+// text carries its transmission after a NUL: its identifier, then the data bytes).
+Found NormalFormOfResult(Symbology symbology, std::string_view text);
 
 // The bytes a Code 128 symbol's values carry, from its start value on (no check or stop): code
 // sets resolved, FNC1 after the first data position as GS (0x1D), a leading FNC1 left out.
