@@ -2,7 +2,7 @@
 // strixa._strixa: the C API as a Python extension. It is compiled against strixa.h, so a change of
 // the C structs breaks the build instead of being misread at run time. Everything a user sees is
 // shaped in the pure Python layer (strixa/__init__.py); this module only reads and hands back
-// plain tuples. Every read runs without the GIL.
+// plain tuples, and barcodes as the class that layer names. Every read runs without the GIL.
 #include <pybind11/pybind11.h>
 
 #include <climits>
@@ -69,6 +69,7 @@ py::str Text(const char* text) {
 }
 
 // One barcode in the field order of strixa.Barcode.
+constexpr std::size_t barcodeFieldCount = 13;
 py::tuple BarcodeTuple(const strixa_barcode& found) {
   py::tuple corners(4);
   for (std::size_t i = 0; i < 4; ++i) {
@@ -185,6 +186,16 @@ class Reader {
     return Outcome(strixa_reader_set_pages(reader_, first, count), nullptr, 0);
   }
 
+  // The class barcodes are made as (strixa.Barcode) and its field names in tuple order; until
+  // it is set, barcodes come as tuples.
+  void SetBarcodeType(const py::type& type, const py::tuple& names) {
+    if (names.size() != barcodeFieldCount) {
+      throw py::value_error("a barcode has " + std::to_string(barcodeFieldCount) + " fields");
+    }
+    barcodeType_ = type;
+    fieldNames_ = names;
+  }
+
   py::tuple SetPdfDpi(int dpi) {
     const std::unique_lock lock = Claim();
     return Outcome(strixa_reader_set_pdf_dpi(reader_, dpi), nullptr, 0);
@@ -278,11 +289,39 @@ class Reader {
     return lock;
   }
 
+  // An instance of the barcode type made as object.__new__ makes it, its __dict__ then filled
+  // here: a frozen dataclass's __init__ sets each field through object.__setattr__, and doing
+  // even the filling in Python costs more than the rest of a small read's Python layer.
+  py::object Barcode(const strixa_barcode& found) const {
+    py::tuple values = BarcodeTuple(found);
+    if (!barcodeType_) {
+      return values;
+    }
+    auto* type = reinterpret_cast<PyTypeObject*>(barcodeType_.ptr());
+    const py::tuple noArguments;
+    auto barcode = py::reinterpret_steal<py::object>(
+        PyBaseObject_Type.tp_new(type, noArguments.ptr(), nullptr));
+    if (!barcode) {
+      throw py::error_already_set();
+    }
+    const auto fields =
+        py::reinterpret_steal<py::object>(PyObject_GenericGetDict(barcode.ptr(), nullptr));
+    if (!fields) {
+      throw py::error_already_set();
+    }
+    for (std::size_t i = 0; i < barcodeFieldCount; ++i) {
+      if (PyDict_SetItem(fields.ptr(), fieldNames_[i].ptr(), values[i].ptr()) != 0) {
+        throw py::error_already_set();
+      }
+    }
+    return barcode;
+  }
+
   // (status, message, barcodes): barcodes may come with a failure, from the pages read before it.
   py::tuple Outcome(strixa_status status, const strixa_barcode* found, std::size_t count) {
-    py::list barcodes;
+    py::list barcodes(count);
     for (std::size_t i = 0; i < count; ++i) {
-      barcodes.append(BarcodeTuple(found[i]));
+      barcodes[i] = Barcode(found[i]);
     }
     return py::make_tuple(static_cast<int>(status),
                           status == STRIXA_OK ? py::str() : Text(strixa_reader_error(reader_)),
@@ -291,6 +330,8 @@ class Reader {
 
   strixa_reader* reader_ = nullptr;
   std::mutex busy_;
+  py::object barcodeType_;
+  py::tuple fieldNames_;
 };
 
 // How an array would be read: its format's name and whether it is copied (for the tests).
@@ -309,6 +350,7 @@ PYBIND11_MODULE(_strixa, module) {
       .def("set_pages", &Reader::SetPages, py::arg("first"), py::arg("count"))
       .def("set_pdf_dpi", &Reader::SetPdfDpi, py::arg("dpi"))
       .def("set_engine", &Reader::SetEngine, py::arg("engine"))
+      .def("set_barcode_type", &Reader::SetBarcodeType, py::arg("type"), py::arg("names"))
       .def("read_file", &Reader::ReadFile, py::arg("path"))
       .def("read_encoded", &Reader::ReadEncoded, py::arg("data"))
       .def("read_array", &Reader::ReadArray, py::arg("pixels"))

@@ -221,6 +221,8 @@ class Reader:
                 raise TypeError("pages is a (first, count) pair") from None
             _check(self._reader.set_pages(int(first), int(count)))
         _check(self._reader.set_pdf_dpi(int(pdf_dpi)))
+        # Barcodes are then made in the extension, fields filled as _barcode_fields lists them.
+        self._reader.set_barcode_type(Barcode, _barcode_fields)
 
     def __repr__(self) -> str:
         options = ", ".join(f"{k}={v!r}" for k, v in self._options.items())
@@ -277,17 +279,8 @@ def _read_pillow(reader: Any, image: Any) -> Any:
 _barcode_fields = tuple(field.name for field in dataclasses.fields(Barcode))
 
 
-def _barcode(values: tuple) -> Barcode:
-    # A frozen dataclass's __init__ sets each field through object.__setattr__, which costs
-    # more than the rest of a small read's Python layer; its __dict__ is filled at once instead.
-    barcode = object.__new__(Barcode)
-    barcode.__dict__.update(zip(_barcode_fields, values))
-    return barcode
-
-
-def _check(outcome: Tuple[int, str, list]) -> List[Barcode]:
-    status, message, found = outcome
-    barcodes = [_barcode(fields) for fields in found]
+def _check(outcome: Tuple[int, str, List[Barcode]]) -> List[Barcode]:
+    status, message, barcodes = outcome
     if status != 0:
         raise _errors.get(status, Error)(message, barcodes)
     return barcodes

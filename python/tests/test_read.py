@@ -5,6 +5,8 @@ picture; bad input of each kind; threads."""
 import dataclasses
 import os
 import pathlib
+import subprocess
+import sys
 import threading
 import time
 
@@ -323,3 +325,32 @@ def test_version_and_formats():
     assert strixa.__version__.split(".")[0] == "3"
     assert strixa.reads_format("bmp") is True
     assert strixa.reads_format("gif") is False
+
+
+FAULTS_PER_READ = r"""
+import io, resource, sys
+from PIL import Image
+import strixa
+page = Image.new("L", (2000, 2000), 236)
+encoded = io.BytesIO()
+page.save(encoded, "PNG")
+data = encoded.getvalue()
+reader = strixa.Reader()
+reader.read(data)
+before = resource.getrusage(resource.RUSAGE_SELF).ru_minflt
+for _ in range(10):
+    reader.read(data)
+print((resource.getrusage(resource.RUSAGE_SELF).ru_minflt - before) / 10)
+"""
+
+
+@pytest.mark.skipif(not sys.platform.startswith("linux"), reason="glibc's allocator and minflt")
+def test_a_reader_keeps_its_page_buffer_whatever_the_allocator():
+    # Dask's workers set MALLOC_TRIM_THRESHOLD_, after which glibc maps each large block afresh:
+    # a page buffer not kept by the reader then faults in its 4 MB (about 1000 pages) every read.
+    package_parent = os.path.dirname(os.path.dirname(strixa.__file__))
+    env = {**os.environ, "MALLOC_TRIM_THRESHOLD_": "65536",
+           "PYTHONPATH": os.pathsep.join([package_parent, os.environ.get("PYTHONPATH", "")])}
+    out = subprocess.run([sys.executable, "-c", FAULTS_PER_READ], env=env, check=True,
+                         capture_output=True, text=True).stdout
+    assert float(out) < 200

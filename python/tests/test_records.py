@@ -166,3 +166,24 @@ def test_dask_partitions_and_globs(frame, dask_files, drawn_pages):
         strixa.dask.read(dask_files, symbologies={"qr"})
     with pytest.raises(ValueError):
         strixa.dask.read(os.path.join(os.path.dirname(drawn_pages[0]), "*.none"))
+
+
+@pytest.mark.parametrize("files,threads,expected", [
+    (1, 2, 1), (8, 2, 1), (9, 2, 2), (100, 2, 13),  # several partitions for every thread
+    (2000, 2, 16), (2000, 100, 5),                   # within the bound
+])
+def test_dask_chooses_files_per_partition_from_files_and_threads(files, threads, expected):
+    import strixa.dask
+    assert strixa.dask.files_per_partition_for(files, threads) == expected
+
+
+def test_dask_keeps_one_row_per_file_in_order_across_chosen_partitions(tmp_path):
+    import strixa.dask
+    paths = [str(tmp_path / f"missing-{n:03d}.png") for n in range(150)]
+    frame = strixa.dask.read(paths)
+    chosen = strixa.dask.files_per_partition_for(len(paths), os.cpu_count() or 1)
+    assert frame.npartitions == -(-len(paths) // chosen) > 1
+    computed = frame.compute(scheduler="sync")
+    assert list(computed["file"]) == paths
+    assert computed["error"].str.startswith("cannot open").all()
+    assert dict(computed.dtypes.astype(str)) == strixa.dask.COLUMNS

@@ -34,6 +34,8 @@
 // Everything one reader knows; nothing is shared between readers.
 struct strixa_reader {
   strixa::Image image;
+  // The decoders' page buffer, kept from file to file (formats/page.h).
+  strixa::KeptPageBuffer keptPages;
   // Every page's results, and the page of each: the barcodes point into the texts, so they are
   // made once the last page is read.
   std::vector<strixa::EngineResult> results;
@@ -341,9 +343,10 @@ strixa_status LoadBmpFile(strixa_reader& reader, const char* path, Image& image)
 constexpr std::uint64_t maxFileBytes = std::uint64_t{1} << 30;
 
 // The limits a read of a file works within: strixa-batch's defaults, the reader's pages and
-// resolution, and no memory budget but the machine's.
-DecodeLimits LimitsOf(const strixa_reader& reader) {
+// resolution, the reader's kept page buffer, and no memory budget but the machine's.
+DecodeLimits LimitsOf(strixa_reader& reader) {
   DecodeLimits limits;
+  limits.keptPages = &reader.keptPages;
   limits.dpi = reader.pdfDpi;
   limits.firstPage = reader.firstPage;
   // Pages past INT_MAX cannot be asked for; a count reaching beyond reads to the end.

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <new>
 #include <string_view>
+#include <utility>
 
 #include "formats/memoryBudget.h"
 
@@ -93,8 +94,27 @@ std::unique_ptr<std::uint8_t[]> AllocatePixels(std::size_t size) {
   return std::unique_ptr<std::uint8_t[]>(new (std::nothrow) std::uint8_t[size]);
 }
 
+std::unique_ptr<std::uint8_t[]> KeptPageBuffer::Take(std::size_t size, std::size_t& capacity) {
+  if (!block_ || capacity_ < size) {
+    return nullptr;
+  }
+  capacity = std::exchange(capacity_, 0);
+  return std::move(block_);
+}
+
+void KeptPageBuffer::Give(std::unique_ptr<std::uint8_t[]> block, std::size_t capacity) {
+  if (block && capacity > capacity_ && capacity <= maxKept) {
+    block_ = std::move(block);
+    capacity_ = capacity;
+  }
+}
+
 void PixelRelease::operator()(std::uint8_t* pixels) const {
-  delete[] pixels;
+  if (kept != nullptr) {
+    kept->Give(std::unique_ptr<std::uint8_t[]>(pixels), capacity);
+  } else {
+    delete[] pixels;
+  }
   if (budget != nullptr) {
     budget->Release(size, owner);
   }
@@ -104,13 +124,20 @@ PixelBuffer AllocatePixels(std::size_t size, const DecodeLimits& limits) {
   if (limits.memory != nullptr && !limits.memory->Reserve(size)) {
     return PixelBuffer();
   }
-  const PixelRelease release{limits.memory, size, std::this_thread::get_id()};
-  auto* pixels = new (std::nothrow) std::uint8_t[size];
-  if (pixels == nullptr) {
+  PixelRelease release{limits.memory, size, std::this_thread::get_id(), limits.keptPages, size};
+  std::unique_ptr<std::uint8_t[]> pixels;
+  if (limits.keptPages != nullptr) {
+    pixels = limits.keptPages->Take(size, release.capacity);
+  }
+  if (!pixels) {
+    pixels.reset(new (std::nothrow) std::uint8_t[size]);
+    release.capacity = size;
+  }
+  if (!pixels) {
     release(nullptr);
     return PixelBuffer();
   }
-  return PixelBuffer(pixels, release);
+  return PixelBuffer(pixels.release(), release);
 }
 
 std::string PixelMemoryError(std::size_t size, const DecodeLimits& limits) {

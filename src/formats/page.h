@@ -13,6 +13,7 @@
 namespace strixa {
 
 class MemoryBudget;
+class KeptPageBuffer;
 
 // How the pixels of a decoded page lie in memory; the reader takes each as it is.
 enum class PixelLayout { Grey8, Rgb24, Rgba32 };
@@ -49,6 +50,8 @@ struct DecodeLimits {
   // lastPage 0 reads to the end.
   int firstPage = 1;
   int lastPage = 0;
+  // A reader's page buffer kept from file to file, or none (see KeptPageBuffer).
+  KeptPageBuffer* keptPages = nullptr;
 };
 
 // True when page (from 1) is within limits' firstPage .. lastPage.
@@ -95,18 +98,42 @@ bool CheckPageSize(std::int64_t width, std::int64_t height, const DecodeLimits& 
 // An uninitialised pixel buffer; null when memory is short.
 std::unique_ptr<std::uint8_t[]> AllocatePixels(std::size_t size);
 
-// Frees a page buffer and gives its bytes back to the budget they were counted against.
+// The largest page buffer a reader has used, kept for its next files. A fresh block of a page's
+// size is new memory that the system faults in page by page, as costly as a good part of the
+// decoding; an allocator that maps each large block anew (glibc once MALLOC_TRIM_THRESHOLD_ is
+// set, as Dask's workers have it) pays that on every page. Blocks past maxKept are given back at
+// once, so an idle reader holds no more than that. Belongs to one reader, so to one thread.
+class KeptPageBuffer {
+ public:
+  static constexpr std::size_t maxKept = std::size_t{64} << 20;
+  // The kept block, no longer kept, when it holds size bytes (capacity set to its length);
+  // otherwise null.
+  std::unique_ptr<std::uint8_t[]> Take(std::size_t size, std::size_t& capacity);
+  // Keeps block of capacity bytes in place of a smaller one, within maxKept; frees it otherwise.
+  void Give(std::unique_ptr<std::uint8_t[]> block, std::size_t capacity);
+  std::size_t Capacity() const { return capacity_; }
+
+ private:
+  std::unique_ptr<std::uint8_t[]> block_;
+  std::size_t capacity_ = 0;
+};
+
+// Frees a page buffer, or gives it back to the reader that keeps it, and gives its bytes back to
+// the budget they were counted against.
 struct PixelRelease {
   MemoryBudget* budget = nullptr;
   std::size_t size = 0;
   std::thread::id owner;
+  KeptPageBuffer* kept = nullptr;
+  std::size_t capacity = 0;  // the block's length, size or more when it came from kept
   void operator()(std::uint8_t* pixels) const;
 };
 using PixelBuffer = std::unique_ptr<std::uint8_t[], PixelRelease>;
 
 // The same, counted against limits.memory while it lives (waiting while other threads hold too
-// much of it): a reader's page buffers should come from here. Null when memory is short or the
-// budget cannot hold it.
+// much of it): a reader's page buffers should come from here. The block comes from
+// limits.keptPages when that holds one large enough, and goes back to it. Null when memory is
+// short or the budget cannot hold it.
 PixelBuffer AllocatePixels(std::size_t size, const DecodeLimits& limits);
 
 // The error for a page buffer of size bytes that AllocatePixels could not give.

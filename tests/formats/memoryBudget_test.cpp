@@ -82,6 +82,49 @@ TEST(MemoryBudgetTest, PageBuffersCountWhileTheyLive) {
   EXPECT_EQ(budget.Used(), 0u);
 }
 
+// A reader's page buffer outlives its file and serves the next page that fits, still counted
+// against the budget only while in use; the larger of two is kept, and none past maxKept.
+TEST(KeptPageBufferTest, ServesLaterPagesThatFit) {
+  MemoryBudget budget(1000);
+  KeptPageBuffer kept;
+  DecodeLimits limits;
+  limits.memory = &budget;
+  limits.keptPages = &kept;
+  const std::uint8_t* first = nullptr;
+  {
+    const PixelBuffer page = AllocatePixels(600, limits);
+    ASSERT_NE(page, nullptr);
+    first = page.get();
+  }
+  EXPECT_EQ(budget.Used(), 0u);
+  EXPECT_EQ(kept.Capacity(), 600u);
+  {
+    const PixelBuffer smaller = AllocatePixels(400, limits);
+    EXPECT_EQ(smaller.get(), first);
+    EXPECT_EQ(kept.Capacity(), 0u);
+    EXPECT_EQ(budget.Used(), 400u);
+    // A second page at once gets a block of its own.
+    const PixelBuffer other = AllocatePixels(500, limits);
+    ASSERT_NE(other, nullptr);
+    EXPECT_NE(other.get(), first);
+  }
+  EXPECT_EQ(budget.Used(), 0u);
+  EXPECT_EQ(kept.Capacity(), 600u);  // the 600-byte block, not the 500
+  {
+    const PixelBuffer larger = AllocatePixels(900, limits);
+    EXPECT_NE(larger.get(), first);
+    EXPECT_EQ(kept.Capacity(), 600u);
+  }
+  EXPECT_EQ(kept.Capacity(), 900u);
+
+  DecodeLimits unbudgeted;
+  unbudgeted.keptPages = &kept;
+  { const PixelBuffer huge = AllocatePixels(KeptPageBuffer::maxKept + 1, unbudgeted); }
+  EXPECT_EQ(kept.Capacity(), 900u);
+  { const PixelBuffer withoutKeeper = AllocatePixels(800, DecodeLimits{}); }
+  EXPECT_EQ(kept.Capacity(), 900u);
+}
+
 // A file that waits for memory others hold is not charged the wait against its own time.
 TEST(MemoryBudgetTest, WaitingForMemoryIsNotChargedToTheFilesTime) {
   MemoryBudget budget(100);
