@@ -22,7 +22,6 @@
 #include <gtest/gtest.h>
 
 #include "driver/driver.h"
-#include "formats/memoryBudget.h"
 #include "strixa/strixa.h"
 #include "support/batch/formatWriters.h"
 #include "support/builders.h"
@@ -292,7 +291,7 @@ TEST_F(BatchTest, SummaryAndEmptyFilesFollowTheOptions) {
   EXPECT_EQ(SplitLines(run({"--list-empty"}, false).output).back(),
             Path("blank.bmp") + std::string(10, '\t'));
   EXPECT_EQ(SplitLines(run({"--format=jsonl"}, false).output).back(),
-            "{\"schema\":1,\"file\":\"" + Path("blank.bmp") + "\",\"barcodes\":0}");
+            "{\"schema\":2,\"file\":\"" + Path("blank.bmp") + "\",\"barcodes\":0}");
 }
 
 // A picture placed in a PDF at 72 dpi, one pixel a point, comes out more than four times its
@@ -346,7 +345,7 @@ TEST_F(BatchTest, HandsOnEachPageAsItIsRead) {
   ASSERT_EQ(strixa_reader_create(nullptr, &reader), STRIXA_OK);
   std::vector<std::vector<int>> parts;
   const FileRecord rest =
-      ReadInput(reader, {Path("pages.tif"), {}, true}, DecodeLimits{}, [&](FileRecord&& part) {
+      ReadInput(reader, {Path("pages.tif"), {}, true}, FileLimits{}, [&](FileRecord&& part) {
         parts.emplace_back();
         for (const BarcodeRecord& barcode : part.barcodes) {
           parts.back().push_back(barcode.page);
@@ -379,15 +378,17 @@ TEST_F(BatchTest, HoldsFilesReadInTheirBudget) {
 #endif
   strixa_reader* reader = nullptr;
   ASSERT_EQ(strixa_reader_create(nullptr, &reader), STRIXA_OK);
-  MemoryBudget files(1 << 20);
-  DecodeLimits limits;
-  limits.fileMemory = &files;
+  strixa_budget* files = nullptr;
+  ASSERT_EQ(strixa_budget_create(1 << 20, &files), STRIXA_OK);
+  FileLimits limits;
+  limits.fileMemory = files;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     EXPECT_EQ(ReadInput(reader, {Path(c.name), {}, true}, limits).error, c.error);
-    EXPECT_EQ(files.Used(), 0u);
+    EXPECT_EQ(strixa_budget_used(files), 0u);
   }
   strixa_reader_destroy(reader);
+  strixa_budget_destroy(files);
 }
 
 // A file's pages leave as they are read, so its last part may hold nothing of its own: a file
