@@ -180,7 +180,7 @@ class Reader:
                  None for every one.
     pages        (first, count) of a multi-page file (TIFF, PDF), from 1; count 0 reads to the
                  last page. None for every page.
-    pdf_dpi      the resolution PDF pages are drawn at, 36 to 1200.
+    pdf_dpi      the resolution PDF pages are drawn at, 10 to 2400.
 
     A Reader is used by one thread at a time: give each thread its own (a second thread reading
     with a Reader in use gets a ValueError rather than a race). Reads release the GIL, so threads

@@ -193,7 +193,7 @@ bad_inputs = [
     ("page 0", lambda p: strixa.Reader(pages=(0, 1)), strixa.ArgumentError, ""),
     ("negative page count", lambda p: strixa.Reader(pages=(1, -1)), strixa.ArgumentError, ""),
     ("pages not a pair", lambda p: strixa.Reader(pages=3), TypeError, "pair"),
-    ("dpi too low", lambda p: strixa.Reader(pdf_dpi=10), strixa.ArgumentError, ""),
+    ("dpi too low", lambda p: strixa.Reader(pdf_dpi=9), strixa.ArgumentError, ""),
     ("dpi too high", lambda p: strixa.Reader(pdf_dpi=5000), strixa.ArgumentError, ""),
     ("unknown option", lambda p: strixa.read(SAMPLE, colour=True), TypeError, "colour"),
 ]
