@@ -386,7 +386,11 @@ strixa_status CheckBmpSize(strixa_reader& reader, std::span<const std::uint8_t> 
   const std::size_t size =
       static_cast<std::size_t>(layout.width) * static_cast<std::size_t>(layout.height);
   if (!reservation.Reserve(size, limits)) {
-    return Fail(reader, STRIXA_ERROR_MEMORY, "%s", PixelMemoryError(size, limits).c_str());
+    // More than the whole budget is a limit, as for the decoders' pages.
+    const std::string error = PixelMemoryError(size, limits);
+    return Fail(reader,
+                FailureOf(error) == DecodeFailure::Limit ? STRIXA_ERROR_LIMIT : STRIXA_ERROR_MEMORY,
+                "%s", error.c_str());
   }
   std::string error;
   if (!CheckPageSize(layout.width, layout.height, limits, error)) {
