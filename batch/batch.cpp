@@ -337,6 +337,9 @@ int RunBatch(const std::vector<std::string>& arguments, std::istream& input, std
     if (status == STRIXA_OK) {
       status = strixa_reader_set_max_megapixels(made, options.maxMegapixels);
     }
+    if (status == STRIXA_OK) {
+      status = strixa_reader_set_engine(made, options.engine);
+    }
     if (status != STRIXA_OK) {
       errors << "strixa-batch: " << strixa_status_text(status) << "\n";
       return exitUnreadable;

@@ -201,6 +201,19 @@ typedef void (*strixa_page_callback)(void* user, const strixa_barcode* barcodes,
 STRIXA_API strixa_status strixa_reader_set_page_callback(strixa_reader* reader,
                                                          strixa_page_callback callback,
                                                          void* user);
+/* Which engine reads: the document pipeline, the default, is fast and made for clean scans and
+ * pages; the robust engine reads what it misses (photos, grey or uneven paper, blur, turned
+ * symbols, light bars on dark, symbols without a margin) at a higher cost; both runs the two and
+ * reports a symbol found by both once, the document pipeline's results first. */
+typedef enum strixa_engine {
+  STRIXA_ENGINE_DOCUMENT = 0, /* the document pipeline: fast, clean scans and pages */
+  STRIXA_ENGINE_ROBUST = 1,   /* the second engine: photos, grey or uneven paper, blur,
+                                 turned symbols, light on dark, no margin */
+  STRIXA_ENGINE_BOTH = 2      /* both, a symbol found by both reported once */
+} strixa_engine;
+
+/* Chooses the reader's engine; default STRIXA_ENGINE_DOCUMENT. */
+STRIXA_API strixa_status strixa_reader_set_engine(strixa_reader* reader, strixa_engine engine);
 
 /* Reads a file of any format this build reads (BMP always; PNG, JPEG, TIFF, PNM, WebP and PDF
  * when built in), whatever its name says: the format is told from its first bytes. Every page

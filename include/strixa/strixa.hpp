@@ -131,6 +131,10 @@ class Reader {
   // The resolution PDF pages are drawn at, 36 to 1200 dpi (300 by default).
   void SetPdfDpi(int dpi) { Check(strixa_reader_set_pdf_dpi(reader_, dpi)); }
 
+  // The engine: STRIXA_ENGINE_DOCUMENT (the default) for clean scans and pages, fast;
+  // STRIXA_ENGINE_ROBUST for photos; STRIXA_ENGINE_BOTH when unsure.
+  void SetEngine(strixa_engine engine) { Check(strixa_reader_set_engine(reader_, engine)); }
+
   strixa_reader* Handle() const noexcept { return reader_; }
 
  private:

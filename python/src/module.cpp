@@ -176,6 +176,12 @@ class Reader {
     return Outcome(strixa_reader_set_pdf_dpi(reader_, dpi), nullptr, 0);
   }
 
+  py::tuple SetEngine(int engine) {
+    const std::unique_lock lock = Claim();
+    return Outcome(strixa_reader_set_engine(reader_, static_cast<strixa_engine>(engine)), nullptr,
+                   0);
+  }
+
   py::tuple ReadFile(const py::bytes& path) {
     const std::string name = path;
     if (name.find('\0') != std::string::npos) {
@@ -288,6 +294,7 @@ PYBIND11_MODULE(_strixa, module) {
       .def(py::init<bool, unsigned>(), py::arg("fine"), py::arg("symbologies"))
       .def("set_pages", &Reader::SetPages, py::arg("first"), py::arg("count"))
       .def("set_pdf_dpi", &Reader::SetPdfDpi, py::arg("dpi"))
+      .def("set_engine", &Reader::SetEngine, py::arg("engine"))
       .def("read_file", &Reader::ReadFile, py::arg("path"))
       .def("read_encoded", &Reader::ReadEncoded, py::arg("data"))
       .def("read_array", &Reader::ReadArray, py::arg("pixels"))
@@ -303,4 +310,7 @@ PYBIND11_MODULE(_strixa, module) {
   module.attr("RGB24") = static_cast<int>(STRIXA_RGB24);
   module.attr("RGBA32") = static_cast<int>(STRIXA_RGBA32);
   module.attr("ALL_SYMBOLOGIES") = STRIXA_ALL_SYMBOLOGIES;
+  module.attr("ENGINE_DOCUMENT") = static_cast<int>(STRIXA_ENGINE_DOCUMENT);
+  module.attr("ENGINE_ROBUST") = static_cast<int>(STRIXA_ENGINE_ROBUST);
+  module.attr("ENGINE_BOTH") = static_cast<int>(STRIXA_ENGINE_BOTH);
 }

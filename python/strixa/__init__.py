@@ -28,6 +28,7 @@ __all__ = [
     "read",
     "reads_format",
     "SYMBOLOGIES",
+    "ENGINES",
     "Error",
     "ArgumentError",
     "NoMemoryError",
@@ -51,6 +52,18 @@ SYMBOLOGIES = {
     "2of5": 1 << 6,
     "itf": 1 << 7,
 }
+
+
+#: The engines a Reader takes: "document" for clean scans and pages (fast), "robust" for photos
+#: (grey or uneven paper, blur, turned symbols, light bars on dark, no margin), "both" when unsure.
+ENGINES = {
+    "document": _strixa.ENGINE_DOCUMENT,
+    "robust": _strixa.ENGINE_ROBUST,
+    "both": _strixa.ENGINE_BOTH,
+}
+
+#: strixa-batch's default, so python3 -m strixa and strixa.dask write the same records.
+DEFAULT_ENGINE = "both"
 
 
 class Error(Exception):
@@ -181,6 +194,10 @@ class Reader:
     pages        (first, count) of a multi-page file (TIFF, PDF), from 1; count 0 reads to the
                  last page. None for every page.
     pdf_dpi      the resolution PDF pages are drawn at, 10 to 2400.
+    engine       "document" (the document pipeline: clean scans and pages, fast), "robust" (the
+                 second engine: photos, grey or uneven paper, blur, turned symbols, light bars on
+                 dark) or "both" (a symbol both read is reported once, the document pipeline's
+                 results first); "both" by default, as strixa-batch's.
 
     A Reader is used by one thread at a time: give each thread its own (a second thread reading
     with a Reader in use gets a ValueError rather than a race). Reads release the GIL, so threads
@@ -189,10 +206,14 @@ class Reader:
 
     def __init__(self, *, fine: bool = False,
                  symbologies: Union[None, str, Iterable[str]] = None,
-                 pages: Optional[Tuple[int, int]] = None, pdf_dpi: int = 300) -> None:
+                 pages: Optional[Tuple[int, int]] = None, pdf_dpi: int = 300,
+                 engine: str = DEFAULT_ENGINE) -> None:
         self._options = {"fine": bool(fine), "symbologies": symbologies, "pages": pages,
-                         "pdf_dpi": pdf_dpi}
+                         "pdf_dpi": pdf_dpi, "engine": engine}
+        if not isinstance(engine, str) or engine not in ENGINES:
+            raise ValueError(f"unknown engine {engine!r}; known: {', '.join(ENGINES)}")
         self._reader = _strixa.Reader(bool(fine), _symbology_bits(symbologies))
+        _check(self._reader.set_engine(ENGINES[engine]))
         if pages is not None:
             try:
                 first, count = pages
@@ -274,7 +295,8 @@ def _check(outcome: Tuple[int, str, list]) -> List[Barcode]:
 
 def read(source: Any, **options: Any) -> List[Barcode]:
     """Reads the barcodes of source with a Reader made for this call: strixa.read(source,
-    fine=..., symbologies=..., pages=..., pdf_dpi=...). See Reader.read for the sources."""
+    fine=..., symbologies=..., pages=..., pdf_dpi=..., engine=...). See Reader for the options
+    and Reader.read for the sources."""
     return Reader(**options).read(source)
 
 

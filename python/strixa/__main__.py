@@ -1,5 +1,5 @@
 # SPDX-License-Identifier: Apache-2.0
-"""python3 -m strixa [--fine] [--symbologies=LIST] FILES...: the records of
+"""python3 -m strixa [--fine] [--symbologies=LIST] [--engine=NAME] FILES...: the records of
 strixa-batch --format=jsonl for the files, in their order, on standard output."""
 
 from __future__ import annotations
@@ -8,13 +8,15 @@ import os
 import sys
 from typing import List, Optional
 
-from . import SYMBOLOGIES, Reader, _records
+from . import DEFAULT_ENGINE, ENGINES, SYMBOLOGIES, Reader, _records
 
-USAGE = f"""usage: python3 -m strixa [--fine] [--symbologies=LIST] FILES...
+USAGE = f"""usage: python3 -m strixa [--fine] [--symbologies=LIST] [--engine=NAME] FILES...
 Writes one JSON line per barcode found in FILES, as strixa-batch --format=jsonl does.
   --fine              also scan densely: finds smaller symbols, slower
   --symbologies=LIST  report only these, comma-separated, from
                       {",".join(SYMBOLOGIES)}
+  --engine=NAME       {"|".join(ENGINES)}: document for clean scans and pages (fast),
+                      robust for photos, both when unsure (default {DEFAULT_ENGINE})
 Exit status: 0 something found, 1 nothing found, 2 a file could not be read, 64 usage.
 """
 
@@ -30,6 +32,7 @@ def main(arguments: Optional[List[str]] = None) -> int:
     arguments = sys.argv[1:] if arguments is None else arguments
     fine = False
     symbologies = None
+    engine = DEFAULT_ENGINE
     files = []
     ended = False
     for argument in arguments:
@@ -43,6 +46,10 @@ def main(arguments: Optional[List[str]] = None) -> int:
             symbologies = argument[len("--symbologies="):].split(",")
             if any(name not in SYMBOLOGIES for name in symbologies):
                 return _usage_error(f"unknown symbology in {argument!r}")
+        elif argument.startswith("--engine="):
+            engine = argument[len("--engine="):]
+            if engine not in ENGINES:
+                return _usage_error(f"unknown engine in {argument!r}")
         elif argument in ("--help", "-h"):
             sys.stdout.write(USAGE)
             return EXIT_FOUND
@@ -50,7 +57,7 @@ def main(arguments: Optional[List[str]] = None) -> int:
             return _usage_error(f"unknown option {argument!r}")
     if not files:
         return _usage_error("no files given")
-    reader = Reader(fine=fine, symbologies=symbologies)
+    reader = Reader(fine=fine, symbologies=symbologies, engine=engine)
     output = sys.stdout.buffer
     found = unreadable = False
     for path in files:

@@ -83,7 +83,8 @@ def read(paths_or_glob: Union[str, "os.PathLike[str]", Iterable[Any]], *,
 
     paths_or_glob is a list of paths, or one path or glob pattern ("scans/**/*.tif", sorted);
     files_per_partition sets how many files each task reads; reader_options are those of
-    strixa.Reader (fine, symbologies, pages, pdf_dpi). Paths must be readable where the work
+    strixa.Reader (fine, symbologies, pages, pdf_dpi, engine: "both" unless given, as
+    strixa-batch's). Paths must be readable where the work
     runs: on a cluster, storage every worker sees under the same names.
     """
     if files_per_partition < 1:

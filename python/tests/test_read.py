@@ -157,6 +157,28 @@ def test_options_choose_symbologies_and_fine():
     assert reader.read(SAMPLE) == fine
 
 
+# The sample as light bars on dark: only the robust engine reads it, and it reads every symbol.
+robust_labels = ["EAN128", "EAN13", "CODE128", "CODE39", "UPC-A", "2/5i", "EAN8", "2/5"]
+engines = [("document", []), ("robust", robust_labels), ("both", robust_labels),
+           (None, robust_labels)]
+
+
+@pytest.mark.parametrize("engine,labels", engines, ids=[str(e[0]) for e in engines])
+def test_engine_chooses_what_reads(engine, labels, sample_grey, sample_lines):
+    options = {} if engine is None else {"engine": engine}
+    assert [b.label for b in strixa.read(255 - sample_grey, **options)] == labels
+    reader = strixa.Reader(**options)
+    assert f"engine={engine or 'both'!r}" in repr(reader)
+    # Dark bars on light: the robust engine alone reads them in its own order and rectangles;
+    # with the document pipeline, each symbol comes once, as strixa /P gives it.
+    upright = reader.read(sample_grey)
+    if engine == "robust":
+        assert sorted(lines_of(upright)) != sorted(sample_lines)
+        assert sorted(b.text for b in upright) == sorted(line[5] for line in sample_lines)
+    else:
+        assert lines_of(upright) == sample_lines
+
+
 def empty_bmp(tmp_path):
     path = tmp_path / "blank.bmp"
     Image.new("L", (64, 48), 255).save(path)
@@ -196,6 +218,10 @@ bad_inputs = [
     ("dpi too low", lambda p: strixa.Reader(pdf_dpi=9), strixa.ArgumentError, ""),
     ("dpi too high", lambda p: strixa.Reader(pdf_dpi=5000), strixa.ArgumentError, ""),
     ("unknown option", lambda p: strixa.read(SAMPLE, colour=True), TypeError, "colour"),
+    ("unknown engine", lambda p: strixa.Reader(engine="fast"), ValueError, "'fast'"),
+    ("engine in capitals", lambda p: strixa.read(SAMPLE, engine="Robust"), ValueError, "engine"),
+    ("engine by number", lambda p: strixa.Reader(engine=1), ValueError, "engine"),
+    ("engine None", lambda p: strixa.Reader(engine=None), ValueError, "engine"),
 ]
 
 

@@ -72,10 +72,22 @@ def test_command_line_exit_status(files, files_named, status):
     assert module_output(chosen)[0] == status == batch_output(chosen)[0]
 
 
-@pytest.mark.parametrize("arguments", [[], ["--symbologies=qr", "x.bmp"], ["--colour", "x.bmp"]])
+@pytest.mark.parametrize("arguments", [[], ["--symbologies=qr", "x.bmp"], ["--colour", "x.bmp"],
+                                       ["--engine=fast", "x.bmp"], ["--engine=", "x.bmp"]])
 def test_command_line_usage_errors(arguments):
     status, output = module_output(arguments)
     assert (status, output) == (64, b"")
+
+
+@pytest.mark.parametrize("options,status,records", [((), 0, 8), (("--engine=both",), 0, 8),
+                                                     (("--engine=robust",), 0, 8),
+                                                     (("--engine=document",), 1, 1)])
+def test_command_line_engine(tmp_path, sample_grey, options, status, records):
+    # Light bars on dark: only the robust engine reads them, and both by default.
+    negative = tmp_path / "negative.bmp"
+    Image.fromarray(255 - sample_grey).save(negative)
+    done, output = module_output([negative], *options)
+    assert (done, output.count(b"\n")) == (status, records)
 
 
 # Written out as strixa-batch writes them.

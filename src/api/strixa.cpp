@@ -29,6 +29,7 @@
 #include "platform/bitmap.h"
 #include "platform/bmpHeader.h"
 #include "platform/byteSource.h"
+#include "read/engine.h"
 #include "read/pipeline.h"
 #include "symbologies/symbology.h"
 
@@ -37,10 +38,11 @@ struct strixa_reader {
   strixa::Image image;
   // Every page's results, and the page of each: the barcodes point into the texts, so they are
   // made once the last page is read.
-  std::vector<strixa::Candidate> results;
+  std::vector<strixa::EngineResult> results;
   std::vector<int> resultPages;
   unsigned symbologies = STRIXA_ALL_SYMBOLOGIES;
   bool fine = false;
+  strixa::Engine engine = strixa::Engine::Document;
   int firstPage = 1;
   int pageCount = 0;  // 0: to the last page
   int pdfDpi = 300;
@@ -225,17 +227,27 @@ void SetCorners(const Candidate& result, strixa_barcode& barcode) {
   barcode.angle = 90.0f * static_cast<float>(start);
 }
 
-// The run's path from a loaded picture on: localise, decode, merge, with the results kept for
+// An engine's angle as the API promises it, 0 <= angle < 360: a hair below 360 rounds to 360 as
+// a float.
+float AngleInRange(double degrees) {
+  double turned = std::fmod(degrees, 360.0);
+  if (turned < 0) {
+    turned += 360.0;
+  }
+  const float angle = static_cast<float>(turned);
+  return angle < 360.0f ? angle : 0.0f;
+}
+
+// The run's path from a loaded picture on: the reader's engine, with the results kept for
 // MakeBarcodes under their page. Fine reading runs both scans, so it never finds less than the
 // normal one.
 void ReadImage(strixa_reader& reader, int page) {
-  std::vector<Candidate> found =
-      ReadPicture(reader.image, {.scan = reader.fine ? Scan::NormalThenFine : Scan::Normal})
-          .resultList;
+  std::vector<EngineResult> found = ReadWithEngine(
+      reader.image, reader.engine, reader.fine ? Scan::NormalThenFine : Scan::Normal);
   // The picture is the caller's or a loaded copy: keep neither beyond the read.
   FreePixelBuffer(reader.image);
   reader.results.reserve(reader.results.size() + found.size());
-  for (Candidate& result : found) {
+  for (EngineResult& result : found) {
     reader.results.push_back(std::move(result));
     reader.resultPages.push_back(page);
   }
@@ -253,7 +265,8 @@ void MakeBarcodes(strixa_reader& reader, std::size_t first, std::vector<strixa_b
   out.clear();
   out.reserve(reader.results.size() - std::min(first, reader.results.size()));
   for (std::size_t i = first; i < reader.results.size(); ++i) {
-    Candidate& result = reader.results[i];
+    EngineResult& read = reader.results[i];
+    Candidate& result = read.candidate;
     const SymbologyInfo* info = FindSymbology(result.symbology);
     if (info == nullptr || (info->bit & reader.symbologies) == 0) {
       continue;
@@ -284,7 +297,15 @@ void MakeBarcodes(strixa_reader& reader, std::size_t first, std::vector<strixa_b
         {},
         0.0f,
     };
-    SetCorners(result, barcode);
+    if (read.measured) {
+      for (std::size_t corner = 0; corner < 4; ++corner) {
+        barcode.corners[corner] = {static_cast<float>(read.corners[corner].x),
+                                   static_cast<float>(read.corners[corner].y)};
+      }
+      barcode.angle = AngleInRange(read.angle);
+    } else {
+      SetCorners(result, barcode);
+    }
     out.push_back(barcode);
   }
 }
@@ -495,7 +516,7 @@ void ReadPdfAgain(strixa_reader& reader, std::span<const std::uint8_t> bytes,
   const std::size_t firstCount = reader.results.size();
   const auto onPage = [&](int number) {
     for (std::size_t i = 0; i < reader.results.size(); ++i) {
-      if (reader.resultPages[i] == number && IsWanted(reader, reader.results[i])) {
+      if (reader.resultPages[i] == number && IsWanted(reader, reader.results[i].candidate)) {
         return true;
       }
     }
@@ -521,14 +542,15 @@ void ReadPdfAgain(strixa_reader& reader, std::span<const std::uint8_t> bytes,
     PageReader again{reader, false, 0, STRIXA_OK, {}};
     std::string ignored;
     DecodePages(Format::Pdf, bytes, limits, std::ref(again), ignored);
-    std::vector<Candidate> found(std::make_move_iterator(reader.results.begin() + mark),
-                                 std::make_move_iterator(reader.results.end()));
+    std::vector<EngineResult> found(std::make_move_iterator(reader.results.begin() + mark),
+                                    std::make_move_iterator(reader.results.end()));
     std::vector<int> foundPages(reader.resultPages.begin() + mark, reader.resultPages.end());
     reader.results.resize(mark);
     reader.resultPages.resize(mark);
     const double scale = static_cast<double>(firstLimits.dpi) / dpi;
     for (std::size_t f = 0; f < found.size(); ++f) {
-      Candidate& result = found[f];
+      EngineResult& read = found[f];
+      Candidate& result = read.candidate;
       if (!IsWanted(reader, result)) {
         continue;
       }
@@ -536,15 +558,18 @@ void ReadPdfAgain(strixa_reader& reader, std::span<const std::uint8_t> bytes,
       result.y = 1 + static_cast<int>(std::lround((result.y - 1) * scale));
       result.width = static_cast<int>(std::lround(result.width * scale));
       result.height = static_cast<int>(std::lround(result.height * scale));
+      for (RobustPoint& corner : read.corners) {
+        corner = {corner.x * scale, corner.y * scale};
+      }
       const std::string_view data = DataOf(result);
       bool known = false;
       for (std::size_t i = 0; i < reader.results.size() && !known; ++i) {
-        Candidate& old = reader.results[i];
+        Candidate& old = reader.results[i].candidate;
         known = reader.resultPages[i] == foundPages[f] && old.symbology == result.symbology &&
                 IsWanted(reader, old) && DataOf(old) == data && Overlap(old, result);
       }
       if (!known) {
-        reader.results.push_back(std::move(result));
+        reader.results.push_back(std::move(read));
         reader.resultPages.push_back(foundPages[f]);
       }
     }
@@ -567,7 +592,7 @@ void ReadPdfAgain(strixa_reader& reader, std::span<const std::uint8_t> bytes,
     order[i] = firstCount + i;
   }
   std::ranges::stable_sort(order, {}, [&](std::size_t i) { return reader.resultPages[i]; });
-  std::vector<Candidate> added;
+  std::vector<EngineResult> added;
   std::vector<int> addedPages;
   for (const std::size_t i : order) {
     added.push_back(std::move(reader.results[i]));
@@ -671,6 +696,22 @@ strixa_status ReadFileAt(strixa_reader& reader, const char* path, const strixa_b
 
 // The page option's values: a first page from 1, and a count of 0 (to the last) or more.
 bool ValidPages(int first, int count) { return first >= 1 && count >= 0; }
+
+// The engines strixa_reader_set_engine takes, as the pipeline names them.
+bool FindEngine(strixa_engine value, Engine& engine) {
+  switch (value) {
+    case STRIXA_ENGINE_DOCUMENT:
+      engine = Engine::Document;
+      return true;
+    case STRIXA_ENGINE_ROBUST:
+      engine = Engine::Robust;
+      return true;
+    case STRIXA_ENGINE_BOTH:
+      engine = Engine::Both;
+      return true;
+  }
+  return false;
+}
 
 // The names strixa_reads_format takes.
 struct FormatEntry {
@@ -886,6 +927,19 @@ strixa_status strixa_reader_set_page_callback(strixa_reader* reader, strixa_page
   }
   reader->pageCallback = callback;
   reader->pageCallbackUser = user;
+  reader->error[0] = '\0';
+  return STRIXA_OK;
+}
+
+strixa_status strixa_reader_set_engine(strixa_reader* reader, strixa_engine engine) {
+  if (reader == nullptr) {
+    return STRIXA_ERROR_ARGUMENT;
+  }
+  if (!strixa::FindEngine(engine, reader->engine)) {
+    return strixa::Fail(*reader, STRIXA_ERROR_ARGUMENT,
+                        "engine %d: it must be document (0), robust (1) or both (2)",
+                        static_cast<int>(engine));
+  }
   reader->error[0] = '\0';
   return STRIXA_OK;
 }
