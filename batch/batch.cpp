@@ -4,16 +4,18 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
-#include <cmath>
+#include <cstdint>
 #include <cstdio>
+#include <exception>
 #include <filesystem>
 #include <istream>
 #include <memory>
 #include <new>
 #include <ostream>
-#include <span>
+#include <string>
 #include <system_error>
 #include <thread>
+#include <vector>
 
 #ifndef _WIN32
 #include <fcntl.h>
@@ -21,14 +23,9 @@
 #include <unistd.h>
 #endif
 
-#include "formats/format.h"
-#include "formats/memoryBudget.h"
-#include "image/image.h"
 #include "options.h"
 #include "orderedPool.h"
 #include "output.h"
-#include "platform/bitmap.h"
-#include "platform/bmpHeader.h"
 #include "platform/escape.h"
 #include "progress.h"
 #include "strixa/strixa.h"
@@ -42,31 +39,54 @@ struct ReaderDeleter {
 };
 using ReaderHandle = std::unique_ptr<strixa_reader, ReaderDeleter>;
 
+struct BudgetDeleter {
+  void operator()(strixa_budget* budget) const { strixa_budget_destroy(budget); }
+};
+using BudgetHandle = std::unique_ptr<strixa_budget, BudgetDeleter>;
+
 struct FileCloser {
   void operator()(std::FILE* file) const { std::fclose(file); }
 };
 
-const char* OrientationName(strixa_orientation orientation) {
-  switch (orientation) {
-    case STRIXA_UPRIGHT:
-      return "upright";
-    case STRIXA_FLAT:
-      return "flat";
-    case STRIXA_UPRIGHT_REVERSED:
-      return "upright-reversed";
-    case STRIXA_FLAT_REVERSED:
-      return "flat-reversed";
+// Bytes held in a budget for as long as this lives; nothing without a budget.
+class BudgetHold {
+ public:
+  explicit BudgetHold(strixa_budget* budget) : budget_(budget) {}
+  BudgetHold(const BudgetHold&) = delete;
+  BudgetHold& operator=(const BudgetHold&) = delete;
+  ~BudgetHold() { Release(); }
+  // Holds size bytes in place of those held before; false when the budget cannot hold them.
+  bool Hold(std::size_t size) {
+    Release();
+    if (budget_ == nullptr || strixa_budget_reserve(budget_, size) != STRIXA_OK) {
+      return budget_ == nullptr;
+    }
+    size_ = size;
+    return true;
   }
-  return "unknown";
-}
+  void Release() {
+    if (size_ > 0) {
+      strixa_budget_release(budget_, size_);
+      size_ = 0;
+    }
+  }
 
-void AddBarcodes(const strixa_barcode* barcodes, std::size_t count, int page, FileRecord& record) {
+ private:
+  strixa_budget* budget_;
+  std::size_t size_ = 0;
+};
+
+void AddBarcodes(const strixa_barcode* barcodes, std::size_t count, FileRecord& record) {
   for (std::size_t i = 0; i < count; ++i) {
     const strixa_barcode& found = barcodes[i];
-    record.barcodes.push_back({page, SymbologyName(found.symbology), found.label, found.text,
-                               found.x, found.y, found.width, found.height,
-                               OrientationName(found.orientation),
-                               std::string(found.data, found.data_length), found.symbology_id});
+    BarcodeRecord& barcode = record.barcodes.emplace_back(BarcodeRecord{
+        found.page, SymbologyName(found.symbology), found.label, found.text, found.x, found.y,
+        found.width, found.height, strixa_orientation_name(found.orientation),
+        std::string(found.data, found.data_length), found.symbology_id});
+    for (std::size_t corner = 0; corner < barcode.corners.size(); ++corner) {
+      barcode.corners[corner] = {found.corners[corner].x, found.corners[corner].y};
+    }
+    barcode.angle = found.angle;
   }
 }
 
@@ -80,17 +100,17 @@ std::string FileTooLargeError() {
 // size is the file's own when known, 0 for a pipe: a file over the limit is refused unread,
 // and one within it read into a buffer of its size; a pipe's buffer doubles as it fills. The
 // buffer is held in limits.fileMemory, waiting while other threads hold too much of it.
-bool ReadRest(std::FILE* file, std::uint64_t size, const DecodeLimits& limits,
-              MemoryReservation& held, std::vector<std::uint8_t>& bytes, std::string& error) {
+bool ReadRest(std::FILE* file, std::uint64_t size, const FileLimits& limits, BudgetHold& held,
+              std::vector<std::uint8_t>& bytes, std::string& error) {
   if (size > maxFileBytes) {
     error = FileTooLargeError();
     return false;
   }
   std::size_t used = bytes.size();
   const auto grow = [&](std::size_t capacity) {
-    if (!held.Reserve(capacity, limits.fileMemory)) {
+    if (!held.Hold(capacity)) {
       error = "out of memory (more than the run's budget of " +
-              std::to_string(limits.fileMemory->Total() >> 20) + " MiB for files read)";
+              std::to_string(strixa_budget_total(limits.fileMemory) >> 20) + " MiB for files read)";
       return false;
     }
     bytes.resize(capacity);
@@ -170,154 +190,35 @@ std::FILE* OpenInput(const InputItem& item, bool& stream, std::string& error) {
   return file;
 }
 
-// A bitmap that came through a pipe, with our own reader over its bytes; pixels the file left
-// unset are zero, black, as the reader takes them.
-bool DecodeBmpBytes(std::span<const std::uint8_t> bytes, const PageSink& sink, std::string& error) {
-  Image image;
-  switch (DecodeBmp(bytes, image)) {
-    case BmpRefusal::None:
-      sink(PageView{image.greyBytes, image.imageWidth, image.imageHeight, image.rowPitch,
-                    PixelLayout::Grey8});
-      return true;
-    case BmpRefusal::OutOfMemory:
-      error = "out of memory";
-      return false;
-    // Bytes in memory cannot fail to open or read.
-    case BmpRefusal::CannotOpen:
-    case BmpRefusal::ReadFailed:
-    case BmpRefusal::TruncatedHeader:
-    case BmpRefusal::BadSignature:
-    case BmpRefusal::BadHeaderSize:
-    case BmpRefusal::BadDimensions:
-    case BmpRefusal::BadDepth:
-    case BmpRefusal::BadMasks:
-    case BmpRefusal::BadPixelOffset:
-    case BmpRefusal::BadPalette:
-    case BmpRefusal::TruncatedData:
-    case BmpRefusal::BadRle:
-    case BmpRefusal::TooLarge:
-      break;
-  }
-  error = "not a bitmap this program reads";
-  return false;
-}
+// Where each page's barcodes go as the library hands them over: to the sink at once, or into
+// the record without one. Nothing may be thrown through the library, so a failure is kept for
+// after the read.
+struct PageDelivery {
+  FileRecord* record = nullptr;
+  const RecordSink* sink = nullptr;
+  std::exception_ptr failure;
+};
 
-// Sets aside the grey bytes a bitmap's pixels will take in our reader, as its headers state them,
-// before the reader allocates them. False with error set when the budget cannot hold them;
-// headers the reader will refuse reserve nothing.
-bool ReserveBitmap(std::span<const std::uint8_t> head, std::uint64_t fileSize,
-                   const DecodeLimits& limits, MemoryReservation& reservation, std::string& error) {
-  BmpLayout layout;
-  if (limits.memory == nullptr || ReadBmpLayout(head, fileSize, layout) != BmpRefusal::None) {
-    return true;
+void DeliverPage(void* user, const strixa_barcode* barcodes, std::size_t count) {
+  auto& delivery = *static_cast<PageDelivery*>(user);
+  if (delivery.failure || count == 0) {
+    return;
   }
-  const std::size_t size =
-      static_cast<std::size_t>(layout.width) * static_cast<std::size_t>(layout.height);
-  if (!reservation.Reserve(size, limits)) {
-    error = PixelMemoryError(size, limits);
-    return false;
-  }
-  return true;
-}
-
-strixa_pixel_format PixelFormat(PixelLayout layout) {
-  switch (layout) {
-    case PixelLayout::Grey8:
-      return STRIXA_GREY8;
-    case PixelLayout::Rgb24:
-      return STRIXA_RGB24;
-    case PixelLayout::Rgba32:
-      break;
-  }
-  return STRIXA_RGBA32;
-}
-
-bool Overlap(const BarcodeRecord& a, const BarcodeRecord& b) {
-  return a.x <= b.x + b.width && b.x <= a.x + a.width && a.y <= b.y + b.height &&
-         b.y <= a.y + a.height;
-}
-
-// A PDF page has no pixel size of its own: a picture placed at 72 dpi comes out four times too
-// large at 300, one scanned at 600 half its size, and symbols far from the sizes the reader
-// expects are missed. So every page is read again at half the resolution, and a page still
-// without barcodes at twice it, but for pages whose first rendering was costly (damaged, or
-// much drawing): pageCount pages, costly[i] for page i + 1. What a retry adds is scaled to the
-// first rendering's pixels; its failures (a page too large at twice the resolution) cost only
-// the retry. The first rendering's barcodes (already handed on) are in firstFound; what the
-// retries add goes to record, and the retries share the file's time budget, from fileStart.
-void ReadPdfAgain(strixa_reader* reader, std::span<const std::uint8_t> bytes,
-                  const DecodeLimits& limits, int pageCount, const std::vector<bool>& costly,
-                  std::chrono::steady_clock::time_point fileStart,
-                  const std::vector<BarcodeRecord>& firstFound, FileRecord& record) {
-  const auto onPage = [&](int number) {
-    const auto on = [&](const BarcodeRecord& b) { return b.page == number; };
-    return std::ranges::any_of(firstFound, on) || std::ranges::any_of(record.barcodes, on);
-  };
-  const auto readAgain = [&](int dpi, const std::vector<int>& pageNumbers) {
-    if (dpi < minimumDpi || pageNumbers.empty()) {
-      return;
+  try {
+    FileRecord& record = *delivery.record;
+    AddBarcodes(barcodes, count, record);
+    if (*delivery.sink) {
+      // Out at once: a long file holds nothing back that is already read.
+      (*delivery.sink)(FileRecord{record.path, std::move(record.barcodes), {}});
+      record.barcodes.clear();
     }
-    std::vector<bool> chosen(static_cast<std::size_t>(pageCount), false);
-    for (const int number : pageNumbers) {
-      chosen[static_cast<std::size_t>(number - 1)] = true;
-    }
-    DecodeLimits retry = limits;
-    retry.maxFileTime -= std::chrono::duration_cast<std::chrono::milliseconds>(
-        std::chrono::steady_clock::now() - fileStart);
-    if (retry.maxFileTime <= std::chrono::milliseconds::zero()) {
-      return;
-    }
-    retry.dpi = dpi;
-    retry.pdfPages = &chosen;
-    FileRecord found;
-    std::size_t next = 0;
-    std::string ignored;
-    DecodePages(
-        Format::Pdf, bytes, retry,
-        [&](const PageView& view) {
-          const int page = pageNumbers[std::min(next++, pageNumbers.size() - 1)];
-          const strixa_barcode* barcodes = nullptr;
-          std::size_t count = 0;
-          if (strixa_read_pixels(reader, view.pixels, view.width, view.height, view.stride,
-                                 PixelFormat(view.layout), &barcodes, &count) == STRIXA_OK) {
-            AddBarcodes(barcodes, count, page, found);
-          }
-        },
-        ignored);
-    const double scale = static_cast<double>(limits.dpi) / dpi;
-    for (BarcodeRecord& barcode : found.barcodes) {
-      barcode.x = 1 + static_cast<int>(std::lround((barcode.x - 1) * scale));
-      barcode.y = 1 + static_cast<int>(std::lround((barcode.y - 1) * scale));
-      barcode.width = static_cast<int>(std::lround(barcode.width * scale));
-      barcode.height = static_cast<int>(std::lround(barcode.height * scale));
-      const auto same = [&](const BarcodeRecord& old) {
-        return old.page == barcode.page && old.label == barcode.label && old.data == barcode.data &&
-               Overlap(old, barcode);
-      };
-      const bool known =
-          std::ranges::any_of(firstFound, same) || std::ranges::any_of(record.barcodes, same);
-      if (!known) {
-        record.barcodes.push_back(std::move(barcode));
-      }
-    }
-    std::ranges::stable_sort(record.barcodes, {}, &BarcodeRecord::page);
-  };
-  std::vector<int> every;
-  for (int number = 1; number <= pageCount; ++number) {
-    if (!costly[static_cast<std::size_t>(number - 1)]) {
-      every.push_back(number);
-    }
-  }
-  readAgain(limits.dpi / 2, every);
-  for (const int number : every) {
-    if (!onPage(number)) {
-      readAgain(limits.dpi * 2, {number});
-    }
+  } catch (...) {
+    delivery.failure = std::current_exception();
   }
 }
 
-FileRecord ReadInputOrThrow(strixa_reader* reader, const InputItem& item,
-                            const DecodeLimits& limits, const RecordSink& sink) {
+FileRecord ReadInputOrThrow(strixa_reader* reader, const InputItem& item, const FileLimits& limits,
+                            const RecordSink& sink) {
   FileRecord record{item.path, {}, item.error};
   if (!record.error.empty()) {
     return record;
@@ -327,89 +228,51 @@ FileRecord ReadInputOrThrow(strixa_reader* reader, const InputItem& item,
   if (!file) {
     return record;
   }
-  MemoryReservation heldBytes;  // outlives bytes
+  BudgetHold heldBytes(limits.fileMemory);  // outlives bytes
   std::vector<std::uint8_t> bytes(sniffLength);
   bytes.resize(std::fread(bytes.data(), 1, bytes.size(), file.get()));
-  const Format format = SniffFormat(bytes);
+  const std::string format = strixa_format_of(bytes.data(), bytes.size());
+  if (format.empty()) {
+    record.error = stream && bytes.empty() ? "the pipe was empty" : "unknown format";
+    return record;
+  }
+  if (strixa_reads_format(format.c_str()) == 0) {
+    record.error = "unsupported format (" + std::string(strixa_format_title(format.c_str())) +
+                   " not built in)";
+    return record;
+  }
+  PageDelivery delivery{&record, &sink, {}};
+  strixa_reader_set_page_callback(reader, DeliverPage, &delivery);
   const strixa_barcode* barcodes = nullptr;
   std::size_t count = 0;
-  if (format == Format::Bmp && !stream) {
-    // Bitmaps in files go through the library's own reader, which takes the path.
+  strixa_status status = STRIXA_OK;
+  if (format == "bmp" && !stream) {
+    // The library streams a bitmap file from its path, never holding it whole.
+    file.reset();
+    status = strixa_read_file(reader, item.path.c_str(), &barcodes, &count);
+  } else {
     std::error_code problem;
-    const std::uint64_t fileSize = std::filesystem::file_size(item.path, problem);
-    MemoryReservation reservation;
-    if (!ReserveBitmap(bytes, problem ? 0 : fileSize, limits, reservation, record.error)) {
+    const std::uint64_t fileSize = stream ? 0 : std::filesystem::file_size(item.path, problem);
+    if (!ReadRest(file.get(), problem ? 0 : fileSize, limits, heldBytes, bytes, record.error)) {
       return record;
     }
     file.reset();
-    if (strixa_read_bmp_file(reader, item.path.c_str(), &barcodes, &count) != STRIXA_OK) {
-      record.error = strixa_reader_error(reader);
-    } else {
-      AddBarcodes(barcodes, count, 1, record);
-    }
-    return record;
+    status = strixa_read_encoded(reader, bytes.data(), bytes.size(), &barcodes, &count);
   }
-  if (format == Format::Unknown || !IsFormatBuilt(format)) {
-    DecodePages(format, {}, limits, nullptr, record.error);
-    if (stream && bytes.empty()) {
-      record.error = "the pipe was empty";
-    }
-    return record;
+  if (status != STRIXA_OK) {
+    record.error = strixa_reader_error(reader);
   }
-  std::error_code problem;
-  const std::uint64_t fileSize = stream ? 0 : std::filesystem::file_size(item.path, problem);
-  if (!ReadRest(file.get(), problem ? 0 : fileSize, limits, heldBytes, bytes, record.error)) {
-    return record;
-  }
-  file.reset();
-  const auto fileStart = std::chrono::steady_clock::now();
-  int page = 0;
-  std::string readError;
-  std::vector<BarcodeRecord> pdfFound;  // what a PDF's retries must not repeat
-  std::vector<bool> costlyPages;        // those a PDF's retries pass over
-  const auto readPage = [&](const PageView& view) {
-    ++page;
-    costlyPages.push_back(view.costly);
-    if (!readError.empty()) {
-      return;
-    }
-    if (strixa_read_pixels(reader, view.pixels, view.width, view.height, view.stride,
-                           PixelFormat(view.layout), &barcodes, &count) != STRIXA_OK) {
-      readError = std::string(strixa_reader_error(reader)) + " (page " + std::to_string(page) + ")";
-      return;
-    }
-    AddBarcodes(barcodes, count, page, record);
-    if (format == Format::Pdf) {
-      pdfFound.insert(pdfFound.end(), record.barcodes.begin(), record.barcodes.end());
-    }
-    if (sink && !record.barcodes.empty()) {
-      // Out at once: a long file holds nothing back that is already read.
-      sink(FileRecord{record.path, std::move(record.barcodes), {}});
-      record.barcodes.clear();
-    }
-  };
-  bool decoded = false;
-  if (format == Format::Bmp) {
-    MemoryReservation reservation;
-    if (!ReserveBitmap(bytes, bytes.size(), limits, reservation, record.error)) {
-      return record;
-    }
-    decoded = DecodeBmpBytes(bytes, readPage, record.error);
-  } else {
-    decoded = DecodePages(format, bytes, limits, readPage, record.error);
-  }
-  if (decoded && !readError.empty()) {
-    record.error = readError;
-  }
-  if (format == Format::Pdf && decoded && record.error.empty()) {
-    ReadPdfAgain(reader, bytes, limits, page, costlyPages, fileStart, pdfFound, record);
+  // Before anything is thrown: the delivery ends with this call.
+  strixa_reader_set_page_callback(reader, nullptr, nullptr);
+  if (delivery.failure) {
+    std::rethrow_exception(delivery.failure);
   }
   return record;
 }
 
 }  // namespace
 
-FileRecord ReadInput(strixa_reader* reader, const InputItem& item, const DecodeLimits& limits,
+FileRecord ReadInput(strixa_reader* reader, const InputItem& item, const FileLimits& limits,
                      const RecordSink& sink) {
   try {
     return ReadInputOrThrow(reader, item, limits, sink);
@@ -443,31 +306,54 @@ int RunBatch(const std::vector<std::string>& arguments, std::istream& input, std
   strixa_options readerOptions = strixa_default_options();
   readerOptions.fine = options.fine ? 1 : 0;
   readerOptions.symbologies = options.symbologies;
+  // The pixel buffers all readers hold at once, and the files read whole, each in a budget.
+  const BudgetHandle memory([] {
+    strixa_budget* made = nullptr;
+    return strixa_budget_create(pixelMemoryBudget, &made) == STRIXA_OK ? made : nullptr;
+  }());
+  const BudgetHandle fileMemory([] {
+    strixa_budget* made = nullptr;
+    return strixa_budget_create(maxFileBytes, &made) == STRIXA_OK ? made : nullptr;
+  }());
+  if (!memory || !fileMemory) {
+    errors << "strixa-batch: " << strixa_status_text(STRIXA_ERROR_MEMORY) << "\n";
+    return exitUnreadable;
+  }
   std::vector<ReaderHandle> readers;
   for (int i = 0; i < threads; ++i) {
-    strixa_reader* reader = nullptr;
-    const strixa_status status = strixa_reader_create(&readerOptions, &reader);
+    strixa_reader* made = nullptr;
+    strixa_status status = strixa_reader_create(&readerOptions, &made);
+    ReaderHandle reader(made);
+    // Each PDF page is also read at other resolutions (see --help).
+    if (status == STRIXA_OK) {
+      status = strixa_reader_set_budget(made, memory.get());
+    }
+    if (status == STRIXA_OK) {
+      status = strixa_reader_set_pdf_dpi(made, options.dpi);
+    }
+    if (status == STRIXA_OK) {
+      status = strixa_reader_set_pdf_rereading(made, 1);
+    }
+    if (status == STRIXA_OK) {
+      status = strixa_reader_set_max_megapixels(made, options.maxMegapixels);
+    }
+    if (status == STRIXA_OK) {
+      status = strixa_reader_set_engine(made, options.engine);
+    }
     if (status != STRIXA_OK) {
       errors << "strixa-batch: " << strixa_status_text(status) << "\n";
       return exitUnreadable;
     }
-    readers.emplace_back(reader);
+    readers.push_back(std::move(reader));
   }
-  SilenceDecoderMessages();
-  MemoryBudget memory(pixelMemoryBudget);
-  MemoryBudget fileMemory(maxFileBytes);
-
-  DecodeLimits limits;
-  limits.dpi = options.dpi;
-  SetFileBudget(options.maxMegapixels, limits);
+  FileLimits limits;
+  limits.fileMemory = fileMemory.get();
 
   InputWalker walker;
   walker.inputs = options.inputs;
   walker.recursive = options.recursive;
   walker.nulSeparated = options.nulSeparated;
   walker.list = &input;
-  limits.memory = &memory;
-  limits.fileMemory = &fileMemory;
   ProgressBar progress;
   std::vector<InputItem> counted;  // the whole list, only when the bar needs its length
   std::size_t nextCounted = 0;

@@ -1,16 +1,17 @@
 // SPDX-License-Identifier: Apache-2.0
 #pragma once
 
+#include <cstddef>
 #include <iosfwd>
 #include <string>
 #include <vector>
 
-#include "formats/page.h"
 #include "inputs.h"
 #include "orderedPool.h"
 #include "record.h"
 
 struct strixa_reader;
+struct strixa_budget;
 
 namespace strixa {
 
@@ -28,10 +29,19 @@ inline constexpr std::size_t maxFileBytes = std::size_t{1} << 30;
 // two threads over files that claim huge pictures stay within half a gigabyte.
 inline constexpr std::size_t pixelMemoryBudget = std::size_t{320} << 20;
 
-// Reads one input with the worker's own reader: every page of it, in order. Given a sink, each
-// page's records go to it as soon as the page is read, and the record returned holds the rest
-// (the error, if any). Never throws.
-FileRecord ReadInput(strixa_reader* reader, const InputItem& item, const DecodeLimits& limits,
+// The bytes of the files read whole that all threads may hold at once, in this budget; none
+// without one.
+struct FileLimits {
+  strixa_budget* fileMemory = nullptr;
+};
+
+// The first bytes read of each input, to tell its format.
+inline constexpr std::size_t sniffLength = 1024;
+
+// Reads one input with the worker's own reader (set up with the run's limits): every page of it,
+// in order. Given a sink, each page's records go to it as soon as the page is read, and the
+// record returned holds the rest (the error, if any). Never throws.
+FileRecord ReadInput(strixa_reader* reader, const InputItem& item, const FileLimits& limits,
                      const RecordSink& sink = {});
 
 // The whole program: arguments without the program name, standard input for "-" lists,

@@ -56,10 +56,23 @@ bool ParseFormat(std::string_view text, OutputFormat& format) {
   return true;
 }
 
+bool ParseEngine(std::string_view text, strixa_engine& engine) {
+  if (text == "document") {
+    engine = STRIXA_ENGINE_DOCUMENT;
+  } else if (text == "robust") {
+    engine = STRIXA_ENGINE_ROBUST;
+  } else if (text == "both") {
+    engine = STRIXA_ENGINE_BOTH;
+  } else {
+    return false;
+  }
+  return true;
+}
+
 // Options that take a value, long and short spellings.
 bool TakesValue(std::string_view name) {
   return name == "format" || name == "symbologies" || name == "jobs" || name == "dpi" ||
-         name == "max-megapixels" || name == "j";
+         name == "max-megapixels" || name == "engine" || name == "j";
 }
 
 bool ApplyValue(std::string_view name, const std::string& value, BatchOptions& options,
@@ -75,6 +88,8 @@ bool ApplyValue(std::string_view name, const std::string& value, BatchOptions& o
     valid = ParseNumber(value, minimumDpi, maximumDpi, options.dpi);
   } else if (name == "max-megapixels") {
     valid = ParseNumber(value, 1, 1 << 20, options.maxMegapixels);
+  } else if (name == "engine") {
+    valid = ParseEngine(value, options.engine);
   }
   if (!valid) {
     error =
@@ -234,6 +249,9 @@ A '-' reads a list of paths from standard input, one per line.
       --guard-formulas    put a ' before tsv and csv fields that begin with =, +, -, @,
                           tab or CR, so spreadsheets show them as text, not formulas
       --fine              denser scan lines: finds smaller symbols, slower
+      --engine=ENGINE     document (fast, for clean scans and pages), robust (photos,
+                          grey or uneven paper, blur, turned symbols; slower) or both
+                          (the default: a symbol both read is printed once)
       --symbologies=LIST  report only these, comma-separated, from
                           ean13,upca,ean8,code128,ean128,code39,2of5,itf
   -j, --jobs=N            read N pictures at once (default: one per core)

@@ -24,6 +24,7 @@ struct BatchOptions {
   bool header = false;
   bool guardFormulas = false;  // tsv and csv fields a spreadsheet would run get a quote first
   bool fine = false;
+  strixa_engine engine = STRIXA_ENGINE_BOTH;
   unsigned symbologies = STRIXA_ALL_SYMBOLOGIES;  // strixa_symbology bits
   int threads = 0;                                // 0: one per core
   int dpi = 300;

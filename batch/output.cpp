@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "output.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstdio>
@@ -10,6 +11,24 @@
 namespace strixa {
 
 namespace {
+
+// A coordinate or angle with one decimal, as C's %.1f writes the float as a double (Python's
+// f"{v:.1f}" writes the same digits).
+std::string OneDecimal(float value) {
+  std::array<char, 64> text{};
+  const int length = std::snprintf(text.data(), text.size(), "%.1f", static_cast<double>(value));
+  return std::string(text.data(), static_cast<std::size_t>(std::max(length, 0)));
+}
+
+// ,"corners":[[x,y],...],"angle":a after a barcode's other fields.
+std::string JsonGeometry(const BarcodeRecord& barcode) {
+  std::string out = ",\"corners\":[";
+  for (std::size_t i = 0; i < barcode.corners.size(); ++i) {
+    out += (i == 0 ? "[" : ",[") + OneDecimal(barcode.corners[i][0]) + "," +
+           OneDecimal(barcode.corners[i][1]) + "]";
+  }
+  return out + "],\"angle\":" + OneDecimal(barcode.angle);
+}
 
 // Length of the well-formed UTF-8 sequence at the start of text, or 0.
 std::size_t Utf8Length(std::string_view text) {
@@ -209,7 +228,7 @@ std::string FormatRecords(OutputFormat format, const FileRecord& file, bool list
            ",\"x\":" + std::to_string(barcode.x) + ",\"y\":" + std::to_string(barcode.y) +
            ",\"width\":" + std::to_string(barcode.width) +
            ",\"height\":" + std::to_string(barcode.height) +
-           ",\"orientation\":" + QuoteJson(barcode.orientation) + "}\n";
+           ",\"orientation\":" + QuoteJson(barcode.orientation) + JsonGeometry(barcode) + "}\n";
   }
   if (!file.error.empty()) {
     if (jsonl) {

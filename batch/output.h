@@ -22,8 +22,9 @@ std::string QuoteCsv(std::string_view field);
 std::string QuoteJson(std::string_view text);
 
 // The version of the jsonl records, carried in each as "schema"; it grows when a field changes
-// meaning or goes, not when one is added.
-inline constexpr int jsonlSchemaVersion = 1;
+// meaning or goes, or when barcode records gain fields every reader must expect (2: corners and
+// angle).
+inline constexpr int jsonlSchemaVersion = 2;
 
 // Bytes as a JSON string with its quotes, each byte the character of the same number (ISO
 // 8859-1), so NUL and bytes above 127 survive as they were.

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
 #pragma once
 
+#include <array>
 #include <string>
 #include <vector>
 
@@ -17,8 +18,10 @@ struct BarcodeRecord {
   int width = 0;
   int height = 0;
   std::string orientation;
-  std::string data;         // the bytes encoded, NUL bytes included
-  std::string symbologyId;  // "]C1" and so on
+  std::string data;                               // the bytes encoded, NUL bytes included
+  std::string symbologyId;                        // "]C1" and so on
+  std::array<std::array<float, 2>, 4> corners{};  // x, y of each, in the library's order
+  float angle = 0;
 };
 
 // What reading one input gave: its barcodes (from the pages read before any failure) and, for

@@ -152,9 +152,55 @@ STRIXA_API strixa_status strixa_read_bmp_file(strixa_reader* reader, const char*
  * least 0. Pages past the file's last are not an error: nothing is read from them. */
 STRIXA_API strixa_status strixa_reader_set_pages(strixa_reader* reader, int first, int count);
 
-/* The resolution PDF pages are drawn at, in dots per inch; default 300, allowed 36 to 1200. */
+/* The resolution PDF pages are drawn at, in dots per inch; default 300, allowed 10 to 2400. */
 STRIXA_API strixa_status strixa_reader_set_pdf_dpi(strixa_reader* reader, int dpi);
 
+/* Nonzero: every PDF page is also read at half the resolution, and a page still without
+ * barcodes at twice it (a picture placed at 72 dpi comes out four times too large at 300, and
+ * symbols far from the sizes the reader expects are missed), but for pages whose first drawing
+ * met damage or was costly. What they add comes after the first reading's barcodes, in page
+ * order, its rectangle scaled to the first reading's pixels; their failures cost only what they
+ * would have added, and they share the file's time. Default 0. */
+STRIXA_API strixa_status strixa_reader_set_pdf_rereading(strixa_reader* reader, int enabled);
+
+/* A file's budget of pixels, in megapixels of all its pages together, and with it of time: a
+ * second for every 16 megapixels, at least 10. Default 1024 (64 seconds), allowed 1 to
+ * 1048576. */
+STRIXA_API strixa_status strixa_reader_set_max_megapixels(strixa_reader* reader, int megapixels);
+
+/* A memory budget shared by readers, on any threads: the bytes of pixel buffers all of them may
+ * hold at once. A reader asks before it allocates a page (or a bitmap's pixels) and gives the
+ * bytes back after; it waits while other readers hold too much. A request that could never be
+ * met (more than the whole budget, or every thread holding bytes is waiting) fails as a
+ * shortage would, with STRIXA_ERROR_MEMORY or STRIXA_ERROR_LIMIT and a message naming the
+ * budget. A budget must outlive every reader it is set on. */
+typedef struct strixa_budget strixa_budget;
+
+STRIXA_API strixa_status strixa_budget_create(size_t bytes, strixa_budget** budget);
+STRIXA_API void strixa_budget_destroy(strixa_budget* budget);
+
+/* The budget is also the caller's, for memory of its own that must count with the readers' (such
+ * as the files it holds): reserve sets bytes aside for the calling thread, waiting as a reader
+ * does, and gives STRIXA_ERROR_MEMORY when they could never be had; release gives back bytes the
+ * calling thread reserved (any beyond what it holds are ignored). */
+STRIXA_API strixa_status strixa_budget_reserve(strixa_budget* budget, size_t bytes);
+STRIXA_API strixa_status strixa_budget_release(strixa_budget* budget, size_t bytes);
+/* The bytes the budget was made with, and those held now by all threads; 0 for null. */
+STRIXA_API size_t strixa_budget_total(const strixa_budget* budget);
+STRIXA_API size_t strixa_budget_used(const strixa_budget* budget);
+
+/* Counts the reader's pixel buffers in budget, or in none when budget is null (the default). */
+STRIXA_API strixa_status strixa_reader_set_budget(strixa_reader* reader, strixa_budget* budget);
+
+/* Called during each read as soon as a page's barcodes are known, with those barcodes (count may
+ * be 0), then once more with those the PDF rereading adds if it adds any: a caller can pass on a
+ * long file's results as they come. The barcodes are valid only during the call, which must not
+ * use the reader; the read still hands out all of them, in the same order. user is passed as it
+ * is. A null callback (the default) calls nothing. */
+typedef void (*strixa_page_callback)(void* user, const strixa_barcode* barcodes, size_t count);
+STRIXA_API strixa_status strixa_reader_set_page_callback(strixa_reader* reader,
+                                                         strixa_page_callback callback,
+                                                         void* user);
 /* Which engine reads: the document pipeline, the default, is fast and made for clean scans and
  * pages; the robust engine reads what it misses (photos, grey or uneven paper, blur, turned
  * symbols, light bars on dark, symbols without a margin) at a higher cost; both runs the two and
@@ -192,6 +238,20 @@ STRIXA_API strixa_status strixa_read_encoded(strixa_reader* reader, const void* 
 /* Whether this build reads a format, named "bmp", "png", "jpeg", "tiff", "pnm", "webp" or
  * "pdf" (lower case): 1 if it does, 0 if not or if the name is unknown. */
 STRIXA_API int strixa_reads_format(const char* name);
+
+/* The format the first bytes of a file announce, whatever its name says: "bmp", "png",
+ * "jpeg", "tiff", "pnm", "webp" or "pdf" (as strixa_reads_format takes them, whether this build
+ * reads it or not), or "" when they announce none. The first 1024 bytes suffice (a PDF header
+ * may follow other bytes); fewer are enough for every other format. */
+STRIXA_API const char* strixa_format_of(const void* bytes, size_t size);
+
+/* A format's name as people write it: "BMP", "PNG", "JPEG", "TIFF", "PNM", "WebP", "PDF" for
+ * the names strixa_format_of gives; "" for any other. */
+STRIXA_API const char* strixa_format_title(const char* name);
+
+/* An orientation's name: "upright", "flat", "upright-reversed" or "flat-reversed"; "unknown"
+ * for a value outside the enumeration. */
+STRIXA_API const char* strixa_orientation_name(strixa_orientation orientation);
 
 /* What went wrong in the reader's last failed call, in words; "" after a success. */
 STRIXA_API const char* strixa_reader_error(const strixa_reader* reader);

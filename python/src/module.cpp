@@ -20,20 +20,6 @@ namespace py = pybind11;
 
 namespace {
 
-const char* OrientationName(strixa_orientation orientation) {
-  switch (orientation) {
-    case STRIXA_UPRIGHT:
-      return "upright";
-    case STRIXA_FLAT:
-      return "flat";
-    case STRIXA_UPRIGHT_REVERSED:
-      return "upright-reversed";
-    case STRIXA_FLAT_REVERSED:
-      return "flat-reversed";
-  }
-  return "unknown";
-}
-
 // The names strixa-batch --symbologies takes, by bit.
 const char* SymbologyName(strixa_symbology symbology) {
   switch (symbology) {
@@ -79,7 +65,7 @@ py::tuple BarcodeTuple(const strixa_barcode& found) {
   return py::make_tuple(SymbologyName(found.symbology), Text(found.label), Text(found.text),
                         py::bytes(found.data, found.data_length), Text(found.symbology_id),
                         found.x, found.y, found.width, found.height,
-                        OrientationName(found.orientation), found.page, corners,
+                        strixa_orientation_name(found.orientation), found.page, corners,
                         static_cast<double>(found.angle));
 }
 

@@ -193,7 +193,7 @@ class Reader:
                  None for every one.
     pages        (first, count) of a multi-page file (TIFF, PDF), from 1; count 0 reads to the
                  last page. None for every page.
-    pdf_dpi      the resolution PDF pages are drawn at, 36 to 1200.
+    pdf_dpi      the resolution PDF pages are drawn at, 10 to 2400.
     engine       "document" (the document pipeline: clean scans and pages, fast), "robust" (the
                  second engine: photos, grey or uneven paper, blur, turned symbols, light bars on
                  dark) or "both" (a symbol both read is reported once, the document pipeline's

@@ -11,11 +11,11 @@ from typing import Any, Dict, List, Optional, Union
 from . import Barcode, Error, FileError, Reader
 
 #: The layout version strixa-batch writes in each record's "schema".
-SCHEMA = 1
+SCHEMA = 2
 
 #: Barcode fields in jsonl order after schema and file.
 BARCODE_FIELDS = ("page", "symbology", "label", "text", "data", "symbology_id", "x", "y", "width",
-                  "height", "orientation")
+                  "height", "orientation", "corners", "angle")
 
 # JSON escapes as strixa-batch writes them: the short forms for LF, CR and tab only, \u00XX for
 # the other control characters and DEL.
@@ -101,13 +101,23 @@ def barcode_record(name: str, barcode: Barcode) -> Dict[str, Any]:
             "label": barcode.label, "text": barcode.text, "data": data_text(barcode.data),
             "symbology_id": barcode.symbology_id, "x": barcode.x, "y": barcode.y,
             "width": barcode.width, "height": barcode.height,
-            "orientation": barcode.orientation}
+            "orientation": barcode.orientation,
+            "corners": [[x, y] for x, y in barcode.corners], "angle": barcode.angle}
 
 
 def format_record(record: Dict[str, Any]) -> str:
     """One jsonl line, byte for byte strixa-batch's."""
-    fields = []
-    for key, value in record.items():
-        text = str(value) if isinstance(value, int) else quote_json(value)
-        fields.append(f'"{key}":{text}')
+    fields = [f'"{key}":{_json_value(value)}' for key, value in record.items()]
     return "{" + ",".join(fields) + "}\n"
+
+
+def _json_value(value: Any) -> str:
+    """An integer as it is, a number with one decimal as C's %.1f writes it (corners and angle),
+    a list of them in brackets, anything else as a JSON string."""
+    if isinstance(value, bool) or not isinstance(value, (int, float, list)):
+        return quote_json(value)
+    if isinstance(value, int):
+        return str(value)
+    if isinstance(value, float):
+        return f"{value:.1f}"
+    return "[" + ",".join(_json_value(item) for item in value) + "]"

@@ -29,9 +29,9 @@ from . import Reader, _records
 
 __all__ = ["read", "COLUMNS", "to_records"]
 
-#: Columns and their dtypes: the jsonl record's fields. Integer columns are nullable (pandas
-#: "Int64"), empty in the rows of files without barcodes; data is each byte as the character of
-#: the same number, as in jsonl.
+#: Columns and their dtypes: the jsonl record's fields. Number columns are nullable (pandas
+#: "Int64", "Float64"), empty in the rows of files without barcodes; data is each byte as the
+#: character of the same number, as in jsonl; corners a list of four [x, y] lists.
 COLUMNS: Dict[str, str] = {
     "file": "object",
     "page": "Int64",
@@ -45,9 +45,14 @@ COLUMNS: Dict[str, str] = {
     "width": "Int64",
     "height": "Int64",
     "orientation": "object",
+    "corners": "object",
+    "angle": "Float64",
     "barcodes": "Int64",
     "error": "object",
 }
+
+# Numbers come back from their nullable columns as Python's own.
+_FROM_COLUMN = {"Int64": int, "Float64": float}
 
 
 def _empty_frame() -> _pd.DataFrame:
@@ -159,6 +164,6 @@ def to_records(frame: _pd.DataFrame) -> List[Dict[str, Any]]:
         else:
             for name in _records.BARCODE_FIELDS:
                 value = values[name]
-                record[name] = int(value) if COLUMNS[name] == "Int64" else value
+                record[name] = _FROM_COLUMN.get(COLUMNS[name], lambda v: v)(value)
         records.append(record)
     return records

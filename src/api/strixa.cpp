@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <array>
+#include <chrono>
 #include <cmath>
 #include <cstdarg>
 #include <cstddef>
@@ -21,6 +22,7 @@
 #include <vector>
 
 #include "formats/format.h"
+#include "formats/memoryBudget.h"
 #include "formats/page.h"
 #include "image/image.h"
 #include "locate/candidate.h"
@@ -46,9 +48,20 @@ struct strixa_reader {
   int firstPage = 1;
   int pageCount = 0;  // 0: to the last page
   int pdfDpi = 300;
+  bool pdfRereading = false;
+  int maxMegapixels = 1024;
+  strixa::MemoryBudget* budget = nullptr;  // the caller's, shared with other readers
+  strixa_page_callback pageCallback = nullptr;
+  void* pageCallbackUser = nullptr;
   std::vector<strixa_barcode> barcodes;
   // A fixed buffer, so that reporting a failure (memory shortage included) cannot fail itself.
   std::array<char, 512> error{};
+};
+
+// A budget is the run's memory budget behind an opaque type.
+struct strixa_budget {
+  explicit strixa_budget(std::size_t bytes) : memory(bytes) {}
+  strixa::MemoryBudget memory;
 };
 
 namespace strixa {
@@ -242,12 +255,18 @@ void ReadImage(strixa_reader& reader, int page) {
   }
 }
 
-// The barcodes of every result read so far that the options ask for, each with its symbology's
-// bit, label and identifier.
-void MakeBarcodes(strixa_reader& reader) {
-  reader.barcodes.clear();
-  reader.barcodes.reserve(reader.results.size());
-  for (std::size_t i = 0; i < reader.results.size(); ++i) {
+// Whether the options ask for a result's symbology.
+bool IsWanted(const strixa_reader& reader, const Candidate& result) {
+  const SymbologyInfo* info = FindSymbology(result.symbology);
+  return info != nullptr && (info->bit & reader.symbologies) != 0;
+}
+
+// The barcodes of the results from index first on that the options ask for, each with its
+// symbology's bit, label and identifier, into out.
+void MakeBarcodes(strixa_reader& reader, std::size_t first, std::vector<strixa_barcode>& out) {
+  out.clear();
+  out.reserve(reader.results.size() - std::min(first, reader.results.size()));
+  for (std::size_t i = first; i < reader.results.size(); ++i) {
     EngineResult& read = reader.results[i];
     Candidate& result = read.candidate;
     const SymbologyInfo* info = FindSymbology(result.symbology);
@@ -289,19 +308,30 @@ void MakeBarcodes(strixa_reader& reader) {
     } else {
       SetCorners(result, barcode);
     }
-    reader.barcodes.push_back(barcode);
+    out.push_back(barcode);
   }
+}
+
+// Hands the results from index first on to the caller's callback, if any.
+void CallBack(strixa_reader& reader, std::size_t first) {
+  if (reader.pageCallback == nullptr) {
+    return;
+  }
+  std::vector<strixa_barcode> found;
+  MakeBarcodes(reader, first, found);
+  reader.pageCallback(reader.pageCallbackUser, found.data(), found.size());
 }
 
 // Hands out what the read found; also after a later page failed, so nothing read is lost.
 void Publish(strixa_reader& reader, const strixa_barcode** barcodes, size_t* count) {
-  MakeBarcodes(reader);
+  MakeBarcodes(reader, 0, reader.barcodes);
   *barcodes = reader.barcodes.data();
   *count = reader.barcodes.size();
 }
 
 strixa_status FinishRead(strixa_reader& reader, const strixa_barcode** barcodes, size_t* count) {
   ReadImage(reader, 1);
+  CallBack(reader, 0);
   Publish(reader, barcodes, count);
   return STRIXA_OK;
 }
@@ -338,15 +368,24 @@ strixa_status LoadBmpFile(strixa_reader& reader, const char* path, Image& image)
   return BmpStatus(reader, ReadBmpFile(path, image));
 }
 
+// The PDF resolutions a reader takes (strixa-batch's --dpi).
+constexpr int minPdfDpi = 10;
+constexpr int maxPdfDpi = 2400;
+
+// A file's budget in megapixels (strixa-batch's --max-megapixels).
+constexpr int maxMegapixels = 1 << 20;
+
 // Files read whole are refused beyond this unread: no picture within the page limits needs
 // more, and a device named by mistake cannot fill memory.
 constexpr std::uint64_t maxFileBytes = std::uint64_t{1} << 30;
 
-// The limits a read of a file works within: strixa-batch's defaults, the reader's pages and
-// resolution, the reader's kept page buffer, and no memory budget but the machine's.
+// The limits a read of a file works within: the reader's pages, resolution, file budget, memory
+// budget (without one, the machine's memory) and kept page buffer.
 DecodeLimits LimitsOf(strixa_reader& reader) {
   DecodeLimits limits;
   limits.keptPages = &reader.keptPages;
+  limits.memory = reader.budget;
+  SetFileBudget(reader.maxMegapixels, limits);
   limits.dpi = reader.pdfDpi;
   limits.firstPage = reader.firstPage;
   // Pages past INT_MAX cannot be asked for; a count reaching beyond reads to the end.
@@ -358,14 +397,27 @@ DecodeLimits LimitsOf(strixa_reader& reader) {
   return limits;
 }
 
-// A bitmap whose headers state more pixels than a page may hold is refused before its pixels
-// are allocated; headers the reader will refuse are left to it.
+// A bitmap's grey pixels, as its headers state them, are set aside in the reader's budget
+// (waiting while other readers hold too much of it) before they are allocated; one stating more
+// than a page may hold is refused. Headers the reader will refuse are left to it.
 strixa_status CheckBmpSize(strixa_reader& reader, std::span<const std::uint8_t> head,
-                           std::uint64_t fileSize) {
+                           std::uint64_t fileSize, MemoryReservation& reservation) {
   BmpLayout layout;
+  if (ReadBmpLayout(head, fileSize, layout) != BmpRefusal::None) {
+    return STRIXA_OK;
+  }
+  const DecodeLimits limits = LimitsOf(reader);
+  const std::size_t size =
+      static_cast<std::size_t>(layout.width) * static_cast<std::size_t>(layout.height);
+  if (!reservation.Reserve(size, limits)) {
+    // More than the whole budget is a limit, as for the decoders' pages.
+    const std::string error = PixelMemoryError(size, limits);
+    return Fail(reader,
+                FailureOf(error) == DecodeFailure::Limit ? STRIXA_ERROR_LIMIT : STRIXA_ERROR_MEMORY,
+                "%s", error.c_str());
+  }
   std::string error;
-  if (ReadBmpLayout(head, fileSize, layout) == BmpRefusal::None &&
-      !CheckPageSize(layout.width, layout.height, LimitsOf(reader), error)) {
+  if (!CheckPageSize(layout.width, layout.height, limits, error)) {
     return Fail(reader, STRIXA_ERROR_LIMIT, "%s", error.c_str());
   }
   return STRIXA_OK;
@@ -391,8 +443,10 @@ strixa_status CheckFormat(strixa_reader& reader, Format format, std::size_t size
 // stops the reading of later pages and is kept for the caller.
 struct PageReader {
   strixa_reader& reader;
+  bool callBack = true;  // each page's barcodes to the caller's callback
   int pagesRead = 0;
   strixa_status status = STRIXA_OK;
+  std::vector<std::pair<int, bool>> pages;  // the number of each page read, and whether costly
 
   void operator()(const PageView& page) {
     if (status != STRIXA_OK) {
@@ -409,8 +463,13 @@ struct PageReader {
         status = Fail(reader, STRIXA_ERROR_INTERNAL, "page %d cannot be viewed", page.number);
         return;
       }
+      const std::size_t first = reader.results.size();
       ReadImage(reader, page.number);
       ++pagesRead;
+      pages.emplace_back(page.number, page.costly);
+      if (callBack) {
+        CallBack(reader, first);
+      }
     } catch (...) {
       FreePixelBuffer(reader.image);
       status = FailWithCurrentException(reader);
@@ -431,16 +490,137 @@ strixa_status DecodeStatus(strixa_reader& reader, const std::string& error) {
   return Fail(reader, STRIXA_ERROR_FORMAT, "%s", error.c_str());
 }
 
+// The data a result carries, after its transmission's identifier.
+std::string_view DataOf(Candidate& result) {
+  const SymbologyInfo* info = FindSymbology(result.symbology);
+  if (info == nullptr) {
+    return {};
+  }
+  AddTransmission(*info, result.text);
+  const std::size_t separator = result.text.find(lineDataSeparator);
+  return std::string_view(result.text)
+      .substr(std::min(result.text.size(), separator + 1 + symbologyIdLength));
+}
+
+bool Overlap(const Candidate& a, const Candidate& b) {
+  return a.x <= b.x + b.width && b.x <= a.x + a.width && a.y <= b.y + b.height &&
+         b.y <= a.y + a.height;
+}
+
+// The PDF rereading (strixa_reader_set_pdf_rereading) of the pages the first reading read,
+// which took firstLimits: half the resolution for every page that was not costly, then twice
+// it for each of those still without barcodes. It runs within what is left of the file's time
+// since start. Results scaled to the first reading's pixels are kept unless the options do not
+// ask for them or one of the same symbology and data overlaps them on their page; those kept
+// go to the end of the results in page order. Its failures are ignored.
+void ReadPdfAgain(strixa_reader& reader, std::span<const std::uint8_t> bytes,
+                  const DecodeLimits& firstLimits, const std::vector<std::pair<int, bool>>& pages,
+                  std::chrono::steady_clock::time_point start) {
+  const std::size_t firstCount = reader.results.size();
+  const auto onPage = [&](int number) {
+    for (std::size_t i = 0; i < reader.results.size(); ++i) {
+      if (reader.resultPages[i] == number && IsWanted(reader, reader.results[i].candidate)) {
+        return true;
+      }
+    }
+    return false;
+  };
+  const auto readAgain = [&](int dpi, const std::vector<int>& numbers) {
+    if (dpi < minPdfDpi || numbers.empty()) {
+      return;
+    }
+    DecodeLimits limits = firstLimits;
+    limits.maxFileTime -= std::chrono::duration_cast<std::chrono::milliseconds>(
+        std::chrono::steady_clock::now() - start);
+    if (limits.maxFileTime <= std::chrono::milliseconds::zero()) {
+      return;
+    }
+    std::vector<bool> chosen(static_cast<std::size_t>(numbers.back()), false);
+    for (const int number : numbers) {
+      chosen[static_cast<std::size_t>(number - 1)] = true;
+    }
+    limits.dpi = dpi;
+    limits.pdfPages = &chosen;
+    const std::size_t mark = reader.results.size();
+    PageReader again{reader, false, 0, STRIXA_OK, {}};
+    std::string ignored;
+    DecodePages(Format::Pdf, bytes, limits, std::ref(again), ignored);
+    std::vector<EngineResult> found(std::make_move_iterator(reader.results.begin() + mark),
+                                    std::make_move_iterator(reader.results.end()));
+    std::vector<int> foundPages(reader.resultPages.begin() + mark, reader.resultPages.end());
+    reader.results.resize(mark);
+    reader.resultPages.resize(mark);
+    const double scale = static_cast<double>(firstLimits.dpi) / dpi;
+    for (std::size_t f = 0; f < found.size(); ++f) {
+      EngineResult& read = found[f];
+      Candidate& result = read.candidate;
+      if (!IsWanted(reader, result)) {
+        continue;
+      }
+      result.x = 1 + static_cast<int>(std::lround((result.x - 1) * scale));
+      result.y = 1 + static_cast<int>(std::lround((result.y - 1) * scale));
+      result.width = static_cast<int>(std::lround(result.width * scale));
+      result.height = static_cast<int>(std::lround(result.height * scale));
+      for (RobustPoint& corner : read.corners) {
+        corner = {corner.x * scale, corner.y * scale};
+      }
+      const std::string_view data = DataOf(result);
+      bool known = false;
+      for (std::size_t i = 0; i < reader.results.size() && !known; ++i) {
+        Candidate& old = reader.results[i].candidate;
+        known = reader.resultPages[i] == foundPages[f] && old.symbology == result.symbology &&
+                IsWanted(reader, old) && DataOf(old) == data && Overlap(old, result);
+      }
+      if (!known) {
+        reader.results.push_back(std::move(read));
+        reader.resultPages.push_back(foundPages[f]);
+      }
+    }
+  };
+  std::vector<int> every;
+  for (const auto& [number, costly] : pages) {
+    if (!costly) {
+      every.push_back(number);
+    }
+  }
+  readAgain(firstLimits.dpi / 2, every);
+  for (const int number : every) {
+    if (!onPage(number)) {
+      readAgain(firstLimits.dpi * 2, {number});
+    }
+  }
+  // What was added, in page order, each page's in the order found.
+  std::vector<std::size_t> order(reader.results.size() - firstCount);
+  for (std::size_t i = 0; i < order.size(); ++i) {
+    order[i] = firstCount + i;
+  }
+  std::ranges::stable_sort(order, {}, [&](std::size_t i) { return reader.resultPages[i]; });
+  std::vector<EngineResult> added;
+  std::vector<int> addedPages;
+  for (const std::size_t i : order) {
+    added.push_back(std::move(reader.results[i]));
+    addedPages.push_back(reader.resultPages[i]);
+  }
+  std::ranges::move(added, reader.results.begin() + static_cast<std::ptrdiff_t>(firstCount));
+  std::ranges::copy(addedPages,
+                    reader.resultPages.begin() + static_cast<std::ptrdiff_t>(firstCount));
+  if (!added.empty()) {
+    CallBack(reader, firstCount);
+  }
+}
+
 // A whole file in memory, its format told from its first bytes. Once a page is read, a failure
 // on a later one still hands out what the pages before it held.
 strixa_status ReadEncodedBytes(strixa_reader& reader, std::span<const std::uint8_t> bytes,
                                const strixa_barcode** barcodes, size_t* count) {
+  const auto start = std::chrono::steady_clock::now();
   const Format format = SniffFormat(bytes.first(std::min(bytes.size(), sniffLength)));
   if (const strixa_status status = CheckFormat(reader, format, bytes.size()); status != STRIXA_OK) {
     return status;
   }
   if (format == Format::Bmp) {
-    if (const strixa_status status = CheckBmpSize(reader, bytes, bytes.size());
+    MemoryReservation reservation;
+    if (const strixa_status status = CheckBmpSize(reader, bytes, bytes.size(), reservation);
         status != STRIXA_OK) {
       return status;
     }
@@ -450,12 +630,17 @@ strixa_status ReadEncodedBytes(strixa_reader& reader, std::span<const std::uint8
     }
     return FinishRead(reader, barcodes, count);
   }
-  PageReader pages{reader};
+  PageReader pages{reader, true, 0, STRIXA_OK, {}};
   std::string error;
-  const bool decoded = DecodePages(format, bytes, LimitsOf(reader), std::ref(pages), error);
+  const DecodeLimits limits = LimitsOf(reader);
+  const bool decoded = DecodePages(format, bytes, limits, std::ref(pages), error);
   strixa_status status = pages.status;
   if (status == STRIXA_OK && !decoded) {
     status = DecodeStatus(reader, error);
+  }
+  if (status == STRIXA_OK && format == Format::Pdf && reader.pdfRereading) {
+    ReadPdfAgain(reader, bytes, limits, pages.pages, start);
+    reader.error[0] = '\0';
   }
   if (status == STRIXA_OK || pages.pagesRead > 0) {
     Publish(reader, barcodes, count);
@@ -482,7 +667,9 @@ strixa_status ReadFileAt(strixa_reader& reader, const char* path, const strixa_b
     return status;
   }
   if (format == Format::Bmp) {
-    if (const strixa_status status = CheckBmpSize(reader, head, size); status != STRIXA_OK) {
+    MemoryReservation reservation;
+    if (const strixa_status status = CheckBmpSize(reader, head, size, reservation);
+        status != STRIXA_OK) {
       return status;
     }
     if (const strixa_status status = BmpStatus(reader, ReadBmpSource(*source, reader.image));
@@ -528,9 +715,6 @@ bool FindEngine(strixa_engine value, Engine& engine) {
   }
   return false;
 }
-
-constexpr int minPdfDpi = 36;
-constexpr int maxPdfDpi = 1200;
 
 // The names strixa_reads_format takes.
 struct FormatEntry {
@@ -670,6 +854,86 @@ strixa_status strixa_reader_set_pdf_dpi(strixa_reader* reader, int dpi) {
   return STRIXA_OK;
 }
 
+strixa_status strixa_reader_set_pdf_rereading(strixa_reader* reader, int enabled) {
+  if (reader == nullptr) {
+    return STRIXA_ERROR_ARGUMENT;
+  }
+  reader->pdfRereading = enabled != 0;
+  reader->error[0] = '\0';
+  return STRIXA_OK;
+}
+
+strixa_status strixa_reader_set_max_megapixels(strixa_reader* reader, int megapixels) {
+  if (reader == nullptr) {
+    return STRIXA_ERROR_ARGUMENT;
+  }
+  if (megapixels < 1 || megapixels > strixa::maxMegapixels) {
+    return strixa::Fail(*reader, STRIXA_ERROR_ARGUMENT,
+                        "a budget of %d megapixels: it must be 1 to %d", megapixels,
+                        strixa::maxMegapixels);
+  }
+  reader->maxMegapixels = megapixels;
+  reader->error[0] = '\0';
+  return STRIXA_OK;
+}
+
+strixa_status strixa_budget_create(size_t bytes, strixa_budget** budget) {
+  if (budget == nullptr) {
+    return STRIXA_ERROR_ARGUMENT;
+  }
+  *budget = new (std::nothrow) strixa_budget(bytes);
+  return *budget != nullptr ? STRIXA_OK : STRIXA_ERROR_MEMORY;
+}
+
+void strixa_budget_destroy(strixa_budget* budget) { delete budget; }
+
+strixa_status strixa_budget_reserve(strixa_budget* budget, size_t bytes) {
+  if (budget == nullptr) {
+    return STRIXA_ERROR_ARGUMENT;
+  }
+  try {
+    return budget->memory.Reserve(bytes) ? STRIXA_OK : STRIXA_ERROR_MEMORY;
+  } catch (...) {
+    return STRIXA_ERROR_MEMORY;
+  }
+}
+
+strixa_status strixa_budget_release(strixa_budget* budget, size_t bytes) {
+  if (budget == nullptr) {
+    return STRIXA_ERROR_ARGUMENT;
+  }
+  budget->memory.Release(bytes);
+  return STRIXA_OK;
+}
+
+size_t strixa_budget_total(const strixa_budget* budget) {
+  return budget != nullptr ? budget->memory.Total() : 0;
+}
+
+size_t strixa_budget_used(const strixa_budget* budget) {
+  return budget != nullptr ? budget->memory.Used() : 0;
+}
+
+strixa_status strixa_reader_set_budget(strixa_reader* reader, strixa_budget* budget) {
+  if (reader == nullptr) {
+    return STRIXA_ERROR_ARGUMENT;
+  }
+  reader->budget = budget != nullptr ? &budget->memory : nullptr;
+  reader->error[0] = '\0';
+  return STRIXA_OK;
+}
+
+strixa_status strixa_reader_set_page_callback(strixa_reader* reader, strixa_page_callback callback,
+                                              void* user) {
+  if (reader == nullptr) {
+    return STRIXA_ERROR_ARGUMENT;
+  }
+  reader->pageCallback = callback;
+  reader->pageCallbackUser = user;
+  reader->error[0] = '\0';
+  return STRIXA_OK;
+}
+
 strixa_status strixa_reader_set_engine(strixa_reader* reader, strixa_engine engine) {
   if (reader == nullptr) {
     return STRIXA_ERROR_ARGUMENT;
@@ -729,6 +993,46 @@ int strixa_reads_format(const char* name) {
     }
   }
   return 0;
+}
+
+const char* strixa_format_of(const void* bytes, size_t size) {
+  if (bytes == nullptr) {
+    return "";
+  }
+  const strixa::Format format = strixa::SniffFormat(
+      std::span(static_cast<const std::uint8_t*>(bytes), std::min(size, strixa::sniffLength)));
+  for (const strixa::FormatEntry& entry : strixa::formatEntries) {
+    if (entry.format == format) {
+      return entry.name.data();
+    }
+  }
+  return "";
+}
+
+const char* strixa_format_title(const char* name) {
+  if (name == nullptr) {
+    return "";
+  }
+  for (const strixa::FormatEntry& entry : strixa::formatEntries) {
+    if (entry.name == name) {
+      return strixa::FormatName(entry.format).data();
+    }
+  }
+  return "";
+}
+
+const char* strixa_orientation_name(strixa_orientation orientation) {
+  switch (orientation) {
+    case STRIXA_UPRIGHT:
+      return "upright";
+    case STRIXA_FLAT:
+      return "flat";
+    case STRIXA_UPRIGHT_REVERSED:
+      return "upright-reversed";
+    case STRIXA_FLAT_REVERSED:
+      return "flat-reversed";
+  }
+  return "unknown";
 }
 
 const char* strixa_reader_error(const strixa_reader* reader) {

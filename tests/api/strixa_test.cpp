@@ -494,17 +494,17 @@ TEST(ApiTest, ReaderOptionsRefuseValuesOutOfRange) {
       {"first page 0", strixa_reader_set_pages(reader, 0, 1), STRIXA_ERROR_ARGUMENT},
       {"negative count", strixa_reader_set_pages(reader, 1, -1), STRIXA_ERROR_ARGUMENT},
       {"pages without a reader", strixa_reader_set_pages(nullptr, 1, 0), STRIXA_ERROR_ARGUMENT},
-      {"lowest dpi", strixa_reader_set_pdf_dpi(reader, 36), STRIXA_OK},
-      {"highest dpi", strixa_reader_set_pdf_dpi(reader, 1200), STRIXA_OK},
-      {"dpi below", strixa_reader_set_pdf_dpi(reader, 35), STRIXA_ERROR_ARGUMENT},
-      {"dpi above", strixa_reader_set_pdf_dpi(reader, 1201), STRIXA_ERROR_ARGUMENT},
+      {"lowest dpi", strixa_reader_set_pdf_dpi(reader, 10), STRIXA_OK},
+      {"highest dpi", strixa_reader_set_pdf_dpi(reader, 2400), STRIXA_OK},
+      {"dpi below", strixa_reader_set_pdf_dpi(reader, 9), STRIXA_ERROR_ARGUMENT},
+      {"dpi above", strixa_reader_set_pdf_dpi(reader, 2401), STRIXA_ERROR_ARGUMENT},
       {"dpi without a reader", strixa_reader_set_pdf_dpi(nullptr, 300), STRIXA_ERROR_ARGUMENT},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     EXPECT_EQ(c.status, c.expected);
   }
-  EXPECT_STREQ(strixa_reader_error(reader), "a PDF resolution of 1201 dpi: it must be 36 to 1200");
+  EXPECT_STREQ(strixa_reader_error(reader), "a PDF resolution of 2401 dpi: it must be 10 to 2400");
   strixa_reader_destroy(reader);
 }
 

@@ -22,7 +22,6 @@
 #include <gtest/gtest.h>
 
 #include "driver/driver.h"
-#include "formats/memoryBudget.h"
 #include "strixa/strixa.h"
 #include "support/batch/formatWriters.h"
 #include "support/builders.h"
@@ -129,7 +128,55 @@ TEST_F(BatchTest, ReportsWhatTheCommandLinePrintsWithPositions) {
     ASSERT_TRUE(WriteFile(Path("p.bmp"), bitmaps[i]));
     const Lines expected = PositionLines(bitmaps[i]);
     EXPECT_GE(expected.size(), 1u);
-    EXPECT_EQ(AsPositionLines(RunWith({Path("p.bmp")}).output), expected);
+    // strixa prints the document pipeline's records.
+    EXPECT_EQ(AsPositionLines(RunWith({"--engine=document", Path("p.bmp")}).output), expected);
+  }
+}
+
+// jsonl records end with the library's corners and angle, in its order, one decimal each: an
+// upright symbol's from its top-left corner, a flat one's from its top-right.
+TEST_F(BatchTest, JsonlRecordsEndWithCornersAndAngle) {
+  const RunResult run =
+      RunWith({"--format=jsonl", "--engine=document", STRIXA_SOURCE_DIR "/samples/sample.bmp"});
+  const Lines lines = SplitLines(run.output);
+  ASSERT_EQ(lines.size(), 8u);
+  const auto ending = [&](std::string_view label) {
+    for (const std::string& line : lines) {
+      if (line.find("\"label\":\"" + std::string(label) + "\"") != std::string::npos) {
+        return line.substr(line.find(",\"orientation\""));
+      }
+    }
+    return std::string();
+  };
+  // EAN13 35 41 364 130 upright; UPC-A 901 269 99 370 flat.
+  EXPECT_EQ(ending("EAN13"),
+            ",\"orientation\":\"upright\",\"corners\":[[34.0,40.0],[398.0,40.0],[398.0,170.0],"
+            "[34.0,170.0]],\"angle\":0.0}");
+  EXPECT_EQ(ending("UPC-A"),
+            ",\"orientation\":\"flat\",\"corners\":[[999.0,268.0],[999.0,638.0],[900.0,638.0],"
+            "[900.0,268.0]],\"angle\":90.0}");
+}
+
+// --engine reaches every reader: a symbol only the robust engine reads (light bars on dark) is
+// found with robust and both, not with document.
+TEST_F(BatchTest, TheEngineChosenReadsEveryFile) {
+  Image page = MakeBlankImage(500, 260, 235);
+  DrawBars(page, Widen(EncodeEan13("5901234123457"), 2), 1, 60, 60, 120);
+  std::vector<std::uint8_t> bitmap = MakeBmp(page);
+  // The pixels, after the headers, turned to their negative (the palette too, if any).
+  for (std::size_t i = 54; i < bitmap.size(); ++i) {
+    bitmap[i] = static_cast<std::uint8_t>(255 - bitmap[i]);
+  }
+  ASSERT_TRUE(WriteFile(Path("light-on-dark.bmp"), bitmap));
+  const struct {
+    std::string engine;
+    std::size_t lines;
+  } cases[] = {{"--engine=document", 0}, {"--engine=robust", 1}, {"--engine=both", 1}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.engine);
+    const RunResult run =
+        RunWith({c.engine, "-j2", Path("light-on-dark.bmp"), Path("light-on-dark.bmp")});
+    EXPECT_EQ(SplitLines(run.output).size(), 2 * c.lines);
   }
 }
 
@@ -292,7 +339,7 @@ TEST_F(BatchTest, SummaryAndEmptyFilesFollowTheOptions) {
   EXPECT_EQ(SplitLines(run({"--list-empty"}, false).output).back(),
             Path("blank.bmp") + std::string(10, '\t'));
   EXPECT_EQ(SplitLines(run({"--format=jsonl"}, false).output).back(),
-            "{\"schema\":1,\"file\":\"" + Path("blank.bmp") + "\",\"barcodes\":0}");
+            "{\"schema\":2,\"file\":\"" + Path("blank.bmp") + "\",\"barcodes\":0}");
 }
 
 // A picture placed in a PDF at 72 dpi, one pixel a point, comes out more than four times its
@@ -304,7 +351,7 @@ TEST_F(BatchTest, PdfPagesGiveWhatTheirPicturesGive) {
   DrawBars(page, Widen(EncodeEan13("0036000291452"), 3), 1, 60, 400, 200);
   ASSERT_TRUE(WriteFile(Path("page.bmp"), MakeBmp(page)));
   const std::string symbologies = "--symbologies=ean8,2of5,upca";
-  const std::string bmp = RunWith({symbologies, Path("page.bmp")}).output;
+  const std::string bmp = RunWith({"--engine=document", symbologies, Path("page.bmp")}).output;
   ASSERT_EQ(SplitLines(bmp).size(), 3u);
   if (!WriteFile(Path("page.pdf"), MakePdf({GreyOf(page)})) ||
       RunWith({Path("page.pdf")}).errors.find("not built in") != std::string::npos) {
@@ -319,7 +366,7 @@ TEST_F(BatchTest, PdfPagesGiveWhatTheirPicturesGive) {
     std::ranges::sort(fields);
     return fields;
   };
-  const RunResult pdf = RunWith({symbologies, Path("page.pdf")});
+  const RunResult pdf = RunWith({"--engine=document", symbologies, Path("page.pdf")});
   EXPECT_EQ(labelsAndTexts(pdf.output), labelsAndTexts(bmp));
   // An unknown operator in place of the first: a page the renderer reports errors on is drawn
   // once, as retries of damaged pages may cost as much again each, and gives only what that
@@ -330,7 +377,7 @@ TEST_F(BatchTest, PdfPagesGiveWhatTheirPicturesGive) {
   ASSERT_NE(at, damaged.end());
   *at = 'x';
   ASSERT_TRUE(WriteFile(Path("damaged.pdf"), damaged));
-  const RunResult once = RunWith({symbologies, Path("damaged.pdf")});
+  const RunResult once = RunWith({"--engine=document", symbologies, Path("damaged.pdf")});
   EXPECT_EQ(once.errors, "");
   EXPECT_EQ(labelsAndTexts(once.output), Lines{"EAN8\t9638 5074"});
 }
@@ -346,7 +393,7 @@ TEST_F(BatchTest, HandsOnEachPageAsItIsRead) {
   ASSERT_EQ(strixa_reader_create(nullptr, &reader), STRIXA_OK);
   std::vector<std::vector<int>> parts;
   const FileRecord rest =
-      ReadInput(reader, {Path("pages.tif"), {}, true}, DecodeLimits{}, [&](FileRecord&& part) {
+      ReadInput(reader, {Path("pages.tif"), {}, true}, FileLimits{}, [&](FileRecord&& part) {
         parts.emplace_back();
         for (const BarcodeRecord& barcode : part.barcodes) {
           parts.back().push_back(barcode.page);
@@ -379,15 +426,17 @@ TEST_F(BatchTest, HoldsFilesReadInTheirBudget) {
 #endif
   strixa_reader* reader = nullptr;
   ASSERT_EQ(strixa_reader_create(nullptr, &reader), STRIXA_OK);
-  MemoryBudget files(1 << 20);
-  DecodeLimits limits;
-  limits.fileMemory = &files;
+  strixa_budget* files = nullptr;
+  ASSERT_EQ(strixa_budget_create(1 << 20, &files), STRIXA_OK);
+  FileLimits limits;
+  limits.fileMemory = files;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     EXPECT_EQ(ReadInput(reader, {Path(c.name), {}, true}, limits).error, c.error);
-    EXPECT_EQ(files.Used(), 0u);
+    EXPECT_EQ(strixa_budget_used(files), 0u);
   }
   strixa_reader_destroy(reader);
+  strixa_budget_destroy(files);
 }
 
 // A file's pages leave as they are read, so its last part may hold nothing of its own: a file

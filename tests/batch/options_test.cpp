@@ -41,6 +41,28 @@ TEST(OptionsTest, TakesAValueFromTheNextArgument) {
   EXPECT_EQ(options.symbologies, 0x40u);
 }
 
+// --engine chooses the library's engine; both when not given, the last one given when repeated.
+TEST(OptionsTest, ChoosesTheEngine) {
+  const struct {
+    Arguments arguments;
+    strixa_engine engine;
+  } cases[] = {
+      {{"a"}, STRIXA_ENGINE_BOTH},
+      {{"--engine=document", "a"}, STRIXA_ENGINE_DOCUMENT},
+      {{"--engine", "robust", "a"}, STRIXA_ENGINE_ROBUST},
+      {{"--engine=both", "a"}, STRIXA_ENGINE_BOTH},
+      {{"--engine=robust", "--engine=document", "a"}, STRIXA_ENGINE_DOCUMENT},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.arguments.front());
+    BatchOptions options;
+    std::string error;
+    ASSERT_TRUE(ParseOptions(c.arguments, options, error)) << error;
+    EXPECT_EQ(options.engine, c.engine);
+    EXPECT_EQ(options.inputs, Arguments{"a"});
+  }
+}
+
 struct RefusedCase {
   Arguments arguments;
   std::string error;
@@ -55,6 +77,9 @@ TEST(OptionsTest, RefusesWhatItCannotUse) {
       {{"-j0", "a"}, "invalid value '0' for -j"},
       {{"-j", "2x", "a"}, "invalid value '2x' for -j"},
       {{"--dpi=5", "a"}, "invalid value '5' for --dpi"},
+      {{"--engine=fast", "a"}, "invalid value 'fast' for --engine"},
+      {{"--engine=", "a"}, "invalid value '' for --engine"},
+      {{"--engine=Both", "a"}, "invalid value 'Both' for --engine"},
       {{"a", "--jobs"}, "option '--jobs' requires a value"},
       {{"--fine=yes", "a"}, "option '--fine' takes no value"},
       {{"--colour", "a"}, "unknown option '--colour'"},

@@ -65,11 +65,42 @@ TEST(OutputTest, HostileNamesTextsAndDataStayInOneRecord) {
       "x\\t1\\tEAN13\\tfake\\n.png,2,CODE128,\"a\"\"}\n{\"\"file\"\":\"\"y\",1,2,3,4,flat,\"" +
           std::string("t\tn\n0\0q\"\"\xC1", 10) + "\",]C0\r\n");
   EXPECT_EQ(FormatRecords(OutputFormat::Jsonl, file),
-            "{\"schema\":1,\"file\":\"x\\t1\\tEAN13\\tfake\\n.png\",\"page\":2,"
+            "{\"schema\":2,\"file\":\"x\\t1\\tEAN13\\tfake\\n.png\",\"page\":2,"
             "\"symbology\":\"code128\",\"label\":\"CODE128\","
             "\"text\":\"a\\\"}\\n{\\\"file\\\":\\\"y\",\"data\":\"t\\tn\\n0\\u0000q\\\"\xC3\x81\","
             "\"symbology_id\":\"]C0\",\"x\":1,\"y\":2,\"width\":3,\"height\":4,"
-            "\"orientation\":\"flat\"}\n");
+            "\"orientation\":\"flat\",\"corners\":[[0.0,0.0],[0.0,0.0],[0.0,0.0],[0.0,0.0]],"
+            "\"angle\":0.0}\n");
+}
+
+// Corners and angle come with one decimal, each rounded as C's %.1f rounds the float as a double,
+// which Python's f"{v:.1f}" matches digit for digit (python3 -m strixa writes the same records).
+TEST(OutputTest, JsonlCornersAndAngleHaveOneDecimal) {
+  struct Case {
+    float value;
+    std::string text;
+  };
+  const std::vector<Case> cases = {
+      {0.0f, "0.0"},         {12.0f, "12.0"},  {0.25f, "0.2"},       {0.75f, "0.8"},
+      {0.05f, "0.1"},        {2.45f, "2.5"},   {359.95f, "360.0"},   {1199.5f, "1199.5"},
+      {32767.0f, "32767.0"}, {-0.25f, "-0.2"}, {1e7f, "10000000.0"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    BarcodeRecord barcode{};
+    barcode.corners = {{{c.value, 1.0f}, {2.0f, c.value}, {3.5f, 4.5f}, {c.value, c.value}}};
+    barcode.angle = c.value;
+    const std::string line = FormatRecords(OutputFormat::Jsonl, FileRecord{"f", {barcode}, ""});
+    const std::string v = c.text;
+    EXPECT_NE(line.find(",\"orientation\":\"\",\"corners\":[[" + v + ",1.0],[2.0," + v +
+                        "],[3.5,4.5],[" + v + "," + v + "]],\"angle\":" + v + "}\n"),
+              std::string::npos)
+        << line;
+  }
+  // tsv and csv keep their columns.
+  const FileRecord file{"f", {BarcodeRecord{}}, ""};
+  EXPECT_EQ(FormatRecords(OutputFormat::Tsv, file).find("0.0"), std::string::npos);
+  EXPECT_EQ(FormatRecords(OutputFormat::Csv, file).find("0.0"), std::string::npos);
 }
 
 TEST(OutputTest, JsonDataKeepsEveryByteAsItsOwnCharacter) {
@@ -80,7 +111,7 @@ TEST(OutputTest, JsonDataKeepsEveryByteAsItsOwnCharacter) {
 TEST(OutputTest, FailedFilesGetAJsonRecordAndOneErrorLine) {
   const FileRecord file{"bad\nname\x1b[2J", {}, "unknown format"};
   EXPECT_EQ(FormatRecords(OutputFormat::Jsonl, file),
-            "{\"schema\":1,\"file\":\"bad\\nname\\u001b[2J\",\"error\":\"unknown format\"}\n");
+            "{\"schema\":2,\"file\":\"bad\\nname\\u001b[2J\",\"error\":\"unknown format\"}\n");
   EXPECT_EQ(FormatRecords(OutputFormat::Tsv, file, true), "");
   EXPECT_EQ(FormatErrorLine(file), "strixa-batch: bad\\nname\\x1B[2J: unknown format\n");
 }
@@ -109,7 +140,7 @@ TEST(OutputTest, FilesWithNothingFoundGetARecordInJsonlAndOnRequest) {
     bool listEmpty;
     std::string expected;
   } cases[] = {
-      {OutputFormat::Jsonl, false, "{\"schema\":1,\"file\":\"blank, page.png\",\"barcodes\":0}\n"},
+      {OutputFormat::Jsonl, false, "{\"schema\":2,\"file\":\"blank, page.png\",\"barcodes\":0}\n"},
       {OutputFormat::Tsv, false, ""},
       {OutputFormat::Csv, false, ""},
       {OutputFormat::Tsv, true, "blank, page.png\t\t\t\t\t\t\t\t\t\t\n"},
@@ -157,7 +188,7 @@ TEST(OutputTest, JsonlKeysAreInTheSchema) {
     EXPECT_NE(schema.find("\"" + name + "\": {"), std::string::npos) << name;
     ++keys;
   }
-  EXPECT_EQ(keys, 13 + 3 + 3);
+  EXPECT_EQ(keys, 15 + 3 + 3);
   EXPECT_NE(schema.find("\"const\": " + std::to_string(jsonlSchemaVersion)), std::string::npos);
 }
 
