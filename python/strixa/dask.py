@@ -82,6 +82,11 @@ def _column(values: List[Any], dtype: str) -> Any:
         numbers = _np.fromiter((0 if value is None else value for value in values), _np.int64,
                                count)
         return _pd.arrays.IntegerArray(numbers, missing)
+    if dtype == "Float64":
+        missing = _np.fromiter((value is None for value in values), bool, count)
+        numbers = _np.fromiter((0.0 if value is None else value for value in values), _np.float64,
+                               count)
+        return _pd.arrays.FloatingArray(numbers, missing)
     column = _np.empty(count, dtype=object)
     column[:] = values
     return column
