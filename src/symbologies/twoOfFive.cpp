@@ -5,6 +5,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 #include "symbologies/elements.h"
@@ -57,6 +58,55 @@ bool HasTwoOfFiveStart(const std::vector<std::size_t>& runs, std::size_t unit) {
   return true;
 }
 
+// The longest bar and the longest space still narrow, in pixels.
+struct NarrowLimits {
+  std::size_t bar = 0;
+  std::size_t space = 0;
+};
+
+// Below this many pixels an element is as much sampling as print, and the split below is refused.
+constexpr std::size_t splitLeastNarrow = 2;
+
+// Letters for a pair's ten runs (bar first) from each colour's own widths: of its five bars two
+// are wide, and of its five spaces. The unit of RunsToTwoOfFiveWidths assumes a ratio of 2 and
+// adds two pixels of slack, which at two pixels a narrow element leaves a 2:1 wide one (four
+// pixels) narrow. The split holds only where the build shows in the widths: both wide elements
+// of a colour more than 1.5 times its widest narrow one (the ratio is 2 to 3), at most 4 times,
+// and no narrow one under two pixels. "" otherwise; limits gets each colour's narrow bound.
+std::string SplitPairWidths(std::string_view group, NarrowLimits& limits) {
+  const std::vector<std::size_t> runs = RunLengths(group);
+  if (runs.size() != 10) {
+    return {};
+  }
+  std::string letters(10, 'N');
+  for (std::size_t colour = 0; colour < 2; ++colour) {
+    std::array<std::size_t, 5> sorted{};
+    for (std::size_t k = 0; k < 5; ++k) {
+      sorted[k] = runs[colour + 2 * k];
+    }
+    std::ranges::sort(sorted);
+    const std::size_t widestNarrow = sorted[2];
+    const std::size_t narrowestWide = sorted[3];
+    if (sorted[0] < splitLeastNarrow || 2 * narrowestWide <= 3 * widestNarrow ||
+        sorted[4] > 4 * widestNarrow) {
+      return {};
+    }
+    // Midway between the colour's narrow and wide elements, for the stop after the pair.
+    (colour == 0 ? limits.bar : limits.space) = (widestNarrow + narrowestWide) / 2;
+    for (std::size_t k = colour; k < 10; k += 2) {
+      if (runs[k] >= narrowestWide) {
+        letters[k] = 'W';
+      }
+    }
+  }
+  return letters;
+}
+
+// Whether letters spell a digit in the bars and one in the spaces.
+bool SpellsPair(std::string_view letters) {
+  return WidthsToTwoOfFiveDigit(letters, 0) != '?' && WidthsToTwoOfFiveDigit(letters, 1) != '?';
+}
+
 // Whether a whole stop begins at 1-based position, measured against the unit of the group before
 // it, and nothing but the end of the line or a quiet zone follows it. Its last bar ends the line
 // and may be worn thin, so where a wide one is due any width will do. A line that ends inside the
@@ -67,7 +117,8 @@ bool HasTwoOfFiveStart(const std::vector<std::size_t>& runs, std::size_t unit) {
 // Where blur has erased the narrow bars among them, that half passes for a quiet zone, and the
 // read ends one pair short. The quiet zone, ten narrow elements, is longer than half a pair at
 // every ratio up to 3, so light after an interleaved stop must be.
-bool IsStopAt(std::string_view pixels, int position, std::size_t groupPixels, bool interleaved) {
+bool IsStopAt(std::string_view pixels, int position, std::size_t groupPixels, bool interleaved,
+              const NarrowLimits& limits) {
   const std::vector<std::size_t> runs =
       RunLengths(pixels, 6, static_cast<std::size_t>(position) - 1);
   const std::size_t unit = groupPixels / 14;
@@ -78,7 +129,8 @@ bool IsStopAt(std::string_view pixels, int position, std::size_t groupPixels, bo
     }
     for (std::size_t i = 0; i < stop.size(); ++i) {
       const bool wide = stop[i] == 'W';
-      if (IsWide(runs[i], unit) != wide && !(wide && i + 1 == stop.size())) {
+      const std::size_t limit = i % 2 == 0 ? limits.bar : limits.space;
+      if ((runs[i] > limit) != wide && !(wide && i + 1 == stop.size())) {
         return false;
       }
     }
@@ -155,7 +207,8 @@ std::string DecodeTwoOfFiveGroups(std::string_view pixels, int startRuns,
   std::string digits;
   std::size_t unit = 0;
   std::size_t groupPixels = 0;
-  while (digits.empty() || !IsStopAt(pixels, position, groupPixels, interleaved)) {
+  NarrowLimits limits;
+  while (digits.empty() || !IsStopAt(pixels, position, groupPixels, interleaved, limits)) {
     const std::string_view group = TakeRuns(position, pixels, 10);
     if (group.empty()) {
       // The line ended without a stop: it left the symbol early.
@@ -164,6 +217,7 @@ std::string DecodeTwoOfFiveGroups(std::string_view pixels, int startRuns,
     position += static_cast<int>(group.size());
     groupPixels = group.size();
     unit = groupPixels / 14;
+    limits = {unit + 2, unit + 2};
     if (!interleaved && !HasNarrowSpaces(RunLengths(group, 10), unit)) {
       // Only bars carry data here and every space is narrow; a wide one means this is not 2 of 5,
       // as when a line through Code 39 happens to begin like its start.
@@ -176,7 +230,13 @@ std::string DecodeTwoOfFiveGroups(std::string_view pixels, int startRuns,
     if (!interleaved && digits.empty() && !HasTwoOfFiveStart(RunLengths(start), unit)) {
       return {};
     }
-    const std::string letters = RunsToTwoOfFiveWidths(group);
+    std::string letters = RunsToTwoOfFiveWidths(group);
+    if (interleaved && !SpellsPair(letters)) {
+      // Read by the unit, a pair at a ratio of 2 and two pixels a narrow element spells nothing.
+      if (std::string split = SplitPairWidths(group, limits); !split.empty()) {
+        letters = std::move(split);
+      }
+    }
     if (interleaved && !HasConsistentWidths(group, letters)) {
       return {};
     }

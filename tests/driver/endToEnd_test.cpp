@@ -95,7 +95,8 @@ TEST(EndToEndTest, PrintsPositionsWithTheExtraCarriageReturn) {
 
 TEST(EndToEndTest, TwoOfFiveNeedsAReadableWideToNarrowRatio) {
   const TurnCase cases[] = {
-      {"interleaved 2/4: wide not above unit + 2", InterleavedTwoOfFivePixels("123456", 2, 4), {}},
+      {"interleaved 2/4", InterleavedTwoOfFivePixels("123456", 2, 4), {"2/5i\t123456"}},
+      {"interleaved 2/3: wide under 1.5 narrow", InterleavedTwoOfFivePixels("123456", 2, 3), {}},
       {"interleaved 2/6", InterleavedTwoOfFivePixels("123456", 2, 6), {"2/5i\t123456"}},
       {"2 of 5 3/6", TwoOfFivePixels("123456", 3, 6), {"2/5\t123456"}},
       {"2 of 5 3/9", TwoOfFivePixels("123456", 3, 9), {"2/5\t123456"}},

@@ -30,8 +30,18 @@ TEST(InterleavedTwoOfFiveTest, DecodesTableCases) {
       {"narrow 3, wide 9", InterleavedTwoOfFivePixels("0987654321", 3, 9), "0987654321"},
       {"narrow 2, wide 6", InterleavedTwoOfFivePixels("4711", 2, 6), "4711"},
       {"narrow 4, wide 12", InterleavedTwoOfFivePixels("5038", 4, 12), "5038"},
-      // Unit 2 leaves a 4-pixel element narrow.
-      {"narrow 2, wide 4", InterleavedTwoOfFivePixels("4711", 2, 4), ""},
+      // At two pixels a narrow element, a 2:1 pair leaves the unit's slack: each colour's two
+      // widest elements are its wide ones, where the widths show the ratio plainly.
+      {"narrow 2, wide 4", InterleavedTwoOfFivePixels("4711", 2, 4), "4711"},
+      {"narrow 2, wide 4, stop worn to one pixel",
+       AlternatingRuns({{2, 2, 2, 2}, {4, 2, 2, 4, 2, 2, 2, 2, 4, 4}, {4, 2, 1}}), "12"},
+      {"narrow 2, wide 3", InterleavedTwoOfFivePixels("4711", 2, 3), ""},
+      {"narrow 2, a wide bar 10",
+       AlternatingRuns({{2, 2, 2, 2}, {10, 2, 2, 4, 2, 2, 2, 2, 4, 4}, {4, 2, 2}}), ""},
+      {"narrow 2, three spaces of 4",
+       AlternatingRuns({{2, 2, 2, 2}, {4, 4, 2, 4, 2, 2, 2, 2, 4, 4}, {4, 2, 2}}), ""},
+      {"narrow 2, wide last stop bar",
+       AlternatingRuns({{2, 2, 2, 2}, {4, 2, 2, 4, 2, 2, 2, 2, 4, 4}, {4, 2, 4}}), ""},
       {"bars 1, spaces 3", AlternatingRuns({start, {6, 6, 3, 6, 3, 3, 3, 3, 6, 3}, stop}), "13"},
       {"bars 1, three wide spaces", AlternatingRuns({start, {6, 6, 3, 6, 3, 6, 3, 3, 6, 3}, stop}),
        ""},
