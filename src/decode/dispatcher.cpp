@@ -77,6 +77,19 @@ bool HasWholeWideEndBars(std::string_view pixels) {
          runs.front() > narrow && runs.back() > narrow;
 }
 
+// The widest light run of pixels, which begins and ends dark.
+int WidestSpace(std::string_view pixels) {
+  std::size_t widest = 0;
+  std::size_t end = 0;
+  for (const std::size_t length : RunLengths(pixels)) {
+    if (pixels[end] == '0') {
+      widest = std::max(widest, length);
+    }
+    end += length;
+  }
+  return static_cast<int>(widest);
+}
+
 }  // namespace
 
 bool HasQuietEnds(const AxisView& view, int lineThreshold, int across, long long firstDark,
@@ -95,6 +108,8 @@ bool HasQuietEnds(const AxisView& view, int lineThreshold, int across, long long
   // end; the lines just beside it then stay dark further on. They may find the end bar's edge a
   // pixel off, so they are read from one narrow element out.
   enum class End { busy, barAtEdge, lightToEdge, quiet };
+  // The least light any line saw between the bars and the picture's edge, at either end.
+  int shortestLightToEdge = INT_MAX;
   // skip is how far out from the read line's end a line beside it begins: it needs that much less
   // light, and only the read line itself can tell that its bars run into the picture's edge. Lines
   // further aside than the end bar may be found a pixel off do not step over dark: whatever dark
@@ -113,7 +128,11 @@ bool HasQuietEnds(const AxisView& view, int lineThreshold, int across, long long
     if (line < 1 || line > view.AcrossSize() || (next >= 1 && next <= view.AlongSize())) {
       return End::busy;
     }
-    return light == 0 && skip == 0 ? End::barAtEdge : End::lightToEdge;
+    if (light == 0 && skip == 0) {
+      return End::barAtEdge;
+    }
+    shortestLightToEdge = std::min(shortestLightToEdge, skip + light);
+    return End::lightToEdge;
   };
   // Whether the line at across has a dark pixel within distance of along position centre: the
   // end bar of a symbol turned less than 45 degrees goes on there, while a line that enters bars
@@ -170,6 +189,12 @@ bool HasQuietEnds(const AxisView& view, int lineThreshold, int across, long long
       ends = (first == End::quiet && last == End::quiet) ||
              (first == End::barAtEdge && last == End::barAtEdge &&
               (rule.edge == EdgeRule::both || HasWholeWideEndBars(pixels)));
+      // Where the picture's edge cuts a symbol inside a space, the light left before the edge is
+      // at most that space; light a narrow element wider than any space of the line is a margin.
+      if (rule.edge == EdgeRule::both && !ends && first >= End::lightToEdge &&
+          last >= End::lightToEdge) {
+        ends = shortestLightToEdge >= WidestSpace(pixels) + narrow;
+      }
       break;
   }
   if (!ends) {

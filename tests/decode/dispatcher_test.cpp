@@ -413,9 +413,9 @@ TEST(DispatcherTest, QuietEndsNeedFiveNarrowsOfLightOnTheLineAndBesideIt) {
        5,
        edgeEither,
        true},
-      {"edge at one end only, both asked for",
-       {line, line, "....#.#......", line, line},
-       5,
+      {"a space's width of light, then the edge at one end, both asked for",
+       {".#.#.......", ".#.#.......", ".#.#.......", ".#.#.......", ".#.#......."},
+       2,
        edgeBoth,
        false},
       {"at the edge at both ends", {"#.#", "#.#", "#.#", "#.#", "#.#"}, 1, edgeBoth, true},
@@ -495,6 +495,34 @@ TEST(DispatcherTest, TwoOfFiveAtBothEdgesNeedsWholeWideEndBars) {
     std::ranges::replace(pixels, '.', '0');
     EXPECT_EQ(HasQuietEnds(AxisView{image, false}, 128, 3, static_cast<long long>(first) + 1,
                            pixels, {3, EdgeRule::bothWideBars}),
+              c.expected);
+  }
+}
+
+// Interleaved 2 of 5 takes light that runs into the picture's edge for a margin only where it is
+// a narrow element wider than every space of the line: the edge cutting a symbol inside a space
+// leaves at most that space.
+TEST(DispatcherTest, LightToTheEdgeIsAMarginOnlyWhenWiderThanAnySpace) {
+  const struct {
+    std::string_view name;
+    std::string row;
+    bool expected;
+  } cases[] = {
+      {"wider than the widest space at both ends", "...#.#..#.#...", true},
+      {"as wide as the widest space at one end", "...#.#..#.#..", false},
+      {"a quiet zone at one end", "...#.#..#.#...........", true},
+      {"a cut space before a quiet zone", "..#.#..#.#...........", false},
+      {"bars at the edge at one end", "...#.#..#.#", false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const Image image = MakeImage(std::vector<std::string>(5, c.row));
+    const std::size_t first = c.row.find('#');
+    std::string pixels = c.row.substr(first, c.row.rfind('#') - first + 1);
+    std::ranges::replace(pixels, '#', '1');
+    std::ranges::replace(pixels, '.', '0');
+    EXPECT_EQ(HasQuietEnds(AxisView{image, false}, 128, 3, static_cast<long long>(first) + 1,
+                           pixels, interleavedTwoOfFiveRules.quiet),
               c.expected);
   }
 }
