@@ -80,8 +80,8 @@ void AddBarcodes(const strixa_barcode* barcodes, std::size_t count, FileRecord& 
   for (std::size_t i = 0; i < count; ++i) {
     const strixa_barcode& found = barcodes[i];
     BarcodeRecord& barcode = record.barcodes.emplace_back(BarcodeRecord{
-        found.page, SymbologyName(found.symbology), found.label, found.text, found.x, found.y,
-        found.width, found.height, strixa_orientation_name(found.orientation),
+        found.page, strixa_symbology_name(found.symbology), found.label, found.text, found.x,
+        found.y, found.width, found.height, strixa_orientation_name(found.orientation),
         std::string(found.data, found.data_length), found.symbology_id});
     for (std::size_t corner = 0; corner < barcode.corners.size(); ++corner) {
       barcode.corners[corner] = {found.corners[corner].x, found.corners[corner].y};

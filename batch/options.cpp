@@ -1,37 +1,12 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "options.h"
 
-#include <array>
 #include <charconv>
 #include <string_view>
 
 namespace strixa {
 
 namespace {
-
-struct SymbologyEntry {
-  std::string_view name;
-  unsigned bit;
-};
-
-// Every strixa_symbology, in its order.
-constexpr std::array<SymbologyEntry, 8> symbologyNames = {{
-    {"ean13", STRIXA_EAN13},
-    {"upca", STRIXA_UPCA},
-    {"ean8", STRIXA_EAN8},
-    {"code128", STRIXA_CODE128},
-    {"ean128", STRIXA_EAN128},
-    {"code39", STRIXA_CODE39},
-    {"2of5", STRIXA_TWO_OF_FIVE},
-    {"itf", STRIXA_INTERLEAVED_TWO_OF_FIVE},
-}};
-static_assert([] {
-  unsigned all = 0;
-  for (const SymbologyEntry& entry : symbologyNames) {
-    all |= entry.bit;
-  }
-  return all;
-}() == STRIXA_ALL_SYMBOLOGIES);
 
 bool ParseNumber(std::string_view text, int low, int high, int& value) {
   int parsed = 0;
@@ -138,9 +113,9 @@ bool ParseSymbologies(const std::string& list, unsigned& bits) {
     const std::size_t comma = rest.find(',');
     const std::string_view name = rest.substr(0, comma);
     bool known = false;
-    for (const SymbologyEntry& entry : symbologyNames) {
-      if (entry.name == name) {
-        chosen |= entry.bit;
+    for (unsigned bit = 1; bit <= STRIXA_ALL_SYMBOLOGIES; bit <<= 1) {
+      if (name == strixa_symbology_name(static_cast<strixa_symbology>(bit))) {
+        chosen |= bit;
         known = true;
       }
     }
@@ -154,15 +129,6 @@ bool ParseSymbologies(const std::string& list, unsigned& bits) {
   }
   bits = chosen;
   return true;
-}
-
-const char* SymbologyName(unsigned bit) {
-  for (const SymbologyEntry& entry : symbologyNames) {
-    if (entry.bit == bit) {
-      return entry.name.data();
-    }
-  }
-  return "unknown";
 }
 
 bool ParseOptions(const std::vector<std::string>& arguments, BatchOptions& options,

@@ -46,9 +46,6 @@ bool ParseOptions(const std::vector<std::string>& arguments, BatchOptions& optio
 // unknown name or an empty list.
 bool ParseSymbologies(const std::string& list, unsigned& bits);
 
-// The name --symbologies uses for one strixa_symbology bit ("ean13", "itf", ...).
-const char* SymbologyName(unsigned bit);
-
 // The --help text.
 std::string HelpText();
 

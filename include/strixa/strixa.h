@@ -199,8 +199,7 @@ STRIXA_API strixa_status strixa_reader_set_budget(strixa_reader* reader, strixa_
  * is. A null callback (the default) calls nothing. */
 typedef void (*strixa_page_callback)(void* user, const strixa_barcode* barcodes, size_t count);
 STRIXA_API strixa_status strixa_reader_set_page_callback(strixa_reader* reader,
-                                                         strixa_page_callback callback,
-                                                         void* user);
+                                                         strixa_page_callback callback, void* user);
 /* Which engine reads: the document pipeline, the default, is fast and made for clean scans and
  * pages; the robust engine reads what it misses (photos, grey or uneven paper, blur, turned
  * symbols, light bars on dark, symbols without a margin) at a higher cost; both runs the two and
@@ -248,6 +247,11 @@ STRIXA_API const char* strixa_format_of(const void* bytes, size_t size);
 /* A format's name as people write it: "BMP", "PNG", "JPEG", "TIFF", "PNM", "WebP", "PDF" for
  * the names strixa_format_of gives; "" for any other. */
 STRIXA_API const char* strixa_format_title(const char* name);
+
+/* A symbology's short name, as strixa-batch's --symbologies takes it and prints it: "ean13",
+ * "upca", "ean8", "code128", "ean128", "code39", "2of5" or "itf"; "unknown" for any other
+ * value. */
+STRIXA_API const char* strixa_symbology_name(strixa_symbology symbology);
 
 /* An orientation's name: "upright", "flat", "upright-reversed" or "flat-reversed"; "unknown"
  * for a value outside the enumeration. */

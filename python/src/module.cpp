@@ -20,29 +20,6 @@ namespace py = pybind11;
 
 namespace {
 
-// The names strixa-batch --symbologies takes, by bit.
-const char* SymbologyName(strixa_symbology symbology) {
-  switch (symbology) {
-    case STRIXA_EAN13:
-      return "ean13";
-    case STRIXA_UPCA:
-      return "upca";
-    case STRIXA_EAN8:
-      return "ean8";
-    case STRIXA_CODE128:
-      return "code128";
-    case STRIXA_EAN128:
-      return "ean128";
-    case STRIXA_CODE39:
-      return "code39";
-    case STRIXA_TWO_OF_FIVE:
-      return "2of5";
-    case STRIXA_INTERLEAVED_TWO_OF_FIVE:
-      return "itf";
-  }
-  return "unknown";
-}
-
 // Library strings are bytes; a byte that is not UTF-8 survives as a lone surrogate, so the exact
 // bytes come back with encode("utf-8", "surrogateescape").
 py::str Text(const char* text) {
@@ -62,7 +39,7 @@ py::tuple BarcodeTuple(const strixa_barcode& found) {
     corners[i] = py::make_tuple(static_cast<double>(found.corners[i].x),
                                 static_cast<double>(found.corners[i].y));
   }
-  return py::make_tuple(SymbologyName(found.symbology), Text(found.label), Text(found.text),
+  return py::make_tuple(strixa_symbology_name(found.symbology), Text(found.label), Text(found.text),
                         py::bytes(found.data, found.data_length), Text(found.symbology_id),
                         found.x, found.y, found.width, found.height,
                         strixa_orientation_name(found.orientation), found.page, corners,

@@ -1021,6 +1021,28 @@ const char* strixa_format_title(const char* name) {
   return "";
 }
 
+const char* strixa_symbology_name(strixa_symbology symbology) {
+  switch (symbology) {
+    case STRIXA_EAN13:
+      return "ean13";
+    case STRIXA_UPCA:
+      return "upca";
+    case STRIXA_EAN8:
+      return "ean8";
+    case STRIXA_CODE128:
+      return "code128";
+    case STRIXA_EAN128:
+      return "ean128";
+    case STRIXA_CODE39:
+      return "code39";
+    case STRIXA_TWO_OF_FIVE:
+      return "2of5";
+    case STRIXA_INTERLEAVED_TWO_OF_FIVE:
+      return "itf";
+  }
+  return "unknown";
+}
+
 const char* strixa_orientation_name(strixa_orientation orientation) {
   switch (orientation) {
     case STRIXA_UPRIGHT:

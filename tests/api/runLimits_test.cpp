@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <set>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -164,6 +165,15 @@ TEST(RunLimitsTest, NamesOfFormatsAndOrientations) {
   for (const auto& o : orientations) {
     EXPECT_EQ(strixa_orientation_name(o.orientation), o.name);
   }
+  // Each bit has its own name, which strixa-batch's --symbologies and Python rely on.
+  std::set<std::string_view> names;
+  for (unsigned bit = 1; bit <= STRIXA_ALL_SYMBOLOGIES; bit <<= 1) {
+    const std::string_view name = strixa_symbology_name(static_cast<strixa_symbology>(bit));
+    EXPECT_NE(name, "unknown");
+    names.insert(name);
+  }
+  EXPECT_EQ(names.size(), 8U);
+  EXPECT_STREQ(strixa_symbology_name(STRIXA_INTERLEAVED_TWO_OF_FIVE), "itf");
 }
 
 // A file's pixel budget and the run's memory budget refuse a page with their own words, as
