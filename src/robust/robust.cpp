@@ -14,6 +14,7 @@
 
 #include "decode/dispatcher.h"
 #include "image/image.h"
+#include "robust/activity.h"
 #include "symbologies/code128.h"
 #include "symbologies/code39.h"
 #include "symbologies/ean13.h"
@@ -101,11 +102,14 @@ float Sample(const Plane& plane, double x, double y) {
 }
 
 // A line of a plane: origin + t * direction for t in [0, length], both ends on the plane's edge
-// or inside it.
+// or inside it. An end inside that only cuts the line short is no edge of the picture: the
+// element it cuts may be wider, and never stands in for light.
 struct Line {
   Vec origin;
   Vec direction;
   double length = 0;
+  bool startsAtEdge = true;
+  bool endsAtEdge = true;
 };
 
 // The part of the infinite line through point along direction that lies on [0, w] x [0, h];
@@ -144,7 +148,7 @@ bool ClipLine(Vec point, Vec direction, double lo, double hi, double w, double h
 // An edge's step must exceed this share of the grey range around it, and never less than
 // minimumStep grey levels: noise on a flat ground stays below both.
 constexpr float stepShare = 0.12F;
-constexpr float minimumStep = 10;
+constexpr float minimumStep = smallestStep;
 constexpr int rangeBlock = 8;   // samples a block of the local range
 constexpr int rangeBlocks = 3;  // blocks either side the local range reaches
 
@@ -201,6 +205,32 @@ void SampleLine(const Plane& plane, const Line& line, Profile& profile) {
   const std::ptrdiff_t step = plane.pixelStep;
   const int lastX = plane.width - 1;
   const int lastY = plane.height - 1;
+  // Rows and columns: one fraction stays nought and the other never changes, so each sample
+  // blends two pixels, to the same value as the general loop's.
+  constexpr std::int64_t whole = std::int64_t{1} << 32;
+  const int x0 = static_cast<int>(x >> 32);
+  const int y0 = static_cast<int>(y >> 32);
+  if (yStep == 0 && xStep == whole && (x & 0xFFFFFFFF) == 0 && x0 >= 0 &&
+      x0 + (to - from) - 1 <= lastX && y0 >= 0 && y0 <= lastY) {
+    const std::uint8_t* near = bytes + y0 * pitch + static_cast<std::ptrdiff_t>(x0) * step;
+    const std::uint8_t* far = near + (y0 < lastY ? pitch : 0);
+    const float fy = static_cast<float>(y & 0xFFFFFFFF) * fraction;
+    for (int i = from; i < to; ++i, near += step, far += step) {
+      const float top = near[0];
+      grey[i] = top + fy * (static_cast<float>(far[0]) - top);
+    }
+    return;
+  }
+  if (xStep == 0 && yStep == whole && (y & 0xFFFFFFFF) == 0 && y0 >= 0 &&
+      y0 + (to - from) - 1 <= lastY && x0 >= 0 && x0 <= lastX) {
+    const std::uint8_t* near = bytes + y0 * pitch + static_cast<std::ptrdiff_t>(x0) * step;
+    const std::ptrdiff_t dx = x0 < lastX ? step : 0;
+    const float fx = static_cast<float>(x & 0xFFFFFFFF) * fraction;
+    for (int i = from; i < to; ++i, near += pitch) {
+      grey[i] = near[0] + fx * static_cast<float>(near[dx] - near[0]);
+    }
+    return;
+  }
   for (int i = from; i < to; ++i, x += xStep, y += yStep) {
     // The clamps only catch the last bit of rounding at the interior's ends.
     const int x0 = std::clamp(static_cast<int>(x >> 32), 0, lastX);
@@ -254,55 +284,63 @@ void SetThresholds(Profile& profile) {
 // Alternating extremes: a maximum is confirmed once the grey falls below it by the local
 // threshold, a minimum once it rises above it by as much.
 void FindExtremes(Profile& profile) {
-  const std::vector<float>& grey = profile.grey;
+  const float* grey = profile.grey.data();
+  const float* threshold = profile.threshold.data();
   std::vector<int>& extremes = profile.extremes;
   extremes.clear();
-  const int count = static_cast<int>(grey.size());
-  const auto threshold = [&](int i) {
-    return profile.threshold[static_cast<std::size_t>(i / rangeBlock)];
-  };
-  const auto g = [&](int i) { return grey[static_cast<std::size_t>(i)]; };
+  const int count = static_cast<int>(profile.grey.size());
+  const auto block = [](int i) { return static_cast<std::size_t>(i / rangeBlock); };
   int lowest = 0;
   int highest = 0;
-  int seeking = 0;  // +1 a maximum, -1 a minimum, 0 either
-  int candidate = 0;
-  for (int i = 1; i < count; ++i) {
-    if (seeking == 0) {
-      lowest = g(i) < g(lowest) ? i : lowest;
-      highest = g(i) > g(highest) ? i : highest;
-      if (g(i) - g(lowest) >= threshold(lowest)) {
-        profile.firstDark = true;
-        extremes.push_back(lowest);
-        seeking = 1;
+  int i = 1;
+  bool rising = false;  // seeking a maximum
+  for (; i < count; ++i) {
+    const float g = grey[i];
+    lowest = g < grey[lowest] ? i : lowest;
+    highest = g > grey[highest] ? i : highest;
+    if (g - grey[lowest] >= threshold[block(lowest)]) {
+      profile.firstDark = true;
+      extremes.push_back(lowest);
+      rising = true;
+      break;
+    }
+    if (grey[highest] - g >= threshold[block(highest)]) {
+      profile.firstDark = false;
+      extremes.push_back(highest);
+      break;
+    }
+  }
+  if (i >= count) {
+    return;
+  }
+  // The candidate and its grey stay in registers; the sample that confirmed the first extreme is
+  // the first candidate.
+  int candidate = i;
+  float at = grey[i];
+  for (++i; i < count; ++i) {
+    const float g = grey[i];
+    if (rising) {
+      if (g > at) {
         candidate = i;
-      } else if (g(highest) - g(i) >= threshold(highest)) {
-        profile.firstDark = false;
-        extremes.push_back(highest);
-        seeking = -1;
-        candidate = i;
-      }
-    } else if (seeking > 0) {
-      if (g(i) > g(candidate)) {
-        candidate = i;
-      } else if (g(candidate) - g(i) >= threshold(candidate)) {
+        at = g;
+      } else if (at - g >= threshold[block(candidate)]) {
         extremes.push_back(candidate);
-        seeking = -1;
+        rising = false;
         candidate = i;
+        at = g;
       }
-    } else {
-      if (g(i) < g(candidate)) {
-        candidate = i;
-      } else if (g(i) - g(candidate) >= threshold(candidate)) {
-        extremes.push_back(candidate);
-        seeking = 1;
-        candidate = i;
-      }
+    } else if (g < at) {
+      candidate = i;
+      at = g;
+    } else if (g - at >= threshold[block(candidate)]) {
+      extremes.push_back(candidate);
+      rising = true;
+      candidate = i;
+      at = g;
     }
   }
   // The last extreme is confirmed by the step that found the one before it.
-  if (seeking != 0) {
-    extremes.push_back(candidate);
-  }
+  extremes.push_back(candidate);
 }
 
 // Where the grey crosses level between two extremes, interpolated between the samples either
@@ -368,6 +406,9 @@ void FindEdges(Profile& profile, std::size_t fewest) {
 struct Run {
   std::vector<float> at;
   bool firstBar = false;
+  // Whether the first (last) element runs into the picture's edge, not into a line's cut end.
+  bool edgeBefore = true;
+  bool edgeAfter = true;
 
   int Count() const { return static_cast<int>(at.size()) - 1; }
   float Width(int k) const {
@@ -386,6 +427,7 @@ struct SymbolAt {
 // Light of at least need before element first; the picture's edge stands in for it where
 // edgeCounts (the bar runs into the edge, or the light before it does).
 bool QuietBefore(const Run& run, int first, double need, bool edgeCounts) {
+  edgeCounts = edgeCounts && run.edgeBefore;
   if (first == 0) {
     return edgeCounts;
   }
@@ -393,6 +435,7 @@ bool QuietBefore(const Run& run, int first, double need, bool edgeCounts) {
 }
 
 bool QuietAfter(const Run& run, int last, double need, bool edgeCounts) {
+  edgeCounts = edgeCounts && run.edgeAfter;
   const int count = run.Count();
   if (last >= count - 1) {
     return edgeCounts;
@@ -1041,6 +1084,8 @@ void ReadLine(const Plane& plane, const Line& line, Profile& profile, bool light
     // element is.
     const bool lastDark = profile.firstDark == (count % 2 == 1);
     const bool firstDark = reversed != 0 ? lastDark : profile.firstDark;
+    run.edgeBefore = reversed != 0 ? line.endsAtEdge : line.startsAtEdge;
+    run.edgeAfter = reversed != 0 ? line.startsAtEdge : line.endsAtEdge;
     for (int polarity = 0; polarity < (lightOnDark ? 2 : 1); ++polarity) {
       run.firstBar = polarity == 0 ? firstDark : !firstDark;
       for (int first = run.firstBar ? 0 : 1; first < count; first += 2) {
@@ -1078,8 +1123,38 @@ void ReadLine(const Plane& plane, const Line& line, Profile& profile, bool light
 constexpr int angleCount = 12;  // every 15 degrees
 constexpr std::size_t maxReads = 20000;
 
-void ScanPlane(const Plane& plane, int level, const RobustOptions& options, Profile& profile,
-               std::vector<LineRead>& reads) {
+// Light a line keeps beyond the last active cell it crosses, in plane pixels: a quiet zone of
+// nine narrow bars of seven pixels; wider ones read on the scaled copies.
+constexpr double spanMargin = 64;
+
+// Reads the parts of the line near active cells, each cut to whole blocks of samples from the
+// line's start so that its samples and local ranges are the whole line's.
+void ReadActiveSpans(const Plane& plane, const Line& line, const ActivityMap& activity,
+                     Profile& profile, bool lightOnDark, std::vector<LineRead>& reads,
+                     const LineRead& stamp, std::vector<std::pair<double, double>>& spans) {
+  if (activity.AllActive()) {
+    ReadLine(plane, line, profile, lightOnDark, Symbology::None, reads, stamp);
+    return;
+  }
+  activity.Spans(plane.scale * line.origin.x, plane.scale * line.origin.y,
+                 plane.scale * line.direction.x, plane.scale * line.direction.y, line.length,
+                 spanMargin, spans);
+  for (const auto& [from, to] : spans) {
+    const double start = rangeBlock * std::floor(from / rangeBlock);
+    const bool toEnd = to >= line.length - rangeBlock;
+    Line part = line;
+    part.origin = line.origin + start * line.direction;
+    part.length = (toEnd ? line.length : rangeBlock * std::ceil(to / rangeBlock)) - start;
+    part.startsAtEdge = start == 0;
+    part.endsAtEdge = toEnd;
+    if (part.length >= 8) {
+      ReadLine(plane, part, profile, lightOnDark, Symbology::None, reads, stamp);
+    }
+  }
+}
+
+void ScanPlane(const Plane& plane, int level, const RobustOptions& options,
+               const ActivityMap& activity, Profile& profile, std::vector<LineRead>& reads) {
   const double area = static_cast<double>(plane.width) * plane.height;
   // Rows and columns (angles 0 and 90) take lines twice as dense as the others.
   const double weight = angleCount + 2;
@@ -1087,6 +1162,7 @@ void ScanPlane(const Plane& plane, int level, const RobustOptions& options, Prof
       area * weight / static_cast<double>(std::max(1LL, options.samplesPerScale)), 2.0, 64.0);
   const Vec centre{plane.width / 2.0, plane.height / 2.0};
   const double reach = std::hypot(plane.width, plane.height);
+  std::vector<std::pair<double, double>> spans;
   for (int a = 0; a < angleCount; ++a) {
     const double angle = a * std::numbers::pi / angleCount;
     const Vec direction{std::cos(angle), std::sin(angle)};
@@ -1101,7 +1177,7 @@ void ScanPlane(const Plane& plane, int level, const RobustOptions& options, Prof
         continue;
       }
       stamp.offset = d * plane.scale;
-      ReadLine(plane, line, profile, options.lightOnDark, Symbology::None, reads, stamp);
+      ReadActiveSpans(plane, line, activity, profile, options.lightOnDark, reads, stamp, spans);
       if (reads.size() > maxReads) {
         return;
       }
@@ -1489,10 +1565,17 @@ std::vector<RobustBarcode> ReadRobust(const Image& picture, const RobustOptions&
   while (planes.size() < 3 && std::min(planes.back().width, planes.back().height) >= 320) {
     planes.push_back(HalfOf(planes.back()));
   }
+  // Rows and columns of the map a few pixels apart on large pictures, where its cost would tell;
+  // bars shorter than that are read on small pictures, whose every other row is followed.
+  const double megapixels =
+      static_cast<double>(picture.imageWidth) * picture.imageHeight / 1'000'000.0;
+  const ActivityMap activity(picture.greyBytes, picture.imageWidth, picture.imageHeight,
+                             picture.rowPitch, picture.pixelStep,
+                             std::clamp(static_cast<int>(std::sqrt(megapixels * 10)), 2, 8));
   Profile profile;
   std::vector<LineRead> reads;
   for (std::size_t level = 0; level < planes.size(); ++level) {
-    ScanPlane(planes[level], static_cast<int>(level), options, profile, reads);
+    ScanPlane(planes[level], static_cast<int>(level), options, activity, profile, reads);
   }
   std::vector<Group> groups = GroupReads(reads);
   // The groups most lines read are measured first.
