@@ -125,8 +125,9 @@ ActivityMap::ActivityMap(const std::uint8_t* bytes, int width, int height, std::
 }
 
 bool ActivityMap::Active(double x, double y) const {
-  const int cx = std::clamp(static_cast<int>(std::floor(x / cellSize)), 0, columns_ - 1);
-  const int cy = std::clamp(static_cast<int>(std::floor(y / cellSize)), 0, rows_ - 1);
+  // Truncation is the floor for x, y >= 0; points a rounding off the picture clamp to its edge.
+  const int cx = std::clamp(static_cast<int>(x) / cellSize, 0, columns_ - 1);
+  const int cy = std::clamp(static_cast<int>(y) / cellSize, 0, rows_ - 1);
   return active_[static_cast<std::size_t>(cy) * static_cast<std::size_t>(columns_) +
                  static_cast<std::size_t>(cx)] != 0;
 }
@@ -135,9 +136,9 @@ void ActivityMap::Spans(double originX, double originY, double directionX, doubl
                         double length, double margin,
                         std::vector<std::pair<double, double>>& spans) const {
   spans.clear();
-  // Half a cell at a time: a line that crosses a cell's corner may be missed, but the cell's
-  // widening and the margin cover it.
-  const double step = 0.5 * cellSize / std::hypot(directionX, directionY);
+  // A cell at a time: a line through an active cell crosses the widened cells around it for two
+  // cells' length at least, and so meets them.
+  const double step = cellSize / std::sqrt(directionX * directionX + directionY * directionY);
   const auto add = [&](double from, double to) {
     from = std::max(0.0, from - margin - step);
     to = std::min(length, to + margin + step);
@@ -149,8 +150,9 @@ void ActivityMap::Spans(double originX, double originY, double directionX, doubl
   };
   double runFrom = -1;
   double lastActive = 0;
-  for (double t = 0;; t += step) {
-    const double at = std::min(t, length);
+  const int steps = static_cast<int>(length / step) + 1;
+  for (int k = 0; k <= steps; ++k) {
+    const double at = std::min(k * step, length);
     if (Active(originX + at * directionX, originY + at * directionY)) {
       if (runFrom < 0) {
         runFrom = at;
@@ -159,9 +161,6 @@ void ActivityMap::Spans(double originX, double originY, double directionX, doubl
     } else if (runFrom >= 0) {
       add(runFrom, lastActive);
       runFrom = -1;
-    }
-    if (at >= length) {
-      break;
     }
   }
   if (runFrom >= 0) {

@@ -231,17 +231,39 @@ void SampleLine(const Plane& plane, const Line& line, Profile& profile) {
     }
     return;
   }
-  for (int i = from; i < to; ++i, x += xStep, y += yStep) {
-    // The clamps only catch the last bit of rounding at the interior's ends.
-    const int x0 = std::clamp(static_cast<int>(x >> 32), 0, lastX);
-    const int y0 = std::clamp(static_cast<int>(y >> 32), 0, lastY);
+  // Clamped at the plane's last row and column, which have no neighbour to blend with.
+  const auto blend = [&](std::int64_t px, std::int64_t py) {
+    const int x0 = std::clamp(static_cast<int>(px >> 32), 0, lastX);
+    const int y0 = std::clamp(static_cast<int>(py >> 32), 0, lastY);
     const std::ptrdiff_t dx = x0 < lastX ? step : 0;
     const std::ptrdiff_t dy = y0 < lastY ? pitch : 0;
     const std::uint8_t* pixel = bytes + y0 * pitch + x0 * step;
-    const float fx = static_cast<float>(x & 0xFFFFFFFF) * fraction;
-    const float fy = static_cast<float>(y & 0xFFFFFFFF) * fraction;
+    const float fx = static_cast<float>(px & 0xFFFFFFFF) * fraction;
+    const float fy = static_cast<float>(py & 0xFFFFFFFF) * fraction;
     const float top = pixel[0] + fx * static_cast<float>(pixel[dx] - pixel[0]);
     const float bottom = pixel[dy] + fx * static_cast<float>(pixel[dy + dx] - pixel[dy]);
+    return top + fy * (bottom - top);
+  };
+  // Between samples with both neighbours, which on a straight line are all between two such, the
+  // clamps are left out.
+  const auto blendsInside = [&](std::int64_t px, std::int64_t py) {
+    return px >= 0 && py >= 0 && (px >> 32) < lastX && (py >> 32) < lastY;
+  };
+  while (from < to && !blendsInside(x, y)) {
+    grey[from++] = blend(x, y);
+    x += xStep;
+    y += yStep;
+  }
+  while (to > from && !blendsInside(x + (to - 1 - from) * xStep, y + (to - 1 - from) * yStep)) {
+    --to;
+    grey[to] = blend(x + (to - from) * xStep, y + (to - from) * yStep);
+  }
+  for (int i = from; i < to; ++i, x += xStep, y += yStep) {
+    const std::uint8_t* pixel = bytes + (y >> 32) * pitch + (x >> 32) * step;
+    const float fx = static_cast<float>(x & 0xFFFFFFFF) * fraction;
+    const float fy = static_cast<float>(y & 0xFFFFFFFF) * fraction;
+    const float top = pixel[0] + fx * static_cast<float>(pixel[step] - pixel[0]);
+    const float bottom = pixel[pitch] + fx * static_cast<float>(pixel[pitch + step] - pixel[pitch]);
     grey[i] = top + fy * (bottom - top);
   }
 }
@@ -1123,9 +1145,10 @@ void ReadLine(const Plane& plane, const Line& line, Profile& profile, bool light
 constexpr int angleCount = 12;  // every 15 degrees
 constexpr std::size_t maxReads = 20000;
 
-// Light a line keeps beyond the last active cell it crosses, in plane pixels: a quiet zone of
-// nine narrow bars of seven pixels; wider ones read on the scaled copies.
-constexpr double spanMargin = 64;
+// Light a line keeps beyond the last active cell it crosses, in plane pixels, besides the
+// widening of the cells (a cell) and the map's stepping (another): on the picture, a quiet zone
+// of nine narrow bars of seven pixels; wider ones read on the scaled copies.
+constexpr double spanMargin = 32;
 
 // Reads the parts of the line near active cells, each cut to whole blocks of samples from the
 // line's start so that its samples and local ranges are the whole line's.
