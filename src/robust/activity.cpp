@@ -10,32 +10,43 @@ namespace strixa {
 
 namespace {
 
-// A step follows the grey along one row or column and counts each confirmed turn: a maximum once
-// the grey falls below it by smallestStep, a minimum once it rises above it by as much.
+// Follows the grey along one row or column and counts each confirmed turn: a maximum once the
+// grey falls below it by the step, a minimum once it rises above it by as much. An extreme older
+// than any element is forgotten: in noise the oldest extreme drifts out to the rarest sample,
+// from which any sample turns.
 struct Turns {
   int extreme = 0;
+  int at = 0;
   bool rising = true;
 
-  bool Next(int grey, int step) {
+  bool Next(int grey, int step, int position) {
+    if (position - at > staleAfter) {
+      extreme = grey;
+      at = position;
+    }
     if (rising) {
       if (grey > extreme) {
         extreme = grey;
+        at = position;
       } else if (extreme - grey >= step) {
         rising = false;
         extreme = grey;
+        at = position;
         return true;
       }
-    } else {
-      if (grey < extreme) {
-        extreme = grey;
-      } else if (grey - extreme >= step) {
-        rising = true;
-        extreme = grey;
-        return true;
-      }
+    } else if (grey < extreme) {
+      extreme = grey;
+      at = position;
+    } else if (grey - extreme >= step) {
+      rising = true;
+      extreme = grey;
+      at = position;
+      return true;
     }
     return false;
   }
+
+  static constexpr int staleAfter = 24;
 };
 
 // Turns a cell needs to be active: a single edge (a label's border, a shadow) makes one.
@@ -86,7 +97,7 @@ ActivityMap::ActivityMap(const std::uint8_t* bytes, int width, int height, std::
     const std::uint8_t* row = bytes + y * rowPitch;
     Turns along{row[0]};
     for (int x = 1; x < width; ++x) {
-      if (along.Next(row[static_cast<std::ptrdiff_t>(x) * pixelStep], step)) {
+      if (along.Next(row[static_cast<std::ptrdiff_t>(x) * pixelStep], step, x)) {
         ++turns[cellOf(x, y)];
       }
     }
@@ -100,7 +111,7 @@ ActivityMap::ActivityMap(const std::uint8_t* bytes, int width, int height, std::
     const std::uint8_t* row = bytes + y * rowPitch;
     int x = every / 2;
     for (Turns& column : down) {
-      if (column.Next(row[static_cast<std::ptrdiff_t>(x) * pixelStep], step)) {
+      if (column.Next(row[static_cast<std::ptrdiff_t>(x) * pixelStep], step, y)) {
         ++turns[cellOf(x, y)];
       }
       x += every;
