@@ -1146,9 +1146,10 @@ constexpr int angleCount = 12;  // every 15 degrees
 constexpr std::size_t maxReads = 20000;
 
 // Light a line keeps beyond the last active cell it crosses, in plane pixels, besides the
-// widening of the cells (a cell) and the map's stepping (another): on the picture, a quiet zone
-// of nine narrow bars of seven pixels; wider ones read on the scaled copies.
-constexpr double spanMargin = 32;
+// widening of the cells (a cell) and the map's stepping (up to another): on the picture, a quiet
+// zone of nine narrow bars of nine pixels (six-pixel modules blurred and spread come to eight,
+// and small pictures have no scaled copy to read them on).
+constexpr double spanMargin = 64;
 
 // Reads the parts of the line near active cells, each cut to whole blocks of samples from the
 // line's start so that its samples and local ranges are the whole line's.
