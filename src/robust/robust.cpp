@@ -1082,9 +1082,11 @@ struct LineRead {
   double contrast = 0;
 };
 
-// Reads every symbol the line crosses, in both directions and both polarities.
+// Reads every symbol the line crosses, in both directions and both polarities, until enough
+// returns true for a read.
+template <typename Enough>
 void ReadLine(const Plane& plane, const Line& line, Profile& profile, bool lightOnDark,
-              Symbology only, std::vector<LineRead>& reads, const LineRead& stamp) {
+              Symbology only, std::vector<LineRead>& reads, const LineRead& stamp, Enough enough) {
   // The shortest symbol has twenty elements and more.
   constexpr std::size_t fewestBoundaries = 20;
   SampleLine(plane, line, profile);
@@ -1134,6 +1136,10 @@ void ReadLine(const Plane& plane, const Line& line, Profile& profile, bool light
         }
         read.contrast = high - low;
         reads.push_back(std::move(read));
+        if (enough(reads.back())) {
+          run.at.swap(profile.runAt);
+          return;
+        }
         // Symbols end in a bar: the next try starts at the bar after the light that follows.
         first = symbol.last;
       }
@@ -1143,6 +1149,8 @@ void ReadLine(const Plane& plane, const Line& line, Profile& profile, bool light
 }
 
 constexpr int angleCount = 12;  // every 15 degrees
+
+constexpr auto readsAll = [](const LineRead&) { return false; };
 constexpr std::size_t maxReads = 20000;
 
 // Light a line keeps beyond the last active cell it crosses, in plane pixels, besides the
@@ -1157,7 +1165,7 @@ void ReadActiveSpans(const Plane& plane, const Line& line, const ActivityMap& ac
                      Profile& profile, bool lightOnDark, std::vector<LineRead>& reads,
                      const LineRead& stamp, std::vector<std::pair<double, double>>& spans) {
   if (activity.AllActive()) {
-    ReadLine(plane, line, profile, lightOnDark, Symbology::None, reads, stamp);
+    ReadLine(plane, line, profile, lightOnDark, Symbology::None, reads, stamp, readsAll);
     return;
   }
   activity.Spans(plane.scale * line.origin.x, plane.scale * line.origin.y,
@@ -1172,7 +1180,7 @@ void ReadActiveSpans(const Plane& plane, const Line& line, const ActivityMap& ac
     part.startsAtEdge = start == 0;
     part.endsAtEdge = toEnd;
     if (part.length >= 8) {
-      ReadLine(plane, part, profile, lightOnDark, Symbology::None, reads, stamp);
+      ReadLine(plane, part, profile, lightOnDark, Symbology::None, reads, stamp, readsAll);
     }
   }
 }
@@ -1362,15 +1370,17 @@ void MeasureAcross(const Plane& plane, const Group& group, const RobustOptions& 
     LineRead stamp;
     stamp.offset = h;
     found.clear();
-    ReadLine(plane, line, profile, options.lightOnDark, any.symbology, found, stamp);
-    for (LineRead& read : found) {
-      if (read.text == any.text && read.symbology == any.symbology &&
-          Length(0.5 * (read.start + read.end) - (measure.centre + h * up)) < 0.5 * span) {
-        measure.reads.push_back(std::move(read));
-        return true;
-      }
+    // The first read of the symbol is the one taken: the line is read no further.
+    const auto symbolRead = [&](const LineRead& read) {
+      return read.text == any.text && read.symbology == any.symbology &&
+             Length(0.5 * (read.start + read.end) - (measure.centre + h * up)) < 0.5 * span;
+    };
+    ReadLine(plane, line, profile, options.lightOnDark, any.symbology, found, stamp, symbolRead);
+    if (found.empty() || !symbolRead(found.back())) {
+      return false;
     }
-    return false;
+    measure.reads.push_back(std::move(found.back()));
+    return true;
   };
   bool lowestRead = false;
   bool highestRead = false;
