@@ -12,18 +12,21 @@ namespace {
 
 // Follows the grey along one row or column and counts each confirmed turn: a maximum once the
 // grey falls below it by the step, a minimum once it rises above it by as much. An extreme older
-// than any element is forgotten: in noise the oldest extreme drifts out to the rarest sample,
-// from which any sample turns.
+// than any element is forgotten (looked at every staleCheck pixels): in noise the oldest extreme
+// drifts out to the rarest sample, from which any sample turns.
 struct Turns {
   int extreme = 0;
   int at = 0;
   bool rising = true;
 
-  bool Next(int grey, int step, int position) {
+  void ForgetOld(int grey, int position) {
     if (position - at > staleAfter) {
       extreme = grey;
       at = position;
     }
+  }
+
+  bool Next(int grey, int step, int position) {
     if (rising) {
       if (grey > extreme) {
         extreme = grey;
@@ -47,6 +50,7 @@ struct Turns {
   }
 
   static constexpr int staleAfter = 24;
+  static constexpr int staleCheck = 8;
 };
 
 // Turns a cell needs to be active: a single edge (a label's border, a shadow) makes one.
@@ -96,9 +100,12 @@ ActivityMap::ActivityMap(const std::uint8_t* bytes, int width, int height, std::
   for (int y = every / 2; y < height; y += every) {
     const std::uint8_t* row = bytes + y * rowPitch;
     Turns along{row[0]};
-    for (int x = 1; x < width; ++x) {
-      if (along.Next(row[static_cast<std::ptrdiff_t>(x) * pixelStep], step, x)) {
-        ++turns[cellOf(x, y)];
+    for (int x = 1; x < width;) {
+      along.ForgetOld(row[static_cast<std::ptrdiff_t>(x) * pixelStep], x);
+      for (const int end = std::min(width, x + Turns::staleCheck); x < end; ++x) {
+        if (along.Next(row[static_cast<std::ptrdiff_t>(x) * pixelStep], step, x)) {
+          ++turns[cellOf(x, y)];
+        }
       }
     }
   }
@@ -109,6 +116,13 @@ ActivityMap::ActivityMap(const std::uint8_t* bytes, int width, int height, std::
   }
   for (int y = 1; y < height; ++y) {
     const std::uint8_t* row = bytes + y * rowPitch;
+    if (y % Turns::staleCheck == 1) {
+      int x = every / 2;
+      for (Turns& column : down) {
+        column.ForgetOld(row[static_cast<std::ptrdiff_t>(x) * pixelStep], y);
+        x += every;
+      }
+    }
     int x = every / 2;
     for (Turns& column : down) {
       if (column.Next(row[static_cast<std::ptrdiff_t>(x) * pixelStep], step, y)) {

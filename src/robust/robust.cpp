@@ -311,22 +311,37 @@ void FindExtremes(Profile& profile) {
   std::vector<int>& extremes = profile.extremes;
   extremes.clear();
   const int count = static_cast<int>(profile.grey.size());
-  const auto block = [](int i) { return static_cast<std::size_t>(i / rangeBlock); };
+  const auto block = [](int i) {
+    return static_cast<std::size_t>(static_cast<unsigned>(i) / rangeBlock);
+  };
   int lowest = 0;
   int highest = 0;
   int i = 1;
   bool rising = false;  // seeking a maximum
+  // The darkest and lightest so far and their thresholds stay in registers.
+  float low = count > 0 ? grey[0] : 0;
+  float high = low;
+  float lowThreshold = count > 0 ? threshold[0] : 0;
+  float highThreshold = lowThreshold;
   for (; i < count; ++i) {
     const float g = grey[i];
-    lowest = g < grey[lowest] ? i : lowest;
-    highest = g > grey[highest] ? i : highest;
-    if (g - grey[lowest] >= threshold[block(lowest)]) {
+    if (g < low) {
+      lowest = i;
+      low = g;
+      lowThreshold = threshold[block(i)];
+    }
+    if (g > high) {
+      highest = i;
+      high = g;
+      highThreshold = threshold[block(i)];
+    }
+    if (g - low >= lowThreshold) {
       profile.firstDark = true;
       extremes.push_back(lowest);
       rising = true;
       break;
     }
-    if (grey[highest] - g >= threshold[block(highest)]) {
+    if (high - g >= highThreshold) {
       profile.firstDark = false;
       extremes.push_back(highest);
       break;
@@ -339,26 +354,19 @@ void FindExtremes(Profile& profile) {
   // the first candidate.
   int candidate = i;
   float at = grey[i];
+  float need = threshold[block(i)];
   for (++i; i < count; ++i) {
     const float g = grey[i];
-    if (rising) {
-      if (g > at) {
-        candidate = i;
-        at = g;
-      } else if (at - g >= threshold[block(candidate)]) {
-        extremes.push_back(candidate);
-        rising = false;
-        candidate = i;
-        at = g;
-      }
-    } else if (g < at) {
+    if (rising ? g > at : g < at) {
       candidate = i;
       at = g;
-    } else if (g - at >= threshold[block(candidate)]) {
+      need = threshold[block(i)];
+    } else if (rising ? at - g >= need : g - at >= need) {
       extremes.push_back(candidate);
-      rising = true;
+      rising = !rising;
       candidate = i;
       at = g;
+      need = threshold[block(i)];
     }
   }
   // The last extreme is confirmed by the step that found the one before it.
