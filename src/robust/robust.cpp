@@ -827,11 +827,14 @@ bool DecodeCode39Run(const Run& run, int first, SymbolAt& read) {
     if (index < 0) {
       return false;
     }
+    // Most tries fail at their first character, before anything is kept.
+    if (k == first && index != code39StartIndex) {
+      return false;
+    }
     characterWidths.push_back(SumWidths(run, k, 9));
     const double narrow = narrowSum / (6.0 * characterWidths.size());
     if (k == first) {
-      if (index != code39StartIndex ||
-          !QuietBefore(run, first, code39QuietNarrows * narrow, true)) {
+      if (!QuietBefore(run, first, code39QuietNarrows * narrow, true)) {
         return false;
       }
     } else if (index == code39StartIndex) {
@@ -904,6 +907,11 @@ constexpr double interleavedQuietNarrows = 9;
 bool DecodeTwoOfFiveRun(const Run& run, int first, SymbolAt& read) {
   // Start: wide bar, narrow space, wide bar, narrow space, narrow bar, narrow space.
   if (first + 6 + 10 + 3 > run.Count()) {
+    return false;
+  }
+  // Separate classes put every wide bar above every narrow one: a start whose narrow bar is as
+  // wide as a wide one never reads, and is left before anything is gathered.
+  if (run.Width(first + 4) >= std::min(run.Width(first), run.Width(first + 2))) {
     return false;
   }
   WidthClasses bars;
