@@ -14,6 +14,7 @@
 
 #include "decode/dispatcher.h"
 #include "image/image.h"
+#include "robust/activity.h"
 #include "symbologies/code128.h"
 #include "symbologies/code39.h"
 #include "symbologies/ean13.h"
@@ -101,11 +102,14 @@ float Sample(const Plane& plane, double x, double y) {
 }
 
 // A line of a plane: origin + t * direction for t in [0, length], both ends on the plane's edge
-// or inside it.
+// or inside it. An end inside that only cuts the line short is no edge of the picture: the
+// element it cuts may be wider, and never stands in for light.
 struct Line {
   Vec origin;
   Vec direction;
   double length = 0;
+  bool startsAtEdge = true;
+  bool endsAtEdge = true;
 };
 
 // The part of the infinite line through point along direction that lies on [0, w] x [0, h];
@@ -144,7 +148,7 @@ bool ClipLine(Vec point, Vec direction, double lo, double hi, double w, double h
 // An edge's step must exceed this share of the grey range around it, and never less than
 // minimumStep grey levels: noise on a flat ground stays below both.
 constexpr float stepShare = 0.12F;
-constexpr float minimumStep = 10;
+constexpr float minimumStep = smallestStep;
 constexpr int rangeBlock = 8;   // samples a block of the local range
 constexpr int rangeBlocks = 3;  // blocks either side the local range reaches
 
@@ -201,17 +205,65 @@ void SampleLine(const Plane& plane, const Line& line, Profile& profile) {
   const std::ptrdiff_t step = plane.pixelStep;
   const int lastX = plane.width - 1;
   const int lastY = plane.height - 1;
-  for (int i = from; i < to; ++i, x += xStep, y += yStep) {
-    // The clamps only catch the last bit of rounding at the interior's ends.
-    const int x0 = std::clamp(static_cast<int>(x >> 32), 0, lastX);
-    const int y0 = std::clamp(static_cast<int>(y >> 32), 0, lastY);
+  // Rows and columns: one fraction stays nought and the other never changes, so each sample
+  // blends two pixels, to the same value as the general loop's.
+  constexpr std::int64_t whole = std::int64_t{1} << 32;
+  const int x0 = static_cast<int>(x >> 32);
+  const int y0 = static_cast<int>(y >> 32);
+  if (yStep == 0 && xStep == whole && (x & 0xFFFFFFFF) == 0 && x0 >= 0 &&
+      x0 + (to - from) - 1 <= lastX && y0 >= 0 && y0 <= lastY) {
+    const std::uint8_t* near = bytes + y0 * pitch + static_cast<std::ptrdiff_t>(x0) * step;
+    const std::uint8_t* far = near + (y0 < lastY ? pitch : 0);
+    const float fy = static_cast<float>(y & 0xFFFFFFFF) * fraction;
+    for (int i = from; i < to; ++i, near += step, far += step) {
+      const float top = near[0];
+      grey[i] = top + fy * (static_cast<float>(far[0]) - top);
+    }
+    return;
+  }
+  if (xStep == 0 && yStep == whole && (y & 0xFFFFFFFF) == 0 && y0 >= 0 &&
+      y0 + (to - from) - 1 <= lastY && x0 >= 0 && x0 <= lastX) {
+    const std::uint8_t* near = bytes + y0 * pitch + static_cast<std::ptrdiff_t>(x0) * step;
+    const std::ptrdiff_t dx = x0 < lastX ? step : 0;
+    const float fx = static_cast<float>(x & 0xFFFFFFFF) * fraction;
+    for (int i = from; i < to; ++i, near += pitch) {
+      grey[i] = near[0] + fx * static_cast<float>(near[dx] - near[0]);
+    }
+    return;
+  }
+  // Clamped at the plane's last row and column, which have no neighbour to blend with.
+  const auto blend = [&](std::int64_t px, std::int64_t py) {
+    const int x0 = std::clamp(static_cast<int>(px >> 32), 0, lastX);
+    const int y0 = std::clamp(static_cast<int>(py >> 32), 0, lastY);
     const std::ptrdiff_t dx = x0 < lastX ? step : 0;
     const std::ptrdiff_t dy = y0 < lastY ? pitch : 0;
     const std::uint8_t* pixel = bytes + y0 * pitch + x0 * step;
-    const float fx = static_cast<float>(x & 0xFFFFFFFF) * fraction;
-    const float fy = static_cast<float>(y & 0xFFFFFFFF) * fraction;
+    const float fx = static_cast<float>(px & 0xFFFFFFFF) * fraction;
+    const float fy = static_cast<float>(py & 0xFFFFFFFF) * fraction;
     const float top = pixel[0] + fx * static_cast<float>(pixel[dx] - pixel[0]);
     const float bottom = pixel[dy] + fx * static_cast<float>(pixel[dy + dx] - pixel[dy]);
+    return top + fy * (bottom - top);
+  };
+  // Between samples with both neighbours, which on a straight line are all between two such, the
+  // clamps are left out.
+  const auto blendsInside = [&](std::int64_t px, std::int64_t py) {
+    return px >= 0 && py >= 0 && (px >> 32) < lastX && (py >> 32) < lastY;
+  };
+  while (from < to && !blendsInside(x, y)) {
+    grey[from++] = blend(x, y);
+    x += xStep;
+    y += yStep;
+  }
+  while (to > from && !blendsInside(x + (to - 1 - from) * xStep, y + (to - 1 - from) * yStep)) {
+    --to;
+    grey[to] = blend(x + (to - from) * xStep, y + (to - from) * yStep);
+  }
+  for (int i = from; i < to; ++i, x += xStep, y += yStep) {
+    const std::uint8_t* pixel = bytes + (y >> 32) * pitch + (x >> 32) * step;
+    const float fx = static_cast<float>(x & 0xFFFFFFFF) * fraction;
+    const float fy = static_cast<float>(y & 0xFFFFFFFF) * fraction;
+    const float top = pixel[0] + fx * static_cast<float>(pixel[step] - pixel[0]);
+    const float bottom = pixel[pitch] + fx * static_cast<float>(pixel[pitch + step] - pixel[pitch]);
     grey[i] = top + fy * (bottom - top);
   }
 }
@@ -254,55 +306,71 @@ void SetThresholds(Profile& profile) {
 // Alternating extremes: a maximum is confirmed once the grey falls below it by the local
 // threshold, a minimum once it rises above it by as much.
 void FindExtremes(Profile& profile) {
-  const std::vector<float>& grey = profile.grey;
+  const float* grey = profile.grey.data();
+  const float* threshold = profile.threshold.data();
   std::vector<int>& extremes = profile.extremes;
   extremes.clear();
-  const int count = static_cast<int>(grey.size());
-  const auto threshold = [&](int i) {
-    return profile.threshold[static_cast<std::size_t>(i / rangeBlock)];
+  const int count = static_cast<int>(profile.grey.size());
+  const auto block = [](int i) {
+    return static_cast<std::size_t>(static_cast<unsigned>(i) / rangeBlock);
   };
-  const auto g = [&](int i) { return grey[static_cast<std::size_t>(i)]; };
   int lowest = 0;
   int highest = 0;
-  int seeking = 0;  // +1 a maximum, -1 a minimum, 0 either
-  int candidate = 0;
-  for (int i = 1; i < count; ++i) {
-    if (seeking == 0) {
-      lowest = g(i) < g(lowest) ? i : lowest;
-      highest = g(i) > g(highest) ? i : highest;
-      if (g(i) - g(lowest) >= threshold(lowest)) {
-        profile.firstDark = true;
-        extremes.push_back(lowest);
-        seeking = 1;
-        candidate = i;
-      } else if (g(highest) - g(i) >= threshold(highest)) {
-        profile.firstDark = false;
-        extremes.push_back(highest);
-        seeking = -1;
-        candidate = i;
-      }
-    } else if (seeking > 0) {
-      if (g(i) > g(candidate)) {
-        candidate = i;
-      } else if (g(candidate) - g(i) >= threshold(candidate)) {
-        extremes.push_back(candidate);
-        seeking = -1;
-        candidate = i;
-      }
-    } else {
-      if (g(i) < g(candidate)) {
-        candidate = i;
-      } else if (g(i) - g(candidate) >= threshold(candidate)) {
-        extremes.push_back(candidate);
-        seeking = 1;
-        candidate = i;
-      }
+  int i = 1;
+  bool rising = false;  // seeking a maximum
+  // The darkest and lightest so far and their thresholds stay in registers.
+  float low = count > 0 ? grey[0] : 0;
+  float high = low;
+  float lowThreshold = count > 0 ? threshold[0] : 0;
+  float highThreshold = lowThreshold;
+  for (; i < count; ++i) {
+    const float g = grey[i];
+    if (g < low) {
+      lowest = i;
+      low = g;
+      lowThreshold = threshold[block(i)];
+    }
+    if (g > high) {
+      highest = i;
+      high = g;
+      highThreshold = threshold[block(i)];
+    }
+    if (g - low >= lowThreshold) {
+      profile.firstDark = true;
+      extremes.push_back(lowest);
+      rising = true;
+      break;
+    }
+    if (high - g >= highThreshold) {
+      profile.firstDark = false;
+      extremes.push_back(highest);
+      break;
+    }
+  }
+  if (i >= count) {
+    return;
+  }
+  // The candidate and its grey stay in registers; the sample that confirmed the first extreme is
+  // the first candidate.
+  int candidate = i;
+  float at = grey[i];
+  float need = threshold[block(i)];
+  for (++i; i < count; ++i) {
+    const float g = grey[i];
+    if (rising ? g > at : g < at) {
+      candidate = i;
+      at = g;
+      need = threshold[block(i)];
+    } else if (rising ? at - g >= need : g - at >= need) {
+      extremes.push_back(candidate);
+      rising = !rising;
+      candidate = i;
+      at = g;
+      need = threshold[block(i)];
     }
   }
   // The last extreme is confirmed by the step that found the one before it.
-  if (seeking != 0) {
-    extremes.push_back(candidate);
-  }
+  extremes.push_back(candidate);
 }
 
 // Where the grey crosses level between two extremes, interpolated between the samples either
@@ -368,6 +436,9 @@ void FindEdges(Profile& profile, std::size_t fewest) {
 struct Run {
   std::vector<float> at;
   bool firstBar = false;
+  // Whether the first (last) element runs into the picture's edge, not into a line's cut end.
+  bool edgeBefore = true;
+  bool edgeAfter = true;
 
   int Count() const { return static_cast<int>(at.size()) - 1; }
   float Width(int k) const {
@@ -386,6 +457,7 @@ struct SymbolAt {
 // Light of at least need before element first; the picture's edge stands in for it where
 // edgeCounts (the bar runs into the edge, or the light before it does).
 bool QuietBefore(const Run& run, int first, double need, bool edgeCounts) {
+  edgeCounts = edgeCounts && run.edgeBefore;
   if (first == 0) {
     return edgeCounts;
   }
@@ -393,6 +465,7 @@ bool QuietBefore(const Run& run, int first, double need, bool edgeCounts) {
 }
 
 bool QuietAfter(const Run& run, int last, double need, bool edgeCounts) {
+  edgeCounts = edgeCounts && run.edgeAfter;
   const int count = run.Count();
   if (last >= count - 1) {
     return edgeCounts;
@@ -754,11 +827,14 @@ bool DecodeCode39Run(const Run& run, int first, SymbolAt& read) {
     if (index < 0) {
       return false;
     }
+    // Most tries fail at their first character, before anything is kept.
+    if (k == first && index != code39StartIndex) {
+      return false;
+    }
     characterWidths.push_back(SumWidths(run, k, 9));
     const double narrow = narrowSum / (6.0 * characterWidths.size());
     if (k == first) {
-      if (index != code39StartIndex ||
-          !QuietBefore(run, first, code39QuietNarrows * narrow, true)) {
+      if (!QuietBefore(run, first, code39QuietNarrows * narrow, true)) {
         return false;
       }
     } else if (index == code39StartIndex) {
@@ -831,6 +907,11 @@ constexpr double interleavedQuietNarrows = 9;
 bool DecodeTwoOfFiveRun(const Run& run, int first, SymbolAt& read) {
   // Start: wide bar, narrow space, wide bar, narrow space, narrow bar, narrow space.
   if (first + 6 + 10 + 3 > run.Count()) {
+    return false;
+  }
+  // Separate classes put every wide bar above every narrow one: a start whose narrow bar is as
+  // wide as a wide one never reads, and is left before anything is gathered.
+  if (run.Width(first + 4) >= std::min(run.Width(first), run.Width(first + 2))) {
     return false;
   }
   WidthClasses bars;
@@ -1017,9 +1098,11 @@ struct LineRead {
   double contrast = 0;
 };
 
-// Reads every symbol the line crosses, in both directions and both polarities.
+// Reads every symbol the line crosses, in both directions and both polarities, until enough
+// returns true for a read.
+template <typename Enough>
 void ReadLine(const Plane& plane, const Line& line, Profile& profile, bool lightOnDark,
-              Symbology only, std::vector<LineRead>& reads, const LineRead& stamp) {
+              Symbology only, std::vector<LineRead>& reads, const LineRead& stamp, Enough enough) {
   // The shortest symbol has twenty elements and more.
   constexpr std::size_t fewestBoundaries = 20;
   SampleLine(plane, line, profile);
@@ -1041,6 +1124,8 @@ void ReadLine(const Plane& plane, const Line& line, Profile& profile, bool light
     // element is.
     const bool lastDark = profile.firstDark == (count % 2 == 1);
     const bool firstDark = reversed != 0 ? lastDark : profile.firstDark;
+    run.edgeBefore = reversed != 0 ? line.endsAtEdge : line.startsAtEdge;
+    run.edgeAfter = reversed != 0 ? line.startsAtEdge : line.endsAtEdge;
     for (int polarity = 0; polarity < (lightOnDark ? 2 : 1); ++polarity) {
       run.firstBar = polarity == 0 ? firstDark : !firstDark;
       for (int first = run.firstBar ? 0 : 1; first < count; first += 2) {
@@ -1067,6 +1152,10 @@ void ReadLine(const Plane& plane, const Line& line, Profile& profile, bool light
         }
         read.contrast = high - low;
         reads.push_back(std::move(read));
+        if (enough(reads.back())) {
+          run.at.swap(profile.runAt);
+          return;
+        }
         // Symbols end in a bar: the next try starts at the bar after the light that follows.
         first = symbol.last;
       }
@@ -1076,10 +1165,44 @@ void ReadLine(const Plane& plane, const Line& line, Profile& profile, bool light
 }
 
 constexpr int angleCount = 12;  // every 15 degrees
+
+constexpr auto readsAll = [](const LineRead&) { return false; };
 constexpr std::size_t maxReads = 20000;
 
-void ScanPlane(const Plane& plane, int level, const RobustOptions& options, Profile& profile,
-               std::vector<LineRead>& reads) {
+// Light a line keeps beyond the last active cell it crosses, in plane pixels, besides the
+// widening of the cells (a cell) and the map's stepping (up to another): on the picture, a quiet
+// zone of nine narrow bars of nine pixels (six-pixel modules blurred and spread come to eight,
+// and small pictures have no scaled copy to read them on).
+constexpr double spanMargin = 64;
+
+// Reads the parts of the line near active cells, each cut to whole blocks of samples from the
+// line's start so that its samples and local ranges are the whole line's.
+void ReadActiveSpans(const Plane& plane, const Line& line, const ActivityMap& activity,
+                     Profile& profile, bool lightOnDark, std::vector<LineRead>& reads,
+                     const LineRead& stamp, std::vector<std::pair<double, double>>& spans) {
+  if (activity.AllActive()) {
+    ReadLine(plane, line, profile, lightOnDark, Symbology::None, reads, stamp, readsAll);
+    return;
+  }
+  activity.Spans(plane.scale * line.origin.x, plane.scale * line.origin.y,
+                 plane.scale * line.direction.x, plane.scale * line.direction.y, line.length,
+                 spanMargin, spans);
+  for (const auto& [from, to] : spans) {
+    const double start = rangeBlock * std::floor(from / rangeBlock);
+    const bool toEnd = to >= line.length - rangeBlock;
+    Line part = line;
+    part.origin = line.origin + start * line.direction;
+    part.length = (toEnd ? line.length : rangeBlock * std::ceil(to / rangeBlock)) - start;
+    part.startsAtEdge = start == 0;
+    part.endsAtEdge = toEnd;
+    if (part.length >= 8) {
+      ReadLine(plane, part, profile, lightOnDark, Symbology::None, reads, stamp, readsAll);
+    }
+  }
+}
+
+void ScanPlane(const Plane& plane, int level, const RobustOptions& options,
+               const ActivityMap& activity, Profile& profile, std::vector<LineRead>& reads) {
   const double area = static_cast<double>(plane.width) * plane.height;
   // Rows and columns (angles 0 and 90) take lines twice as dense as the others.
   const double weight = angleCount + 2;
@@ -1087,6 +1210,7 @@ void ScanPlane(const Plane& plane, int level, const RobustOptions& options, Prof
       area * weight / static_cast<double>(std::max(1LL, options.samplesPerScale)), 2.0, 64.0);
   const Vec centre{plane.width / 2.0, plane.height / 2.0};
   const double reach = std::hypot(plane.width, plane.height);
+  std::vector<std::pair<double, double>> spans;
   for (int a = 0; a < angleCount; ++a) {
     const double angle = a * std::numbers::pi / angleCount;
     const Vec direction{std::cos(angle), std::sin(angle)};
@@ -1101,7 +1225,7 @@ void ScanPlane(const Plane& plane, int level, const RobustOptions& options, Prof
         continue;
       }
       stamp.offset = d * plane.scale;
-      ReadLine(plane, line, profile, options.lightOnDark, Symbology::None, reads, stamp);
+      ReadActiveSpans(plane, line, activity, profile, options.lightOnDark, reads, stamp, spans);
       if (reads.size() > maxReads) {
         return;
       }
@@ -1262,15 +1386,17 @@ void MeasureAcross(const Plane& plane, const Group& group, const RobustOptions& 
     LineRead stamp;
     stamp.offset = h;
     found.clear();
-    ReadLine(plane, line, profile, options.lightOnDark, any.symbology, found, stamp);
-    for (LineRead& read : found) {
-      if (read.text == any.text && read.symbology == any.symbology &&
-          Length(0.5 * (read.start + read.end) - (measure.centre + h * up)) < 0.5 * span) {
-        measure.reads.push_back(std::move(read));
-        return true;
-      }
+    // The first read of the symbol is the one taken: the line is read no further.
+    const auto symbolRead = [&](const LineRead& read) {
+      return read.text == any.text && read.symbology == any.symbology &&
+             Length(0.5 * (read.start + read.end) - (measure.centre + h * up)) < 0.5 * span;
+    };
+    ReadLine(plane, line, profile, options.lightOnDark, any.symbology, found, stamp, symbolRead);
+    if (found.empty() || !symbolRead(found.back())) {
+      return false;
     }
-    return false;
+    measure.reads.push_back(std::move(found.back()));
+    return true;
   };
   bool lowestRead = false;
   bool highestRead = false;
@@ -1489,10 +1615,17 @@ std::vector<RobustBarcode> ReadRobust(const Image& picture, const RobustOptions&
   while (planes.size() < 3 && std::min(planes.back().width, planes.back().height) >= 320) {
     planes.push_back(HalfOf(planes.back()));
   }
+  // Rows and columns of the map a few pixels apart on large pictures, where its cost would tell;
+  // bars shorter than that are read on small pictures, whose every other row is followed.
+  const double megapixels =
+      static_cast<double>(picture.imageWidth) * picture.imageHeight / 1'000'000.0;
+  const ActivityMap activity(picture.greyBytes, picture.imageWidth, picture.imageHeight,
+                             picture.rowPitch, picture.pixelStep,
+                             std::clamp(static_cast<int>(std::sqrt(megapixels * 10)), 2, 8));
   Profile profile;
   std::vector<LineRead> reads;
   for (std::size_t level = 0; level < planes.size(); ++level) {
-    ScanPlane(planes[level], static_cast<int>(level), options, profile, reads);
+    ScanPlane(planes[level], static_cast<int>(level), options, activity, profile, reads);
   }
   std::vector<Group> groups = GroupReads(reads);
   // The groups most lines read are measured first.

@@ -15,9 +15,13 @@ struct Image;
 // thresholds and upright rectangles do not read: photos, grey or uneven backgrounds, blur, turned
 // symbols, light bars on dark, symbols without a margin.
 //
-// It looks for no rectangle first. Lines cross the whole picture at every 15 degrees (rows and
-// columns twice as densely), on the picture and on copies scaled down by two and four, where
-// noise averages out. Each line's grey profile is sampled bilinearly and split at alternating
+// It looks for no rectangle first. Lines cross the picture at every 15 degrees (rows and columns
+// twice as densely), on the picture and on copies scaled down by two and four, where noise
+// averages out. They are sampled only near bars: a cheap look at every few rows and columns of
+// the picture marks the cells where the grey turns up and down by a step as large as the
+// smallest edge the lines take (larger in noise), and each line keeps the parts within 64
+// pixels of its scale beyond them, for quiet zones; where it is cut short, its end never stands
+// in for light. Each line's grey profile is sampled bilinearly and split at alternating
 // extremes that differ by a step large against the local contrast (an eighth of the grey range
 // within about thirty samples, so that blur's shallow narrow elements still count). Each edge
 // lies where the grey crosses the middle of that local range, interpolated between samples:
@@ -47,8 +51,9 @@ struct Image;
 // other's lines.
 //
 // The cost is bounded for every picture: the lines' spacing grows with the picture so their
-// samples stay within a budget, a bar starts a decoding only after light as wide as half its next
-// four elements, and each found symbol is measured by at most a few hundred lines.
+// samples stay within a budget (flat paper and ground are not sampled at all), a bar starts a
+// decoding only after light as wide as half its next four elements, and each found symbol is
+// measured by at most a few hundred lines, each read no further than its first read of it.
 
 // A point in picture coordinates: the origin is the top-left corner of the top-left pixel, y down.
 struct RobustPoint {

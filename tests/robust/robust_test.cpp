@@ -211,6 +211,43 @@ TEST(RobustTest, ReadsNothingFromClutter) {
   }
 }
 
+// On a large page, lines are sampled only near bars: a symbol alone in a corner, far from
+// anything else, or turned, still reads, where it lies.
+TEST(RobustTest, ReadsASymbolAloneOnALargePage) {
+  struct PageCase {
+    int x, y;  // where the symbol's picture goes on the page
+    double angle;
+  };
+  const PageCase cases[] = {{0, 0, 0}, {1700, 2300, 90}, {1650, 40, 30}};
+  for (const PageCase& c : cases) {
+    SCOPED_TRACE(c.angle);
+    Picture symbol;
+    DrawSymbol({.modules = ean13,
+                .module = 1.5,
+                .height = 50,
+                .angle = c.angle,
+                .width = 300,
+                .heightPx = 300},
+               symbol);
+    constexpr int width = 2000;
+    constexpr int height = 2600;
+    std::vector<std::uint8_t> page(static_cast<std::size_t>(width) * height, 235);
+    for (int y = 0; y < 300; ++y) {
+      for (int x = 0; x < 300; ++x) {
+        page[static_cast<std::size_t>(c.y + y) * width + static_cast<std::size_t>(c.x + x)] =
+            symbol.grey[static_cast<std::size_t>(y) * 300 + static_cast<std::size_t>(x)];
+      }
+    }
+    Image image;
+    ASSERT_TRUE(ViewPixels(page.data(), width, height, width, 1, image));
+    const std::vector<RobustBarcode> barcodes = ReadRobust(image);
+    ASSERT_EQ(barcodes.size(), 1U);
+    EXPECT_EQ(barcodes[0].text, ean13Text);
+    EXPECT_NEAR(barcodes[0].corners[0].x, c.x + 150, 100);
+    EXPECT_NEAR(barcodes[0].corners[0].y, c.y + 150, 100);
+  }
+}
+
 struct CornerCase {
   double angle;
   double x[4], y[4];    // the corners drawn

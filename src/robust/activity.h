@@ -1,0 +1,45 @@
+// SPDX-License-Identifier: Apache-2.0
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <utility>
+#include <vector>
+
+namespace strixa {
+
+// The smallest grey step an edge of the lines has, and the map counts.
+constexpr int smallestStep = 10;
+
+// Where a picture may hold bars, found cheaply before any line is sampled: every few rows and
+// columns of the picture itself are followed for alternating grey steps as large as the smallest
+// edge the lines accept, and a square cell is active where they alternate at least twice. Bars at
+// any angle cross the rows or the columns at 45 degrees or more, so every symbol's cells are
+// active, at every module size the lines read; flat paper, flat ground and single edges are not.
+// Active cells are widened by one on every side, for cells a line only grazes.
+// Cells are cellSize picture pixels square.
+class ActivityMap {
+ public:
+  // Rows and columns every `every` pixels.
+  ActivityMap(const std::uint8_t* bytes, int width, int height, std::ptrdiff_t rowPitch,
+              int pixelStep, int every);
+
+  bool Active(double x, double y) const;
+  // Whether no cell is quiet: every line is then read whole.
+  bool AllActive() const { return quietCells_ == 0; }
+
+  // The parts of the line origin + t * direction, t in [0, length] (picture pixels per t, from
+  // the picture's top-left corner), within margin of an active cell, in order and apart.
+  void Spans(double originX, double originY, double directionX, double directionY, double length,
+             double margin, std::vector<std::pair<double, double>>& spans) const;
+
+  static constexpr int cellSize = 16;
+
+ private:
+  int columns_ = 0;
+  int rows_ = 0;
+  std::size_t quietCells_ = 0;
+  std::vector<std::uint8_t> active_;
+};
+
+}  // namespace strixa

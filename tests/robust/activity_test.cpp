@@ -1,0 +1,102 @@
+// SPDX-License-Identifier: Apache-2.0
+#include "robust/activity.h"
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <random>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+namespace strixa {
+
+namespace {
+
+// 800 x 600 of paper (or ground) with bars two pixels wide over x 300..400, y 200..260, upright
+// or lying (then over y 300..400, x 200..260), and Gaussian noise on everything.
+std::vector<std::uint8_t> Page(int ground, bool lying, double noise) {
+  constexpr int width = 800;
+  std::vector<std::uint8_t> grey(static_cast<std::size_t>(width) * 600);
+  std::mt19937 random(5);
+  std::normal_distribution<double> deviation(0, noise);
+  for (int y = 0; y < 600; ++y) {
+    for (int x = 0; x < width; ++x) {
+      const int along = lying ? y : x;
+      const int across = lying ? x : y;
+      const bool bar =
+          along >= 300 && along < 400 && across >= 200 && across < 260 && (along / 2) % 2 == 0;
+      const double value = (bar ? 20 : ground) + (noise > 0 ? deviation(random) : 0);
+      grey[static_cast<std::size_t>(y) * width + static_cast<std::size_t>(x)] =
+          static_cast<std::uint8_t>(std::clamp(value, 0.0, 255.0));
+    }
+  }
+  return grey;
+}
+
+TEST(ActivityMapTest, MarksBarsAndLeavesFlatAndNoisyGroundQuiet) {
+  struct Case {
+    std::string_view name;
+    int ground;
+    bool lying;  // only the columns cross the bars
+    double noise;
+  };
+  const Case cases[] = {
+      {"bars on paper", 240, false, 0},
+      {"lying bars on paper", 240, true, 0},
+      {"bars on grey ground with noise", 120, false, 3},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::vector<std::uint8_t> grey = Page(c.ground, c.lying, c.noise);
+    const ActivityMap map(grey.data(), 800, 600, 800, 1, 2);
+    const auto at = [&](double along, double across) {
+      return c.lying ? map.Active(across, along) : map.Active(along, across);
+    };
+    EXPECT_TRUE(at(350, 230));
+    EXPECT_TRUE(at(302, 202));
+    // Away from the bars, noise may leave a stray cell active, but not one in ten.
+    int active = 0;
+    int all = 0;
+    for (int along = 8; along < 600; along += 16) {
+      for (int across = 8; across < 600; across += 16) {
+        if (along < 250 || along > 450 || across < 150 || across > 310) {
+          active += at(along, across) ? 1 : 0;
+          ++all;
+        }
+      }
+    }
+    EXPECT_LT(active * 10, all);
+    EXPECT_FALSE(map.AllActive());
+  }
+}
+
+TEST(ActivityMapTest, SpansReachMarginBeyondActiveCellsOnly) {
+  const std::vector<std::uint8_t> grey = Page(240, false, 0);
+  const ActivityMap map(grey.data(), 800, 600, 800, 1, 2);
+  std::vector<std::pair<double, double>> spans;
+  // A row through the bars: one span, from before the bars to after them by the margin at least
+  // and by the margin and two cells at most.
+  map.Spans(0, 230, 1, 0, 800, 40, spans);
+  ASSERT_EQ(spans.size(), 1U);
+  EXPECT_LE(spans[0].first, 300 - 40);
+  EXPECT_GE(spans[0].first, 300 - 40 - 3 * ActivityMap::cellSize);
+  EXPECT_GE(spans[0].second, 400 + 40);
+  EXPECT_LE(spans[0].second, 400 + 40 + 3 * ActivityMap::cellSize);
+  // Half the picture's scale (t in plane pixels of a copy scaled by two): the same place.
+  map.Spans(0, 230, 2, 0, 400, 20, spans);
+  ASSERT_EQ(spans.size(), 1U);
+  EXPECT_LE(spans[0].first, 150 - 20);
+  EXPECT_GE(spans[0].second, 200 + 20);
+  // A column beside them and a turned line far below them: nothing.
+  map.Spans(600, 0, 0, 1, 600, 40, spans);
+  EXPECT_TRUE(spans.empty());
+  map.Spans(0, 450, 0.8, 0.6, 250, 40, spans);
+  EXPECT_TRUE(spans.empty());
+}
+
+}  // namespace
+
+}  // namespace strixa
