@@ -34,9 +34,9 @@ std::string ResultLine(Symbology symbology, std::string_view text);
 // pixels' middle run length), and whether the picture's edge may stand in for it: at either end,
 // after any light; only where the bars run into the edge at both ends at once, or where light a
 // narrow element wider than the line's widest space lies before it; or only where both of the
-// bars that run into it there are as wide as the widest bar inside. A light gap
-// inside the line gapNarrows wide may be where the decoder found its quiet zone, so the lines
-// beside must be light there too; no space inside the symbol is as wide.
+// bars that run into it there are as wide as the widest bar inside. A light gap inside the line
+// gapNarrows wide may be where the decoder found its quiet zone, so the lines beside must be
+// light there too; no space inside the symbol is as wide.
 enum class EdgeRule { neither, either, both, bothWideBars };
 struct QuietRule {
   int quietNarrows = 5;

@@ -470,6 +470,17 @@ TEST(DispatcherTest, QuietEndsLieWithinOnePixelPerLineAside) {
   }
 }
 
+// HasQuietEnds for the line from the first to the last bar of row, drawn five rows high.
+bool RowHasQuietEnds(const std::string& row, QuietRule rule) {
+  const Image image = MakeImage(std::vector<std::string>(5, row));
+  const std::size_t first = row.find('#');
+  std::string pixels = row.substr(first, row.rfind('#') - first + 1);
+  std::ranges::replace(pixels, '#', '1');
+  std::ranges::replace(pixels, '.', '0');
+  return HasQuietEnds(AxisView{image, false}, 128, 3, static_cast<long long>(first) + 1, pixels,
+                      rule);
+}
+
 // Plain 2 of 5 takes bars that run into both edges for a symbol cropped to them only where both
 // end bars are wide and whole: a narrow bar there, as its short stop ends, or a wide bar the edge
 // cut short, is where a cut through a digit leaves the line.
@@ -488,14 +499,7 @@ TEST(DispatcherTest, TwoOfFiveAtBothEdgesNeedsWholeWideEndBars) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    const Image image = MakeImage(std::vector<std::string>(5, c.row));
-    const std::size_t first = c.row.find('#');
-    std::string pixels = c.row.substr(first, c.row.rfind('#') - first + 1);
-    std::ranges::replace(pixels, '#', '1');
-    std::ranges::replace(pixels, '.', '0');
-    EXPECT_EQ(HasQuietEnds(AxisView{image, false}, 128, 3, static_cast<long long>(first) + 1,
-                           pixels, {3, EdgeRule::bothWideBars}),
-              c.expected);
+    EXPECT_EQ(RowHasQuietEnds(c.row, {3, EdgeRule::bothWideBars}), c.expected);
   }
 }
 
@@ -516,14 +520,7 @@ TEST(DispatcherTest, LightToTheEdgeIsAMarginOnlyWhenWiderThanAnySpace) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    const Image image = MakeImage(std::vector<std::string>(5, c.row));
-    const std::size_t first = c.row.find('#');
-    std::string pixels = c.row.substr(first, c.row.rfind('#') - first + 1);
-    std::ranges::replace(pixels, '#', '1');
-    std::ranges::replace(pixels, '.', '0');
-    EXPECT_EQ(HasQuietEnds(AxisView{image, false}, 128, 3, static_cast<long long>(first) + 1,
-                           pixels, interleavedTwoOfFiveRules.quiet),
-              c.expected);
+    EXPECT_EQ(RowHasQuietEnds(c.row, interleavedTwoOfFiveRules.quiet), c.expected);
   }
 }
 
