@@ -452,6 +452,9 @@ struct SymbolAt {
   Symbology symbology = Symbology::None;
   std::string text;
   int last = 0;
+  // A check over one or two characters: a line that crosses a symbol's long edge or a run of
+  // its bars makes one often enough that lines beside it must agree, as for no check at all.
+  bool weakCheck = false;
 };
 
 // Light of at least need before element first; the picture's edge stands in for it where
@@ -670,6 +673,9 @@ bool DecodeEan(const Run& run, int first, int digitsPerHalf, SymbolAt& read) {
 // what slips through; the margin keeps a value from being a coin toss between two.
 constexpr double code128Tolerance = 0.75;
 constexpr double code128Margin = 0.5;
+// After start A, a lone character's check character is that character again, so a blur that
+// turns one pattern into another turns both alike: the margin alone must tell the two apart.
+constexpr double code128LoneMargin = 1.0;
 constexpr double code128QuietModules = 5;
 
 // The misfit of the elements from first to a pattern's sums, or -1 when one sum is off by more
@@ -698,10 +704,11 @@ bool MatchesSums(const Run& run, int first, const std::array<int, N>& runs, int 
   return SumsMisfit(run, first, runs, modules, tolerance) >= 0;
 }
 
-// The value of the six elements from first (entries from `from` of table), or -1.
+// The value of the six elements from first (entries from `from` of table), or -1; margin is how
+// much nearer it lies than the next.
 template <std::size_t Count>
 int Code128Value(const Run& run, int first, const std::array<std::array<int, 6>, Count>& table,
-                 std::size_t from) {
+                 std::size_t from, double* margin = nullptr) {
   int best = -1;
   double bestMisfit = 1e9;
   double nextMisfit = 1e9;
@@ -721,6 +728,9 @@ int Code128Value(const Run& run, int first, const std::array<std::array<int, 6>,
       nextMisfit - bestMisfit < code128Margin) {
     return -1;
   }
+  if (margin != nullptr) {
+    *margin = nextMisfit - bestMisfit;
+  }
   return best;
 }
 
@@ -737,6 +747,7 @@ bool DecodeCode128Run(const Run& run, int first, SymbolAt& read) {
     return false;
   }
   std::vector<int> values;
+  double firstMargin = 0;
   int k = first + 6;
   for (;;) {
     if (k + 7 > run.Count() || values.size() > 200) {
@@ -754,14 +765,19 @@ bool DecodeCode128Run(const Run& run, int first, SymbolAt& read) {
     if (modules < 9.5 || modules > 12.5) {
       return false;
     }
-    const int value = Code128Value(run, k, code128Runs, 0);
+    double margin = 0;
+    const int value = Code128Value(run, k, code128Runs, 0, &margin);
     if (value < 0) {
       return false;
+    }
+    if (values.empty()) {
+      firstMargin = margin;
     }
     values.push_back(value);
     k += 6;
   }
-  if (values.size() < 2) {
+  if (values.size() < 2 ||
+      (startSet == 1 && values.size() == 2 && firstMargin < code128LoneMargin)) {
     return false;
   }
   int sum = 102 + startSet;
@@ -780,6 +796,7 @@ bool DecodeCode128Run(const Run& run, int first, SymbolAt& read) {
   read.symbology = classified.symbology;
   read.text = std::move(classified.text);
   read.last = k + 6;
+  read.weakCheck = values.size() <= 2;
   return true;
 }
 
@@ -1096,6 +1113,7 @@ struct LineRead {
   int family = 0;     // lines of one family are parallel: one angle at one scale
   double offset = 0;  // the line's distance from the picture's centre, across it
   double contrast = 0;
+  bool weakCheck = false;
 };
 
 // Reads every symbol the line crosses, in both directions and both polarities, until enough
@@ -1140,6 +1158,7 @@ void ReadLine(const Plane& plane, const Line& line, Profile& profile, bool light
         LineRead read = stamp;
         read.symbology = symbol.symbology;
         read.text = std::move(symbol.text);
+        read.weakCheck = symbol.weakCheck;
         read.start = plane.scale * (line.origin + t0 * line.direction);
         read.end = plane.scale * (line.origin + t1 * line.direction);
         float low = 255;
@@ -1253,16 +1272,17 @@ struct Group {
 constexpr std::size_t maxGroups = 256;
 constexpr std::size_t maxMeasured = 64;
 
-// Whether the reads of a symbology without a check character come from enough parallel lines
-// spread across the bars, whose ends line up across the bars. A line that enters a turned symbol
-// across its long edge finds its start further along on each next line, at least as far as it
-// moves across; a symbol's ends move by the bars' slant, a few tenths at most.
+// Whether the reads of a symbology without a check character (or with a weak one) come from
+// enough parallel lines spread across the bars, whose ends line up across the bars. A line that
+// enters a turned symbol across its long edge finds its start further along on each next line, at
+// least as far as it moves across; a symbol's ends move by the bars' slant, a few tenths at most.
 bool LinesAgree(const Group& group) {
   const LineRead& any = *group.reads.front();
-  if (!MustRepeat(any.symbology)) {
+  if (!MustRepeat(any.symbology) && !any.weakCheck) {
     return true;
   }
-  const bool shortRead = any.symbology != Symbology::Code39 && any.text.size() < 6;
+  const bool shortRead =
+      any.weakCheck || (any.symbology != Symbology::Code39 && any.text.size() < 6);
   const std::size_t needed = any.symbology == Symbology::Code39 ? 2 : (shortRead ? 4 : 3);
   const double span = group.Span();
   const double spreadNeeded = shortRead ? std::max(4.0, 0.15 * span) : 2.0;

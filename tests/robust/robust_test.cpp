@@ -24,6 +24,7 @@
 
 #include "image/image.h"
 #include "platform/bitmap.h"
+#include "support/builders.h"
 #include "support/code128Encoder.h"
 #include "support/code39Encoder.h"
 #include "support/eanEncoder.h"
@@ -55,6 +56,20 @@ const std::string code39 = Code39Pixels("*STRIXA-39*", 1, 3, 1);
 const std::string interleaved = InterleavedTwoOfFivePixels("04012345", 1, 3);
 const std::string ean13Text = "5901234 123457";
 const std::string code128Text = std::string("Strixa-1\0]C0Strixa-1", 20);
+
+// A symbol of Start A, one character whose elements are 1.5 1.7 1.6 3.4 1.8 1.0 modules wide, its
+// check character drawn alike, and Stop. Value 31's pattern (2 1 2 3 2 1) fits those widths best,
+// value 66's (1 2 1 4 2 1), the symbol's, less than a module worse.
+std::string LoneCharacterBetweenTwoPatterns() {
+  std::string character;
+  bool bar = true;
+  for (const int tenths : {15, 17, 16, 34, 18, 10}) {
+    character.append(static_cast<std::size_t>(tenths), bar ? '1' : '0');
+    bar = !bar;
+  }
+  const std::string symbol = Widen(EncodeCode128({103, 66}), 10);
+  return symbol.substr(0, 110) + character + character + symbol.substr(330);
+}
 
 struct ReadCase {
   std::string_view name;
@@ -113,6 +128,14 @@ TEST(RobustTest, ReadsEverySymbologyAndHardPicture) {
        {.modules = code128, .module = 1.5},
        Symbology::Code128,
        code128Text},
+      {"Code 128 of one character",
+       {.modules = EncodeCode128(SetB("7"))},
+       Symbology::Code128,
+       std::string("7\0]C07", 6)},
+      {"Code 128 of one control character, whose check repeats it",
+       {.modules = EncodeCode128({103, 66})},
+       Symbology::Code128,
+       std::string("<STX>\0]C0\x02", 10)},
   };
   for (const ReadCase& c : cases) {
     SCOPED_TRACE(c.name);
@@ -144,6 +167,17 @@ TEST(RobustTest, RefusesPiecesAndLookAlikes) {
        ""},
       {"Code 39 without its stop",
        {.modules = code39, .width = 180, .shift = 50},
+       Symbology::None,
+       ""},
+      // Its check repeats the character, so only a clear fit may read it.
+      {"a lone Code 128 character nearly as near another pattern",
+       {.modules = LoneCharacterBetweenTwoPatterns(), .module = 0.4, .margin = 200},
+       Symbology::None,
+       ""},
+      // A check over one character is passed by one line in a hundred, so such a symbol must be
+      // read by lines spread across its bars; a few lines could be crossing a longer symbol.
+      {"a one-character Code 128 a few lines high",
+       {.modules = EncodeCode128(SetB("7")), .height = 6},
        Symbology::None,
        ""},
   };
