@@ -1272,23 +1272,19 @@ struct Group {
 constexpr std::size_t maxGroups = 256;
 constexpr std::size_t maxMeasured = 64;
 
-// Whether the reads of a symbology without a check character (or with a weak one) come from
-// enough parallel lines spread across the bars, whose ends line up across the bars. A line that
-// enters a turned symbol across its long edge finds its start further along on each next line, at
-// least as far as it moves across; a symbol's ends move by the bars' slant, a few tenths at most.
-bool LinesAgree(const Group& group) {
-  const LineRead& any = *group.reads.front();
-  if (!MustRepeat(any.symbology) && !any.weakCheck) {
-    return true;
-  }
+// Whether reads of one text, of a symbol span long, come from enough parallel lines spread across
+// the bars, whose ends line up across the bars. A line that enters a turned symbol across its long
+// edge finds its start further along on each next line, at least as far as it moves across; a
+// symbol's ends move by the bars' slant, a few tenths at most.
+bool ReadsAgree(const std::vector<const LineRead*>& reads, double span) {
+  const LineRead& any = *reads.front();
   const bool shortRead =
       any.weakCheck || (any.symbology != Symbology::Code39 && any.text.size() < 6);
   const std::size_t needed = any.symbology == Symbology::Code39 ? 2 : (shortRead ? 4 : 3);
-  const double span = group.Span();
   const double spreadNeeded = shortRead ? std::max(4.0, 0.15 * span) : 2.0;
   // The family with the most reads decides.
   std::vector<int> families;
-  for (const LineRead* read : group.reads) {
+  for (const LineRead* read : reads) {
     families.push_back(read->family);
   }
   std::sort(families.begin(), families.end());
@@ -1310,7 +1306,7 @@ bool LinesAgree(const Group& group) {
   }
   const LineRead* lowest = nullptr;
   const LineRead* highest = nullptr;
-  for (const LineRead* read : group.reads) {
+  for (const LineRead* read : reads) {
     if (read->family != bestFamily) {
       continue;
     }
@@ -1329,6 +1325,13 @@ bool LinesAgree(const Group& group) {
   const double startShift = std::abs(Dot(highest->start - lowest->start, direction));
   const double endShift = std::abs(Dot(highest->end - lowest->end, direction));
   return startShift <= 0.5 * spread + 1.5 && endShift <= 0.5 * spread + 1.5;
+}
+
+// Reads without a check character must agree on the first pass's lines. Code 128's weak checks
+// are judged on the measuring lines instead (see Measured): they lie along the symbol's axis
+// and close together, so a short symbol's few bars meet enough of them.
+bool LinesAgree(const Group& group) {
+  return !MustRepeat(group.reads.front()->symbology) || ReadsAgree(group.reads, group.Span());
 }
 
 std::vector<Group> GroupReads(const std::vector<LineRead>& reads) {
@@ -1550,6 +1553,15 @@ bool Measured(const std::vector<Plane>& planes, const Group& group, const Robust
   }
   if (measure.reads.empty()) {
     return false;
+  }
+  if (any.weakCheck) {
+    std::vector<const LineRead*> lines;
+    for (const LineRead& read : measure.reads) {
+      lines.push_back(&read);
+    }
+    if (!ReadsAgree(lines, group.Span())) {
+      return false;
+    }
   }
   // Lines count as on the bars where their contrast is at least half the middle's.
   std::vector<double> contrasts;
