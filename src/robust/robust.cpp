@@ -675,7 +675,9 @@ constexpr double code128Tolerance = 0.75;
 constexpr double code128Margin = 0.5;
 // After start A, a lone character's check character is that character again, so a blur that
 // turns one pattern into another turns both alike: the margin alone must tell the two apart.
-constexpr double code128LoneMargin = 1.0;
+// Where the next pattern is a module off in one sum, the usual margin lets that sum be a quarter
+// of a module off; this one, an eighth.
+constexpr double code128LoneMargin = 0.75;
 constexpr double code128QuietModules = 5;
 
 // The misfit of the elements from first to a pattern's sums, or -1 when one sum is off by more
