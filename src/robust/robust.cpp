@@ -1602,6 +1602,63 @@ bool Overlap(const RobustBarcode& a, const RobustBarcode& b) {
   return true;
 }
 
+// The place a group's barcode takes by its reads alone, in a barcode's corner order: the reads'
+// extent along their axis, widened by alongMargin each way, and across it stretched by the
+// symbol's length each way, as the bars may run on past the lines that read them.
+std::array<RobustPoint, 4> ReadsPlace(const Group& group, double alongMargin) {
+  Vec along;
+  for (const LineRead* read : group.reads) {
+    along = along + (read->end - read->start);
+  }
+  const Vec axis = (1.0 / Length(along)) * along;
+  const Vec up = Up(axis);
+  const Vec c = group.Middle();
+  const double span = group.Span();
+  double from = 1e18, to = -1e18, top = -1e18, bottom = 1e18;
+  for (const LineRead* read : group.reads) {
+    for (const Vec p : {read->start, read->end}) {
+      from = std::min(from, Dot(p - c, axis));
+      to = std::max(to, Dot(p - c, axis));
+      top = std::max(top, Dot(p - c, up));
+      bottom = std::min(bottom, Dot(p - c, up));
+    }
+  }
+  from -= alongMargin;
+  to += alongMargin;
+  top += span;
+  bottom -= span;
+  const auto point = [&](double s, double h) {
+    const Vec p = c + s * axis + h * up;
+    return RobustPoint{p.x, p.y};
+  };
+  return {point(from, top), point(to, top), point(to, bottom), point(from, bottom)};
+}
+
+// Whether the group reads a known symbol again: the same text, and its reads' place meets the
+// known box. The caller's merging would drop its barcode.
+bool OnKnown(const Group& group, const std::vector<RobustKnown>& known) {
+  const LineRead& any = *group.reads.front();
+  RobustBarcode place;
+  bool placed = false;
+  for (const RobustKnown& symbol : known) {
+    if (symbol.symbology != any.symbology || symbol.text != any.text) {
+      continue;
+    }
+    if (!placed) {
+      place.corners = ReadsPlace(group, 0);
+      placed = true;
+    }
+    RobustBarcode box;
+    box.corners = {RobustPoint{symbol.left, symbol.top}, RobustPoint{symbol.right, symbol.top},
+                   RobustPoint{symbol.right, symbol.bottom},
+                   RobustPoint{symbol.left, symbol.bottom}};
+    if (Overlap(place, box)) {
+      return true;
+    }
+  }
+  return false;
+}
+
 }  // namespace
 
 std::vector<RobustBarcode> ReadRobust(const Image& picture, const RobustOptions& options) {
@@ -1631,22 +1688,55 @@ std::vector<RobustBarcode> ReadRobust(const Image& picture, const RobustOptions&
   // The groups most lines read are measured first.
   std::stable_sort(groups.begin(), groups.end(),
                    [](const Group& a, const Group& b) { return a.reads.size() > b.reads.size(); });
+  // Per barcode: its lines, its group, whether it lies on a known symbol (it is never returned)
+  // and what its corners are.
+  enum class Corners { Measured, Placed, None };
   std::vector<int> lineCounts;
+  std::vector<const Group*> groupOf;
+  std::vector<bool> known;
+  std::vector<Corners> corners;
   for (const Group& group : groups) {
     RobustBarcode barcode;
-    if (barcodes.size() >= maxMeasured || !LinesAgree(group) ||
-        !Measured(planes, group, options, profile, barcode)) {
+    if (barcodes.size() >= maxMeasured || !LinesAgree(group)) {
+      continue;
+    }
+    const bool onKnown = OnKnown(group, options.known);
+    if (onKnown) {
+      barcode.symbology = group.reads.front()->symbology;
+      barcode.text = group.reads.front()->text;
+      barcode.corners = ReadsPlace(group, 0.1 * group.Span() + 4);
+    } else if (!Measured(planes, group, options, profile, barcode)) {
       continue;
     }
     barcodes.push_back(std::move(barcode));
     lineCounts.push_back(static_cast<int>(group.reads.size()));
+    groupOf.push_back(&group);
+    known.push_back(onKnown);
+    corners.push_back(onKnown ? Corners::Placed : Corners::Measured);
+  }
+  // A known symbol's barcode still speaks against other texts on its place: one whose reads'
+  // place meets another barcode is measured now, as before; one that fails to measure would not
+  // have been a barcode. Known barcodes among themselves drop only each other, never returned.
+  for (std::size_t i = 0; i < barcodes.size(); ++i) {
+    if (corners[i] != Corners::Placed) {
+      continue;
+    }
+    for (std::size_t j = 0; j < barcodes.size(); ++j) {
+      if (!known[j] && Overlap(barcodes[i], barcodes[j])) {
+        corners[i] = Measured(planes, *groupOf[i], options, profile, barcodes[i])
+                         ? Corners::Measured
+                         : Corners::None;
+        break;
+      }
+    }
   }
   // Two texts on one symbol: only a clear majority of lines may speak for it; otherwise neither
   // is printed, since a wrong text is worse than none.
   std::vector<bool> dropped(barcodes.size(), false);
   for (std::size_t i = 0; i < barcodes.size(); ++i) {
     for (std::size_t j = i + 1; j < barcodes.size(); ++j) {
-      if (!Overlap(barcodes[i], barcodes[j])) {
+      if (corners[i] != Corners::Measured || corners[j] != Corners::Measured ||
+          !Overlap(barcodes[i], barcodes[j])) {
         continue;
       }
       if (barcodes[i].text == barcodes[j].text && barcodes[i].symbology == barcodes[j].symbology) {
@@ -1662,7 +1752,7 @@ std::vector<RobustBarcode> ReadRobust(const Image& picture, const RobustOptions&
   }
   std::vector<RobustBarcode> kept;
   for (std::size_t i = 0; i < barcodes.size(); ++i) {
-    if (!dropped[i]) {
+    if (!dropped[i] && !known[i]) {
       kept.push_back(std::move(barcodes[i]));
     }
   }

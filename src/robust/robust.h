@@ -73,11 +73,28 @@ struct RobustBarcode {
   double angle = 0;
 };
 
+// A symbol another reader has read: its symbology, its text as RobustBarcode.text holds it, and
+// an upright box in picture coordinates that holds at least part of its bars.
+struct RobustKnown {
+  Symbology symbology = Symbology::None;
+  std::string text;
+  double left = 0;
+  double top = 0;
+  double right = 0;
+  double bottom = 0;
+};
+
 struct RobustOptions {
   // Samples the first pass may take at each scale; the lines' spacing grows to stay within it.
   long long samplesPerScale = 500'000;
   // Whether light bars on a dark ground are also read.
   bool lightOnDark = true;
+  // Symbols read already (both engines together pass the document pipeline's reads). A symbol
+  // whose lines read the same text on one of them, its box stretched along its bars by its
+  // length meeting the known box, is left out of the results and is not measured, which is most
+  // of a page's cost; it still speaks against other texts on its place as before, measured
+  // after all where another barcode comes near it.
+  std::vector<RobustKnown> known;
 };
 
 // Every barcode read in picture, in the order of its first bar's position, top to bottom, then

@@ -248,6 +248,53 @@ TEST(RobustTest, ReadsASymbolAloneOnALargePage) {
   }
 }
 
+struct KnownCase {
+  std::string_view name;
+  std::vector<PlacedDrawing> symbols;
+  std::vector<RobustKnown> known;
+  std::vector<std::string> texts;  // read, in order
+};
+
+TEST(RobustTest, LeavesOutKnownSymbolsAndKeepsTheirSayOverOthers) {
+  // EAN-13 from (55, 20) to (245, 80) on the page, and Code 128 beside or below it.
+  const Drawing eanDrawing{.modules = ean13, .width = 300, .heightPx = 100};
+  const Drawing codeDrawing{.modules = code128, .width = 300, .heightPx = 100};
+  const RobustKnown eanRead{Symbology::Ean13, ean13Text, 60, 30, 240, 70};
+  RobustKnown elsewhere = eanRead;
+  elsewhere.top += 300;  // more than its length below its bars
+  elsewhere.bottom += 300;
+  RobustKnown otherText = eanRead;
+  otherText.text = "5901234 123464";
+  const KnownCase cases[] = {
+      {"nothing known", {{eanDrawing, 0, 0}, {codeDrawing, 400, 0}}, {}, {ean13Text, code128Text}},
+      {"EAN-13 known", {{eanDrawing, 0, 0}, {codeDrawing, 400, 0}}, {eanRead}, {code128Text}},
+      {"its text known elsewhere",
+       {{eanDrawing, 0, 0}, {codeDrawing, 400, 0}},
+       {elsewhere},
+       {ean13Text, code128Text}},
+      {"another text known there",
+       {{eanDrawing, 0, 0}, {codeDrawing, 400, 0}},
+       {otherText},
+       {ean13Text, code128Text}},
+      // The Code 128's bars run on from the EAN-13's: two texts on one place, neither printed,
+      // and the known symbol's lines still speak.
+      {"touching, nothing known", {{eanDrawing, 0, 0}, {codeDrawing, 0, 60}}, {}, {}},
+      {"touching, EAN-13 known", {{eanDrawing, 0, 0}, {codeDrawing, 0, 60}}, {eanRead}, {}},
+  };
+  for (const KnownCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    Picture page;
+    DrawPage(700, 400, c.symbols, page);
+    RobustOptions options;
+    options.known = c.known;
+    std::vector<std::string> texts;
+    for (const RobustBarcode& barcode : ReadRobust(page.image, options)) {
+      texts.push_back(barcode.text);
+    }
+    EXPECT_EQ(texts, c.texts);
+  }
+}
+
 struct CornerCase {
   double angle;
   double x[4], y[4];    // the corners drawn
