@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <utility>
@@ -36,10 +37,23 @@ class ActivityMap {
   static constexpr int cellSize = 16;
 
  private:
+  // Blocks of blockCells x blockCells cells; a block is clear when neither it nor any block
+  // around it holds an active cell, so that Spans passes over it a few cells at a time.
+  static constexpr int blockCells = 4;
+
+  // The cell of a point: truncation is the floor for x, y >= 0; points a rounding off the
+  // picture clamp to its edge.
+  int CellColumn(double x) const {
+    return std::clamp(static_cast<int>(x) / cellSize, 0, columns_ - 1);
+  }
+  int CellRow(double y) const { return std::clamp(static_cast<int>(y) / cellSize, 0, rows_ - 1); }
+
   int columns_ = 0;
   int rows_ = 0;
   std::size_t quietCells_ = 0;
   std::vector<std::uint8_t> active_;
+  int blockColumns_ = 0;
+  std::vector<std::uint8_t> clear_;
 };
 
 }  // namespace strixa

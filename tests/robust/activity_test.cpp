@@ -2,8 +2,10 @@
 #include "robust/activity.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <numbers>
 #include <random>
 #include <string_view>
 #include <utility>
@@ -15,9 +17,10 @@ namespace strixa {
 
 namespace {
 
-// 800 x 600 of paper (or ground) with bars two pixels wide over x 300..400, y 200..260, upright
-// or lying (then over y 300..400, x 200..260), and Gaussian noise on everything.
-std::vector<std::uint8_t> Page(int ground, bool lying, double noise) {
+// 800 x 600 of paper (or ground) with bars of module pixels (two unless told) over x 300..400,
+// y 200..260, upright or lying (then over y 300..400, x 200..260), and Gaussian noise on
+// everything.
+std::vector<std::uint8_t> Page(int ground, bool lying, double noise, double module = 2) {
   constexpr int width = 800;
   std::vector<std::uint8_t> grey(static_cast<std::size_t>(width) * 600);
   std::mt19937 random(5);
@@ -26,8 +29,8 @@ std::vector<std::uint8_t> Page(int ground, bool lying, double noise) {
     for (int x = 0; x < width; ++x) {
       const int along = lying ? y : x;
       const int across = lying ? x : y;
-      const bool bar =
-          along >= 300 && along < 400 && across >= 200 && across < 260 && (along / 2) % 2 == 0;
+      const bool bar = along >= 300 && along < 400 && across >= 200 && across < 260 &&
+                       static_cast<int>(along / module) % 2 == 0;
       const double value = (bar ? 20 : ground) + (noise > 0 ? deviation(random) : 0);
       grey[static_cast<std::size_t>(y) * width + static_cast<std::size_t>(x)] =
           static_cast<std::uint8_t>(std::clamp(value, 0.0, 255.0));
@@ -42,16 +45,21 @@ TEST(ActivityMapTest, MarksBarsAndLeavesFlatAndNoisyGroundQuiet) {
     int ground;
     bool lying;  // only the columns cross the bars
     double noise;
+    int every = 2;  // 8 as on a large picture, whose rows and columns are taken sparsely
+    double module = 2;
   };
   const Case cases[] = {
       {"bars on paper", 240, false, 0},
       {"lying bars on paper", 240, true, 0},
       {"bars on grey ground with noise", 120, false, 3},
+      {"bars on paper, rows and columns far apart", 240, false, 0, 8},
+      {"lying bars of 1.5 pixels, rows and columns far apart", 240, true, 0, 8, 1.5},
+      {"bars of 1.5 pixels on grey ground with noise, far apart", 120, false, 3, 8, 1.5},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    const std::vector<std::uint8_t> grey = Page(c.ground, c.lying, c.noise);
-    const ActivityMap map(grey.data(), 800, 600, 800, 1, 2);
+    const std::vector<std::uint8_t> grey = Page(c.ground, c.lying, c.noise, c.module);
+    const ActivityMap map(grey.data(), 800, 600, 800, 1, c.every);
     const auto at = [&](double along, double across) {
       return c.lying ? map.Active(across, along) : map.Active(along, across);
     };
@@ -95,6 +103,58 @@ TEST(ActivityMapTest, SpansReachMarginBeyondActiveCellsOnly) {
   EXPECT_TRUE(spans.empty());
   map.Spans(0, 450, 0.8, 0.6, 250, 40, spans);
   EXPECT_TRUE(spans.empty());
+}
+
+TEST(ActivityMapTest, SpansHoldEveryPointOfALineAmongActiveCells) {
+  // Three patches of bars far apart, the rest quiet: lines at every angle and place pass their
+  // cells' corners as well as their middles, and long quiet stretches between them.
+  std::vector<std::uint8_t> grey(static_cast<std::size_t>(800) * 600, 240);
+  for (const auto& [left, top] : {std::pair{100, 80}, std::pair{500, 300}, std::pair{260, 470}}) {
+    for (int y = top; y < top + 24; ++y) {
+      for (int x = left; x < left + 24; x += 4) {
+        grey[static_cast<std::size_t>(y) * 800 + static_cast<std::size_t>(x)] = 20;
+        grey[static_cast<std::size_t>(y) * 800 + static_cast<std::size_t>(x) + 1] = 20;
+      }
+    }
+  }
+  const ActivityMap map(grey.data(), 800, 600, 800, 1, 2);
+  ASSERT_FALSE(map.AllActive());
+  // Points whose cell and every cell around it are active: a line through them meets the
+  // active cells for two cells' length.
+  const auto amongActive = [&](double x, double y) {
+    for (const double dy : {-1, 0, 1}) {
+      for (const double dx : {-1, 0, 1}) {
+        const double cx = x + dx * ActivityMap::cellSize, cy = y + dy * ActivityMap::cellSize;
+        if (cx < 0 || cy < 0 || cx >= 800 || cy >= 600 || !map.Active(cx, cy)) {
+          return false;
+        }
+      }
+    }
+    return true;
+  };
+  std::vector<std::pair<double, double>> spans;
+  int checked = 0;
+  for (int degrees = 0; degrees < 180; degrees += 7) {
+    const double dx = std::cos(degrees * std::numbers::pi / 180);
+    const double dy = std::sin(degrees * std::numbers::pi / 180);
+    // Lines through the page's centre's neighbourhood, three pixels apart across.
+    for (int offset = -500; offset <= 500; offset += 3) {
+      const double ox = 400 - dy * offset - dx * 1000, oy = 300 + dx * offset - dy * 1000;
+      map.Spans(ox, oy, dx, dy, 2000, 0, spans);
+      for (double t = 0; t <= 2000; t += 1) {
+        const double x = ox + t * dx, y = oy + t * dy;
+        if (x < 0 || y < 0 || x >= 800 || y >= 600 || !amongActive(x, y)) {
+          continue;
+        }
+        ++checked;
+        const bool held = std::any_of(spans.begin(), spans.end(), [t](const auto& span) {
+          return span.first <= t && t <= span.second;
+        });
+        ASSERT_TRUE(held) << degrees << " degrees, offset " << offset << ", at " << t;
+      }
+    }
+  }
+  EXPECT_GT(checked, 1000);
 }
 
 }  // namespace
