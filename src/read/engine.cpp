@@ -159,7 +159,7 @@ std::vector<EngineResult> ReadWithEngine(const Image& image, Engine engine, Scan
   std::vector<RobustBarcode> robust;
   if (engine != Engine::Document) {
     // The second engine leaves out what the document pipeline read, which the merging below
-    // would drop, and so spends nothing measuring it.
+    // would drop: its lines pass over those symbols, and it measures none of them.
     RobustOptions options;
     for (const Candidate& found : document) {
       const double left = found.x - 1, top = found.y - 1;

@@ -94,7 +94,7 @@ ActivityMap::ActivityMap(const std::uint8_t* bytes, int width, int height, std::
   columns_ = (width + cellSize - 1) / cellSize;
   rows_ = (height + cellSize - 1) / cellSize;
   const auto cells = static_cast<std::size_t>(columns_) * static_cast<std::size_t>(rows_);
-  std::vector<int> turns(cells, 0);
+  turns_.assign(cells, 0);
   const int step = TurnStep(bytes, width, height, rowPitch, pixelStep, every);
   const auto cellOf = [this](int x, int y) {
     return static_cast<std::size_t>(y / cellSize) * static_cast<std::size_t>(columns_) +
@@ -111,7 +111,7 @@ ActivityMap::ActivityMap(const std::uint8_t* bytes, int width, int height, std::
       along.ForgetOld(row[static_cast<std::ptrdiff_t>(x) * pixelStep], x);
       for (const int end = std::min(width, x + Turns::staleCheck); x < end; x += stride) {
         if (along.Next(row[static_cast<std::ptrdiff_t>(x) * pixelStep], step, x)) {
-          ++turns[cellOf(x, y)];
+          ++turns_[cellOf(x, y)];
         }
       }
     }
@@ -133,12 +133,29 @@ ActivityMap::ActivityMap(const std::uint8_t* bytes, int width, int height, std::
     int x = every / 2;
     for (Turns& column : down) {
       if (column.Next(row[static_cast<std::ptrdiff_t>(x) * pixelStep], step, y)) {
-        ++turns[cellOf(x, y)];
+        ++turns_[cellOf(x, y)];
       }
       x += every;
     }
   }
-  active_.assign(cells, 0);
+  LeaveOut({});
+}
+
+void ActivityMap::LeaveOut(const std::vector<Box>& readAlready) {
+  std::vector<int> turns = turns_;
+  for (const Box& box : readAlready) {
+    const int left = std::max(0, static_cast<int>(std::floor(box.left / cellSize)));
+    const int top = std::max(0, static_cast<int>(std::floor(box.top / cellSize)));
+    const int right = std::min(columns_, static_cast<int>(std::ceil(box.right / cellSize)));
+    const int bottom = std::min(rows_, static_cast<int>(std::ceil(box.bottom / cellSize)));
+    for (int cy = top; cy < bottom; ++cy) {
+      for (int cx = left; cx < right; ++cx) {
+        turns[static_cast<std::size_t>(cy) * static_cast<std::size_t>(columns_) +
+              static_cast<std::size_t>(cx)] = 0;
+      }
+    }
+  }
+  active_.assign(turns.size(), 0);
   for (int cy = 0; cy < rows_; ++cy) {
     for (int cx = 0; cx < columns_; ++cx) {
       if (turns[static_cast<std::size_t>(cy) * static_cast<std::size_t>(columns_) +

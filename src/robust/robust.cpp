@@ -1659,6 +1659,11 @@ bool OnKnown(const Group& group, const std::vector<RobustKnown>& known) {
   return false;
 }
 
+// Reads the planes where the map is active: the lines, then the barcodes they agree on. Sets
+// nearKnown where a barcode not on a known symbol comes near one's box, within its longer side.
+std::vector<RobustBarcode> ReadPlanes(const std::vector<Plane>& planes, const ActivityMap& activity,
+                                      const RobustOptions& options, bool& nearKnown);
+
 }  // namespace
 
 std::vector<RobustBarcode> ReadRobust(const Image& picture, const RobustOptions& options) {
@@ -1676,9 +1681,34 @@ std::vector<RobustBarcode> ReadRobust(const Image& picture, const RobustOptions&
   // bars shorter than that are read on small pictures, whose every other row is followed.
   const double megapixels =
       static_cast<double>(picture.imageWidth) * picture.imageHeight / 1'000'000.0;
-  const ActivityMap activity(picture.greyBytes, picture.imageWidth, picture.imageHeight,
-                             picture.rowPitch, picture.pixelStep,
-                             std::clamp(static_cast<int>(std::sqrt(megapixels * 10)), 2, 8));
+  ActivityMap activity(picture.greyBytes, picture.imageWidth, picture.imageHeight, picture.rowPitch,
+                       picture.pixelStep,
+                       std::clamp(static_cast<int>(std::sqrt(megapixels * 10)), 2, 8));
+  if (options.known.empty()) {
+    bool nearKnown = false;
+    return ReadPlanes(planes, activity, options, nearKnown);
+  }
+  // The lines pass over the known symbols, unless a barcode comes near one: their lines then
+  // read them again, and the known symbols speak against other texts as without them.
+  std::vector<ActivityMap::Box> readAlready;
+  for (const RobustKnown& symbol : options.known) {
+    readAlready.push_back({symbol.left, symbol.top, symbol.right, symbol.bottom});
+  }
+  activity.LeaveOut(readAlready);
+  bool nearKnown = false;
+  barcodes = ReadPlanes(planes, activity, options, nearKnown);
+  if (nearKnown) {
+    activity.LeaveOut({});
+    barcodes = ReadPlanes(planes, activity, options, nearKnown);
+  }
+  return barcodes;
+}
+
+namespace {
+
+std::vector<RobustBarcode> ReadPlanes(const std::vector<Plane>& planes, const ActivityMap& activity,
+                                      const RobustOptions& options, bool& nearKnown) {
+  std::vector<RobustBarcode> barcodes;
   Profile profile;
   std::vector<LineRead> reads;
   for (std::size_t level = 0; level < planes.size(); ++level) {
@@ -1713,6 +1743,17 @@ std::vector<RobustBarcode> ReadRobust(const Image& picture, const RobustOptions&
     groupOf.push_back(&group);
     known.push_back(onKnown);
     corners.push_back(onKnown ? Corners::Placed : Corners::Measured);
+  }
+  for (std::size_t i = 0; i < barcodes.size(); ++i) {
+    for (const RobustKnown& symbol : options.known) {
+      const double reach = std::max(symbol.right - symbol.left, symbol.bottom - symbol.top);
+      RobustBarcode around;
+      around.corners = {RobustPoint{symbol.left - reach, symbol.top - reach},
+                        RobustPoint{symbol.right + reach, symbol.top - reach},
+                        RobustPoint{symbol.right + reach, symbol.bottom + reach},
+                        RobustPoint{symbol.left - reach, symbol.bottom + reach}};
+      nearKnown = nearKnown || (!known[i] && Overlap(barcodes[i], around));
+    }
   }
   // A known symbol's barcode still speaks against other texts on its place: one whose reads'
   // place meets another barcode is measured now, as before; one that fails to measure would not
@@ -1763,5 +1804,7 @@ std::vector<RobustBarcode> ReadRobust(const Image& picture, const RobustOptions&
   });
   return kept;
 }
+
+}  // namespace
 
 }  // namespace strixa

@@ -89,11 +89,14 @@ struct RobustOptions {
   long long samplesPerScale = 500'000;
   // Whether light bars on a dark ground are also read.
   bool lightOnDark = true;
-  // Symbols read already (both engines together pass the document pipeline's reads). A symbol
-  // whose lines read the same text on one of them, its box stretched along its bars by its
-  // length meeting the known box, is left out of the results and is not measured, which is most
-  // of a page's cost; it still speaks against other texts on its place as before, measured
-  // after all where another barcode comes near it.
+  // Symbols read already (both engines together pass the document pipeline's reads). The lines
+  // pass over the cells their boxes reach into, so that whatever lies wholly within a box may be
+  // left out, whatever its text. A symbol whose lines still read the same text on one, its
+  // reads' place stretched along its bars by its length meeting the box, is left out of the
+  // results unmeasured: the caller's merging would drop it. Where a barcode on no known symbol
+  // comes within a box's longer side of one, the picture is read again over the boxes, and
+  // known symbols speak against other texts on their place as without them, measured where
+  // another barcode meets them.
   std::vector<RobustKnown> known;
 };
 

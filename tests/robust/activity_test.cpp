@@ -105,6 +105,31 @@ TEST(ActivityMapTest, SpansReachMarginBeyondActiveCellsOnly) {
   EXPECT_TRUE(spans.empty());
 }
 
+TEST(ActivityMapTest, BoxesReadAlreadyCountNoTurnsInTheCellsTheyReach) {
+  // The bars lie over x 300..400, y 200..260; a row through them, read whole.
+  const std::vector<std::uint8_t> grey = Page(240, false, 0);
+  ActivityMap map(grey.data(), 800, 600, 800, 1, 2);
+  const struct {
+    std::string_view name;
+    std::vector<ActivityMap::Box> boxes;
+    bool leftHalf, rightHalf;  // of the bars, active
+  } cases[] = {
+      {"a box just within the bars", {{302, 203, 398, 257}}, false, false},
+      {"a box over their left half", {{280, 190, 340, 270}}, false, true},
+      {"a box elsewhere", {{500, 100, 600, 200}}, true, true},
+      {"none again", {}, true, true},
+  };
+  std::vector<std::pair<double, double>> spans;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    map.LeaveOut(c.boxes);
+    EXPECT_EQ(map.Active(310, 230), c.leftHalf);
+    EXPECT_EQ(map.Active(390, 230), c.rightHalf);
+    map.Spans(0, 230, 1, 0, 800, 0, spans);
+    EXPECT_EQ(spans.empty(), !c.leftHalf && !c.rightHalf);
+  }
+}
+
 TEST(ActivityMapTest, SpansHoldEveryPointOfALineAmongActiveCells) {
   // Three patches of bars far apart, the rest quiet: lines at every angle and place pass their
   // cells' corners as well as their middles, and long quiet stretches between them.

@@ -263,16 +263,22 @@ TEST(RobustTest, LeavesOutKnownSymbolsAndKeepsTheirSayOverOthers) {
   RobustKnown elsewhere = eanRead;
   elsewhere.top += 300;  // more than its length below its bars
   elsewhere.bottom += 300;
-  RobustKnown otherText = eanRead;
+  // Known on the lower half of its bars, whose upper half the lines still cross.
+  const RobustKnown lowerHalf{Symbology::Ean13, ean13Text, 60, 55, 240, 80};
+  RobustKnown otherText = lowerHalf;
   otherText.text = "5901234 123464";
   const KnownCase cases[] = {
       {"nothing known", {{eanDrawing, 0, 0}, {codeDrawing, 400, 0}}, {}, {ean13Text, code128Text}},
       {"EAN-13 known", {{eanDrawing, 0, 0}, {codeDrawing, 400, 0}}, {eanRead}, {code128Text}},
+      {"EAN-13 known on its lower half",
+       {{eanDrawing, 0, 0}, {codeDrawing, 400, 0}},
+       {lowerHalf},
+       {code128Text}},
       {"its text known elsewhere",
        {{eanDrawing, 0, 0}, {codeDrawing, 400, 0}},
        {elsewhere},
        {ean13Text, code128Text}},
-      {"another text known there",
+      {"another text known on its lower half",
        {{eanDrawing, 0, 0}, {codeDrawing, 400, 0}},
        {otherText},
        {ean13Text, code128Text}},
