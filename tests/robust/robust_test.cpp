@@ -267,25 +267,18 @@ TEST(RobustTest, LeavesOutKnownSymbolsAndKeepsTheirSayOverOthers) {
   const RobustKnown lowerHalf{Symbology::Ean13, ean13Text, 60, 55, 240, 80};
   RobustKnown otherText = lowerHalf;
   otherText.text = "5901234 123464";
+  const std::vector<PlacedDrawing> apart = {{eanDrawing, 0, 0}, {codeDrawing, 400, 0}};
+  // The Code 128's bars run on from the EAN-13's: two texts on one place, neither printed, and
+  // the known symbol's lines still speak.
+  const std::vector<PlacedDrawing> touching = {{eanDrawing, 0, 0}, {codeDrawing, 0, 60}};
   const KnownCase cases[] = {
-      {"nothing known", {{eanDrawing, 0, 0}, {codeDrawing, 400, 0}}, {}, {ean13Text, code128Text}},
-      {"EAN-13 known", {{eanDrawing, 0, 0}, {codeDrawing, 400, 0}}, {eanRead}, {code128Text}},
-      {"EAN-13 known on its lower half",
-       {{eanDrawing, 0, 0}, {codeDrawing, 400, 0}},
-       {lowerHalf},
-       {code128Text}},
-      {"its text known elsewhere",
-       {{eanDrawing, 0, 0}, {codeDrawing, 400, 0}},
-       {elsewhere},
-       {ean13Text, code128Text}},
-      {"another text known on its lower half",
-       {{eanDrawing, 0, 0}, {codeDrawing, 400, 0}},
-       {otherText},
-       {ean13Text, code128Text}},
-      // The Code 128's bars run on from the EAN-13's: two texts on one place, neither printed,
-      // and the known symbol's lines still speak.
-      {"touching, nothing known", {{eanDrawing, 0, 0}, {codeDrawing, 0, 60}}, {}, {}},
-      {"touching, EAN-13 known", {{eanDrawing, 0, 0}, {codeDrawing, 0, 60}}, {eanRead}, {}},
+      {"nothing known", apart, {}, {ean13Text, code128Text}},
+      {"EAN-13 known", apart, {eanRead}, {code128Text}},
+      {"EAN-13 known on its lower half", apart, {lowerHalf}, {code128Text}},
+      {"its text known elsewhere", apart, {elsewhere}, {ean13Text, code128Text}},
+      {"another text known on its lower half", apart, {otherText}, {ean13Text, code128Text}},
+      {"touching, nothing known", touching, {}, {}},
+      {"touching, EAN-13 known", touching, {eanRead}, {}},
   };
   for (const KnownCase& c : cases) {
     SCOPED_TRACE(c.name);
