@@ -1744,6 +1744,8 @@ std::vector<RobustBarcode> ReadPlanes(const std::vector<Plane>& planes, const Ac
     known.push_back(onKnown);
     corners.push_back(onKnown ? Corners::Placed : Corners::Measured);
   }
+  // The lines that passed over a known box may have missed what a barcode near it needs: its
+  // quiet zone, a known symbol's word against it.
   for (std::size_t i = 0; i < barcodes.size(); ++i) {
     for (const RobustKnown& symbol : options.known) {
       const double reach = std::max(symbol.right - symbol.left, symbol.bottom - symbol.top);
