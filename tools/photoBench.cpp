@@ -70,14 +70,17 @@ class Engine {
   virtual std::vector<Found> Read(const GreyView& picture) = 0;
 };
 
-// Strixa's document engine through the C library, as its users call it.
+// Strixa through the C library, as its users call it: the document engine unless told.
 class StrixaEngine : public Engine {
  public:
-  explicit StrixaEngine(bool fine) {
+  explicit StrixaEngine(bool fine, strixa_engine engine = STRIXA_ENGINE_DOCUMENT) {
     strixa_options options = strixa_default_options();
     options.fine = fine ? 1 : 0;
     options.symbologies = STRIXA_ALL_SYMBOLOGIES;
     if (strixa_reader_create(&options, &reader) != STRIXA_OK) {
+      reader = nullptr;
+    } else if (strixa_reader_set_engine(reader, engine) != STRIXA_OK) {
+      strixa_reader_destroy(reader);
       reader = nullptr;
     }
   }
@@ -282,6 +285,8 @@ const std::vector<EngineEntry>& Engines() {
       {"strixa fine", allFamilies, [] { return std::unique_ptr<Engine>(new StrixaEngine(true)); }},
       {"robust", allFamilies,
        [] { return std::unique_ptr<Engine>(new FunctionEngine(ReadWithRobust)); }},
+      {"both", allFamilies,
+       [] { return std::unique_ptr<Engine>(new StrixaEngine(false, STRIXA_ENGINE_BOTH)); }},
       {"zxing-cpp", peerFamilies, [] { return std::unique_ptr<Engine>(new ZxingEngine); }},
       {"zbar", peerFamilies, [] { return std::unique_ptr<Engine>(new ZbarEngine); }},
   };

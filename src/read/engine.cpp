@@ -158,7 +158,19 @@ std::vector<EngineResult> ReadWithEngine(const Image& image, Engine engine, Scan
   }
   std::vector<RobustBarcode> robust;
   if (engine != Engine::Document) {
-    robust = ReadRobust(image);
+    // The second engine leaves out what the document pipeline read, which the merging below
+    // would drop: its lines pass over those symbols, and it measures none of them.
+    RobustOptions options;
+    for (const Candidate& found : document) {
+      const double left = found.x - 1, top = found.y - 1;
+      options.known.push_back({.symbology = found.symbology,
+                               .text = found.text,
+                               .left = left,
+                               .top = top,
+                               .right = left + found.width,
+                               .bottom = top + found.height});
+    }
+    robust = ReadRobust(image, options);
   }
   return MergeReads(std::move(document), robust, image.imageWidth, image.imageHeight);
 }

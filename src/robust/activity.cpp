@@ -62,6 +62,9 @@ constexpr int turnsNeeded = 2;
 constexpr int noiseSteps = 6;
 constexpr int largestStep = 40;
 
+// Rows and columns this far apart are followed at every other pixel.
+constexpr int sparseFrom = 6;
+
 int TurnStep(const std::uint8_t* bytes, int width, int height, std::ptrdiff_t rowPitch,
              int pixelStep, int every) {
   std::array<long long, 256> differences{};
@@ -91,20 +94,24 @@ ActivityMap::ActivityMap(const std::uint8_t* bytes, int width, int height, std::
   columns_ = (width + cellSize - 1) / cellSize;
   rows_ = (height + cellSize - 1) / cellSize;
   const auto cells = static_cast<std::size_t>(columns_) * static_cast<std::size_t>(rows_);
-  std::vector<int> turns(cells, 0);
+  turns_.assign(cells, 0);
   const int step = TurnStep(bytes, width, height, rowPitch, pixelStep, every);
   const auto cellOf = [this](int x, int y) {
     return static_cast<std::size_t>(y / cellSize) * static_cast<std::size_t>(columns_) +
            static_cast<std::size_t>(x / cellSize);
   };
+  // Every other pixel along the rows and columns where they lie far apart, on large pictures:
+  // half the cost, and a symbol's elements two modules wide and more still turn the grey at its
+  // smallest module the lines read, a pixel and a half.
+  const int stride = every >= sparseFrom ? 2 : 1;
   for (int y = every / 2; y < height; y += every) {
     const std::uint8_t* row = bytes + y * rowPitch;
     Turns along{row[0]};
-    for (int x = 1; x < width;) {
+    for (int x = stride; x < width;) {
       along.ForgetOld(row[static_cast<std::ptrdiff_t>(x) * pixelStep], x);
-      for (const int end = std::min(width, x + Turns::staleCheck); x < end; ++x) {
+      for (const int end = std::min(width, x + Turns::staleCheck); x < end; x += stride) {
         if (along.Next(row[static_cast<std::ptrdiff_t>(x) * pixelStep], step, x)) {
-          ++turns[cellOf(x, y)];
+          ++turns_[cellOf(x, y)];
         }
       }
     }
@@ -114,9 +121,9 @@ ActivityMap::ActivityMap(const std::uint8_t* bytes, int width, int height, std::
   for (int x = every / 2; x < width; x += every) {
     down.push_back({bytes[static_cast<std::ptrdiff_t>(x) * pixelStep]});
   }
-  for (int y = 1; y < height; ++y) {
+  for (int y = stride; y < height; y += stride) {
     const std::uint8_t* row = bytes + y * rowPitch;
-    if (y % Turns::staleCheck == 1) {
+    if ((y - stride) % Turns::staleCheck < stride) {
       int x = every / 2;
       for (Turns& column : down) {
         column.ForgetOld(row[static_cast<std::ptrdiff_t>(x) * pixelStep], y);
@@ -126,12 +133,29 @@ ActivityMap::ActivityMap(const std::uint8_t* bytes, int width, int height, std::
     int x = every / 2;
     for (Turns& column : down) {
       if (column.Next(row[static_cast<std::ptrdiff_t>(x) * pixelStep], step, y)) {
-        ++turns[cellOf(x, y)];
+        ++turns_[cellOf(x, y)];
       }
       x += every;
     }
   }
-  active_.assign(cells, 0);
+  LeaveOut({});
+}
+
+void ActivityMap::LeaveOut(const std::vector<Box>& readAlready) {
+  std::vector<int> turns = turns_;
+  for (const Box& box : readAlready) {
+    const int left = std::max(0, static_cast<int>(std::floor(box.left / cellSize)));
+    const int top = std::max(0, static_cast<int>(std::floor(box.top / cellSize)));
+    const int right = std::min(columns_, static_cast<int>(std::ceil(box.right / cellSize)));
+    const int bottom = std::min(rows_, static_cast<int>(std::ceil(box.bottom / cellSize)));
+    for (int cy = top; cy < bottom; ++cy) {
+      for (int cx = left; cx < right; ++cx) {
+        turns[static_cast<std::size_t>(cy) * static_cast<std::size_t>(columns_) +
+              static_cast<std::size_t>(cx)] = 0;
+      }
+    }
+  }
+  active_.assign(turns.size(), 0);
   for (int cy = 0; cy < rows_; ++cy) {
     for (int cx = 0; cx < columns_; ++cx) {
       if (turns[static_cast<std::size_t>(cy) * static_cast<std::size_t>(columns_) +
@@ -147,14 +171,39 @@ ActivityMap::ActivityMap(const std::uint8_t* bytes, int width, int height, std::
     }
   }
   quietCells_ = static_cast<std::size_t>(std::count(active_.begin(), active_.end(), 0));
+  blockColumns_ = (columns_ + blockCells - 1) / blockCells;
+  const int blockRows = (rows_ + blockCells - 1) / blockCells;
+  std::vector<std::uint8_t> busy(
+      static_cast<std::size_t>(blockColumns_) * static_cast<std::size_t>(blockRows), 0);
+  for (int cy = 0; cy < rows_; ++cy) {
+    for (int cx = 0; cx < columns_; ++cx) {
+      if (active_[static_cast<std::size_t>(cy) * static_cast<std::size_t>(columns_) +
+                  static_cast<std::size_t>(cx)] != 0) {
+        busy[static_cast<std::size_t>(cy / blockCells) * static_cast<std::size_t>(blockColumns_) +
+             static_cast<std::size_t>(cx / blockCells)] = 1;
+      }
+    }
+  }
+  clear_.assign(busy.size(), 1);
+  for (int by = 0; by < blockRows; ++by) {
+    for (int bx = 0; bx < blockColumns_; ++bx) {
+      if (busy[static_cast<std::size_t>(by) * static_cast<std::size_t>(blockColumns_) +
+               static_cast<std::size_t>(bx)] == 0) {
+        continue;
+      }
+      for (int ny = std::max(0, by - 1); ny <= std::min(blockRows - 1, by + 1); ++ny) {
+        for (int nx = std::max(0, bx - 1); nx <= std::min(blockColumns_ - 1, bx + 1); ++nx) {
+          clear_[static_cast<std::size_t>(ny) * static_cast<std::size_t>(blockColumns_) +
+                 static_cast<std::size_t>(nx)] = 0;
+        }
+      }
+    }
+  }
 }
 
 bool ActivityMap::Active(double x, double y) const {
-  // Truncation is the floor for x, y >= 0; points a rounding off the picture clamp to its edge.
-  const int cx = std::clamp(static_cast<int>(x) / cellSize, 0, columns_ - 1);
-  const int cy = std::clamp(static_cast<int>(y) / cellSize, 0, rows_ - 1);
-  return active_[static_cast<std::size_t>(cy) * static_cast<std::size_t>(columns_) +
-                 static_cast<std::size_t>(cx)] != 0;
+  return active_[static_cast<std::size_t>(CellRow(y)) * static_cast<std::size_t>(columns_) +
+                 static_cast<std::size_t>(CellColumn(x))] != 0;
 }
 
 void ActivityMap::Spans(double originX, double originY, double directionX, double directionY,
@@ -176,16 +225,29 @@ void ActivityMap::Spans(double originX, double originY, double directionX, doubl
   double runFrom = -1;
   double lastActive = 0;
   const int steps = static_cast<int>(length / step) + 1;
+  // From a point in a clear block, the next blockCells points, a cell apart, move by as many
+  // cells at most along each axis (clamped, no more), so by a block: into its neighbours, whose
+  // cells are all quiet.
+  constexpr int passed = blockCells;
   for (int k = 0; k <= steps; ++k) {
     const double at = std::min(k * step, length);
-    if (Active(originX + at * directionX, originY + at * directionY)) {
+    const int cx = CellColumn(originX + at * directionX);
+    const int cy = CellRow(originY + at * directionY);
+    if (active_[static_cast<std::size_t>(cy) * static_cast<std::size_t>(columns_) +
+                static_cast<std::size_t>(cx)] != 0) {
       if (runFrom < 0) {
         runFrom = at;
       }
       lastActive = at;
-    } else if (runFrom >= 0) {
+      continue;
+    }
+    if (runFrom >= 0) {
       add(runFrom, lastActive);
       runFrom = -1;
+    }
+    if (clear_[static_cast<std::size_t>(cy / blockCells) * static_cast<std::size_t>(blockColumns_) +
+               static_cast<std::size_t>(cx / blockCells)] != 0) {
+      k += passed;
     }
   }
   if (runFrom >= 0) {

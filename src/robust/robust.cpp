@@ -1636,6 +1636,68 @@ bool Overlap(const RobustBarcode& a, const RobustBarcode& b) {
   return true;
 }
 
+// The place a group's barcode takes by its reads alone, in a barcode's corner order: the reads'
+// extent along their axis, widened by alongMargin each way, and across it stretched by the
+// symbol's length each way, as the bars may run on past the lines that read them.
+std::array<RobustPoint, 4> ReadsPlace(const Group& group, double alongMargin) {
+  Vec along;
+  for (const LineRead* read : group.reads) {
+    along = along + (read->end - read->start);
+  }
+  const Vec axis = (1.0 / Length(along)) * along;
+  const Vec up = Up(axis);
+  const Vec c = group.Middle();
+  const double span = group.Span();
+  double from = 1e18, to = -1e18, top = -1e18, bottom = 1e18;
+  for (const LineRead* read : group.reads) {
+    for (const Vec p : {read->start, read->end}) {
+      from = std::min(from, Dot(p - c, axis));
+      to = std::max(to, Dot(p - c, axis));
+      top = std::max(top, Dot(p - c, up));
+      bottom = std::min(bottom, Dot(p - c, up));
+    }
+  }
+  from -= alongMargin;
+  to += alongMargin;
+  top += span;
+  bottom -= span;
+  const auto point = [&](double s, double h) {
+    const Vec p = c + s * axis + h * up;
+    return RobustPoint{p.x, p.y};
+  };
+  return {point(from, top), point(to, top), point(to, bottom), point(from, bottom)};
+}
+
+// Whether the group reads a known symbol again: the same text, and its reads' place meets the
+// known box. The caller's merging would drop its barcode.
+bool OnKnown(const Group& group, const std::vector<RobustKnown>& known) {
+  const LineRead& any = *group.reads.front();
+  RobustBarcode place;
+  bool placed = false;
+  for (const RobustKnown& symbol : known) {
+    if (symbol.symbology != any.symbology || symbol.text != any.text) {
+      continue;
+    }
+    if (!placed) {
+      place.corners = ReadsPlace(group, 0);
+      placed = true;
+    }
+    RobustBarcode box;
+    box.corners = {RobustPoint{symbol.left, symbol.top}, RobustPoint{symbol.right, symbol.top},
+                   RobustPoint{symbol.right, symbol.bottom},
+                   RobustPoint{symbol.left, symbol.bottom}};
+    if (Overlap(place, box)) {
+      return true;
+    }
+  }
+  return false;
+}
+
+// Reads the planes where the map is active: the lines, then the barcodes they agree on. Sets
+// nearKnown where a barcode not on a known symbol comes near one's box, within its longer side.
+std::vector<RobustBarcode> ReadPlanes(const std::vector<Plane>& planes, const ActivityMap& activity,
+                                      const RobustOptions& options, bool& nearKnown);
+
 }  // namespace
 
 std::vector<RobustBarcode> ReadRobust(const Image& picture, const RobustOptions& options) {
@@ -1653,9 +1715,34 @@ std::vector<RobustBarcode> ReadRobust(const Image& picture, const RobustOptions&
   // bars shorter than that are read on small pictures, whose every other row is followed.
   const double megapixels =
       static_cast<double>(picture.imageWidth) * picture.imageHeight / 1'000'000.0;
-  const ActivityMap activity(picture.greyBytes, picture.imageWidth, picture.imageHeight,
-                             picture.rowPitch, picture.pixelStep,
-                             std::clamp(static_cast<int>(std::sqrt(megapixels * 10)), 2, 8));
+  ActivityMap activity(picture.greyBytes, picture.imageWidth, picture.imageHeight, picture.rowPitch,
+                       picture.pixelStep,
+                       std::clamp(static_cast<int>(std::sqrt(megapixels * 10)), 2, 8));
+  if (options.known.empty()) {
+    bool nearKnown = false;
+    return ReadPlanes(planes, activity, options, nearKnown);
+  }
+  // The lines pass over the known symbols, unless a barcode comes near one: their lines then
+  // read them again, and the known symbols speak against other texts as without them.
+  std::vector<ActivityMap::Box> readAlready;
+  for (const RobustKnown& symbol : options.known) {
+    readAlready.push_back({symbol.left, symbol.top, symbol.right, symbol.bottom});
+  }
+  activity.LeaveOut(readAlready);
+  bool nearKnown = false;
+  barcodes = ReadPlanes(planes, activity, options, nearKnown);
+  if (nearKnown) {
+    activity.LeaveOut({});
+    barcodes = ReadPlanes(planes, activity, options, nearKnown);
+  }
+  return barcodes;
+}
+
+namespace {
+
+std::vector<RobustBarcode> ReadPlanes(const std::vector<Plane>& planes, const ActivityMap& activity,
+                                      const RobustOptions& options, bool& nearKnown) {
+  std::vector<RobustBarcode> barcodes;
   Profile profile;
   std::vector<LineRead> reads;
   for (std::size_t level = 0; level < planes.size(); ++level) {
@@ -1665,22 +1752,68 @@ std::vector<RobustBarcode> ReadRobust(const Image& picture, const RobustOptions&
   // The groups most lines read are measured first.
   std::stable_sort(groups.begin(), groups.end(),
                    [](const Group& a, const Group& b) { return a.reads.size() > b.reads.size(); });
+  // Per barcode: its lines, its group, whether it lies on a known symbol (it is never returned)
+  // and what its corners are.
+  enum class Corners { Measured, Placed, None };
   std::vector<int> lineCounts;
+  std::vector<const Group*> groupOf;
+  std::vector<bool> known;
+  std::vector<Corners> corners;
   for (const Group& group : groups) {
     RobustBarcode barcode;
-    if (barcodes.size() >= maxMeasured || !LinesAgree(group) ||
-        !Measured(planes, group, options, profile, barcode)) {
+    if (barcodes.size() >= maxMeasured || !LinesAgree(group)) {
+      continue;
+    }
+    const bool onKnown = OnKnown(group, options.known);
+    if (onKnown) {
+      barcode.symbology = group.reads.front()->symbology;
+      barcode.text = group.reads.front()->text;
+      barcode.corners = ReadsPlace(group, 0.1 * group.Span() + 4);
+    } else if (!Measured(planes, group, options, profile, barcode)) {
       continue;
     }
     barcodes.push_back(std::move(barcode));
     lineCounts.push_back(static_cast<int>(group.reads.size()));
+    groupOf.push_back(&group);
+    known.push_back(onKnown);
+    corners.push_back(onKnown ? Corners::Placed : Corners::Measured);
+  }
+  // The lines that passed over a known box may have missed what a barcode near it needs: its
+  // quiet zone, a known symbol's word against it.
+  for (std::size_t i = 0; i < barcodes.size(); ++i) {
+    for (const RobustKnown& symbol : options.known) {
+      const double reach = std::max(symbol.right - symbol.left, symbol.bottom - symbol.top);
+      RobustBarcode around;
+      around.corners = {RobustPoint{symbol.left - reach, symbol.top - reach},
+                        RobustPoint{symbol.right + reach, symbol.top - reach},
+                        RobustPoint{symbol.right + reach, symbol.bottom + reach},
+                        RobustPoint{symbol.left - reach, symbol.bottom + reach}};
+      nearKnown = nearKnown || (!known[i] && Overlap(barcodes[i], around));
+    }
+  }
+  // A known symbol's barcode still speaks against other texts on its place: one whose reads'
+  // place meets another barcode is measured now, as before; one that fails to measure would not
+  // have been a barcode. Known barcodes among themselves drop only each other, never returned.
+  for (std::size_t i = 0; i < barcodes.size(); ++i) {
+    if (corners[i] != Corners::Placed) {
+      continue;
+    }
+    for (std::size_t j = 0; j < barcodes.size(); ++j) {
+      if (!known[j] && Overlap(barcodes[i], barcodes[j])) {
+        corners[i] = Measured(planes, *groupOf[i], options, profile, barcodes[i])
+                         ? Corners::Measured
+                         : Corners::None;
+        break;
+      }
+    }
   }
   // Two texts on one symbol: only a clear majority of lines may speak for it; otherwise neither
   // is printed, since a wrong text is worse than none.
   std::vector<bool> dropped(barcodes.size(), false);
   for (std::size_t i = 0; i < barcodes.size(); ++i) {
     for (std::size_t j = i + 1; j < barcodes.size(); ++j) {
-      if (!Overlap(barcodes[i], barcodes[j])) {
+      if (corners[i] != Corners::Measured || corners[j] != Corners::Measured ||
+          !Overlap(barcodes[i], barcodes[j])) {
         continue;
       }
       if (barcodes[i].text == barcodes[j].text && barcodes[i].symbology == barcodes[j].symbology) {
@@ -1696,7 +1829,7 @@ std::vector<RobustBarcode> ReadRobust(const Image& picture, const RobustOptions&
   }
   std::vector<RobustBarcode> kept;
   for (std::size_t i = 0; i < barcodes.size(); ++i) {
-    if (!dropped[i]) {
+    if (!dropped[i] && !known[i]) {
       kept.push_back(std::move(barcodes[i]));
     }
   }
@@ -1707,5 +1840,7 @@ std::vector<RobustBarcode> ReadRobust(const Image& picture, const RobustOptions&
   });
   return kept;
 }
+
+}  // namespace
 
 }  // namespace strixa

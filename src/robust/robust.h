@@ -74,11 +74,31 @@ struct RobustBarcode {
   double angle = 0;
 };
 
+// A symbol another reader has read: its symbology, its text as RobustBarcode.text holds it, and
+// an upright box in picture coordinates that holds at least part of its bars.
+struct RobustKnown {
+  Symbology symbology = Symbology::None;
+  std::string text;
+  double left = 0;
+  double top = 0;
+  double right = 0;
+  double bottom = 0;
+};
+
 struct RobustOptions {
   // Samples the first pass may take at each scale; the lines' spacing grows to stay within it.
   long long samplesPerScale = 500'000;
   // Whether light bars on a dark ground are also read.
   bool lightOnDark = true;
+  // Symbols read already (both engines together pass the document pipeline's reads). The lines
+  // pass over the cells their boxes reach into, so that whatever lies wholly within a box may be
+  // left out, whatever its text. A symbol whose lines still read the same text on one, its
+  // reads' place stretched along its bars by its length meeting the box, is left out of the
+  // results unmeasured: the caller's merging would drop it. Where a barcode on no known symbol
+  // comes within a box's longer side of one, the picture is read again over the boxes, and
+  // known symbols speak against other texts on their place as without them, measured where
+  // another barcode meets them.
+  std::vector<RobustKnown> known;
 };
 
 // Every barcode read in picture, in the order of its first bar's position, top to bottom, then

@@ -2,8 +2,10 @@
 #include "robust/activity.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <numbers>
 #include <random>
 #include <string_view>
 #include <utility>
@@ -15,9 +17,10 @@ namespace strixa {
 
 namespace {
 
-// 800 x 600 of paper (or ground) with bars two pixels wide over x 300..400, y 200..260, upright
-// or lying (then over y 300..400, x 200..260), and Gaussian noise on everything.
-std::vector<std::uint8_t> Page(int ground, bool lying, double noise) {
+// 800 x 600 of paper (or ground) with bars of module pixels (two unless told) over x 300..400,
+// y 200..260, upright or lying (then over y 300..400, x 200..260), and Gaussian noise on
+// everything.
+std::vector<std::uint8_t> Page(int ground, bool lying, double noise, double module = 2) {
   constexpr int width = 800;
   std::vector<std::uint8_t> grey(static_cast<std::size_t>(width) * 600);
   std::mt19937 random(5);
@@ -26,8 +29,8 @@ std::vector<std::uint8_t> Page(int ground, bool lying, double noise) {
     for (int x = 0; x < width; ++x) {
       const int along = lying ? y : x;
       const int across = lying ? x : y;
-      const bool bar =
-          along >= 300 && along < 400 && across >= 200 && across < 260 && (along / 2) % 2 == 0;
+      const bool bar = along >= 300 && along < 400 && across >= 200 && across < 260 &&
+                       static_cast<int>(along / module) % 2 == 0;
       const double value = (bar ? 20 : ground) + (noise > 0 ? deviation(random) : 0);
       grey[static_cast<std::size_t>(y) * width + static_cast<std::size_t>(x)] =
           static_cast<std::uint8_t>(std::clamp(value, 0.0, 255.0));
@@ -42,16 +45,21 @@ TEST(ActivityMapTest, MarksBarsAndLeavesFlatAndNoisyGroundQuiet) {
     int ground;
     bool lying;  // only the columns cross the bars
     double noise;
+    int every = 2;  // 8 as on a large picture, whose rows and columns are taken sparsely
+    double module = 2;
   };
   const Case cases[] = {
       {"bars on paper", 240, false, 0},
       {"lying bars on paper", 240, true, 0},
       {"bars on grey ground with noise", 120, false, 3},
+      {"bars on paper, rows and columns far apart", 240, false, 0, 8},
+      {"lying bars of 1.5 pixels, rows and columns far apart", 240, true, 0, 8, 1.5},
+      {"bars of 1.5 pixels on grey ground with noise, far apart", 120, false, 3, 8, 1.5},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    const std::vector<std::uint8_t> grey = Page(c.ground, c.lying, c.noise);
-    const ActivityMap map(grey.data(), 800, 600, 800, 1, 2);
+    const std::vector<std::uint8_t> grey = Page(c.ground, c.lying, c.noise, c.module);
+    const ActivityMap map(grey.data(), 800, 600, 800, 1, c.every);
     const auto at = [&](double along, double across) {
       return c.lying ? map.Active(across, along) : map.Active(along, across);
     };
@@ -95,6 +103,64 @@ TEST(ActivityMapTest, SpansReachMarginBeyondActiveCellsOnly) {
   EXPECT_TRUE(spans.empty());
   map.Spans(0, 450, 0.8, 0.6, 250, 40, spans);
   EXPECT_TRUE(spans.empty());
+}
+
+TEST(ActivityMapTest, BoxesReadAlreadyCountNoTurnsInTheCellsTheyReach) {
+  // The bars lie over x 300..400, y 200..260; a row through them, read whole.
+  const std::vector<std::uint8_t> grey = Page(240, false, 0);
+  ActivityMap map(grey.data(), 800, 600, 800, 1, 2);
+  const struct {
+    std::string_view name;
+    std::vector<ActivityMap::Box> boxes;
+    bool leftHalf, rightHalf;  // of the bars, active
+  } cases[] = {
+      {"a box just within the bars", {{302, 203, 398, 257}}, false, false},
+      {"a box over their left half", {{280, 190, 340, 270}}, false, true},
+      {"a box elsewhere", {{500, 100, 600, 200}}, true, true},
+      {"none again", {}, true, true},
+  };
+  std::vector<std::pair<double, double>> spans;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    map.LeaveOut(c.boxes);
+    EXPECT_EQ(map.Active(310, 230), c.leftHalf);
+    EXPECT_EQ(map.Active(390, 230), c.rightHalf);
+    map.Spans(0, 230, 1, 0, 800, 0, spans);
+    EXPECT_EQ(spans.empty(), !c.leftHalf && !c.rightHalf);
+  }
+}
+
+TEST(ActivityMapTest, SpansHoldBarsALinePassesAtAnyAngleAndPhase) {
+  // Patches of bars far apart, quiet between, so that lines step over most blocks at a time.
+  std::vector<std::uint8_t> grey(static_cast<std::size_t>(800) * 600, 240);
+  const std::pair<int, int> patches[] = {{100, 80}, {500, 300}, {260, 470}};
+  for (const auto& [left, top] : patches) {
+    for (int y = top; y < top + 24; ++y) {
+      for (int x = left; x < left + 24; ++x) {
+        grey[static_cast<std::size_t>(y) * 800 + static_cast<std::size_t>(x)] =
+            (x - left) % 4 < 2 ? 20 : 240;
+      }
+    }
+  }
+  const ActivityMap map(grey.data(), 800, 600, 800, 1, 2);
+  std::vector<std::pair<double, double>> spans;
+  for (int degrees = 0; degrees < 180; degrees += 7) {
+    const double dx = std::cos(degrees * std::numbers::pi / 180);
+    const double dy = std::sin(degrees * std::numbers::pi / 180);
+    for (const auto& [left, top] : patches) {
+      // Lines within 8 pixels of the patch's middle, which lies `before` along them.
+      for (int i = 0; i < 16; ++i) {
+        const double across = i - 8.0, before = 900 + 5.3 * i;
+        const double ox = left + 12 - dy * across - dx * before;
+        const double oy = top + 12 + dx * across - dy * before;
+        map.Spans(ox, oy, dx, dy, 2000, 0, spans);
+        EXPECT_TRUE(std::any_of(
+            spans.begin(), spans.end(),
+            [&](const auto& span) { return span.first <= before && before <= span.second; }))
+            << degrees << " degrees, patch at " << left << ", line " << i;
+      }
+    }
+  }
 }
 
 }  // namespace

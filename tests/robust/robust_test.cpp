@@ -282,6 +282,52 @@ TEST(RobustTest, ReadsASymbolAloneOnALargePage) {
   }
 }
 
+struct KnownCase {
+  std::string_view name;
+  std::vector<PlacedDrawing> symbols;
+  std::vector<RobustKnown> known;
+  std::vector<std::string> texts;  // read, in order
+};
+
+TEST(RobustTest, LeavesOutKnownSymbolsAndKeepsTheirSayOverOthers) {
+  // EAN-13 from (55, 20) to (245, 80) on the page, and Code 128 beside or below it.
+  const Drawing eanDrawing{.modules = ean13, .width = 300, .heightPx = 100};
+  const Drawing codeDrawing{.modules = code128, .width = 300, .heightPx = 100};
+  const RobustKnown eanRead{Symbology::Ean13, ean13Text, 60, 30, 240, 70};
+  RobustKnown elsewhere = eanRead;
+  elsewhere.top += 300;  // more than its length below its bars
+  elsewhere.bottom += 300;
+  // Known on the lower half of its bars, whose upper half the lines still cross.
+  const RobustKnown lowerHalf{Symbology::Ean13, ean13Text, 60, 55, 240, 80};
+  RobustKnown otherText = lowerHalf;
+  otherText.text = "5901234 123464";
+  const std::vector<PlacedDrawing> apart = {{eanDrawing, 0, 0}, {codeDrawing, 400, 0}};
+  // The Code 128's bars run on from the EAN-13's: two texts on one place, neither printed, and
+  // the known symbol's lines still speak.
+  const std::vector<PlacedDrawing> touching = {{eanDrawing, 0, 0}, {codeDrawing, 0, 60}};
+  const KnownCase cases[] = {
+      {"nothing known", apart, {}, {ean13Text, code128Text}},
+      {"EAN-13 known", apart, {eanRead}, {code128Text}},
+      {"EAN-13 known on its lower half", apart, {lowerHalf}, {code128Text}},
+      {"its text known elsewhere", apart, {elsewhere}, {ean13Text, code128Text}},
+      {"another text known on its lower half", apart, {otherText}, {ean13Text, code128Text}},
+      {"touching, nothing known", touching, {}, {}},
+      {"touching, EAN-13 known", touching, {eanRead}, {}},
+  };
+  for (const KnownCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    Picture page;
+    DrawPage(700, 400, c.symbols, page);
+    RobustOptions options;
+    options.known = c.known;
+    std::vector<std::string> texts;
+    for (const RobustBarcode& barcode : ReadRobust(page.image, options)) {
+      texts.push_back(barcode.text);
+    }
+    EXPECT_EQ(texts, c.texts);
+  }
+}
+
 struct CornerCase {
   double angle;
   double x[4], y[4];    // the corners drawn

@@ -67,4 +67,22 @@ void DrawSymbol(const Drawing& d, Picture& picture) {
   ViewPixels(picture.grey.data(), width, height, width, 1, picture.image);
 }
 
+void DrawPage(int width, int height, const std::vector<PlacedDrawing>& drawings, Picture& page) {
+  page.grey.assign(static_cast<std::size_t>(width) * static_cast<std::size_t>(height), 255);
+  for (const PlacedDrawing& placed : drawings) {
+    Picture picture;
+    DrawSymbol(placed.drawing, picture);
+    const int w = picture.image.imageWidth;
+    for (int y = 0; y < picture.image.imageHeight; ++y) {
+      for (int x = 0; x < w; ++x) {
+        std::uint8_t& pixel = page.grey[static_cast<std::size_t>(placed.y + y) * width +
+                                        static_cast<std::size_t>(placed.x + x)];
+        pixel = std::min(
+            pixel, picture.grey[static_cast<std::size_t>(y) * w + static_cast<std::size_t>(x)]);
+      }
+    }
+  }
+  ViewPixels(page.grey.data(), width, height, width, 1, page.image);
+}
+
 }  // namespace strixa

@@ -35,4 +35,14 @@ struct Picture {
 // camera's would.
 void DrawSymbol(const Drawing& d, Picture& picture);
 
+// A drawing whose picture goes on a page with its top-left corner at x, y.
+struct PlacedDrawing {
+  Drawing drawing;
+  int x = 0, y = 0;
+};
+
+// A light page of width x height with the drawings on it; where two pictures meet, the darker
+// pixel stays. Each picture must lie within the page.
+void DrawPage(int width, int height, const std::vector<PlacedDrawing>& drawings, Picture& page);
+
 }  // namespace strixa
