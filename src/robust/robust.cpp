@@ -1610,6 +1610,17 @@ bool Measured(const std::vector<Plane>& planes, const Group& group, const Robust
   return true;
 }
 
+// The lowest and highest of a barcode's corners projected on direction.
+std::pair<double, double> Extent(const RobustBarcode& barcode, Vec direction) {
+  double low = 1e18, high = -1e18;
+  for (const RobustPoint corner : barcode.corners) {
+    const double v = Dot(Vec{corner.x, corner.y}, direction);
+    low = std::min(low, v);
+    high = std::max(high, v);
+  }
+  return {low, high};
+}
+
 // Whether two barcodes' quadrilaterals overlap: no edge direction of either separates them.
 bool Overlap(const RobustBarcode& a, const RobustBarcode& b) {
   for (const RobustBarcode* shape : {&a, &b}) {
@@ -1617,17 +1628,8 @@ bool Overlap(const RobustBarcode& a, const RobustBarcode& b) {
       const RobustPoint p = shape->corners[i];
       const RobustPoint q = shape->corners[(i + 1) % 4];
       const Vec normal{q.y - p.y, p.x - q.x};
-      double aLow = 1e18, aHigh = -1e18, bLow = 1e18, bHigh = -1e18;
-      for (const RobustPoint r : a.corners) {
-        const double v = normal.x * r.x + normal.y * r.y;
-        aLow = std::min(aLow, v);
-        aHigh = std::max(aHigh, v);
-      }
-      for (const RobustPoint r : b.corners) {
-        const double v = normal.x * r.x + normal.y * r.y;
-        bLow = std::min(bLow, v);
-        bHigh = std::max(bHigh, v);
-      }
+      const auto [aLow, aHigh] = Extent(a, normal);
+      const auto [bLow, bHigh] = Extent(b, normal);
       if (aHigh < bLow || bHigh < aLow) {
         return false;
       }
@@ -1645,8 +1647,7 @@ bool OneSymbolInBands(const RobustBarcode& a, const RobustBarcode& b) {
   if (a.symbology != b.symbology) {
     return false;
   }
-  const Vec origin{a.corners[0].x, a.corners[0].y};
-  const Vec along{a.corners[1].x - origin.x, a.corners[1].y - origin.y};
+  const Vec along{a.corners[1].x - a.corners[0].x, a.corners[1].y - a.corners[0].y};
   const double length = Length(along);
   if (length <= 0) {
     return false;
@@ -1657,20 +1658,11 @@ bool OneSymbolInBands(const RobustBarcode& a, const RobustBarcode& b) {
       std::abs(Dot(axis, otherAlong)) / Length(otherAlong) < std::cos(3 * std::numbers::pi / 180)) {
     return false;
   }
-  const auto extent = [&](const RobustBarcode& barcode, Vec direction) {
-    double low = 1e18, high = -1e18;
-    for (const RobustPoint corner : barcode.corners) {
-      const double v = Dot(Vec{corner.x, corner.y} - origin, direction);
-      low = std::min(low, v);
-      high = std::max(high, v);
-    }
-    return std::pair{low, high};
-  };
   const double slack = 0.05 * length;
-  const auto [aFrom, aTo] = extent(a, axis);
-  const auto [bFrom, bTo] = extent(b, axis);
-  const auto [aLow, aHigh] = extent(a, Up(axis));
-  const auto [bLow, bHigh] = extent(b, Up(axis));
+  const auto [aFrom, aTo] = Extent(a, axis);
+  const auto [bFrom, bTo] = Extent(b, axis);
+  const auto [aLow, aHigh] = Extent(a, Up(axis));
+  const auto [bLow, bHigh] = Extent(b, Up(axis));
   return std::abs(aFrom - bFrom) <= slack && std::abs(aTo - bTo) <= slack &&
          std::max(bLow - aHigh, aLow - bHigh) <= slack;
 }

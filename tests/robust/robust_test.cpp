@@ -189,9 +189,9 @@ TEST(RobustTest, RefusesPiecesAndLookAlikes) {
 }
 
 // Two EAN-13 symbols of different texts drawn one above the other, their ends aligned, gap
-// modules of light between them: light that changes across one symbol's bars can split its lines
-// so into two bands with two texts. Touching bands are one symbol and must print nothing; symbols
-// a caption's height apart are two.
+// modules of light between them, as light that changes across one symbol's bars can split its
+// lines into two bands with two texts. Touching bands are one symbol and must print nothing;
+// symbols a caption's height apart are two.
 std::vector<RobustBarcode> ReadStacked(int gap) {
   constexpr int module = 3;
   const std::string upper = EncodeEan13("5901234123457");
