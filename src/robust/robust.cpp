@@ -671,6 +671,9 @@ bool DecodeEan(const Run& run, int first, int digitsPerHalf, SymbolAt& read) {
 constexpr double code128Tolerance = 0.75;
 constexpr double code128Margin = 0.5;
 constexpr double code128QuietModules = 5;
+// How far one character's module may lie from the one's before it: a surface turned steeply
+// away shrinks it by a fifth from one character to the next.
+constexpr double code128NeighbourSlack = 1.35;
 
 // The misfit of the elements from first to a pattern's sums, or -1 when one sum is off by more
 // than tolerance.
@@ -732,8 +735,12 @@ bool DecodeCode128Run(const Run& run, int first, SymbolAt& read) {
   if (startSet < 0) {
     return false;
   }
-  const double module = SumWidths(run, first, 6) / code128SymbolModules;
-  if (!QuietBefore(run, first, code128QuietModules * module, true)) {
+  // Perspective and curved surfaces change the module along the symbol, by a quarter from one
+  // character to the next where a can turns away. Each character is taken within a wide margin of
+  // the one before; once all are read, each must lie close to the middle of its two neighbours,
+  // as a smooth change of scale puts it.
+  std::vector<double> modules = {SumWidths(run, first, 6) / code128SymbolModules};
+  if (!QuietBefore(run, first, code128QuietModules * modules.back(), true)) {
     return false;
   }
   std::vector<int> values;
@@ -742,16 +749,19 @@ bool DecodeCode128Run(const Run& run, int first, SymbolAt& read) {
     if (k + 7 > run.Count() || values.size() > 200) {
       return false;
     }
-    const double stopModules = SumWidths(run, k, 7) / module;
-    if (stopModules > 11.5 && stopModules < 14.5 &&
+    const double before = modules.back();
+    // The stop's first six elements span eleven modules, like edge to like edge.
+    const double stopModules = SumWidths(run, k, 6) / before;
+    if (stopModules > 11 / code128NeighbourSlack && stopModules < 11 * code128NeighbourSlack &&
         MatchesSums(run, k, code128StopRuns, 13, code128Tolerance)) {
-      if (!QuietAfter(run, k + 6, code128QuietModules * module, true)) {
+      modules.push_back(SumWidths(run, k, 6) / 11);
+      if (!QuietAfter(run, k + 6, code128QuietModules * modules.back(), true)) {
         return false;
       }
       break;
     }
-    const double modules = SumWidths(run, k, 6) / module;
-    if (modules < 9.5 || modules > 12.5) {
+    const double width = SumWidths(run, k, 6) / before;
+    if (width < 11 / code128NeighbourSlack || width > 11 * code128NeighbourSlack) {
       return false;
     }
     const int value = Code128Value(run, k, code128Runs, 0);
@@ -759,7 +769,14 @@ bool DecodeCode128Run(const Run& run, int first, SymbolAt& read) {
       return false;
     }
     values.push_back(value);
+    modules.push_back(SumWidths(run, k, 6) / code128SymbolModules);
     k += 6;
+  }
+  for (std::size_t i = 1; i + 1 < modules.size(); ++i) {
+    const double ratio = modules[i] / (0.5 * (modules[i - 1] + modules[i + 1]));
+    if (ratio < 9.5 / 11 || ratio > 12.5 / 11) {
+      return false;
+    }
   }
   if (values.size() < 2) {
     return false;
