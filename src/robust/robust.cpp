@@ -899,6 +899,7 @@ bool DecodeCode39Run(const Run& run, int first, SymbolAt& read) {
     if (k + 9 > run.Count() || text.size() > 1000) {
       return false;
     }
+    const double narrowBefore = narrowSum;
     if (!ClassifyGroup(run, k, 9, 1, 3, letters, narrowSum, wideSum)) {
       return false;
     }
@@ -911,7 +912,8 @@ bool DecodeCode39Run(const Run& run, int first, SymbolAt& read) {
       return false;
     }
     characterWidths.push_back(SumWidths(run, k, 9));
-    const double narrow = narrowSum / (6.0 * characterWidths.size());
+    // This character's own narrow: perspective and curved surfaces change it along the symbol.
+    const double narrow = (narrowSum - narrowBefore) / 6;
     if (k == first) {
       if (!QuietBefore(run, first, code39QuietNarrows * narrow, true)) {
         return false;
@@ -936,11 +938,13 @@ bool DecodeCode39Run(const Run& run, int first, SymbolAt& read) {
   if (ratio < 1.8 || ratio > 3.8 || text.size() < 2) {
     return false;
   }
-  std::vector<double> sorted = characterWidths;
-  std::sort(sorted.begin(), sorted.end());
-  const double median = sorted[sorted.size() / 2];
-  for (const double width : characterWidths) {
-    if (width < 0.8 * median || width > 1.25 * median) {
+  // Every character about as wide as its neighbours either side: a smooth change of scale
+  // puts it at their middle.
+  for (std::size_t i = 0; i < characterWidths.size(); ++i) {
+    const double before = i > 0 ? characterWidths[i - 1] : 0;
+    const double after = i + 1 < characterWidths.size() ? characterWidths[i + 1] : 0;
+    const double near = before > 0 && after > 0 ? (before + after) / 2 : before + after;
+    if (characterWidths[i] < 0.8 * near || characterWidths[i] > 1.25 * near) {
       return false;
     }
   }
