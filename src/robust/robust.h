@@ -27,12 +27,14 @@ struct Image;
 // lies where the grey crosses the middle of that local range, interpolated between samples:
 // unlike the gradient's peak, which an element of one or two pixels drags by a third of a pixel,
 // the crossing stays within a tenth of a pixel, so symbols of one and a half pixels a module
-// read. Where blur keeps a narrow element's step from reaching that middle, the edge lies at the
-// middle of the step's own extremes. Uneven light and grey or coloured grounds move the range
-// and the edges with it.
+// read. Where blur keeps a narrow element's step from reaching that middle, its edges lie where a
+// bell-shaped blur puts them for how far it reaches, nearer its extreme the shallower it is (next
+// to a narrow neighbour, at the middle of the step's own extremes). Uneven light and grey or
+// coloured grounds move the range and the edges with it.
 //
 // Each line's widths are decoded forwards and backwards, dark bars on light and light on dark, by
-// ratios to the symbol's own module: EAN, UPC and Code 128 by the distances from one edge to the
+// ratios to the symbol's own module where each character lies (tilts and cans change it along
+// the symbol, smoothly): EAN, UPC and Code 128 by the distances from one edge to the
 // next like edge, which ink spread and blur leave alone (EAN's 1 and 7, 2 and 8, which share
 // them, by their bars corrected for the spread the guards show), Code 39 and 2 of 5 by narrow and
 // wide classes. Trust comes first: guards, start and stop, check
