@@ -647,6 +647,13 @@ bool DecodeEan(const Run& run, int first, int digitsPerHalf, SymbolAt& read) {
     const int modulesBefore = place < digitsPerHalf ? 3 + 7 * place : 8 + 7 * place;
     return 2.0 * (modulesBefore + 3.5) / symbolModules - 1;
   };
+  // Most tries fail at the start guard: it is first held against the digit beside it.
+  const double firstModule = SumWidths(run, digitAt(0), 4) / 7;
+  for (int k = first; k < first + 2; ++k) {
+    if (!(std::abs((run.Width(k) + run.Width(k + 1)) / firstModule - 2) <= 0.6)) {
+      return false;
+    }
+  }
   std::array<double, 12> modules{};
   std::array<double, 5> powers{};   // sums of x^0 .. x^4
   std::array<double, 3> moments{};  // sums of m x^0 .. m x^2
