@@ -644,6 +644,8 @@ struct Counts {
   std::vector<std::array<Tally, categoryCount>> byCategory;
   std::vector<std::array<Tally, symbolKinds>> byKind;
   std::vector<WrongLine> wrongLines;
+  // --missed: the pictures of each category that reader missed.
+  std::array<std::vector<int>, categoryCount> missed;
 
   explicit Counts(std::size_t readers) : byCategory(readers), byKind(readers) {}
 
@@ -657,6 +659,9 @@ struct Counts {
       }
     }
     wrongLines.insert(wrongLines.end(), other.wrongLines.begin(), other.wrongLines.end());
+    for (std::size_t c = 0; c < categoryCount; ++c) {
+      missed[c].insert(missed[c].end(), other.missed[c].begin(), other.missed[c].end());
+    }
   }
 };
 
@@ -680,6 +685,8 @@ struct Options : PictureRun {
   // The readers that read, by name, comma-separated; empty: all. The others' columns stay empty,
   // so a change to one reader is measured without the slow peers' time.
   std::string readers;
+  // --missed R: list the pictures reader R missed, by category.
+  std::string missedOf;
 
   bool Reads(std::string_view name) const {
     if (readers.empty()) {
@@ -764,6 +771,9 @@ void ReadOnePhoto(const Options& options, int index, std::vector<std::unique_ptr
       tally.pictures = 1;
       tally.correct = correct ? 1 : 0;
       tally.missed = !correct && photo.drawn.family != Family::none ? 1 : 0;
+      if (tally.missed != 0 && entry.name == options.missedOf) {
+        counts.missed[photo.category].push_back(index);
+      }
     }
     counts.byCategory[r][photo.category].Add(tally);
     if (photo.category != noSymbolCategory) {
@@ -852,6 +862,19 @@ void PrintReport(const Options& options, const Counts& counts, double seconds) {
                 t.vgaPictures > 0 ? 1000 * t.vgaSeconds / t.vgaPictures : 0.0);
   }
 
+  if (!options.missedOf.empty()) {
+    std::printf("\npictures %s missed\n", options.missedOf.c_str());
+    for (std::size_t c = 0; c < categoryCount; ++c) {
+      std::vector<int> missed = counts.missed[c];
+      std::sort(missed.begin(), missed.end());
+      std::printf("%-18s", std::string(categoryNames[c]).c_str());
+      for (const int index : missed) {
+        std::printf(" %d", index);
+      }
+      std::printf("\n");
+    }
+  }
+
   if (options.verbose || options.onlyPicture >= 0) {
     std::printf("\nwrong lines\n");
     for (const WrongLine& wrong : counts.wrongLines) {
@@ -865,6 +888,8 @@ bool ParseOptions(int argc, char** argv, Options& options) {
   for (int i = 1; i < argc; ++i) {
     if (std::string_view(argv[i]) == "--readers" && i + 1 < argc) {
       options.readers = argv[++i];
+    } else if (std::string_view(argv[i]) == "--missed" && i + 1 < argc) {
+      options.missedOf = argv[++i];
     } else if (!TakePictureRunOption(argc, argv, i, options)) {
       return false;
     }
@@ -878,6 +903,7 @@ int RunBenchmark(int argc, char** argv) {
     std::printf(
         "usage: strixa_photo_bench [--pictures N] [--first K] [--seed S] [--threads T]\n"
         "                          [--verbose] [--save FOLDER] [--picture K] [--readers R,...]\n"
+        "                          [--missed R]\n"
         "  --pictures N   how many pictures (default 2000), numbered from --first (default 0)\n"
         "  --seed S       picture K is drawn from S and K alone (default 1)\n"
         "  --threads T    worker threads (default 2), each with its own readers\n"
@@ -885,7 +911,8 @@ int RunBenchmark(int argc, char** argv) {
         "  --save FOLDER  write each picture some reader misread as FOLDER/photo-S-K.bmp\n"
         "  --picture K    draw and read picture K only, printing what each reader reads\n"
         "  --readers R,.. only these readers read (strixa, strixa fine, robust, zxing-cpp, "
-        "zbar)\n");
+        "zbar)\n"
+        "  --missed R     list the pictures reader R missed, by category\n");
     return 2;
   }
   const auto start = std::chrono::steady_clock::now();

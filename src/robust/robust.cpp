@@ -592,40 +592,109 @@ bool DecodeEan(const Run& run, int first, int digitsPerHalf, SymbolAt& read) {
   if (first + elements > run.Count()) {
     return false;
   }
-  const double module = SumWidths(run, first, elements) / (11 + 14 * digitsPerHalf);
   const int middle = first + 3 + 4 * digitsPerHalf;
   const int end = middle + 5 + 4 * digitsPerHalf;
+  const int digits = 2 * digitsPerHalf;
+  const auto digitAt = [&](int place) {
+    return place < digitsPerHalf ? first + 3 + 4 * place : middle + 5 + 4 * (place - digitsPerHalf);
+  };
+  // Perspective and curved surfaces change the module along the symbol. Each digit's seven
+  // modules, like edge to like edge, measure it where the digit lies; a parabola through them
+  // follows a tilt and a can's curve, while heavy blur, which moves a digit's edges by its
+  // neighbours' widths, leaves single digits off it. Each digit must lie within a module of seven
+  // of it, and each guard is measured by it.
+  const int symbolModules = 11 + 14 * digitsPerHalf;
+  const auto placeAt = [&](int place) {  // a digit's middle, -1 to 1 across the symbol
+    const int modulesBefore = place < digitsPerHalf ? 3 + 7 * place : 8 + 7 * place;
+    return 2.0 * (modulesBefore + 3.5) / symbolModules - 1;
+  };
+  // Most tries fail at the start guard: it is first held against the digit beside it.
+  const double firstModule = SumWidths(run, digitAt(0), 4) / 7;
+  for (int k = first; k < first + 2; ++k) {
+    if (!(std::abs((run.Width(k) + run.Width(k + 1)) / firstModule - 2) <= 0.6)) {
+      return false;
+    }
+  }
+  std::array<double, 12> modules{};
+  std::array<double, 5> powers{};   // sums of x^0 .. x^4
+  std::array<double, 3> moments{};  // sums of m x^0 .. m x^2
+  for (int place = 0; place < digits; ++place) {
+    const double m = SumWidths(run, digitAt(place), 4) / 7;
+    modules[static_cast<std::size_t>(place)] = m;
+    const double x = placeAt(place);
+    double power = 1;
+    for (std::size_t i = 0; i < 5; ++i, power *= x) {
+      powers[i] += power;
+      if (i < 3) {
+        moments[i] += m * power;
+      }
+    }
+  }
+  // The least squares parabola a + b x + c x^2, by Cramer's rule.
+  const auto determinant = [](const std::array<std::array<double, 3>, 3>& m) {
+    return m[0][0] * (m[1][1] * m[2][2] - m[1][2] * m[2][1]) -
+           m[0][1] * (m[1][0] * m[2][2] - m[1][2] * m[2][0]) +
+           m[0][2] * (m[1][0] * m[2][1] - m[1][1] * m[2][0]);
+  };
+  const std::array<std::array<double, 3>, 3> normal = {{{powers[0], powers[1], powers[2]},
+                                                        {powers[1], powers[2], powers[3]},
+                                                        {powers[2], powers[3], powers[4]}}};
+  const double whole = determinant(normal);
+  std::array<double, 3> fit{};
+  for (std::size_t column = 0; column < 3; ++column) {
+    std::array<std::array<double, 3>, 3> replaced = normal;
+    for (std::size_t row = 0; row < 3; ++row) {
+      replaced[row][column] = moments[row];
+    }
+    fit[column] = determinant(replaced) / whole;
+  }
+  const auto moduleAt = [&fit, symbolModules](double modulesIn) {
+    const double x = 2.0 * modulesIn / symbolModules - 1;
+    return fit[0] + fit[1] * x + fit[2] * x * x;
+  };
+  for (int place = 0; place < digits; ++place) {
+    const double x = placeAt(place);
+    const double near = fit[0] + fit[1] * x + fit[2] * x * x;
+    const double width = 7 * modules[static_cast<std::size_t>(place)] / near;
+    if (!(width >= 6 && width <= 8)) {
+      return false;
+    }
+  }
+  const double startModule = moduleAt(1.5);
+  const double middleModule = moduleAt(symbolModules / 2.0);
+  const double endModule = moduleAt(symbolModules - 1.5);
   // Every two neighbours in a guard span two modules.
-  for (const auto& [from, count] : {std::pair{first, 3}, std::pair{middle, 5}, std::pair{end, 3}}) {
+  for (const auto& [from, count, module] :
+       {std::tuple{first, 3, startModule}, std::tuple{middle, 5, middleModule},
+        std::tuple{end, 3, endModule}}) {
     for (int k = from; k + 1 < from + count; ++k) {
-      if (std::abs((run.Width(k) + run.Width(k + 1)) / module - 2) > 0.6) {
+      if (!(std::abs((run.Width(k) + run.Width(k + 1)) / module - 2) <= 0.6)) {
         return false;
       }
     }
   }
-  if (!QuietBefore(run, first, eanQuietModules * module, true) ||
-      !QuietAfter(run, end + 2, eanQuietModules * module, true)) {
+  if (!QuietBefore(run, first, eanQuietModules * startModule, true) ||
+      !QuietAfter(run, end + 2, eanQuietModules * endModule, true)) {
     return false;
   }
   // Ink spread from the guards' single modules: bars come out wider, spaces narrower, alike.
   double bars = 0;
   double spaces = 0;
-  for (const int k : {first, first + 1, first + 2, middle, middle + 1, middle + 2, middle + 3,
-                      middle + 4, end, end + 1, end + 2}) {
-    (run.IsBar(k) ? bars : spaces) += run.Width(k) / module;
+  for (const auto& [from, count, module] :
+       {std::tuple{first, 3, startModule}, std::tuple{middle, 5, middleModule},
+        std::tuple{end, 3, endModule}}) {
+    for (int k = from; k < from + count; ++k) {
+      (run.IsBar(k) ? bars : spaces) += run.Width(k) / module;
+    }
   }
   const double spread = std::clamp((bars / 6 - spaces / 5) / 2, -0.5, 0.5);
   std::string left;
   std::string right;
   std::string parity;
   int sum = 0;
-  for (int place = 0; place < 2 * digitsPerHalf; ++place) {
+  for (int place = 0; place < digits; ++place) {
     const bool leftHalf = place < digitsPerHalf;
-    const int k = leftHalf ? first + 3 + 4 * place : middle + 5 + 4 * (place - digitsPerHalf);
-    const double width = SumWidths(run, k, 4) / module;
-    if (width < 6 || width > 8) {
-      return false;
-    }
+    const int k = digitAt(place);
     const int read = leftHalf ? ReadDigit(run, k, eanRunsL, &eanRunsG, spread)
                               : ReadDigit(run, k, eanRunsR, nullptr, spread);
     if (read < 0) {
@@ -679,6 +748,9 @@ constexpr double code128Margin = 0.5;
 // of a module off; this one, an eighth.
 constexpr double code128LoneMargin = 0.75;
 constexpr double code128QuietModules = 5;
+// How far one character's module may lie from the one's before it: a surface turned steeply
+// away shrinks it by a fifth from one character to the next.
+constexpr double code128NeighbourSlack = 1.35;
 
 // The misfit of the elements from first to a pattern's sums, or -1 when one sum is off by more
 // than tolerance.
@@ -744,8 +816,12 @@ bool DecodeCode128Run(const Run& run, int first, SymbolAt& read) {
   if (startSet < 0) {
     return false;
   }
-  const double module = SumWidths(run, first, 6) / code128SymbolModules;
-  if (!QuietBefore(run, first, code128QuietModules * module, true)) {
+  // Perspective and curved surfaces change the module along the symbol, by a quarter from one
+  // character to the next where a can turns away. Each character is taken within a wide margin of
+  // the one before; once all are read, each must lie close to the middle of its two neighbours,
+  // as a smooth change of scale puts it.
+  std::vector<double> modules = {SumWidths(run, first, 6) / code128SymbolModules};
+  if (!QuietBefore(run, first, code128QuietModules * modules.back(), true)) {
     return false;
   }
   std::vector<int> values;
@@ -755,16 +831,19 @@ bool DecodeCode128Run(const Run& run, int first, SymbolAt& read) {
     if (k + 7 > run.Count() || values.size() > 200) {
       return false;
     }
-    const double stopModules = SumWidths(run, k, 7) / module;
-    if (stopModules > 11.5 && stopModules < 14.5 &&
+    const double before = modules.back();
+    // The stop's first six elements span eleven modules, like edge to like edge.
+    const double stopModules = SumWidths(run, k, 6) / before;
+    if (stopModules > 11 / code128NeighbourSlack && stopModules < 11 * code128NeighbourSlack &&
         MatchesSums(run, k, code128StopRuns, 13, code128Tolerance)) {
-      if (!QuietAfter(run, k + 6, code128QuietModules * module, true)) {
+      modules.push_back(SumWidths(run, k, 6) / 11);
+      if (!QuietAfter(run, k + 6, code128QuietModules * modules.back(), true)) {
         return false;
       }
       break;
     }
-    const double modules = SumWidths(run, k, 6) / module;
-    if (modules < 9.5 || modules > 12.5) {
+    const double width = SumWidths(run, k, 6) / before;
+    if (width < 11 / code128NeighbourSlack || width > 11 * code128NeighbourSlack) {
       return false;
     }
     double margin = 0;
@@ -776,7 +855,14 @@ bool DecodeCode128Run(const Run& run, int first, SymbolAt& read) {
       firstMargin = margin;
     }
     values.push_back(value);
+    modules.push_back(SumWidths(run, k, 6) / code128SymbolModules);
     k += 6;
+  }
+  for (std::size_t i = 1; i + 1 < modules.size(); ++i) {
+    const double ratio = modules[i] / (0.5 * (modules[i - 1] + modules[i + 1]));
+    if (ratio < 9.5 / 11 || ratio > 12.5 / 11) {
+      return false;
+    }
   }
   if (values.size() < 2 ||
       (startSet == 1 && values.size() == 2 && firstMargin < code128LoneMargin)) {
@@ -839,6 +925,7 @@ bool DecodeCode39Run(const Run& run, int first, SymbolAt& read) {
     if (k + 9 > run.Count() || text.size() > 1000) {
       return false;
     }
+    const double narrowBefore = narrowSum;
     if (!ClassifyGroup(run, k, 9, 1, 3, letters, narrowSum, wideSum)) {
       return false;
     }
@@ -851,7 +938,8 @@ bool DecodeCode39Run(const Run& run, int first, SymbolAt& read) {
       return false;
     }
     characterWidths.push_back(SumWidths(run, k, 9));
-    const double narrow = narrowSum / (6.0 * characterWidths.size());
+    // This character's own narrow: perspective and curved surfaces change it along the symbol.
+    const double narrow = (narrowSum - narrowBefore) / 6;
     if (k == first) {
       if (!QuietBefore(run, first, code39QuietNarrows * narrow, true)) {
         return false;
@@ -876,11 +964,13 @@ bool DecodeCode39Run(const Run& run, int first, SymbolAt& read) {
   if (ratio < 1.8 || ratio > 3.8 || text.size() < 2) {
     return false;
   }
-  std::vector<double> sorted = characterWidths;
-  std::sort(sorted.begin(), sorted.end());
-  const double median = sorted[sorted.size() / 2];
-  for (const double width : characterWidths) {
-    if (width < 0.8 * median || width > 1.25 * median) {
+  // Every character about as wide as its neighbours either side: a smooth change of scale
+  // puts it at their middle.
+  for (std::size_t i = 0; i < characterWidths.size(); ++i) {
+    const double before = i > 0 ? characterWidths[i - 1] : 0;
+    const double after = i + 1 < characterWidths.size() ? characterWidths[i + 1] : 0;
+    const double near = before > 0 && after > 0 ? (before + after) / 2 : before + after;
+    if (characterWidths[i] < 0.8 * near || characterWidths[i] > 1.25 * near) {
       return false;
     }
   }
