@@ -1726,6 +1726,45 @@ bool Overlap(const RobustBarcode& a, const RobustBarcode& b) {
   return true;
 }
 
+// Whether two barcodes of one symbology are one symbol read in two bands: light that changes
+// across the bars (a bright spot, a shadow's edge) splits the lines that read it where the
+// contrast falls, and each band's barcode ends there, touching the other's without overlapping.
+// They lie on one axis, end where each other ends, and meet across the bars; symbols printed one
+// above another are kept apart by at least their captions or a gap of a few modules.
+bool OneSymbolInBands(const RobustBarcode& a, const RobustBarcode& b) {
+  if (a.symbology != b.symbology) {
+    return false;
+  }
+  const Vec origin{a.corners[0].x, a.corners[0].y};
+  const Vec along{a.corners[1].x - origin.x, a.corners[1].y - origin.y};
+  const double length = Length(along);
+  if (length <= 0) {
+    return false;
+  }
+  const Vec axis = (1.0 / length) * along;
+  const Vec otherAlong{b.corners[1].x - b.corners[0].x, b.corners[1].y - b.corners[0].y};
+  if (Length(otherAlong) <= 0 ||
+      std::abs(Dot(axis, otherAlong)) / Length(otherAlong) < std::cos(3 * std::numbers::pi / 180)) {
+    return false;
+  }
+  const auto extent = [&](const RobustBarcode& barcode, Vec direction) {
+    double low = 1e18, high = -1e18;
+    for (const RobustPoint corner : barcode.corners) {
+      const double v = Dot(Vec{corner.x, corner.y} - origin, direction);
+      low = std::min(low, v);
+      high = std::max(high, v);
+    }
+    return std::pair{low, high};
+  };
+  const double slack = 0.05 * length;
+  const auto [aFrom, aTo] = extent(a, axis);
+  const auto [bFrom, bTo] = extent(b, axis);
+  const auto [aLow, aHigh] = extent(a, Up(axis));
+  const auto [bLow, bHigh] = extent(b, Up(axis));
+  return std::abs(aFrom - bFrom) <= slack && std::abs(aTo - bTo) <= slack &&
+         std::max(bLow - aHigh, aLow - bHigh) <= slack;
+}
+
 // The place a group's barcode takes by its reads alone, in a barcode's corner order: the reads'
 // extent along their axis, widened by alongMargin each way, and across it stretched by the
 // symbol's length each way, as the bars may run on past the lines that read them.
@@ -1897,13 +1936,13 @@ std::vector<RobustBarcode> ReadPlanes(const std::vector<Plane>& planes, const Ac
       }
     }
   }
-  // Two texts on one symbol: only a clear majority of lines may speak for it; otherwise neither
-  // is printed, since a wrong text is worse than none.
+  // Two texts on one symbol, overlapping or in two bands: only a clear majority of lines may speak
+  // for it; otherwise neither is printed, since a wrong text is worse than none.
   std::vector<bool> dropped(barcodes.size(), false);
   for (std::size_t i = 0; i < barcodes.size(); ++i) {
     for (std::size_t j = i + 1; j < barcodes.size(); ++j) {
       if (corners[i] != Corners::Measured || corners[j] != Corners::Measured ||
-          !Overlap(barcodes[i], barcodes[j])) {
+          (!Overlap(barcodes[i], barcodes[j]) && !OneSymbolInBands(barcodes[i], barcodes[j]))) {
         continue;
       }
       if (barcodes[i].text == barcodes[j].text && barcodes[i].symbology == barcodes[j].symbology) {

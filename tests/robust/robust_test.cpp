@@ -264,6 +264,42 @@ TEST(RobustTest, RefusesPiecesAndLookAlikes) {
   }
 }
 
+// Two EAN-13 symbols of different texts drawn one above the other, their ends aligned, gap
+// modules of light between them: light that changes across one symbol's bars can split its lines
+// so into two bands with two texts. Touching bands are one symbol and must print nothing; symbols
+// a caption's height apart are two.
+std::vector<RobustBarcode> ReadStacked(int gap) {
+  constexpr int module = 3;
+  const std::string upper = EncodeEan13("5901234123457");
+  const std::string lower = EncodeEan13("4006381333931");
+  const int quiet = 15 * module;
+  const int band = 25 * module;
+  Canvas canvas = MakeCanvas(2 * quiet + 95 * module, 2 * quiet + 2 * band + gap * module, 235);
+  for (int i = 0; i < 95; ++i) {
+    for (int half = 0; half < 2; ++half) {
+      if ((half == 0 ? upper : lower)[static_cast<std::size_t>(i)] == '1') {
+        FillBox(canvas, quiet + i * module, quiet + half * (band + gap * module), module, band, 30);
+      }
+    }
+  }
+  Blur(canvas, 0.5);
+  const std::vector<std::uint8_t> grey = GreyBytes(canvas);
+  Image image;
+  ViewPixels(grey.data(), canvas.width, canvas.height, canvas.width, 1, image);
+  return ReadRobust(image);
+}
+
+TEST(RobustTest, TellsOneSymbolInTwoBandsFromTwoSymbols) {
+  for (const int gap : {0, 2}) {
+    SCOPED_TRACE(gap);
+    EXPECT_TRUE(ReadStacked(gap).empty());
+  }
+  const std::vector<RobustBarcode> two = ReadStacked(12);
+  ASSERT_EQ(two.size(), 2U);
+  EXPECT_EQ(two[0].text, "5901234 123457");
+  EXPECT_EQ(two[1].text, "4006381 333931");
+}
+
 // Cut anywhere, an interleaved 2 of 5 symbol's tail often spells a shorter symbol whose start is
 // the first narrow elements of a pair: the picture's edge must not stand in for its quiet zone.
 TEST(RobustTest, RefusesInterleavedTwoOfFiveCutByTheEdge) {
