@@ -687,6 +687,9 @@ struct Options : PictureRun {
   std::string readers;
   // --missed R: list the pictures reader R missed, by category.
   std::string missedOf;
+  // --common: reads and misses count only on symbologies every chosen reader reads, so each
+  // category's columns compare the same pictures.
+  bool common = false;
 
   bool Reads(std::string_view name) const {
     if (readers.empty()) {
@@ -746,8 +749,16 @@ void ReadOnePhoto(const Options& options, int index, std::vector<std::unique_ptr
       tally.vgaPictures = 1;
       tally.vgaSeconds = seconds;
     }
+    unsigned families = entry.families;
+    if (options.common) {
+      for (const EngineEntry& other : Engines()) {
+        if (options.Reads(other.name)) {
+          families &= other.families;
+        }
+      }
+    }
     const bool counted =
-        photo.drawn.family == Family::none || (entry.families & FamilyBit(photo.drawn.family)) != 0;
+        photo.drawn.family == Family::none || (families & FamilyBit(photo.drawn.family)) != 0;
     bool correct = false;
     for (const Found& line : found) {
       if (photo.drawn.Matches(line)) {
@@ -890,6 +901,8 @@ bool ParseOptions(int argc, char** argv, Options& options) {
       options.readers = argv[++i];
     } else if (std::string_view(argv[i]) == "--missed" && i + 1 < argc) {
       options.missedOf = argv[++i];
+    } else if (std::string_view(argv[i]) == "--common") {
+      options.common = true;
     } else if (!TakePictureRunOption(argc, argv, i, options)) {
       return false;
     }
@@ -903,7 +916,7 @@ int RunBenchmark(int argc, char** argv) {
     std::printf(
         "usage: strixa_photo_bench [--pictures N] [--first K] [--seed S] [--threads T]\n"
         "                          [--verbose] [--save FOLDER] [--picture K] [--readers R,...]\n"
-        "                          [--missed R]\n"
+        "                          [--missed R] [--common]\n"
         "  --pictures N   how many pictures (default 2000), numbered from --first (default 0)\n"
         "  --seed S       picture K is drawn from S and K alone (default 1)\n"
         "  --threads T    worker threads (default 2), each with its own readers\n"
@@ -912,7 +925,8 @@ int RunBenchmark(int argc, char** argv) {
         "  --picture K    draw and read picture K only, printing what each reader reads\n"
         "  --readers R,.. only these readers read (strixa, strixa fine, robust, zxing-cpp, "
         "zbar)\n"
-        "  --missed R     list the pictures reader R missed, by category\n");
+        "  --missed R     list the pictures reader R missed, by category\n"
+        "  --common       count reads and misses only of symbologies every chosen reader reads\n");
     return 2;
   }
   const auto start = std::chrono::steady_clock::now();
