@@ -163,6 +163,7 @@ struct Profile {
   std::vector<int> extremes;
   std::vector<float> boundaries;
   std::vector<float> runAt;  // ReadLine's, kept for the next line
+  std::vector<float> runWidths;
   bool firstDark = false;
 };
 
@@ -435,15 +436,20 @@ void FindEdges(Profile& profile, std::size_t fewest) {
 // last run into the picture's edge.
 struct Run {
   std::vector<float> at;
+  std::vector<float> widths;  // at[k + 1] - at[k], taken once for the decoders' many tries
   bool firstBar = false;
   // Whether the first (last) element runs into the picture's edge, not into a line's cut end.
   bool edgeBefore = true;
   bool edgeAfter = true;
 
-  int Count() const { return static_cast<int>(at.size()) - 1; }
-  float Width(int k) const {
-    return at[static_cast<std::size_t>(k) + 1] - at[static_cast<std::size_t>(k)];
+  void SetWidths() {
+    widths.resize(at.size() - 1);
+    for (std::size_t k = 0; k + 1 < at.size(); ++k) {
+      widths[k] = at[k + 1] - at[k];
+    }
   }
+  int Count() const { return static_cast<int>(at.size()) - 1; }
+  float Width(int k) const { return widths[static_cast<std::size_t>(k)]; }
   bool IsBar(int k) const { return (k % 2 == 0) == firstBar; }
 };
 
@@ -535,17 +541,34 @@ struct DigitFit {
   int sumKey = 0;         // the pattern's sums, as one number
 };
 
-DigitFit FitPattern(const Run& run, int first, const std::array<int, 4>& pattern, double spread) {
+// A digit's four elements in modules of its own seven, measured once for all the patterns.
+struct DigitWidths {
+  double firstSum = 0;   // the first two elements
+  double secondSum = 0;  // the second and third
+  std::array<double, 4> elements{};
+  std::array<bool, 4> bars{};
+};
+
+DigitWidths MeasureDigit(const Run& run, int first) {
   const double module = SumWidths(run, first, 4) / 7;
-  DigitFit fit;
-  fit.sums =
-      std::abs((run.Width(first) + run.Width(first + 1)) / module - (pattern[0] + pattern[1])) +
-      std::abs((run.Width(first + 1) + run.Width(first + 2)) / module - (pattern[1] + pattern[2]));
-  fit.elements = 0;
+  DigitWidths widths;
+  widths.firstSum = (run.Width(first) + run.Width(first + 1)) / module;
+  widths.secondSum = (run.Width(first + 1) + run.Width(first + 2)) / module;
   for (int i = 0; i < 4; ++i) {
-    const double due =
-        pattern[static_cast<std::size_t>(i)] + (run.IsBar(first + i) ? spread : -spread);
-    fit.elements += std::abs(run.Width(first + i) / module - due);
+    widths.elements[static_cast<std::size_t>(i)] = run.Width(first + i) / module;
+    widths.bars[static_cast<std::size_t>(i)] = run.IsBar(first + i);
+  }
+  return widths;
+}
+
+DigitFit FitPattern(const DigitWidths& widths, const std::array<int, 4>& pattern, double spread) {
+  DigitFit fit;
+  fit.sums = std::abs(widths.firstSum - (pattern[0] + pattern[1])) +
+             std::abs(widths.secondSum - (pattern[1] + pattern[2]));
+  fit.elements = 0;
+  for (std::size_t i = 0; i < 4; ++i) {
+    const double due = pattern[i] + (widths.bars[i] ? spread : -spread);
+    fit.elements += std::abs(widths.elements[i] - due);
   }
   fit.sumKey = 10 * (pattern[0] + pattern[1]) + pattern[1] + pattern[2];
   return fit;
@@ -554,12 +577,13 @@ DigitFit FitPattern(const Run& run, int first, const std::array<int, 4>& pattern
 // The digit (0-9, or 10-19 for the second set) the four elements from first spell, or -1.
 int ReadDigit(const Run& run, int first, const std::array<std::array<int, 4>, 10>& set,
               const std::array<std::array<int, 4>, 10>* second, double spread) {
+  const DigitWidths widths = MeasureDigit(run, first);
   std::array<DigitFit, 20> fits;
   const int count = second != nullptr ? 20 : 10;
   for (int i = 0; i < count; ++i) {
     const auto& pattern =
         i < 10 ? set[static_cast<std::size_t>(i)] : (*second)[static_cast<std::size_t>(i - 10)];
-    fits[static_cast<std::size_t>(i)] = FitPattern(run, first, pattern, spread);
+    fits[static_cast<std::size_t>(i)] = FitPattern(widths, pattern, spread);
   }
   int best = 0;
   for (int i = 1; i < count; ++i) {
@@ -752,22 +776,36 @@ constexpr double code128QuietModules = 5;
 // away shrinks it by a fifth from one character to the next.
 constexpr double code128NeighbourSlack = 1.35;
 
-// The misfit of the elements from first to a pattern's sums, or -1 when one sum is off by more
-// than tolerance.
+// The sums of each two neighbouring elements of the N from first, in modules of their own, the N
+// spanning `modules`: measured once for all the patterns they are held against. With widths of
+// nought and more, each lies between nought and `modules`.
 template <std::size_t N>
-double SumsMisfit(const Run& run, int first, const std::array<int, N>& runs, int modules,
-                  double tolerance) {
+std::array<double, N - 1> MeasuredSums(const Run& run, int first, int modules) {
   const double module = SumWidths(run, first, static_cast<int>(N)) / modules;
-  double misfit = 0;
+  std::array<double, N - 1> measured{};
   for (std::size_t i = 0; i + 1 < N; ++i) {
-    const double measured =
+    measured[i] =
         (run.Width(first + static_cast<int>(i)) + run.Width(first + static_cast<int>(i) + 1)) /
         module;
-    const double off = std::abs(measured - (runs[i] + runs[i + 1]));
+  }
+  return measured;
+}
+
+// The misfit of measured sums to a pattern's, or -1 when one sum is off by more than tolerance.
+// Once it reaches enough the rest is left out: it only grows.
+template <std::size_t N>
+double SumsMisfit(const std::array<double, N - 1>& measured, const std::array<int, N>& runs,
+                  double tolerance, double enough = 1e300) {
+  double misfit = 0;
+  for (std::size_t i = 0; i + 1 < N; ++i) {
+    const double off = std::abs(measured[i] - (runs[i] + runs[i + 1]));
     if (off > tolerance) {
       return -1;
     }
     misfit += off;
+    if (misfit >= enough) {
+      return misfit;
+    }
   }
   return misfit;
 }
@@ -775,7 +813,7 @@ double SumsMisfit(const Run& run, int first, const std::array<int, N>& runs, int
 template <std::size_t N>
 bool MatchesSums(const Run& run, int first, const std::array<int, N>& runs, int modules,
                  double tolerance) {
-  return SumsMisfit(run, first, runs, modules, tolerance) >= 0;
+  return SumsMisfit(MeasuredSums<N>(run, first, modules), runs, tolerance) >= 0;
 }
 
 // The value of the six elements from first (entries from `from` of table), or -1; margin is how
@@ -783,11 +821,13 @@ bool MatchesSums(const Run& run, int first, const std::array<int, N>& runs, int 
 template <std::size_t Count>
 int Code128Value(const Run& run, int first, const std::array<std::array<int, 6>, Count>& table,
                  std::size_t from, double* margin = nullptr) {
+  const std::array<double, 5> measured = MeasuredSums<6>(run, first, code128SymbolModules);
   int best = -1;
   double bestMisfit = 1e9;
   double nextMisfit = 1e9;
   for (std::size_t v = from; v < Count; ++v) {
-    const double misfit = SumsMisfit(run, first, table[v], code128SymbolModules, 1e9);
+    // A pattern no nearer than the next best changes neither.
+    const double misfit = SumsMisfit(measured, table[v], 1e9, nextMisfit);
     if (misfit < bestMisfit) {
       nextMisfit = bestMisfit;
       bestMisfit = misfit;
@@ -797,8 +837,7 @@ int Code128Value(const Run& run, int first, const std::array<std::array<int, 6>,
     }
   }
   if (best < 0 ||
-      !MatchesSums(run, first, table[static_cast<std::size_t>(best)], code128SymbolModules,
-                   code128Tolerance) ||
+      SumsMisfit(measured, table[static_cast<std::size_t>(best)], code128Tolerance) < 0 ||
       nextMisfit - bestMisfit < code128Margin) {
     return -1;
   }
@@ -820,10 +859,11 @@ bool DecodeCode128Run(const Run& run, int first, SymbolAt& read) {
   // character to the next where a can turns away. Each character is taken within a wide margin of
   // the one before; once all are read, each must lie close to the middle of its two neighbours,
   // as a smooth change of scale puts it.
-  std::vector<double> modules = {SumWidths(run, first, 6) / code128SymbolModules};
-  if (!QuietBefore(run, first, code128QuietModules * modules.back(), true)) {
+  const double startModule = SumWidths(run, first, 6) / code128SymbolModules;
+  if (!QuietBefore(run, first, code128QuietModules * startModule, true)) {
     return false;
   }
+  std::vector<double> modules = {startModule};
   std::vector<int> values;
   double firstMargin = 0;
   int k = first + 6;
@@ -889,33 +929,89 @@ bool DecodeCode128Run(const Run& run, int first, SymbolAt& read) {
 }
 
 // Narrow and wide elements of a group: the `wide` widest are wide, and they must stand clearly
-// apart from the narrow ones. Fills letters ("N", "W") for the elements first, first + step, ...
-bool ClassifyGroup(const Run& run, int first, int count, int step, int wide, std::string& letters,
+// apart from the narrow ones. Sets bit i of wideBits where element first + i * step is wide.
+bool ClassifyGroup(const Run& run, int first, int count, int step, int wide, unsigned& wideBits,
                    double& narrowSum, double& wideSum) {
   std::array<double, 9> widths{};
+  // The wide + 1 widest, widest first: all the split needs of the widths in order.
+  std::array<double, 4> widest{};
+  int kept = 0;
   for (int i = 0; i < count; ++i) {
-    widths[static_cast<std::size_t>(i)] = run.Width(first + i * step);
+    const double width = run.Width(first + i * step);
+    widths[static_cast<std::size_t>(i)] = width;
+    int place = kept < wide + 1 ? kept++ : wide + 1;
+    if (place > wide && !(width > widest[static_cast<std::size_t>(wide)])) {
+      continue;
+    }
+    place = std::min(place, wide);
+    for (; place > 0 && widest[static_cast<std::size_t>(place) - 1] < width; --place) {
+      widest[static_cast<std::size_t>(place)] = widest[static_cast<std::size_t>(place) - 1];
+    }
+    widest[static_cast<std::size_t>(place)] = width;
   }
-  std::array<double, 9> sorted = widths;
-  std::sort(sorted.begin(), sorted.begin() + count);
-  const double widestNarrow = sorted[static_cast<std::size_t>(count - wide - 1)];
-  const double narrowestWide = sorted[static_cast<std::size_t>(count - wide)];
+  const double widestNarrow = widest[static_cast<std::size_t>(wide)];
+  const double narrowestWide = widest[static_cast<std::size_t>(wide) - 1];
   if (narrowestWide < 1.4 * widestNarrow) {
     return false;
   }
-  letters.clear();
+  wideBits = 0;
   for (int i = 0; i < count; ++i) {
     const bool isWide = widths[static_cast<std::size_t>(i)] >= narrowestWide;
-    letters += isWide ? 'W' : 'N';
+    wideBits |= isWide ? 1U << static_cast<unsigned>(i) : 0U;
     (isWide ? wideSum : narrowSum) += widths[static_cast<std::size_t>(i)];
   }
   return true;
 }
 
+// A table of narrow and wide patterns ("N", "W") by their wide bits as ClassifyGroup sets them:
+// each pattern's index, -1 where none has those bits.
+template <std::size_t Elements, std::size_t Count>
+constexpr std::array<std::int8_t, std::size_t{1} << Elements> PatternsByWideBits(
+    const std::array<std::string_view, Count>& table) {
+  std::array<std::int8_t, std::size_t{1} << Elements> index{};
+  index.fill(-1);
+  for (std::size_t i = 0; i < Count; ++i) {
+    std::size_t bits = 0;
+    for (std::size_t e = 0; e < Elements; ++e) {
+      bits |= table[i][e] == 'W' ? std::size_t{1} << e : 0;
+    }
+    index[bits] = static_cast<std::int8_t>(i);
+  }
+  return index;
+}
+
+constexpr auto code39ByWideBits = PatternsByWideBits<9>(code39WidthPatterns);
+constexpr auto twoOfFiveByWideBits = PatternsByWideBits<5>(twoOfFivePatterns);
+constexpr unsigned code39StartBits = [] {
+  unsigned bits = 0;
+  for (std::size_t e = 0; e < 9; ++e) {
+    bits |= code39WidthPatterns[code39StartIndex][e] == 'W' ? 1U << e : 0U;
+  }
+  return bits;
+}();
+
 constexpr double code39QuietNarrows = 5;
 
 bool DecodeCode39Run(const Run& run, int first, SymbolAt& read) {
-  std::string letters;
+  if (first + 9 > run.Count()) {
+    return false;
+  }
+  // Most tries fail at their first character, which must be the start: its three wide elements
+  // at least 1.4 times as wide as any of its others, as ClassifyGroup has them.
+  double narrowestStartWide = 1e300;
+  double widestStartNarrow = 0;
+  for (int i = 0; i < 9; ++i) {
+    const double width = run.Width(first + i);
+    if ((code39StartBits >> static_cast<unsigned>(i) & 1U) != 0) {
+      narrowestStartWide = std::min(narrowestStartWide, width);
+    } else {
+      widestStartNarrow = std::max(widestStartNarrow, width);
+    }
+  }
+  if (narrowestStartWide < 1.4 * widestStartNarrow) {
+    return false;
+  }
+  unsigned wideBits = 0;
   std::string text;
   std::vector<double> characterWidths;
   double narrowSum = 0;
@@ -926,10 +1022,10 @@ bool DecodeCode39Run(const Run& run, int first, SymbolAt& read) {
       return false;
     }
     const double narrowBefore = narrowSum;
-    if (!ClassifyGroup(run, k, 9, 1, 3, letters, narrowSum, wideSum)) {
+    if (!ClassifyGroup(run, k, 9, 1, 3, wideBits, narrowSum, wideSum)) {
       return false;
     }
-    const int index = FindPattern(code39WidthPatterns, letters);
+    const int index = code39ByWideBits[wideBits];
     if (index < 0) {
       return false;
     }
@@ -1023,6 +1119,15 @@ bool DecodeTwoOfFiveRun(const Run& run, int first, SymbolAt& read) {
   if (run.Width(first + 4) >= std::min(run.Width(first), run.Width(first + 2))) {
     return false;
   }
+  // Nor does one whose first digit's bars are not two wide and three narrow.
+  {
+    unsigned wideBits = 0;
+    double narrowSum = 0;
+    double wideSum = 0;
+    if (!ClassifyGroup(run, first + 6, 5, 2, 2, wideBits, narrowSum, wideSum)) {
+      return false;
+    }
+  }
   WidthClasses bars;
   std::vector<double> spaces;
   bars.Add(run.Width(first), true);
@@ -1034,7 +1139,7 @@ bool DecodeTwoOfFiveRun(const Run& run, int first, SymbolAt& read) {
   const double startNarrow = run.Width(first + 4);
   std::string digits;
   int k = first + 6;
-  std::string letters;
+  unsigned wideBits = 0;
   for (;;) {
     if (k + 3 > run.Count() || digits.size() > 80) {
       return false;
@@ -1063,14 +1168,14 @@ bool DecodeTwoOfFiveRun(const Run& run, int first, SymbolAt& read) {
     }
     double narrowSum = 0;
     double wideSum = 0;
-    if (!ClassifyGroup(run, k, 5, 2, 2, letters, narrowSum, wideSum)) {
+    if (!ClassifyGroup(run, k, 5, 2, 2, wideBits, narrowSum, wideSum)) {
       return false;
     }
     for (int i = 0; i < 5; ++i) {
-      bars.Add(run.Width(k + 2 * i), letters[static_cast<std::size_t>(i)] == 'W');
+      bars.Add(run.Width(k + 2 * i), (wideBits >> static_cast<unsigned>(i) & 1U) != 0);
       spaces.push_back(run.Width(k + 2 * i + 1));
     }
-    digits += static_cast<char>('0' + FindPattern(twoOfFivePatterns, letters));
+    digits += static_cast<char>('0' + twoOfFiveByWideBits[wideBits]);
     k += 10;
   }
   const double narrow = bars.Narrow();
@@ -1104,8 +1209,8 @@ bool DecodeInterleavedRun(const Run& run, int first, SymbolAt& read) {
     (i % 2 == 0 ? bars : spaces).Add(run.Width(first + i), false);
   }
   std::string digits;
-  std::string barLetters;
-  std::string spaceLetters;
+  unsigned barBits = 0;
+  unsigned spaceBits = 0;
   int k = first + 4;
   for (;;) {
     if (k + 3 > run.Count() || digits.size() > 80) {
@@ -1125,16 +1230,16 @@ bool DecodeInterleavedRun(const Run& run, int first, SymbolAt& read) {
     }
     double narrowSum = 0;
     double wideSum = 0;
-    if (!ClassifyGroup(run, k, 5, 2, 2, barLetters, narrowSum, wideSum) ||
-        !ClassifyGroup(run, k + 1, 5, 2, 2, spaceLetters, narrowSum, wideSum)) {
+    if (!ClassifyGroup(run, k, 5, 2, 2, barBits, narrowSum, wideSum) ||
+        !ClassifyGroup(run, k + 1, 5, 2, 2, spaceBits, narrowSum, wideSum)) {
       return false;
     }
     for (int i = 0; i < 5; ++i) {
-      bars.Add(run.Width(k + 2 * i), barLetters[static_cast<std::size_t>(i)] == 'W');
-      spaces.Add(run.Width(k + 2 * i + 1), spaceLetters[static_cast<std::size_t>(i)] == 'W');
+      bars.Add(run.Width(k + 2 * i), (barBits >> static_cast<unsigned>(i) & 1U) != 0);
+      spaces.Add(run.Width(k + 2 * i + 1), (spaceBits >> static_cast<unsigned>(i) & 1U) != 0);
     }
-    digits += static_cast<char>('0' + FindPattern(twoOfFivePatterns, barLetters));
-    digits += static_cast<char>('0' + FindPattern(twoOfFivePatterns, spaceLetters));
+    digits += static_cast<char>('0' + twoOfFiveByWideBits[barBits]);
+    digits += static_cast<char>('0' + twoOfFiveByWideBits[spaceBits]);
     k += 10;
   }
   if (!bars.Separate() || !spaces.Separate() || digits.size() < 4) {
@@ -1224,12 +1329,18 @@ void ReadLine(const Plane& plane, const Line& line, Profile& profile, bool light
   const float length = at.back();
   Run run;
   run.at.swap(profile.runAt);
+  run.widths.swap(profile.runWidths);
+  const auto keep = [&run, &profile] {
+    run.at.swap(profile.runAt);
+    run.widths.swap(profile.runWidths);
+  };
   for (int reversed = 0; reversed < 2; ++reversed) {
     run.at.resize(at.size());
     const int count = static_cast<int>(at.size()) - 1;
     for (std::size_t i = 0; i < at.size(); ++i) {
       run.at[i] = reversed != 0 ? length - at[at.size() - 1 - i] : at[i];
     }
+    run.SetWidths();
     // The first element in reading order is dark when the line's first (or, reversed, its last)
     // element is.
     const bool lastDark = profile.firstDark == (count % 2 == 1);
@@ -1264,7 +1375,7 @@ void ReadLine(const Plane& plane, const Line& line, Profile& profile, bool light
         read.contrast = high - low;
         reads.push_back(std::move(read));
         if (enough(reads.back())) {
-          run.at.swap(profile.runAt);
+          keep();
           return;
         }
         // Symbols end in a bar: the next try starts at the bar after the light that follows.
@@ -1272,7 +1383,7 @@ void ReadLine(const Plane& plane, const Line& line, Profile& profile, bool light
       }
     }
   }
-  run.at.swap(profile.runAt);
+  keep();
 }
 
 constexpr int angleCount = 12;  // every 15 degrees
