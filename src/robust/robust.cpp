@@ -160,6 +160,8 @@ struct Profile {
   std::vector<float> middle;     // per block, the middle of the grey range around it
   std::vector<float> lows;       // per block, its own darkest and lightest grey
   std::vector<float> highs;
+  std::vector<float> threeLows;  // per block, the range of it and the next two
+  std::vector<float> threeHighs;
   std::vector<int> extremes;
   std::vector<float> boundaries;
   std::vector<float> runAt;  // ReadLine's, kept for the next line
@@ -259,48 +261,105 @@ void SampleLine(const Plane& plane, const Line& line, Profile& profile) {
     --to;
     grey[to] = blend(x + (to - from) * xStep, y + (to - from) * yStep);
   }
-  for (int i = from; i < to; ++i, x += xStep, y += yStep) {
-    const std::uint8_t* pixel = bytes + (y >> 32) * pitch + (x >> 32) * step;
-    const float fx = static_cast<float>(x & 0xFFFFFFFF) * fraction;
-    const float fy = static_cast<float>(y & 0xFFFFFFFF) * fraction;
-    const float top = pixel[0] + fx * static_cast<float>(pixel[step] - pixel[0]);
-    const float bottom = pixel[pitch] + fx * static_cast<float>(pixel[pitch + step] - pixel[pitch]);
-    grey[i] = top + fy * (bottom - top);
+  // A few dozen samples at a time: their pixels gathered first, then blended together, which the
+  // compiler does several at once. The fractions, the positions' low 32 bits, step alike.
+  constexpr int chunk = 32;
+  std::array<int, chunk> topLeft;
+  std::array<int, chunk> topRight;
+  std::array<int, chunk> bottomLeft;
+  std::array<int, chunk> bottomRight;
+  const auto xStepFraction = static_cast<std::uint32_t>(xStep & 0xFFFFFFFF);
+  const auto yStepFraction = static_cast<std::uint32_t>(yStep & 0xFFFFFFFF);
+  while (from < to) {
+    const int n = std::min(chunk, to - from);
+    const auto xFraction = static_cast<std::uint32_t>(x & 0xFFFFFFFF);
+    const auto yFraction = static_cast<std::uint32_t>(y & 0xFFFFFFFF);
+    for (std::size_t j = 0; j < static_cast<std::size_t>(n); ++j, x += xStep, y += yStep) {
+      const std::uint8_t* pixel = bytes + (y >> 32) * pitch + (x >> 32) * step;
+      topLeft[j] = pixel[0];
+      topRight[j] = pixel[step];
+      bottomLeft[j] = pixel[pitch];
+      bottomRight[j] = pixel[pitch + step];
+    }
+    float* out = grey + from;
+    for (std::size_t j = 0; j < static_cast<std::size_t>(n); ++j) {
+      const auto sample = static_cast<std::uint32_t>(j);
+      const float fx = static_cast<float>(xFraction + sample * xStepFraction) * fraction;
+      const float fy = static_cast<float>(yFraction + sample * yStepFraction) * fraction;
+      const float top =
+          static_cast<float>(topLeft[j]) + fx * static_cast<float>(topRight[j] - topLeft[j]);
+      const float bottom = static_cast<float>(bottomLeft[j]) +
+                           fx * static_cast<float>(bottomRight[j] - bottomLeft[j]);
+      out[j] = top + fy * (bottom - top);
+    }
+    from += n;
   }
 }
+
+// The darkest and lightest of the grey from `from`, count samples.
+void RangeOf(const float* from, int count, float& low, float& high) {
+  if (count == rangeBlock) {
+    // A whole block by pairs: the same extremes in fewer dependent steps.
+    const float low01 = std::min(from[0], from[1]);
+    const float low23 = std::min(from[2], from[3]);
+    const float low45 = std::min(from[4], from[5]);
+    const float low67 = std::min(from[6], from[7]);
+    const float high01 = std::max(from[0], from[1]);
+    const float high23 = std::max(from[2], from[3]);
+    const float high45 = std::max(from[4], from[5]);
+    const float high67 = std::max(from[6], from[7]);
+    low = std::min(std::min(low01, low23), std::min(low45, low67));
+    high = std::max(std::max(high01, high23), std::max(high45, high67));
+    return;
+  }
+  low = 255;
+  high = 0;
+  for (const float* g = from; g < from + count; ++g) {
+    low = std::min(low, *g);
+    high = std::max(high, *g);
+  }
+}
+
+static_assert(rangeBlock == 8 && rangeBlocks == 3);
 
 void SetThresholds(Profile& profile) {
   const std::vector<float>& grey = profile.grey;
   const int count = static_cast<int>(grey.size());
   const int blocks = (count + rangeBlock - 1) / rangeBlock;
+  const auto size = static_cast<std::size_t>(blocks);
+  // Each block's own range, after rangeBlocks blocks either side that change no range: the grey
+  // lies between 0 and 255.
   std::vector<float>& lows = profile.lows;
   std::vector<float>& highs = profile.highs;
-  lows.assign(static_cast<std::size_t>(blocks), 255);
-  highs.assign(static_cast<std::size_t>(blocks), 0);
-  for (int b = 0; b < blocks; ++b) {
-    const float* from = grey.data() + static_cast<std::ptrdiff_t>(b) * rangeBlock;
-    const float* to = grey.data() + std::min(count, (b + 1) * rangeBlock);
-    float low = 255;
-    float high = 0;
-    for (const float* g = from; g < to; ++g) {
-      low = std::min(low, *g);
-      high = std::max(high, *g);
-    }
-    lows[static_cast<std::size_t>(b)] = low;
-    highs[static_cast<std::size_t>(b)] = high;
+  lows.resize(size + 2 * rangeBlocks);
+  highs.resize(size + 2 * rangeBlocks);
+  for (std::size_t n = 0; n < rangeBlocks; ++n) {
+    lows[n] = lows[size + rangeBlocks + n] = 255;
+    highs[n] = highs[size + rangeBlocks + n] = 0;
   }
-  profile.threshold.assign(static_cast<std::size_t>(blocks), minimumStep);
-  profile.middle.assign(static_cast<std::size_t>(blocks), 128);
   for (int b = 0; b < blocks; ++b) {
-    float low = 255;
-    float high = 0;
-    for (int n = std::max(0, b - rangeBlocks); n <= std::min(blocks - 1, b + rangeBlocks); ++n) {
-      low = std::min(low, lows[static_cast<std::size_t>(n)]);
-      high = std::max(high, highs[static_cast<std::size_t>(n)]);
-    }
-    profile.threshold[static_cast<std::size_t>(b)] =
-        std::max(minimumStep, stepShare * (high - low));
-    profile.middle[static_cast<std::size_t>(b)] = (low + high) / 2;
+    const int from = b * rangeBlock;
+    RangeOf(grey.data() + from, std::min(rangeBlock, count - from),
+            lows[static_cast<std::size_t>(b) + rangeBlocks],
+            highs[static_cast<std::size_t>(b) + rangeBlocks]);
+  }
+  // The range of the seven blocks around each: of two runs of three, found once for every place,
+  // and the seventh.
+  std::vector<float>& threeLows = profile.threeLows;
+  std::vector<float>& threeHighs = profile.threeHighs;
+  threeLows.resize(size + rangeBlocks);
+  threeHighs.resize(size + rangeBlocks);
+  for (std::size_t n = 0; n < size + rangeBlocks; ++n) {
+    threeLows[n] = std::min(std::min(lows[n], lows[n + 1]), lows[n + 2]);
+    threeHighs[n] = std::max(std::max(highs[n], highs[n + 1]), highs[n + 2]);
+  }
+  profile.threshold.resize(size);
+  profile.middle.resize(size);
+  for (std::size_t b = 0; b < size; ++b) {
+    const float low = std::min(std::min(threeLows[b], threeLows[b + 3]), lows[b + 6]);
+    const float high = std::max(std::max(threeHighs[b], threeHighs[b + 3]), highs[b + 6]);
+    profile.threshold[b] = std::max(minimumStep, stepShare * (high - low));
+    profile.middle[b] = (low + high) / 2;
   }
 }
 
@@ -352,23 +411,42 @@ void FindExtremes(Profile& profile) {
     return;
   }
   // The candidate and its grey stay in registers; the sample that confirmed the first extreme is
-  // the first candidate.
+  // the first candidate. A loop for each direction keeps the direction out of the samples' tests.
   int candidate = i;
   float at = grey[i];
   float need = threshold[block(i)];
-  for (++i; i < count; ++i) {
-    const float g = grey[i];
-    if (rising ? g > at : g < at) {
-      candidate = i;
-      at = g;
-      need = threshold[block(i)];
-    } else if (rising ? at - g >= need : g - at >= need) {
-      extremes.push_back(candidate);
-      rising = !rising;
-      candidate = i;
-      at = g;
-      need = threshold[block(i)];
+  for (++i;; ++i) {
+    if (rising) {
+      for (; i < count; ++i) {
+        const float g = grey[i];
+        if (g > at) {
+          candidate = i;
+          at = g;
+          need = threshold[block(i)];
+        } else if (at - g >= need) {
+          break;
+        }
+      }
+    } else {
+      for (; i < count; ++i) {
+        const float g = grey[i];
+        if (g < at) {
+          candidate = i;
+          at = g;
+          need = threshold[block(i)];
+        } else if (g - at >= need) {
+          break;
+        }
+      }
     }
+    if (i >= count) {
+      break;
+    }
+    extremes.push_back(candidate);
+    rising = !rising;
+    candidate = i;
+    at = grey[i];
+    need = threshold[block(i)];
   }
   // The last extreme is confirmed by the step that found the one before it.
   extremes.push_back(candidate);
@@ -379,18 +457,18 @@ void FindExtremes(Profile& profile) {
 float EdgeBetween(const std::vector<float>& grey, int from, int to, float level) {
   float best = -1;
   float edge = static_cast<float>(from + to) / 2 + 0.5F;
+  float here = grey[static_cast<std::size_t>(from)] - level;
   for (int i = from; i < to; ++i) {
-    const float here = grey[static_cast<std::size_t>(i)] - level;
     const float next = grey[static_cast<std::size_t>(i) + 1] - level;
-    if ((here < 0) == (next < 0) || here == next) {
-      continue;
+    if ((here < 0) != (next < 0) && here != next) {
+      const float steep = std::abs(next - here);
+      if (steep > best) {
+        best = steep;
+        // Samples sit at i + 0.5.
+        edge = static_cast<float>(i) + 0.5F + here / (here - next);
+      }
     }
-    const float steep = std::abs(next - here);
-    if (steep > best) {
-      best = steep;
-      // Samples sit at i + 0.5.
-      edge = static_cast<float>(i) + 0.5F + here / (here - next);
-    }
+    here = next;
   }
   return edge;
 }
