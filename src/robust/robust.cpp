@@ -455,22 +455,27 @@ void FindExtremes(Profile& profile) {
 // Where the grey crosses level between two extremes, interpolated between the samples either
 // side; of several crossings (noise), the steepest.
 float EdgeBetween(const std::vector<float>& grey, int from, int to, float level) {
-  float best = -1;
-  float edge = static_cast<float>(from + to) / 2 + 0.5F;
+  // Without a branch on the grey, which a crossing would make guessed wrong once an edge: a
+  // sample pair's steepness counts where it crosses (every crossing's is above nought), the
+  // steepest is kept by a maximum and its place by a select, and the edge is placed once.
+  float best = 0;
+  int at = -1;
   float here = grey[static_cast<std::size_t>(from)] - level;
   for (int i = from; i < to; ++i) {
     const float next = grey[static_cast<std::size_t>(i) + 1] - level;
-    if ((here < 0) != (next < 0) && here != next) {
-      const float steep = std::abs(next - here);
-      if (steep > best) {
-        best = steep;
-        // Samples sit at i + 0.5.
-        edge = static_cast<float>(i) + 0.5F + here / (here - next);
-      }
-    }
+    const bool crosses = ((here < 0) != (next < 0)) & (here != next);
+    const float steep = std::abs(next - here) * static_cast<float>(crosses);
+    at = steep > best ? i : at;
+    best = std::max(best, steep);
     here = next;
   }
-  return edge;
+  if (at < 0) {
+    return static_cast<float>(from + to) / 2 + 0.5F;
+  }
+  const float before = grey[static_cast<std::size_t>(at)] - level;
+  const float after = grey[static_cast<std::size_t>(at) + 1] - level;
+  // Samples sit at i + 0.5.
+  return static_cast<float>(at) + 0.5F + before / (before - after);
 }
 
 // The level an edge is placed at: the middle of the grey range around it where that lies well
