@@ -411,30 +411,27 @@ void FindExtremes(Profile& profile) {
     return;
   }
   // The candidate and its grey stay in registers; the sample that confirmed the first extreme is
-  // the first candidate. A loop for each direction keeps the direction out of the samples' tests.
+  // the first candidate. A loop for each direction keeps the direction out of the samples' tests,
+  // and a new candidate is taken by a maximum (minimum) and a select, not a branch on the grey:
+  // it confirms nothing, as every threshold is above nought.
   int candidate = i;
   float at = grey[i];
-  float need = threshold[block(i)];
   for (++i;; ++i) {
     if (rising) {
       for (; i < count; ++i) {
         const float g = grey[i];
-        if (g > at) {
-          candidate = i;
-          at = g;
-          need = threshold[block(i)];
-        } else if (at - g >= need) {
+        candidate = g > at ? i : candidate;
+        at = std::max(at, g);
+        if (at - g >= threshold[block(candidate)]) {
           break;
         }
       }
     } else {
       for (; i < count; ++i) {
         const float g = grey[i];
-        if (g < at) {
-          candidate = i;
-          at = g;
-          need = threshold[block(i)];
-        } else if (g - at >= need) {
+        candidate = g < at ? i : candidate;
+        at = std::min(at, g);
+        if (g - at >= threshold[block(candidate)]) {
           break;
         }
       }
@@ -446,7 +443,6 @@ void FindExtremes(Profile& profile) {
     rising = !rising;
     candidate = i;
     at = grey[i];
-    need = threshold[block(i)];
   }
   // The last extreme is confirmed by the step that found the one before it.
   extremes.push_back(candidate);
