@@ -161,9 +161,12 @@ struct Profile {
   std::vector<float> halfRange;  // per block, half that range
   std::vector<float> lows;       // per block, its own darkest and lightest grey
   std::vector<float> highs;
+  std::vector<float> threeLows;  // per block, the range of it and the next two
+  std::vector<float> threeHighs;
   std::vector<int> extremes;
   std::vector<float> boundaries;
   std::vector<float> runAt;  // ReadLine's, kept for the next line
+  std::vector<float> runWidths;
   bool firstDark = false;
 };
 
@@ -259,50 +262,107 @@ void SampleLine(const Plane& plane, const Line& line, Profile& profile) {
     --to;
     grey[to] = blend(x + (to - from) * xStep, y + (to - from) * yStep);
   }
-  for (int i = from; i < to; ++i, x += xStep, y += yStep) {
-    const std::uint8_t* pixel = bytes + (y >> 32) * pitch + (x >> 32) * step;
-    const float fx = static_cast<float>(x & 0xFFFFFFFF) * fraction;
-    const float fy = static_cast<float>(y & 0xFFFFFFFF) * fraction;
-    const float top = pixel[0] + fx * static_cast<float>(pixel[step] - pixel[0]);
-    const float bottom = pixel[pitch] + fx * static_cast<float>(pixel[pitch + step] - pixel[pitch]);
-    grey[i] = top + fy * (bottom - top);
+  // A few dozen samples at a time: their pixels gathered first, then blended together, which the
+  // compiler does several at once. The fractions, the positions' low 32 bits, step alike.
+  constexpr int chunk = 32;
+  std::array<int, chunk> topLeft;
+  std::array<int, chunk> topRight;
+  std::array<int, chunk> bottomLeft;
+  std::array<int, chunk> bottomRight;
+  const auto xStepFraction = static_cast<std::uint32_t>(xStep & 0xFFFFFFFF);
+  const auto yStepFraction = static_cast<std::uint32_t>(yStep & 0xFFFFFFFF);
+  while (from < to) {
+    const int n = std::min(chunk, to - from);
+    const auto xFraction = static_cast<std::uint32_t>(x & 0xFFFFFFFF);
+    const auto yFraction = static_cast<std::uint32_t>(y & 0xFFFFFFFF);
+    for (std::size_t j = 0; j < static_cast<std::size_t>(n); ++j, x += xStep, y += yStep) {
+      const std::uint8_t* pixel = bytes + (y >> 32) * pitch + (x >> 32) * step;
+      topLeft[j] = pixel[0];
+      topRight[j] = pixel[step];
+      bottomLeft[j] = pixel[pitch];
+      bottomRight[j] = pixel[pitch + step];
+    }
+    float* out = grey + from;
+    for (std::size_t j = 0; j < static_cast<std::size_t>(n); ++j) {
+      const auto sample = static_cast<std::uint32_t>(j);
+      const float fx = static_cast<float>(xFraction + sample * xStepFraction) * fraction;
+      const float fy = static_cast<float>(yFraction + sample * yStepFraction) * fraction;
+      const float top =
+          static_cast<float>(topLeft[j]) + fx * static_cast<float>(topRight[j] - topLeft[j]);
+      const float bottom = static_cast<float>(bottomLeft[j]) +
+                           fx * static_cast<float>(bottomRight[j] - bottomLeft[j]);
+      out[j] = top + fy * (bottom - top);
+    }
+    from += n;
   }
 }
+
+// The darkest and lightest of the grey from `from`, count samples.
+void RangeOf(const float* from, int count, float& low, float& high) {
+  if (count == rangeBlock) {
+    // A whole block by pairs: the same extremes in fewer dependent steps.
+    const float low01 = std::min(from[0], from[1]);
+    const float low23 = std::min(from[2], from[3]);
+    const float low45 = std::min(from[4], from[5]);
+    const float low67 = std::min(from[6], from[7]);
+    const float high01 = std::max(from[0], from[1]);
+    const float high23 = std::max(from[2], from[3]);
+    const float high45 = std::max(from[4], from[5]);
+    const float high67 = std::max(from[6], from[7]);
+    low = std::min(std::min(low01, low23), std::min(low45, low67));
+    high = std::max(std::max(high01, high23), std::max(high45, high67));
+    return;
+  }
+  low = 255;
+  high = 0;
+  for (const float* g = from; g < from + count; ++g) {
+    low = std::min(low, *g);
+    high = std::max(high, *g);
+  }
+}
+
+static_assert(rangeBlock == 8 && rangeBlocks == 3);
 
 void SetThresholds(Profile& profile) {
   const std::vector<float>& grey = profile.grey;
   const int count = static_cast<int>(grey.size());
   const int blocks = (count + rangeBlock - 1) / rangeBlock;
+  const auto size = static_cast<std::size_t>(blocks);
+  // Each block's own range, after rangeBlocks blocks either side that change no range: the grey
+  // lies between 0 and 255.
   std::vector<float>& lows = profile.lows;
   std::vector<float>& highs = profile.highs;
-  lows.assign(static_cast<std::size_t>(blocks), 255);
-  highs.assign(static_cast<std::size_t>(blocks), 0);
-  for (int b = 0; b < blocks; ++b) {
-    const float* from = grey.data() + static_cast<std::ptrdiff_t>(b) * rangeBlock;
-    const float* to = grey.data() + std::min(count, (b + 1) * rangeBlock);
-    float low = 255;
-    float high = 0;
-    for (const float* g = from; g < to; ++g) {
-      low = std::min(low, *g);
-      high = std::max(high, *g);
-    }
-    lows[static_cast<std::size_t>(b)] = low;
-    highs[static_cast<std::size_t>(b)] = high;
+  lows.resize(size + 2 * rangeBlocks);
+  highs.resize(size + 2 * rangeBlocks);
+  for (std::size_t n = 0; n < rangeBlocks; ++n) {
+    lows[n] = lows[size + rangeBlocks + n] = 255;
+    highs[n] = highs[size + rangeBlocks + n] = 0;
   }
-  profile.threshold.assign(static_cast<std::size_t>(blocks), minimumStep);
-  profile.middle.assign(static_cast<std::size_t>(blocks), 128);
-  profile.halfRange.assign(static_cast<std::size_t>(blocks), 0);
   for (int b = 0; b < blocks; ++b) {
-    float low = 255;
-    float high = 0;
-    for (int n = std::max(0, b - rangeBlocks); n <= std::min(blocks - 1, b + rangeBlocks); ++n) {
-      low = std::min(low, lows[static_cast<std::size_t>(n)]);
-      high = std::max(high, highs[static_cast<std::size_t>(n)]);
-    }
-    profile.threshold[static_cast<std::size_t>(b)] =
-        std::max(minimumStep, stepShare * (high - low));
-    profile.middle[static_cast<std::size_t>(b)] = (low + high) / 2;
-    profile.halfRange[static_cast<std::size_t>(b)] = (high - low) / 2;
+    const int from = b * rangeBlock;
+    RangeOf(grey.data() + from, std::min(rangeBlock, count - from),
+            lows[static_cast<std::size_t>(b) + rangeBlocks],
+            highs[static_cast<std::size_t>(b) + rangeBlocks]);
+  }
+  // The range of the seven blocks around each: of two runs of three, found once for every place,
+  // and the seventh.
+  std::vector<float>& threeLows = profile.threeLows;
+  std::vector<float>& threeHighs = profile.threeHighs;
+  threeLows.resize(size + rangeBlocks);
+  threeHighs.resize(size + rangeBlocks);
+  for (std::size_t n = 0; n < size + rangeBlocks; ++n) {
+    threeLows[n] = std::min(std::min(lows[n], lows[n + 1]), lows[n + 2]);
+    threeHighs[n] = std::max(std::max(highs[n], highs[n + 1]), highs[n + 2]);
+  }
+  profile.threshold.resize(size);
+  profile.middle.resize(size);
+  profile.halfRange.resize(size);
+  for (std::size_t b = 0; b < size; ++b) {
+    const float low = std::min(std::min(threeLows[b], threeLows[b + 3]), lows[b + 6]);
+    const float high = std::max(std::max(threeHighs[b], threeHighs[b + 3]), highs[b + 6]);
+    profile.threshold[b] = std::max(minimumStep, stepShare * (high - low));
+    profile.middle[b] = (low + high) / 2;
+    profile.halfRange[b] = (high - low) / 2;
   }
 }
 
@@ -354,23 +414,38 @@ void FindExtremes(Profile& profile) {
     return;
   }
   // The candidate and its grey stay in registers; the sample that confirmed the first extreme is
-  // the first candidate.
+  // the first candidate. A loop for each direction keeps the direction out of the samples' tests,
+  // and a new candidate is taken by a maximum (minimum) and a select, not a branch on the grey:
+  // it confirms nothing, as every threshold is above nought.
   int candidate = i;
   float at = grey[i];
-  float need = threshold[block(i)];
-  for (++i; i < count; ++i) {
-    const float g = grey[i];
-    if (rising ? g > at : g < at) {
-      candidate = i;
-      at = g;
-      need = threshold[block(i)];
-    } else if (rising ? at - g >= need : g - at >= need) {
-      extremes.push_back(candidate);
-      rising = !rising;
-      candidate = i;
-      at = g;
-      need = threshold[block(i)];
+  for (++i;; ++i) {
+    if (rising) {
+      for (; i < count; ++i) {
+        const float g = grey[i];
+        candidate = g > at ? i : candidate;
+        at = std::max(at, g);
+        if (at - g >= threshold[block(candidate)]) {
+          break;
+        }
+      }
+    } else {
+      for (; i < count; ++i) {
+        const float g = grey[i];
+        candidate = g < at ? i : candidate;
+        at = std::min(at, g);
+        if (g - at >= threshold[block(candidate)]) {
+          break;
+        }
+      }
     }
+    if (i >= count) {
+      break;
+    }
+    extremes.push_back(candidate);
+    rising = !rising;
+    candidate = i;
+    at = grey[i];
   }
   // The last extreme is confirmed by the step that found the one before it.
   extremes.push_back(candidate);
@@ -379,22 +454,27 @@ void FindExtremes(Profile& profile) {
 // Where the grey crosses level between two extremes, interpolated between the samples either
 // side; of several crossings (noise), the steepest.
 float EdgeBetween(const std::vector<float>& grey, int from, int to, float level) {
-  float best = -1;
-  float edge = static_cast<float>(from + to) / 2 + 0.5F;
+  // Without a branch on the grey, which a crossing would make guessed wrong once an edge: a
+  // sample pair's steepness counts where it crosses (every crossing's is above nought), the
+  // steepest is kept by a maximum and its place by a select, and the edge is placed once.
+  float best = 0;
+  int at = -1;
+  float here = grey[static_cast<std::size_t>(from)] - level;
   for (int i = from; i < to; ++i) {
-    const float here = grey[static_cast<std::size_t>(i)] - level;
     const float next = grey[static_cast<std::size_t>(i) + 1] - level;
-    if ((here < 0) == (next < 0) || here == next) {
-      continue;
-    }
-    const float steep = std::abs(next - here);
-    if (steep > best) {
-      best = steep;
-      // Samples sit at i + 0.5.
-      edge = static_cast<float>(i) + 0.5F + here / (here - next);
-    }
+    const bool crosses = ((here < 0) != (next < 0)) & (here != next);
+    const float steep = std::abs(next - here) * static_cast<float>(crosses);
+    at = steep > best ? i : at;
+    best = std::max(best, steep);
+    here = next;
   }
-  return edge;
+  if (at < 0) {
+    return static_cast<float>(from + to) / 2 + 0.5F;
+  }
+  const float before = grey[static_cast<std::size_t>(at)] - level;
+  const float after = grey[static_cast<std::size_t>(at) + 1] - level;
+  // Samples sit at i + 0.5.
+  return static_cast<float>(at) + 0.5F + before / (before - after);
 }
 
 // Blur spreads an element narrower than itself: its extreme falls short of the grey range, and
@@ -477,15 +557,20 @@ void FindEdges(Profile& profile, std::size_t fewest) {
 // last run into the picture's edge.
 struct Run {
   std::vector<float> at;
+  std::vector<float> widths;  // at[k + 1] - at[k], taken once for the decoders' many tries
   bool firstBar = false;
   // Whether the first (last) element runs into the picture's edge, not into a line's cut end.
   bool edgeBefore = true;
   bool edgeAfter = true;
 
-  int Count() const { return static_cast<int>(at.size()) - 1; }
-  float Width(int k) const {
-    return at[static_cast<std::size_t>(k) + 1] - at[static_cast<std::size_t>(k)];
+  void SetWidths() {
+    widths.resize(at.size() - 1);
+    for (std::size_t k = 0; k + 1 < at.size(); ++k) {
+      widths[k] = at[k + 1] - at[k];
+    }
   }
+  int Count() const { return static_cast<int>(at.size()) - 1; }
+  float Width(int k) const { return widths[static_cast<std::size_t>(k)]; }
   bool IsBar(int k) const { return (k % 2 == 0) == firstBar; }
 };
 
@@ -577,17 +662,34 @@ struct DigitFit {
   int sumKey = 0;         // the pattern's sums, as one number
 };
 
-DigitFit FitPattern(const Run& run, int first, const std::array<int, 4>& pattern, double spread) {
+// A digit's four elements in modules of its own seven, measured once for all the patterns.
+struct DigitWidths {
+  double firstSum = 0;   // the first two elements
+  double secondSum = 0;  // the second and third
+  std::array<double, 4> elements{};
+  std::array<bool, 4> bars{};
+};
+
+DigitWidths MeasureDigit(const Run& run, int first) {
   const double module = SumWidths(run, first, 4) / 7;
-  DigitFit fit;
-  fit.sums =
-      std::abs((run.Width(first) + run.Width(first + 1)) / module - (pattern[0] + pattern[1])) +
-      std::abs((run.Width(first + 1) + run.Width(first + 2)) / module - (pattern[1] + pattern[2]));
-  fit.elements = 0;
+  DigitWidths widths;
+  widths.firstSum = (run.Width(first) + run.Width(first + 1)) / module;
+  widths.secondSum = (run.Width(first + 1) + run.Width(first + 2)) / module;
   for (int i = 0; i < 4; ++i) {
-    const double due =
-        pattern[static_cast<std::size_t>(i)] + (run.IsBar(first + i) ? spread : -spread);
-    fit.elements += std::abs(run.Width(first + i) / module - due);
+    widths.elements[static_cast<std::size_t>(i)] = run.Width(first + i) / module;
+    widths.bars[static_cast<std::size_t>(i)] = run.IsBar(first + i);
+  }
+  return widths;
+}
+
+DigitFit FitPattern(const DigitWidths& widths, const std::array<int, 4>& pattern, double spread) {
+  DigitFit fit;
+  fit.sums = std::abs(widths.firstSum - (pattern[0] + pattern[1])) +
+             std::abs(widths.secondSum - (pattern[1] + pattern[2]));
+  fit.elements = 0;
+  for (std::size_t i = 0; i < 4; ++i) {
+    const double due = pattern[i] + (widths.bars[i] ? spread : -spread);
+    fit.elements += std::abs(widths.elements[i] - due);
   }
   fit.sumKey = 10 * (pattern[0] + pattern[1]) + pattern[1] + pattern[2];
   return fit;
@@ -596,12 +698,13 @@ DigitFit FitPattern(const Run& run, int first, const std::array<int, 4>& pattern
 // The digit (0-9, or 10-19 for the second set) the four elements from first spell, or -1.
 int ReadDigit(const Run& run, int first, const std::array<std::array<int, 4>, 10>& set,
               const std::array<std::array<int, 4>, 10>* second, double spread) {
+  const DigitWidths widths = MeasureDigit(run, first);
   std::array<DigitFit, 20> fits;
   const int count = second != nullptr ? 20 : 10;
   for (int i = 0; i < count; ++i) {
     const auto& pattern =
         i < 10 ? set[static_cast<std::size_t>(i)] : (*second)[static_cast<std::size_t>(i - 10)];
-    fits[static_cast<std::size_t>(i)] = FitPattern(run, first, pattern, spread);
+    fits[static_cast<std::size_t>(i)] = FitPattern(widths, pattern, spread);
   }
   int best = 0;
   for (int i = 1; i < count; ++i) {
@@ -794,22 +897,36 @@ constexpr double code128QuietModules = 5;
 // away shrinks it by a fifth from one character to the next.
 constexpr double code128NeighbourSlack = 1.35;
 
-// The misfit of the elements from first to a pattern's sums, or -1 when one sum is off by more
-// than tolerance.
+// The sums of each two neighbouring elements of the N from first, in modules of their own, the N
+// spanning `modules`: measured once for all the patterns they are held against. With widths of
+// nought and more, each lies between nought and `modules`.
 template <std::size_t N>
-double SumsMisfit(const Run& run, int first, const std::array<int, N>& runs, int modules,
-                  double tolerance) {
+std::array<double, N - 1> MeasuredSums(const Run& run, int first, int modules) {
   const double module = SumWidths(run, first, static_cast<int>(N)) / modules;
-  double misfit = 0;
+  std::array<double, N - 1> measured{};
   for (std::size_t i = 0; i + 1 < N; ++i) {
-    const double measured =
+    measured[i] =
         (run.Width(first + static_cast<int>(i)) + run.Width(first + static_cast<int>(i) + 1)) /
         module;
-    const double off = std::abs(measured - (runs[i] + runs[i + 1]));
+  }
+  return measured;
+}
+
+// The misfit of measured sums to a pattern's, or -1 when one sum is off by more than tolerance.
+// Once it reaches enough the rest is left out: it only grows.
+template <std::size_t N>
+double SumsMisfit(const std::array<double, N - 1>& measured, const std::array<int, N>& runs,
+                  double tolerance, double enough = 1e300) {
+  double misfit = 0;
+  for (std::size_t i = 0; i + 1 < N; ++i) {
+    const double off = std::abs(measured[i] - (runs[i] + runs[i + 1]));
     if (off > tolerance) {
       return -1;
     }
     misfit += off;
+    if (misfit >= enough) {
+      return misfit;
+    }
   }
   return misfit;
 }
@@ -817,7 +934,7 @@ double SumsMisfit(const Run& run, int first, const std::array<int, N>& runs, int
 template <std::size_t N>
 bool MatchesSums(const Run& run, int first, const std::array<int, N>& runs, int modules,
                  double tolerance) {
-  return SumsMisfit(run, first, runs, modules, tolerance) >= 0;
+  return SumsMisfit(MeasuredSums<N>(run, first, modules), runs, tolerance) >= 0;
 }
 
 // The value of the six elements from first (entries from `from` of table), or -1; margin is how
@@ -825,11 +942,13 @@ bool MatchesSums(const Run& run, int first, const std::array<int, N>& runs, int 
 template <std::size_t Count>
 int Code128Value(const Run& run, int first, const std::array<std::array<int, 6>, Count>& table,
                  std::size_t from, double* margin = nullptr) {
+  const std::array<double, 5> measured = MeasuredSums<6>(run, first, code128SymbolModules);
   int best = -1;
   double bestMisfit = 1e9;
   double nextMisfit = 1e9;
   for (std::size_t v = from; v < Count; ++v) {
-    const double misfit = SumsMisfit(run, first, table[v], code128SymbolModules, 1e9);
+    // A pattern no nearer than the next best changes neither.
+    const double misfit = SumsMisfit(measured, table[v], 1e9, nextMisfit);
     if (misfit < bestMisfit) {
       nextMisfit = bestMisfit;
       bestMisfit = misfit;
@@ -839,8 +958,7 @@ int Code128Value(const Run& run, int first, const std::array<std::array<int, 6>,
     }
   }
   if (best < 0 ||
-      !MatchesSums(run, first, table[static_cast<std::size_t>(best)], code128SymbolModules,
-                   code128Tolerance) ||
+      SumsMisfit(measured, table[static_cast<std::size_t>(best)], code128Tolerance) < 0 ||
       nextMisfit - bestMisfit < code128Margin) {
     return -1;
   }
@@ -862,10 +980,11 @@ bool DecodeCode128Run(const Run& run, int first, SymbolAt& read) {
   // character to the next where a can turns away. Each character is taken within a wide margin of
   // the one before; once all are read, each must lie close to the middle of its two neighbours,
   // as a smooth change of scale puts it.
-  std::vector<double> modules = {SumWidths(run, first, 6) / code128SymbolModules};
-  if (!QuietBefore(run, first, code128QuietModules * modules.back(), true)) {
+  const double startModule = SumWidths(run, first, 6) / code128SymbolModules;
+  if (!QuietBefore(run, first, code128QuietModules * startModule, true)) {
     return false;
   }
+  std::vector<double> modules = {startModule};
   std::vector<int> values;
   double firstMargin = 0;
   int k = first + 6;
@@ -931,33 +1050,111 @@ bool DecodeCode128Run(const Run& run, int first, SymbolAt& read) {
 }
 
 // Narrow and wide elements of a group: the `wide` widest are wide, and they must stand clearly
-// apart from the narrow ones. Fills letters ("N", "W") for the elements first, first + step, ...
-bool ClassifyGroup(const Run& run, int first, int count, int step, int wide, std::string& letters,
+// apart from the narrow ones. Sets bit i of wideBits where element first + i * step is wide.
+bool ClassifyGroup(const Run& run, int first, int count, int step, int wide, unsigned& wideBits,
                    double& narrowSum, double& wideSum) {
   std::array<double, 9> widths{};
-  for (int i = 0; i < count; ++i) {
-    widths[static_cast<std::size_t>(i)] = run.Width(first + i * step);
+  double widestNarrow = 0;
+  double narrowestWide = 0;
+  if (count == 5) {
+    // Five in order by a fixed network of exchanges, without a branch on the widths.
+    std::array<double, 5> sorted{};
+    for (std::size_t i = 0; i < 5; ++i) {
+      widths[i] = sorted[i] = run.Width(first + static_cast<int>(i) * step);
+    }
+    const auto order = [&sorted](std::size_t a, std::size_t b) {
+      const double low = std::min(sorted[a], sorted[b]);
+      sorted[b] = std::max(sorted[a], sorted[b]);
+      sorted[a] = low;
+    };
+    for (const auto& [a, b] :
+         {std::pair{0, 1}, std::pair{3, 4}, std::pair{2, 4}, std::pair{2, 3}, std::pair{0, 3},
+          std::pair{0, 2}, std::pair{1, 4}, std::pair{1, 3}, std::pair{1, 2}}) {
+      order(static_cast<std::size_t>(a), static_cast<std::size_t>(b));
+    }
+    widestNarrow = sorted[static_cast<std::size_t>(count - wide - 1)];
+    narrowestWide = sorted[static_cast<std::size_t>(count - wide)];
+  } else {
+    // The wide + 1 widest, widest first: all the split needs of the widths in order.
+    std::array<double, 4> widest{};
+    int kept = 0;
+    for (int i = 0; i < count; ++i) {
+      const double width = run.Width(first + i * step);
+      widths[static_cast<std::size_t>(i)] = width;
+      int place = kept < wide + 1 ? kept++ : wide + 1;
+      if (place > wide && !(width > widest[static_cast<std::size_t>(wide)])) {
+        continue;
+      }
+      place = std::min(place, wide);
+      for (; place > 0 && widest[static_cast<std::size_t>(place) - 1] < width; --place) {
+        widest[static_cast<std::size_t>(place)] = widest[static_cast<std::size_t>(place) - 1];
+      }
+      widest[static_cast<std::size_t>(place)] = width;
+    }
+    widestNarrow = widest[static_cast<std::size_t>(wide)];
+    narrowestWide = widest[static_cast<std::size_t>(wide) - 1];
   }
-  std::array<double, 9> sorted = widths;
-  std::sort(sorted.begin(), sorted.begin() + count);
-  const double widestNarrow = sorted[static_cast<std::size_t>(count - wide - 1)];
-  const double narrowestWide = sorted[static_cast<std::size_t>(count - wide)];
   if (narrowestWide < 1.4 * widestNarrow) {
     return false;
   }
-  letters.clear();
+  wideBits = 0;
   for (int i = 0; i < count; ++i) {
     const bool isWide = widths[static_cast<std::size_t>(i)] >= narrowestWide;
-    letters += isWide ? 'W' : 'N';
+    wideBits |= isWide ? 1U << static_cast<unsigned>(i) : 0U;
     (isWide ? wideSum : narrowSum) += widths[static_cast<std::size_t>(i)];
   }
   return true;
 }
 
+// A table of narrow and wide patterns ("N", "W") by their wide bits as ClassifyGroup sets them:
+// each pattern's index, -1 where none has those bits.
+template <std::size_t Elements, std::size_t Count>
+constexpr std::array<std::int8_t, std::size_t{1} << Elements> PatternsByWideBits(
+    const std::array<std::string_view, Count>& table) {
+  std::array<std::int8_t, std::size_t{1} << Elements> index{};
+  index.fill(-1);
+  for (std::size_t i = 0; i < Count; ++i) {
+    std::size_t bits = 0;
+    for (std::size_t e = 0; e < Elements; ++e) {
+      bits |= table[i][e] == 'W' ? std::size_t{1} << e : 0;
+    }
+    index[bits] = static_cast<std::int8_t>(i);
+  }
+  return index;
+}
+
+constexpr auto code39ByWideBits = PatternsByWideBits<9>(code39WidthPatterns);
+constexpr auto twoOfFiveByWideBits = PatternsByWideBits<5>(twoOfFivePatterns);
+constexpr unsigned code39StartBits = [] {
+  unsigned bits = 0;
+  for (std::size_t e = 0; e < 9; ++e) {
+    bits |= code39WidthPatterns[code39StartIndex][e] == 'W' ? 1U << e : 0U;
+  }
+  return bits;
+}();
+
 constexpr double code39QuietNarrows = 5;
 
 bool DecodeCode39Run(const Run& run, int first, SymbolAt& read) {
-  std::string letters;
+  if (first + 9 > run.Count()) {
+    return false;
+  }
+  // Most tries fail at their first character, which must be the start: its three wide elements
+  // at least 1.4 times as wide as any of its others, as ClassifyGroup has them.
+  double narrowestStartWide = 1e300;
+  double widestStartNarrow = 0;
+  for (int i = 0; i < 9; ++i) {
+    const double width = run.Width(first + i);
+    if ((code39StartBits >> static_cast<unsigned>(i) & 1U) != 0) {
+      narrowestStartWide = std::min(narrowestStartWide, width);
+    } else {
+      widestStartNarrow = std::max(widestStartNarrow, width);
+    }
+  }
+  if (narrowestStartWide < 1.4 * widestStartNarrow) {
+    return false;
+  }
+  unsigned wideBits = 0;
   std::string text;
   std::vector<double> characterWidths;
   double narrowSum = 0;
@@ -968,10 +1165,10 @@ bool DecodeCode39Run(const Run& run, int first, SymbolAt& read) {
       return false;
     }
     const double narrowBefore = narrowSum;
-    if (!ClassifyGroup(run, k, 9, 1, 3, letters, narrowSum, wideSum)) {
+    if (!ClassifyGroup(run, k, 9, 1, 3, wideBits, narrowSum, wideSum)) {
       return false;
     }
-    const int index = FindPattern(code39WidthPatterns, letters);
+    const int index = code39ByWideBits[wideBits];
     if (index < 0) {
       return false;
     }
@@ -1065,6 +1262,15 @@ bool DecodeTwoOfFiveRun(const Run& run, int first, SymbolAt& read) {
   if (run.Width(first + 4) >= std::min(run.Width(first), run.Width(first + 2))) {
     return false;
   }
+  // Nor does one whose first digit's bars are not two wide and three narrow.
+  {
+    unsigned wideBits = 0;
+    double narrowSum = 0;
+    double wideSum = 0;
+    if (!ClassifyGroup(run, first + 6, 5, 2, 2, wideBits, narrowSum, wideSum)) {
+      return false;
+    }
+  }
   WidthClasses bars;
   std::vector<double> spaces;
   bars.Add(run.Width(first), true);
@@ -1076,7 +1282,7 @@ bool DecodeTwoOfFiveRun(const Run& run, int first, SymbolAt& read) {
   const double startNarrow = run.Width(first + 4);
   std::string digits;
   int k = first + 6;
-  std::string letters;
+  unsigned wideBits = 0;
   for (;;) {
     if (k + 3 > run.Count() || digits.size() > 80) {
       return false;
@@ -1105,14 +1311,14 @@ bool DecodeTwoOfFiveRun(const Run& run, int first, SymbolAt& read) {
     }
     double narrowSum = 0;
     double wideSum = 0;
-    if (!ClassifyGroup(run, k, 5, 2, 2, letters, narrowSum, wideSum)) {
+    if (!ClassifyGroup(run, k, 5, 2, 2, wideBits, narrowSum, wideSum)) {
       return false;
     }
     for (int i = 0; i < 5; ++i) {
-      bars.Add(run.Width(k + 2 * i), letters[static_cast<std::size_t>(i)] == 'W');
+      bars.Add(run.Width(k + 2 * i), (wideBits >> static_cast<unsigned>(i) & 1U) != 0);
       spaces.push_back(run.Width(k + 2 * i + 1));
     }
-    digits += static_cast<char>('0' + FindPattern(twoOfFivePatterns, letters));
+    digits += static_cast<char>('0' + twoOfFiveByWideBits[wideBits]);
     k += 10;
   }
   const double narrow = bars.Narrow();
@@ -1146,8 +1352,8 @@ bool DecodeInterleavedRun(const Run& run, int first, SymbolAt& read) {
     (i % 2 == 0 ? bars : spaces).Add(run.Width(first + i), false);
   }
   std::string digits;
-  std::string barLetters;
-  std::string spaceLetters;
+  unsigned barBits = 0;
+  unsigned spaceBits = 0;
   int k = first + 4;
   for (;;) {
     if (k + 3 > run.Count() || digits.size() > 80) {
@@ -1167,16 +1373,16 @@ bool DecodeInterleavedRun(const Run& run, int first, SymbolAt& read) {
     }
     double narrowSum = 0;
     double wideSum = 0;
-    if (!ClassifyGroup(run, k, 5, 2, 2, barLetters, narrowSum, wideSum) ||
-        !ClassifyGroup(run, k + 1, 5, 2, 2, spaceLetters, narrowSum, wideSum)) {
+    if (!ClassifyGroup(run, k, 5, 2, 2, barBits, narrowSum, wideSum) ||
+        !ClassifyGroup(run, k + 1, 5, 2, 2, spaceBits, narrowSum, wideSum)) {
       return false;
     }
     for (int i = 0; i < 5; ++i) {
-      bars.Add(run.Width(k + 2 * i), barLetters[static_cast<std::size_t>(i)] == 'W');
-      spaces.Add(run.Width(k + 2 * i + 1), spaceLetters[static_cast<std::size_t>(i)] == 'W');
+      bars.Add(run.Width(k + 2 * i), (barBits >> static_cast<unsigned>(i) & 1U) != 0);
+      spaces.Add(run.Width(k + 2 * i + 1), (spaceBits >> static_cast<unsigned>(i) & 1U) != 0);
     }
-    digits += static_cast<char>('0' + FindPattern(twoOfFivePatterns, barLetters));
-    digits += static_cast<char>('0' + FindPattern(twoOfFivePatterns, spaceLetters));
+    digits += static_cast<char>('0' + twoOfFiveByWideBits[barBits]);
+    digits += static_cast<char>('0' + twoOfFiveByWideBits[spaceBits]);
     k += 10;
   }
   if (!bars.Separate() || !spaces.Separate() || digits.size() < 4) {
@@ -1266,12 +1472,18 @@ void ReadLine(const Plane& plane, const Line& line, Profile& profile, bool light
   const float length = at.back();
   Run run;
   run.at.swap(profile.runAt);
+  run.widths.swap(profile.runWidths);
+  const auto keep = [&run, &profile] {
+    run.at.swap(profile.runAt);
+    run.widths.swap(profile.runWidths);
+  };
   for (int reversed = 0; reversed < 2; ++reversed) {
     run.at.resize(at.size());
     const int count = static_cast<int>(at.size()) - 1;
     for (std::size_t i = 0; i < at.size(); ++i) {
       run.at[i] = reversed != 0 ? length - at[at.size() - 1 - i] : at[i];
     }
+    run.SetWidths();
     // The first element in reading order is dark when the line's first (or, reversed, its last)
     // element is.
     const bool lastDark = profile.firstDark == (count % 2 == 1);
@@ -1306,7 +1518,7 @@ void ReadLine(const Plane& plane, const Line& line, Profile& profile, bool light
         read.contrast = high - low;
         reads.push_back(std::move(read));
         if (enough(reads.back())) {
-          run.at.swap(profile.runAt);
+          keep();
           return;
         }
         // Symbols end in a bar: the next try starts at the bar after the light that follows.
@@ -1314,7 +1526,7 @@ void ReadLine(const Plane& plane, const Line& line, Profile& profile, bool light
       }
     }
   }
-  run.at.swap(profile.runAt);
+  keep();
 }
 
 constexpr int angleCount = 12;  // every 15 degrees
