@@ -27,10 +27,9 @@ struct Image;
 // lies where the grey crosses the middle of that local range, interpolated between samples:
 // unlike the gradient's peak, which an element of one or two pixels drags by a third of a pixel,
 // the crossing stays within a tenth of a pixel, so symbols of one and a half pixels a module
-// read. Where blur keeps a narrow element's step from reaching that middle, its edges lie where a
-// bell-shaped blur puts them for how far it reaches, nearer its extreme the shallower it is (next
-// to a narrow neighbour, at the middle of the step's own extremes). Uneven light and grey or
-// coloured grounds move the range and the edges with it.
+// read. Where blur keeps a narrow element's step from reaching that middle, the edge lies at the
+// middle of the step's own extremes. Uneven light and grey or coloured grounds move the range
+// and the edges with it.
 //
 // Each line's widths are decoded forwards and backwards, dark bars on light and light on dark, by
 // ratios to the symbol's own module where each character lies (tilts and cans change it along
