@@ -158,7 +158,6 @@ struct Profile {
   std::vector<float> grey;
   std::vector<float> threshold;  // per block
   std::vector<float> middle;     // per block, the middle of the grey range around it
-  std::vector<float> halfRange;  // per block, half that range
   std::vector<float> lows;       // per block, its own darkest and lightest grey
   std::vector<float> highs;
   std::vector<float> threeLows;  // per block, the range of it and the next two
@@ -356,13 +355,11 @@ void SetThresholds(Profile& profile) {
   }
   profile.threshold.resize(size);
   profile.middle.resize(size);
-  profile.halfRange.resize(size);
   for (std::size_t b = 0; b < size; ++b) {
     const float low = std::min(std::min(threeLows[b], threeLows[b + 3]), lows[b + 6]);
     const float high = std::max(std::max(threeHighs[b], threeHighs[b + 3]), highs[b + 6]);
     profile.threshold[b] = std::max(minimumStep, stepShare * (high - low));
     profile.middle[b] = (low + high) / 2;
-    profile.halfRange[b] = (high - low) / 2;
   }
 }
 
@@ -477,25 +474,10 @@ float EdgeBetween(const std::vector<float>& grey, int from, int to, float level)
   return static_cast<float>(at) + 0.5F + before / (before - after);
 }
 
-// Blur spreads an element narrower than itself: its extreme falls short of the grey range, and
-// its edges lie nearer that extreme than the middle of its step. For an element between two
-// wider ones of the other shade under a bell-shaped blur, the share of the way from the
-// neighbour's grey to the element's extreme at which its edges lie depends only on how far that
-// extreme reaches, p of the range: by twentieths of p, from a hair's breadth (at its extreme) to
-// an element as wide as the blur is deep (at the range's middle).
-constexpr std::array<float, 21> shallowEdgeShares = {
-    1.000F, 0.998F, 0.992F, 0.982F, 0.969F, 0.952F, 0.932F, 0.908F, 0.882F, 0.853F, 0.823F,
-    0.790F, 0.756F, 0.722F, 0.687F, 0.652F, 0.619F, 0.586F, 0.555F, 0.526F, 0.500F};
-// Elements so shallow are noise as often as ink: their edges stay a little off the extreme.
-constexpr float shallowEdgeShareMost = 0.9F;
-// A neighbour counts as wide where its grey lies within this share of the range from its end.
-constexpr float wideNeighbourShare = 0.2F;
-
 // The level an edge is placed at: the middle of the grey range around it where that lies well
 // inside the step (sharp pictures: exact to a tenth of a pixel even for elements of one or two
-// pixels, whose extremes fall short of the range), else, for the element whose extreme falls
-// short (blur leaves narrow elements' steps short of the range's middle), the share of its step
-// the blur puts its edges at.
+// pixels, whose extremes fall short of the range), else the middle of the step's own extremes
+// (blur leaves narrow elements' steps short of the range's middle).
 float EdgeLevel(const Profile& profile, int from, int to) {
   const float a = profile.grey[static_cast<std::size_t>(from)];
   const float b = profile.grey[static_cast<std::size_t>(to)];
@@ -504,31 +486,7 @@ float EdgeLevel(const Profile& profile, int from, int to) {
   const auto block = static_cast<std::size_t>((from + to) / 2 / rangeBlock);
   const float middle = profile.middle[block];
   const float margin = 0.2F * (high - low);
-  if (middle > low + margin && middle < high - margin) {
-    return middle;
-  }
-  // The shallow extreme is the one nearer the middle; the range's far end on its side is where
-  // it would reach if it were wide.
-  const bool shallowHigh = std::abs(high - middle) < std::abs(low - middle);
-  const float full = shallowHigh ? low : high;
-  const float shallow = shallowHigh ? high : low;
-  const float reach =
-      (shallowHigh ? middle + profile.halfRange[block] : middle - profile.halfRange[block]) - full;
-  // The shares hold where the neighbour is wide, its grey at its end of the range; beside a
-  // shallow neighbour the blur mixes more than two edges, and the step's middle is kept.
-  const float fullEnd =
-      shallowHigh ? middle - profile.halfRange[block] : middle + profile.halfRange[block];
-  if (std::abs(full - fullEnd) > wideNeighbourShare * 2 * profile.halfRange[block] ||
-      std::abs(reach) < 1e-3F) {
-    return (low + high) / 2;
-  }
-  const float share = std::clamp((shallow - full) / reach, 0.0F, 1.0F) * 20;
-  const auto i = std::min(static_cast<std::size_t>(share), std::size_t{19});
-  const float fraction = share - static_cast<float>(i);
-  const float edgeShare =
-      std::min(shallowEdgeShareMost,
-               shallowEdgeShares[i] + fraction * (shallowEdgeShares[i + 1] - shallowEdgeShares[i]));
-  return full + edgeShare * (shallow - full);
+  return middle > low + margin && middle < high - margin ? middle : (low + high) / 2;
 }
 
 // Fills profile.boundaries: 0, each edge, and the line's length; none when there would be fewer
