@@ -605,11 +605,14 @@ constexpr std::array<int, 7> code128StopRuns = {2, 3, 3, 1, 1, 1, 2};
 
 // EAN digits are told by the distances from each edge to the next like edge, which blur and ink
 // spread leave alone: both sums must lie within eanFit modules of a pattern's together, and
-// every pattern with other sums eanMargin further off. 1 and 7, and 2 and 8, share their sums;
-// their bars, corrected for the spread the guards show, must tell them apart by a module.
+// every pattern with other sums eanMargin further off. 1 and 7, and 2 and 8, share their sums
+// and differ by a module in each of their four elements. Their elements, corrected for the spread
+// the guards show, must lie nearer one of the two by half of that, two modules in all: heavy blur
+// draws narrow elements wider and wide ones narrower alike, towards the middle between the two,
+// where a margin of one module is a coin toss.
 constexpr double eanFit = 1.0;
 constexpr double eanMargin = 0.45;
-constexpr double eanPartnerMargin = 1.0;
+constexpr double eanPartnerMargin = 2.0;
 // Light beyond an EAN or UPC symbol, in modules (the printed zones are seven and more).
 constexpr double eanQuietModules = 5;
 
