@@ -130,6 +130,15 @@ TEST(RobustTest, ReadsEverySymbologyAndHardPicture) {
        {.modules = code128, .module = 1.5},
        Symbology::Code128,
        code128Text},
+      // Every measuring line of a Code 128 must agree, which a symbol this low still gives.
+      {"Code 128 of 25 characters, six modules high, turned 30 degrees",
+       {.modules = EncodeCode128(SetB("LONG-LOW-LABEL-0123456789")),
+        .height = 12,
+        .angle = 30,
+        .width = 720,
+        .heightPx = 420},
+       Symbology::Code128,
+       std::string("LONG-LOW-LABEL-0123456789\0]C0LONG-LOW-LABEL-0123456789", 54)},
       {"Code 128 of one character",
        {.modules = EncodeCode128(SetB("7"))},
        Symbology::Code128,
@@ -244,6 +253,12 @@ TEST(RobustTest, RefusesPiecesAndLookAlikes) {
        ""},
       {"Code 39 without its stop",
        {.modules = code39, .width = 180, .shift = 50},
+       Symbology::None,
+       ""},
+      // Blur of two thirds of a module draws each element of its 8s and its 7 halfway to a 2's
+      // and a 1's, which share their edge-to-like-edge sums; the check passes 42216056 too.
+      {"an EAN-8 blurred until its 8s and 7 lie halfway to 2s and a 1",
+       {.modules = EncodeEan8("48876056"), .module = 4, .blur = 2.6},
        Symbology::None,
        ""},
       // Its check repeats the character, so only a clear fit may read it.
