@@ -26,27 +26,17 @@ struct Turns {
     }
   }
 
+  // Whether the grey turned here; step is positive. Without branches on the grey, which in bars
+  // and noise would be guessed wrong at every turn.
   bool Next(int grey, int step, int position) {
-    if (rising) {
-      if (grey > extreme) {
-        extreme = grey;
-        at = position;
-      } else if (extreme - grey >= step) {
-        rising = false;
-        extreme = grey;
-        at = position;
-        return true;
-      }
-    } else if (grey < extreme) {
-      extreme = grey;
-      at = position;
-    } else if (grey - extreme >= step) {
-      rising = true;
-      extreme = grey;
-      at = position;
-      return true;
-    }
-    return false;
+    // How far the grey went back against the direction sought: below nought it went on.
+    const int back = rising ? extreme - grey : grey - extreme;
+    const bool turns = back >= step;
+    const bool moves = back < 0 || turns;
+    extreme = moves ? grey : extreme;
+    at = moves ? position : at;
+    rising = rising != turns;
+    return turns;
   }
 
   static constexpr int staleAfter = 24;
@@ -96,23 +86,25 @@ ActivityMap::ActivityMap(const std::uint8_t* bytes, int width, int height, std::
   const auto cells = static_cast<std::size_t>(columns_) * static_cast<std::size_t>(rows_);
   turns_.assign(cells, 0);
   const int step = TurnStep(bytes, width, height, rowPitch, pixelStep, every);
-  const auto cellOf = [this](int x, int y) {
-    return static_cast<std::size_t>(y / cellSize) * static_cast<std::size_t>(columns_) +
-           static_cast<std::size_t>(x / cellSize);
+  // The turns of a row of cells, and a cell's column: x and y are never negative.
+  const auto rowOfCells = [this](int y) {
+    return turns_.data() + static_cast<std::size_t>(static_cast<unsigned>(y) / cellSize) *
+                               static_cast<std::size_t>(columns_);
   };
+  const auto cellColumn = [](int x) { return static_cast<unsigned>(x) / cellSize; };
   // Every other pixel along the rows and columns where they lie far apart, on large pictures:
   // half the cost, and a symbol's elements two modules wide and more still turn the grey at its
   // smallest module the lines read, a pixel and a half.
   const int stride = every >= sparseFrom ? 2 : 1;
   for (int y = every / 2; y < height; y += every) {
     const std::uint8_t* row = bytes + y * rowPitch;
+    int* cells = rowOfCells(y);
     Turns along{row[0]};
     for (int x = stride; x < width;) {
       along.ForgetOld(row[static_cast<std::ptrdiff_t>(x) * pixelStep], x);
       for (const int end = std::min(width, x + Turns::staleCheck); x < end; x += stride) {
-        if (along.Next(row[static_cast<std::ptrdiff_t>(x) * pixelStep], step, x)) {
-          ++turns_[cellOf(x, y)];
-        }
+        cells[cellColumn(x)] +=
+            along.Next(row[static_cast<std::ptrdiff_t>(x) * pixelStep], step, x) ? 1 : 0;
       }
     }
   }
@@ -130,11 +122,11 @@ ActivityMap::ActivityMap(const std::uint8_t* bytes, int width, int height, std::
         x += every;
       }
     }
+    int* cells = rowOfCells(y);
     int x = every / 2;
     for (Turns& column : down) {
-      if (column.Next(row[static_cast<std::ptrdiff_t>(x) * pixelStep], step, y)) {
-        ++turns_[cellOf(x, y)];
-      }
+      cells[cellColumn(x)] +=
+          column.Next(row[static_cast<std::ptrdiff_t>(x) * pixelStep], step, y) ? 1 : 0;
       x += every;
     }
   }

@@ -32,7 +32,8 @@ struct Image;
 // and the edges with it.
 //
 // Each line's widths are decoded forwards and backwards, dark bars on light and light on dark, by
-// ratios to the symbol's own module: EAN, UPC and Code 128 by the distances from one edge to the
+// ratios to the symbol's own module where each character lies (tilts and cans change it along
+// the symbol, smoothly): EAN, UPC and Code 128 by the distances from one edge to the
 // next like edge, which ink spread and blur leave alone (EAN's 1 and 7, 2 and 8, which share
 // them, by their bars corrected for the spread the guards show), Code 39 and 2 of 5 by narrow and
 // wide classes. Trust comes first: guards, start and stop, check
