@@ -35,14 +35,14 @@ struct Image;
 // ratios to the symbol's own module where each character lies (tilts and cans change it along
 // the symbol, smoothly): EAN, UPC and Code 128 by the distances from one edge to the
 // next like edge, which ink spread and blur leave alone (EAN's 1 and 7, 2 and 8, which share
-// them, by their bars corrected for the spread the guards show), Code 39 and 2 of 5 by narrow and
-// wide classes. Trust comes first: guards, start and stop, check
-// characters and quiet zones measured in modules decide every read; the picture's edge stands in
-// for light only for symbologies whose start, stop and check a piece cannot pass. Reads without
-// a check character must come from several parallel lines spread across the bars, whose ends
-// line up across the bars as a symbol's do and not as a line's entry across a turned symbol's
-// long edge does; so must the measuring lines (below) of a Code 128 read of one or two
-// characters, whose check a piece passes about once in a hundred.
+// them, by their bars corrected for the spread the guards show, nearer one than the other by half
+// their difference), Code 39 and 2 of 5 by narrow and wide classes. Trust comes first: guards,
+// start and stop, check characters and quiet zones measured in modules decide every read; the
+// picture's edge stands in for light only for symbologies whose start, stop and check a piece
+// cannot pass. Reads without a check character must come from several parallel lines spread across
+// the bars, whose ends line up across the bars as a symbol's do and not as a line's entry across a
+// turned symbol's long edge does; so must the measuring lines (below) of every Code 128 read, whose
+// check a piece passes about once in a hundred.
 //
 // Reads of one symbol merge into one barcode. A second pass lays lines along the symbol's own
 // axis across its bars to measure it (sixty-four, or where few of them read up to 480; half a
