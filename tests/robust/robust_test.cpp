@@ -130,7 +130,7 @@ TEST(RobustTest, ReadsEverySymbologyAndHardPicture) {
        {.modules = code128, .module = 1.5},
        Symbology::Code128,
        code128Text},
-      // Every measuring line of a Code 128 must agree, which a symbol this low still gives.
+      // A Code 128 needs three measuring lines whose ends line up; one this low still has them.
       {"Code 128 of 25 characters, six modules high, turned 30 degrees",
        {.modules = EncodeCode128(SetB("LONG-LOW-LABEL-0123456789")),
         .height = 12,
