@@ -1181,8 +1181,11 @@ bool DecodeCode39Run(const Run& run, int first, SymbolAt& read) {
 
 // Bars (or spaces) called narrow and wide across a whole 2 of 5 symbol must form two classes:
 // the widest narrow one below the narrowest wide one by a clear margin, at a ratio a printer uses.
+// A printer makes its narrow elements alike, and noise and sub-pixel edges move each by a few
+// tenths of a pixel: one under half its class's mean is a hairline of clutter or a crack.
+constexpr double narrowestShare = 0.5;
 struct WidthClasses {
-  double narrowSum = 0, wideSum = 0, widestNarrow = 0, narrowestWide = 1e9;
+  double narrowSum = 0, wideSum = 0, widestNarrow = 0, narrowestNarrow = 1e9, narrowestWide = 1e9;
   int narrowCount = 0, wideCount = 0;
   void Add(double width, bool wide) {
     if (wide) {
@@ -1193,6 +1196,7 @@ struct WidthClasses {
       narrowSum += width;
       ++narrowCount;
       widestNarrow = std::max(widestNarrow, width);
+      narrowestNarrow = std::min(narrowestNarrow, width);
     }
   }
   double Narrow() const { return narrowCount > 0 ? narrowSum / narrowCount : 0; }
@@ -1204,7 +1208,7 @@ struct WidthClasses {
     const double wide = wideSum / wideCount;
     const double gap = wide - narrow;
     return wide >= 1.6 * narrow && wide <= 4 * narrow && widestNarrow < narrow + 0.4 * gap &&
-           narrowestWide > wide - 0.4 * gap;
+           narrowestWide > wide - 0.4 * gap && narrowestNarrow >= narrowestShare * narrow;
   }
 };
 
