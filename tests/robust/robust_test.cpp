@@ -18,6 +18,7 @@
 #include <string>
 #include <string_view>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -71,6 +72,22 @@ std::string LoneCharacterBetweenTwoPatterns() {
   }
   const std::string symbol = Widen(EncodeCode128({103, 66}), 10);
   return symbol.substr(0, 110) + character + character + symbol.substr(330);
+}
+
+// A 2 of 5 symbol drawn three pixels a narrow, whose narrow element of the given kind ('1' a bar)
+// that starts `nth` in its kind is cut to a hairline at its middle: a printer never makes one, and
+// clutter stripes beside a label do.
+std::string WithHairline(std::string pixels, char kind, int nth) {
+  std::size_t at = 0;
+  for (int seen = 0; at < pixels.size(); at += 3) {
+    const bool starts = pixels[at] == kind && (at == 0 || pixels[at - 1] != kind);
+    const bool narrow = starts && (at + 3 >= pixels.size() || pixels[at + 3] != kind);
+    if (narrow && seen++ == nth) {
+      pixels[at] = pixels[at + 2] = kind == '1' ? '0' : '1';
+      break;
+    }
+  }
+  return pixels;
 }
 
 struct ReadCase {
@@ -261,6 +278,19 @@ TEST(RobustTest, RefusesPiecesAndLookAlikes) {
        {.modules = EncodeEan8("48876056"), .module = 4, .blur = 2.6},
        Symbology::None,
        ""},
+      // Without the hairline both read.
+      {"interleaved 2 of 5 with a narrow bar a hairline",
+       {.modules = WithHairline(InterleavedTwoOfFivePixels("04012345", 3, 9), '1', 3),
+        .module = 1,
+        .margin = 40},
+       Symbology::None,
+       ""},
+      {"2 of 5 with a narrow bar a hairline",
+       {.modules = WithHairline(TwoOfFivePixels("123456", 3, 9), '1', 4),
+        .module = 1,
+        .margin = 40},
+       Symbology::None,
+       ""},
       // Its check repeats the character, so only a clear fit may read it.
       {"a lone Code 128 character nearly as near another pattern",
        {.modules = LoneCharacterBetweenTwoPatterns(), .module = 0.4, .margin = 200},
@@ -276,6 +306,32 @@ TEST(RobustTest, RefusesPiecesAndLookAlikes) {
   for (const ReadCase& c : cases) {
     SCOPED_TRACE(c.name);
     EXPECT_TRUE(ReadDrawing(c.drawing).empty());
+  }
+}
+
+// A glare lightens the bars of an EAN-13 over modules litFrom to litTo to grey 150, between paper
+// at 235 and ink at 30, and a blur of 0.4 module softens it. A lit wide bar falls short of the ink
+// as a narrow one blur spreads does, but it measures wide: its edges stay at its steps' middles.
+TEST(RobustTest, ReadsWideBarsAGlareLightens) {
+  constexpr int module = 4;
+  const std::string modules = EncodeEan13("5901239191918");
+  const int quiet = 12 * module;
+  for (const auto& [litFrom, litTo] : {std::pair{3, 45}, std::pair{50, 92}}) {
+    SCOPED_TRACE(litFrom);
+    Canvas canvas = MakeCanvas(2 * quiet + 95 * module, 2 * quiet + 40 * module, 235);
+    for (int i = 0; i < 95; ++i) {
+      if (modules[static_cast<std::size_t>(i)] == '1') {
+        FillBox(canvas, quiet + i * module, quiet, module, 40 * module,
+                i >= litFrom && i < litTo ? 150 : 30);
+      }
+    }
+    Blur(canvas, 1.6);
+    const std::vector<std::uint8_t> grey = GreyBytes(canvas);
+    Image image;
+    ViewPixels(grey.data(), canvas.width, canvas.height, canvas.width, 1, image);
+    const std::vector<RobustBarcode> barcodes = ReadRobust(image);
+    ASSERT_EQ(barcodes.size(), 1U);
+    EXPECT_EQ(barcodes[0].text, "5901239 191918");
   }
 }
 
