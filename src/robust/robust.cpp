@@ -151,6 +151,8 @@ constexpr float stepShare = 0.12F;
 constexpr float minimumStep = smallestStep;
 constexpr int rangeBlock = 8;   // samples a block of the local range
 constexpr int rangeBlocks = 3;  // blocks either side the local range reaches
+// Where the ranges beside a block's own are taken: just beyond it, so that none shares a block.
+constexpr int wideReach = 2 * rangeBlocks + 1;
 
 // The boundaries of a line's elements (picture edge, edges, picture edge) along it, and whether
 // the first element is dark. The scratch vectors are the caller's, reused line after line.
@@ -159,7 +161,13 @@ struct Profile {
   std::vector<float> threshold;  // per block
   std::vector<float> middle;     // per block, the middle of the grey range around it
   std::vector<float> halfRange;  // and half its span
-  std::vector<float> lows;       // per block, its own darkest and lightest grey
+  // Per block, the range around it widened by the ranges wideReach blocks either side, as far as
+  // both of those reach beyond it.
+  std::vector<float> wideMiddle;
+  std::vector<float> wideHalfRange;
+  std::vector<float> rangeLows;  // per block, the range around it, after wideReach blocks of none
+  std::vector<float> rangeHighs;
+  std::vector<float> lows;  // per block, its own darkest and lightest grey
   std::vector<float> highs;
   std::vector<float> threeLows;  // per block, the range of it and the next two
   std::vector<float> threeHighs;
@@ -357,12 +365,32 @@ void SetThresholds(Profile& profile) {
   profile.threshold.resize(size);
   profile.middle.resize(size);
   profile.halfRange.resize(size);
+  std::vector<float>& rangeLows = profile.rangeLows;
+  std::vector<float>& rangeHighs = profile.rangeHighs;
+  rangeLows.assign(size + 2 * wideReach, 255);
+  rangeHighs.assign(size + 2 * wideReach, 0);
   for (std::size_t b = 0; b < size; ++b) {
     const float low = std::min(std::min(threeLows[b], threeLows[b + 3]), lows[b + 6]);
     const float high = std::max(std::max(threeHighs[b], threeHighs[b + 3]), highs[b + 6]);
     profile.threshold[b] = std::max(minimumStep, stepShare * (high - low));
     profile.middle[b] = (low + high) / 2;
     profile.halfRange[b] = (high - low) / 2;
+    rangeLows[b + wideReach] = low;
+    rangeHighs[b + wideReach] = high;
+  }
+  // Light changes smoothly across a picture: paper lighter on both sides of a stretch than in it
+  // is paper that blur kept the stretch's narrow spaces from showing (and likewise for ink). A
+  // gradient or a glare lights one side only, and widens nothing.
+  profile.wideMiddle.resize(size);
+  profile.wideHalfRange.resize(size);
+  for (std::size_t b = 0; b < size; ++b) {
+    const std::size_t here = b + wideReach;
+    const float low =
+        std::min(rangeLows[here], std::max(rangeLows[b], rangeLows[here + wideReach]));
+    const float high =
+        std::max(rangeHighs[here], std::min(rangeHighs[b], rangeHighs[here + wideReach]));
+    profile.wideMiddle[b] = (low + high) / 2;
+    profile.wideHalfRange[b] = (high - low) / 2;
   }
 }
 
@@ -550,7 +578,8 @@ float ShallowEdgeLevel(const Profile& profile, std::size_t step, float middle, f
 // The level an edge is placed at: the middle of the grey range around it where that lies well
 // inside the step (sharp pictures: exact to a tenth of a pixel even for elements of one or two
 // pixels, whose extremes fall short of the range), else by the blurred-edge model, or the middle
-// of the step's own extremes.
+// of the step's own extremes. A step inside the local range may still fall short of the paper
+// (or ink) both sides show, where blur kept a long stretch of narrow elements from it.
 float EdgeLevel(const Profile& profile, std::size_t step) {
   const int from = profile.extremes[step];
   const int to = profile.extremes[step + 1];
@@ -560,11 +589,16 @@ float EdgeLevel(const Profile& profile, std::size_t step) {
   const float high = std::max(a, b);
   const auto block = static_cast<std::size_t>((from + to) / 2 / rangeBlock);
   const float margin = 0.2F * (high - low);
+  const auto inside = [&](float middle) { return middle > low + margin && middle < high - margin; };
   const float middle = profile.middle[block];
-  if (middle > low + margin && middle < high - margin) {
+  if (!inside(middle)) {
+    return ShallowEdgeLevel(profile, step, middle, profile.halfRange[block], (low + high) / 2);
+  }
+  const float wideMiddle = profile.wideMiddle[block];
+  if (inside(wideMiddle)) {
     return middle;
   }
-  return ShallowEdgeLevel(profile, step, middle, profile.halfRange[block], (low + high) / 2);
+  return ShallowEdgeLevel(profile, step, wideMiddle, profile.wideHalfRange[block], middle);
 }
 
 // Fills profile.boundaries: 0, each edge, and the line's length; none when there would be fewer
