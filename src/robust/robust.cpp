@@ -161,16 +161,16 @@ struct Profile {
   std::vector<float> threshold;  // per block
   std::vector<float> middle;     // per block, the middle of the grey range around it
   std::vector<float> halfRange;  // and half its span
+  std::vector<float> lows;       // per block, its own darkest and lightest grey
+  std::vector<float> highs;
+  std::vector<float> threeLows;  // per block, the range of it and the next two
+  std::vector<float> threeHighs;
+  std::vector<float> rangeLows;  // per block, the range around it, after wideReach blocks of none
+  std::vector<float> rangeHighs;
   // Per block, the range around it widened by the ranges wideReach blocks either side, as far as
   // both of those reach beyond it.
   std::vector<float> wideMiddle;
   std::vector<float> wideHalfRange;
-  std::vector<float> rangeLows;  // per block, the range around it, after wideReach blocks of none
-  std::vector<float> rangeHighs;
-  std::vector<float> lows;  // per block, its own darkest and lightest grey
-  std::vector<float> highs;
-  std::vector<float> threeLows;  // per block, the range of it and the next two
-  std::vector<float> threeHighs;
   std::vector<int> extremes;
   std::vector<float> boundaries;
   std::vector<float> runAt;  // ReadLine's, kept for the next line
