@@ -27,9 +27,12 @@ struct Image;
 // lies where the grey crosses the middle of that local range, interpolated between samples:
 // unlike the gradient's peak, which an element of one or two pixels drags by a third of a pixel,
 // the crossing stays within a tenth of a pixel, so symbols of one and a half pixels a module
-// read. Where blur keeps a narrow element's step from reaching that middle, the edge lies at the
-// middle of the step's own extremes. Uneven light and grey or coloured grounds move the range
-// and the edges with it.
+// read. Where blur keeps a narrow element from reaching its shade, so that its step falls short
+// of that middle (or of the middle of the paper and ink shown on both sides, over a long stretch
+// of narrow elements), its edges lie nearer its extreme than the step's middle, by a share that
+// depends only on how far it reaches; an element that measures about as wide as its neighbour (a
+// wide bar a glare lightens) keeps the step's middle. Uneven light and grey or coloured grounds
+// move the range and the edges with it.
 //
 // Each line's widths are decoded forwards and backwards, dark bars on light and light on dark, by
 // ratios to the symbol's own module where each character lies (tilts and cans change it along
