@@ -172,6 +172,9 @@ struct Profile {
   std::vector<float> wideMiddle;
   std::vector<float> wideHalfRange;
   std::vector<int> extremes;
+  // Per step between neighbouring extremes, where it crosses the middle of its own extremes; below
+  // nought until found.
+  std::vector<float> stepMiddles;
   std::vector<float> boundaries;
   std::vector<float> runAt;  // ReadLine's, kept for the next line
   std::vector<float> runWidths;
@@ -523,15 +526,20 @@ float EdgeShare(float reach) {
 }
 
 // The width of the element between steps `step` and `other` (steps counted between neighbouring
-// extremes), each step placed at the middle of its own extremes.
-float MiddlesApart(const Profile& profile, std::size_t step, std::size_t other) {
+// extremes), each step placed at the middle of its own extremes. A step serves three elements'
+// tests at most, and is placed once.
+float MiddlesApart(Profile& profile, std::size_t step, std::size_t other) {
   const auto middleOf = [&profile](std::size_t k) {
-    const int from = profile.extremes[k];
-    const int to = profile.extremes[k + 1];
-    const float level = (profile.grey[static_cast<std::size_t>(from)] +
-                         profile.grey[static_cast<std::size_t>(to)]) /
-                        2;
-    return EdgeBetween(profile.grey, from, to, level);
+    float& at = profile.stepMiddles[k];
+    if (at < 0) {
+      const int from = profile.extremes[k];
+      const int to = profile.extremes[k + 1];
+      const float level = (profile.grey[static_cast<std::size_t>(from)] +
+                           profile.grey[static_cast<std::size_t>(to)]) /
+                          2;
+      at = EdgeBetween(profile.grey, from, to, level);
+    }
+    return at;
   };
   return std::abs(middleOf(other) - middleOf(step));
 }
@@ -543,7 +551,7 @@ float MiddlesApart(const Profile& profile, std::size_t step, std::size_t other) 
 // falls short, but measures as wide. Two elements of one width measure alike but for noise, and
 // the model does not hold between them. Elsewhere, otherwise.
 constexpr float narrowerShare = 0.9F;
-float ShallowEdgeLevel(const Profile& profile, std::size_t step, float middle, float halfRange,
+float ShallowEdgeLevel(Profile& profile, std::size_t step, float middle, float halfRange,
                        float otherwise) {
   const std::vector<int>& extremes = profile.extremes;
   const float a = profile.grey[static_cast<std::size_t>(extremes[step])];
@@ -580,7 +588,7 @@ float ShallowEdgeLevel(const Profile& profile, std::size_t step, float middle, f
 // pixels, whose extremes fall short of the range), else by the blurred-edge model, or the middle
 // of the step's own extremes. A step inside the local range may still fall short of the paper
 // (or ink) both sides show, where blur kept a long stretch of narrow elements from it.
-float EdgeLevel(const Profile& profile, std::size_t step) {
+float EdgeLevel(Profile& profile, std::size_t step) {
   const int from = profile.extremes[step];
   const int to = profile.extremes[step + 1];
   const float a = profile.grey[static_cast<std::size_t>(from)];
@@ -612,6 +620,7 @@ void FindEdges(Profile& profile, std::size_t fewest) {
     return;
   }
   profile.boundaries.push_back(0);
+  profile.stepMiddles.assign(profile.extremes.size() - 1, -1);
   for (std::size_t i = 0; i + 1 < profile.extremes.size(); ++i) {
     const int from = profile.extremes[i];
     const int to = profile.extremes[i + 1];
