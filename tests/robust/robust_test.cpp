@@ -74,9 +74,9 @@ std::string LoneCharacterBetweenTwoPatterns() {
   return symbol.substr(0, 110) + character + character + symbol.substr(330);
 }
 
-// A 2 of 5 symbol drawn three pixels a narrow, whose narrow element of the given kind ('1' a bar)
-// that starts `nth` in its kind is cut to a hairline at its middle: a printer never makes one, and
-// clutter stripes beside a label do.
+// A 2 of 5 symbol drawn three pixels a narrow element, its narrow element number nth (from
+// nought) of one kind ('1' bars, '0' spaces) cut to a hairline at its middle: a printer never
+// makes one, and clutter stripes beside a label do.
 std::string WithHairline(std::string pixels, char kind, int nth) {
   std::size_t at = 0;
   for (int seen = 0; at < pixels.size(); at += 3) {
