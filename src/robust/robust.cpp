@@ -563,20 +563,17 @@ float ShallowEdgeLevel(Profile& profile, std::size_t step, float middle, float h
       (full < middle) == (shallow < full)) {
     return otherwise;
   }
-  // The short element lies between this step and the next on its side; the full one between
-  // this step and the next on the other.
-  const std::size_t steps = extremes.size() - 1;
-  const std::size_t shortSide = shortAfter ? step + 1 : step - 1;
-  const std::size_t fullSide = shortAfter ? step - 1 : step + 1;
-  if ((shortAfter && step + 1 >= steps) || (!shortAfter && step == 0)) {
+  // The short element lies between this step and the next on its side, the full one between this
+  // step and the next on the other; a full element running into the line's end is wide enough.
+  const bool hasNext = step + 2 < extremes.size();
+  const bool hasBefore = step > 0;
+  if (!(shortAfter ? hasNext : hasBefore)) {
     return otherwise;
   }
-  // A full element running into the line's end is wide enough.
-  if ((shortAfter && step > 0) || (!shortAfter && step + 1 < steps)) {
-    if (MiddlesApart(profile, step, shortSide) >
-        narrowerShare * MiddlesApart(profile, step, fullSide)) {
-      return otherwise;
-    }
+  if ((shortAfter ? hasBefore : hasNext) &&
+      MiddlesApart(profile, step, shortAfter ? step + 1 : step - 1) >
+          narrowerShare * MiddlesApart(profile, step, shortAfter ? step - 1 : step + 1)) {
+    return otherwise;
   }
   const float reachable = full < middle ? middle + halfRange : middle - halfRange;
   const float reach = (shallow - full) / (reachable - full);
