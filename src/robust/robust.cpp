@@ -687,6 +687,31 @@ double SumWidths(const Run& run, int first, int count) {
   return sum;
 }
 
+// Whether equal groups of modules (characters, digit pairs) measure as a smooth change of scale
+// would make them: perspective and curved surfaces change it along a symbol, a misread grouping
+// or a second symbol jumps. Each group lies near the middle of its neighbours; a group at an end,
+// where a label wrapped round a can shrinks fastest, near what the two before it extrapolate by
+// their ratio (with only one neighbour, near that one).
+bool ScaleChangesSmoothly(const std::vector<double>& widths) {
+  const std::size_t count = widths.size();
+  for (std::size_t i = 0; i < count; ++i) {
+    double near = 0;
+    if (i > 0 && i + 1 < count) {
+      near = (widths[i - 1] + widths[i + 1]) / 2;
+    } else if (count == 2) {
+      near = widths[1 - i];
+    } else if (count > 2) {
+      const double next = widths[i == 0 ? 1 : count - 2];
+      const double beyond = widths[i == 0 ? 2 : count - 3];
+      near = next * next / beyond;
+    }
+    if (widths[i] < 0.8 * near || widths[i] > 1.25 * near) {
+      return false;
+    }
+  }
+  return true;
+}
+
 // Run lengths of a module pattern ("1" a bar module), at most N runs.
 template <std::size_t N>
 constexpr std::array<int, N> PatternRuns(std::string_view pattern) {
@@ -1282,15 +1307,8 @@ bool DecodeCode39Run(const Run& run, int first, SymbolAt& read) {
   if (ratio < 1.8 || ratio > 3.8 || text.size() < 2) {
     return false;
   }
-  // Every character about as wide as its neighbours either side: a smooth change of scale
-  // puts it at their middle.
-  for (std::size_t i = 0; i < characterWidths.size(); ++i) {
-    const double before = i > 0 ? characterWidths[i - 1] : 0;
-    const double after = i + 1 < characterWidths.size() ? characterWidths[i + 1] : 0;
-    const double near = before > 0 && after > 0 ? (before + after) / 2 : before + after;
-    if (characterWidths[i] < 0.8 * near || characterWidths[i] > 1.25 * near) {
-      return false;
-    }
+  if (!ScaleChangesSmoothly(characterWidths)) {
+    return false;
   }
   read.symbology = Symbology::Code39;
   read.text = std::move(text);
@@ -1424,56 +1442,79 @@ bool DecodeTwoOfFiveRun(const Run& run, int first, SymbolAt& read) {
   return true;
 }
 
+// Interleaved 2 of 5 on a label wrapped round a can shrinks up to fourfold towards its ends, so its
+// widths are judged against the narrow elements near them: the classes in units of each digit
+// pair's own narrow, the quiet zones against the start's and the stop's. The pairs' widths must
+// then change smoothly, which the classes no longer see.
 bool DecodeInterleavedRun(const Run& run, int first, SymbolAt& read) {
   // Start: narrow bar, narrow space, narrow bar, narrow space.
   if (first + 4 + 10 + 3 > run.Count()) {
     return false;
   }
-  WidthClasses bars;
-  WidthClasses spaces;
-  for (int i = 0; i < 4; ++i) {
-    (i % 2 == 0 ? bars : spaces).Add(run.Width(first + i), false);
-  }
   std::string digits;
-  unsigned barBits = 0;
-  unsigned spaceBits = 0;
+  struct Pair {
+    unsigned barBits = 0, spaceBits = 0;
+    double narrow = 0;
+  };
+  std::vector<Pair> pairs;
+  std::vector<double> pairWidths;
   int k = first + 4;
   for (;;) {
     if (k + 3 > run.Count() || digits.size() > 80) {
       return false;
     }
     // Stop: wide bar, narrow space, narrow bar, then the quiet zone.
-    const double quiet = interleavedQuietNarrows * bars.Narrow();
-    if (digits.size() >= 2 && k + 3 < run.Count() && run.Width(k + 3) >= quiet) {
-      bars.Add(run.Width(k), true);
-      spaces.Add(run.Width(k + 1), false);
-      bars.Add(run.Width(k + 2), false);
+    if (digits.size() >= 2 && k + 3 < run.Count() &&
+        run.Width(k + 3) >= interleavedQuietNarrows * (run.Width(k + 1) + run.Width(k + 2)) / 2) {
       read.last = k + 2;
       break;
     }
     if (k + 10 > run.Count()) {
       return false;
     }
-    double narrowSum = 0;
+    Pair pair;
     double wideSum = 0;
-    if (!ClassifyGroup(run, k, 5, 2, 2, barBits, narrowSum, wideSum) ||
-        !ClassifyGroup(run, k + 1, 5, 2, 2, spaceBits, narrowSum, wideSum)) {
+    if (!ClassifyGroup(run, k, 5, 2, 2, pair.barBits, pair.narrow, wideSum) ||
+        !ClassifyGroup(run, k + 1, 5, 2, 2, pair.spaceBits, pair.narrow, wideSum)) {
       return false;
     }
-    for (int i = 0; i < 5; ++i) {
-      bars.Add(run.Width(k + 2 * i), (barBits >> static_cast<unsigned>(i) & 1U) != 0);
-      spaces.Add(run.Width(k + 2 * i + 1), (spaceBits >> static_cast<unsigned>(i) & 1U) != 0);
-    }
-    digits += static_cast<char>('0' + twoOfFiveByWideBits[barBits]);
-    digits += static_cast<char>('0' + twoOfFiveByWideBits[spaceBits]);
+    pair.narrow /= 6;
+    pairs.push_back(pair);
+    pairWidths.push_back(SumWidths(run, k, 10));
+    digits += static_cast<char>('0' + twoOfFiveByWideBits[pair.barBits]);
+    digits += static_cast<char>('0' + twoOfFiveByWideBits[pair.spaceBits]);
     k += 10;
   }
-  if (!bars.Separate() || !spaces.Separate() || digits.size() < 4) {
+  if (digits.size() < 4 || !ScaleChangesSmoothly(pairWidths)) {
     return false;
   }
-  const double narrow = (bars.Narrow() + spaces.Narrow()) / 2;
-  if (!QuietBefore(run, first, interleavedQuietNarrows * narrow, false) ||
-      !QuietAfter(run, read.last, interleavedQuietNarrows * narrow, false)) {
+  WidthClasses bars;
+  WidthClasses spaces;
+  for (int i = 0; i < 4; ++i) {
+    (i % 2 == 0 ? bars : spaces).Add(run.Width(first + i) / pairs.front().narrow, false);
+  }
+  for (std::size_t p = 0; p < pairs.size(); ++p) {
+    const int at = first + 4 + 10 * static_cast<int>(p);
+    for (unsigned i = 0; i < 5; ++i) {
+      bars.Add(run.Width(at + 2 * static_cast<int>(i)) / pairs[p].narrow,
+               (pairs[p].barBits >> i & 1U) != 0);
+      spaces.Add(run.Width(at + 2 * static_cast<int>(i) + 1) / pairs[p].narrow,
+                 (pairs[p].spaceBits >> i & 1U) != 0);
+    }
+  }
+  const double lastNarrow = pairs.back().narrow;
+  bars.Add(run.Width(k) / lastNarrow, true);
+  spaces.Add(run.Width(k + 1) / lastNarrow, false);
+  bars.Add(run.Width(k + 2) / lastNarrow, false);
+  if (!bars.Separate() || !spaces.Separate()) {
+    return false;
+  }
+  // The quiet zones against the narrow bar and space beside them, whose mean ink spread leaves
+  // alone: on a can the margin shrinks further still.
+  const double startNarrow = SumWidths(run, first, 4) / 4;
+  const double stopNarrow = SumWidths(run, k + 1, 2) / 2;
+  if (!QuietBefore(run, first, interleavedQuietNarrows * startNarrow, false) ||
+      !QuietAfter(run, read.last, interleavedQuietNarrows * stopNarrow, false)) {
     return false;
   }
   read.symbology = Symbology::InterleavedTwoOfFive;

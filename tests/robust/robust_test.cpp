@@ -234,11 +234,17 @@ TEST(RobustTest, ReadsTiltedAndCurvedSymbolsButNoScaleJumps) {
       {"Code 128 round a can", code128, 0, 150, 0, 0, Symbology::Code128, code128Text},
       {"EAN-13 round a can", ean13, 0, 150, 0, 0, Symbology::Ean13, ean13Text},
       {"Code 39 tilted 35 degrees", code39, 35, 0, 0, 0, Symbology::Code39, "STRIXA-39"},
+      {"Code 39 round a can", code39, 0, 150, 0, 0, Symbology::Code39, "STRIXA-39"},
+      {"Interleaved 2 of 5 round a can", interleaved, 0, 140, 0, 0, Symbology::InterleavedTwoOfFive,
+       "04012345"},
       // The third data character, a third wider.
       {"Code 128 with a character's scale jumping", code128, 0, 0, 33, 44, Symbology::None, ""},
       // The fourth digit of the left half.
       {"EAN-13 with a digit's scale jumping", ean13, 0, 0, 24, 31, Symbology::None, ""},
       {"Code 39 with a character's scale jumping", code39, 0, 0, 48, 64, Symbology::None, ""},
+      // The third digit pair.
+      {"Interleaved 2 of 5 with a pair's scale jumping", interleaved, 0, 0, 40, 58, Symbology::None,
+       ""},
   };
   for (const Warp& c : cases) {
     SCOPED_TRACE(c.name);
