@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <numbers>
+#include <numeric>
 #include <span>
 #include <string_view>
 #include <tuple>
@@ -1443,9 +1444,9 @@ bool DecodeTwoOfFiveRun(const Run& run, int first, SymbolAt& read) {
 }
 
 // Interleaved 2 of 5 on a label wrapped round a can shrinks up to fourfold towards its ends, so its
-// widths are judged against the narrow elements near them: the classes in units of each digit
-// pair's own narrow, the quiet zones against the start's and the stop's. The pairs' widths must
-// then change smoothly, which the classes no longer see.
+// widths are judged at the scale where they lie: the classes with each element scaled by its digit
+// pair's width, the quiet zones against the start's and the stop's narrow elements. The pairs'
+// widths must then change smoothly, which the classes no longer see.
 bool DecodeInterleavedRun(const Run& run, int first, SymbolAt& read) {
   // Start: narrow bar, narrow space, narrow bar, narrow space.
   if (first + 4 + 10 + 3 > run.Count()) {
@@ -1454,7 +1455,6 @@ bool DecodeInterleavedRun(const Run& run, int first, SymbolAt& read) {
   std::string digits;
   struct Pair {
     unsigned barBits = 0, spaceBits = 0;
-    double narrow = 0;
   };
   std::vector<Pair> pairs;
   std::vector<double> pairWidths;
@@ -1465,7 +1465,7 @@ bool DecodeInterleavedRun(const Run& run, int first, SymbolAt& read) {
     }
     // Stop: wide bar, narrow space, narrow bar, then the quiet zone.
     if (digits.size() >= 2 && k + 3 < run.Count() &&
-        run.Width(k + 3) >= interleavedQuietNarrows * (run.Width(k + 1) + run.Width(k + 2)) / 2) {
+        run.Width(k + 3) >= interleavedQuietNarrows * SumWidths(run, k + 1, 2) / 2) {
       read.last = k + 2;
       break;
     }
@@ -1473,12 +1473,12 @@ bool DecodeInterleavedRun(const Run& run, int first, SymbolAt& read) {
       return false;
     }
     Pair pair;
+    double narrowSum = 0;
     double wideSum = 0;
-    if (!ClassifyGroup(run, k, 5, 2, 2, pair.barBits, pair.narrow, wideSum) ||
-        !ClassifyGroup(run, k + 1, 5, 2, 2, pair.spaceBits, pair.narrow, wideSum)) {
+    if (!ClassifyGroup(run, k, 5, 2, 2, pair.barBits, narrowSum, wideSum) ||
+        !ClassifyGroup(run, k + 1, 5, 2, 2, pair.spaceBits, narrowSum, wideSum)) {
       return false;
     }
-    pair.narrow /= 6;
     pairs.push_back(pair);
     pairWidths.push_back(SumWidths(run, k, 10));
     digits += static_cast<char>('0' + twoOfFiveByWideBits[pair.barBits]);
@@ -1488,24 +1488,30 @@ bool DecodeInterleavedRun(const Run& run, int first, SymbolAt& read) {
   if (digits.size() < 4 || !ScaleChangesSmoothly(pairWidths)) {
     return false;
   }
+  // Each pair's scale against the symbol's mean, from its whole width, which its edges' noise
+  // moves far less than its narrow elements'.
+  const double meanPairWidth = std::accumulate(pairWidths.begin(), pairWidths.end(), 0.0) /
+                               static_cast<double>(pairWidths.size());
   WidthClasses bars;
   WidthClasses spaces;
+  const auto add = [&run, meanPairWidth](WidthClasses& classes, int element, bool wide,
+                                         double pairWidth) {
+    classes.Add(run.Width(element) * meanPairWidth / pairWidth, wide);
+  };
   for (int i = 0; i < 4; ++i) {
-    (i % 2 == 0 ? bars : spaces).Add(run.Width(first + i) / pairs.front().narrow, false);
+    add(i % 2 == 0 ? bars : spaces, first + i, false, pairWidths.front());
   }
   for (std::size_t p = 0; p < pairs.size(); ++p) {
     const int at = first + 4 + 10 * static_cast<int>(p);
     for (unsigned i = 0; i < 5; ++i) {
-      bars.Add(run.Width(at + 2 * static_cast<int>(i)) / pairs[p].narrow,
-               (pairs[p].barBits >> i & 1U) != 0);
-      spaces.Add(run.Width(at + 2 * static_cast<int>(i) + 1) / pairs[p].narrow,
-                 (pairs[p].spaceBits >> i & 1U) != 0);
+      add(bars, at + 2 * static_cast<int>(i), (pairs[p].barBits >> i & 1U) != 0, pairWidths[p]);
+      add(spaces, at + 2 * static_cast<int>(i) + 1, (pairs[p].spaceBits >> i & 1U) != 0,
+          pairWidths[p]);
     }
   }
-  const double lastNarrow = pairs.back().narrow;
-  bars.Add(run.Width(k) / lastNarrow, true);
-  spaces.Add(run.Width(k + 1) / lastNarrow, false);
-  bars.Add(run.Width(k + 2) / lastNarrow, false);
+  add(bars, k, true, pairWidths.back());
+  add(spaces, k + 1, false, pairWidths.back());
+  add(bars, k + 2, false, pairWidths.back());
   if (!bars.Separate() || !spaces.Separate()) {
     return false;
   }
