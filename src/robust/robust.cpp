@@ -1515,8 +1515,8 @@ bool DecodeInterleavedRun(const Run& run, int first, SymbolAt& read) {
   if (!bars.Separate() || !spaces.Separate()) {
     return false;
   }
-  // The quiet zones against the narrow bar and space beside them, whose mean ink spread leaves
-  // alone: on a can the margin shrinks further still.
+  // The quiet zones against the narrow bars and spaces next to them, at the scale of the symbol's
+  // ends (a bar's and a space's mean is free of ink spread); on a can the margin shrinks further.
   const double startNarrow = SumWidths(run, first, 4) / 4;
   const double stopNarrow = SumWidths(run, k + 1, 2) / 2;
   if (!QuietBefore(run, first, interleavedQuietNarrows * startNarrow, false) ||
