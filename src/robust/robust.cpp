@@ -691,8 +691,8 @@ double SumWidths(const Run& run, int first, int count) {
 // Whether equal groups of modules (characters, digit pairs) measure as a smooth change of scale
 // would make them: perspective and curved surfaces change it along a symbol, a misread grouping
 // or a second symbol jumps. Each group lies near the middle of its neighbours; a group at an end,
-// where a label wrapped round a can shrinks fastest, near what the two before it extrapolate by
-// their ratio (with only one neighbour, near that one).
+// where a label wrapped round a can shrinks fastest, near what its two nearest neighbours
+// extrapolate by their ratio (with only one neighbour, near that one).
 bool ScaleChangesSmoothly(const std::vector<double>& widths) {
   const std::size_t count = widths.size();
   for (std::size_t i = 0; i < count; ++i) {
