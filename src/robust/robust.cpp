@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <numbers>
 #include <numeric>
 #include <span>
@@ -48,7 +49,8 @@ struct Plane {
   int height = 0;
   std::ptrdiff_t rowPitch = 0;
   int pixelStep = 1;
-  double scale = 1;  // picture pixels per plane pixel
+  double scale = 1;                // picture pixels per plane pixel
+  float leastStep = smallestStep;  // an edge's least step on this plane, against its noise
   std::vector<std::uint8_t> owned;
 
   int At(int x, int y) const { return bytes[y * rowPitch + x * pixelStep]; }
@@ -62,6 +64,47 @@ Plane PictureLevel(const Image& picture) {
   plane.rowPitch = picture.rowPitch;
   plane.pixelStep = picture.pixelStep;
   return plane;
+}
+
+// The deviation of the picture's noise, from its flattest part: the median difference of
+// neighbouring pixels along a few rows of a small tile is about 0.95 of the deviation where no
+// edge or texture adds to it, and the least of the tiles' is taken, so that ground, text and bars
+// (a picture may be full of them, all but a label's margin) add nothing. Nought on a clean
+// drawing or where any tile is flat: a smooth or clipped patch hides the noise, and lines then
+// keep the least step they always have.
+double NoiseDeviation(const Image& picture) {
+  constexpr int tile = 32;
+  constexpr int rowsApart = 8;
+  constexpr int largest = 63;  // differences beyond count as this: only medians are wanted
+  // On large pictures every other tile (or fewer) either way: a page has thousands.
+  const int tilesAcross = picture.imageWidth / tile;
+  const int tilesDown = picture.imageHeight / tile;
+  const int skip = 1 + static_cast<int>(std::sqrt(tilesAcross * tilesDown / 2048.0));
+  const std::uint8_t* bytes = picture.greyBytes;
+  const std::ptrdiff_t step = picture.pixelStep;
+  int least = -1;
+  std::array<int, largest + 1> counts{};
+  for (int ty = 0; ty < tilesDown; ty += skip) {
+    for (int tx = 0; tx < tilesAcross; tx += skip) {
+      counts.fill(0);
+      int count = 0;
+      for (int y = ty * tile + rowsApart / 2; y < (ty + 1) * tile; y += rowsApart) {
+        const std::uint8_t* pixel = bytes + y * picture.rowPitch + tx * tile * step;
+        for (int x = 1; x < tile; ++x, pixel += step) {
+          ++counts[static_cast<std::size_t>(std::min(largest, std::abs(pixel[step] - pixel[0])))];
+          ++count;
+        }
+      }
+      int below = 0;
+      int median = 0;
+      while (median < largest && 2 * (below + counts[static_cast<std::size_t>(median)]) <= count) {
+        below += counts[static_cast<std::size_t>(median)];
+        ++median;
+      }
+      least = least < 0 ? median : std::min(least, median);
+    }
+  }
+  return std::max(0, least) / 0.954;
 }
 
 // Each pixel the mean of a square of four: noise averages out, and a symbol too large for the
@@ -147,9 +190,14 @@ bool ClipLine(Vec point, Vec direction, double lo, double hi, double w, double h
 // Edges
 
 // An edge's step must exceed this share of the grey range around it, and never less than
-// minimumStep grey levels: noise on a flat ground stays below both.
+// minimumStep grey levels: noise on a flat ground stays below both. On a noisy picture the least
+// step grows to noiseEdgeSteps of its noise's deviation (as NoiseDeviation finds it, low rather
+// than high): below that, heavy noise turns the grey every few samples, which breaks bars into
+// pieces and costs the decoders a try at each, while bars that stand out of the noise step by
+// far more. Lines blend neighbouring pixels, which smooths their noise a little further.
 constexpr float stepShare = 0.12F;
 constexpr float minimumStep = smallestStep;
+constexpr double noiseEdgeSteps = 3.5;
 constexpr int rangeBlock = 8;   // samples a block of the local range
 constexpr int rangeBlocks = 3;  // blocks either side the local range reaches
 // Where the ranges beside a block's own are taken: just beyond it, so that none shares a block.
@@ -180,9 +228,11 @@ struct Profile {
   std::vector<float> runAt;  // ReadLine's, kept for the next line
   std::vector<float> runWidths;
   bool firstDark = false;
+  float leastStep = minimumStep;  // the plane's, taken as each line is sampled
 };
 
 void SampleLine(const Plane& plane, const Line& line, Profile& profile) {
+  profile.leastStep = plane.leastStep;
   const int count = static_cast<int>(line.length);
   profile.grey.resize(static_cast<std::size_t>(count));
   float* grey = profile.grey.data();
@@ -376,7 +426,7 @@ void SetThresholds(Profile& profile) {
   for (std::size_t b = 0; b < size; ++b) {
     const float low = std::min(std::min(threeLows[b], threeLows[b + 3]), lows[b + 6]);
     const float high = std::max(std::max(threeHighs[b], threeHighs[b + 3]), highs[b + 6]);
-    profile.threshold[b] = std::max(minimumStep, stepShare * (high - low));
+    profile.threshold[b] = std::max(profile.leastStep, stepShare * (high - low));
     profile.middle[b] = (low + high) / 2;
     profile.halfRange[b] = (high - low) / 2;
     rangeLows[b + wideReach] = low;
@@ -2227,6 +2277,12 @@ std::vector<RobustBarcode> ReadRobust(const Image& picture, const RobustOptions&
   ActivityMap activity(picture.greyBytes, picture.imageWidth, picture.imageHeight, picture.rowPitch,
                        picture.pixelStep,
                        std::clamp(static_cast<int>(std::sqrt(megapixels * 10)), 2, 8));
+  const double noise = NoiseDeviation(picture);
+  for (Plane& plane : planes) {
+    // Each halving averages four pixels, which halves the noise's deviation.
+    plane.leastStep =
+        static_cast<float>(std::max<double>(minimumStep, noiseEdgeSteps * noise / plane.scale));
+  }
   if (options.known.empty()) {
     bool nearKnown = false;
     return ReadPlanes(planes, activity, options, nearKnown);
