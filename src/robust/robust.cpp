@@ -96,8 +96,7 @@ double NoiseDeviation(const Image& picture) {
         way.fill(0);
       }
       int count = 0;
-      // Rows inside the tile, and pixels whose right neighbour is: a pixel's neighbours lie in
-      // the tile or on the row below it, which the picture has.
+      // A few rows of the tile, each pixel but its last: every neighbour lies in the tile.
       for (int y = ty * tile + rowsApart / 2; y < (ty + 1) * tile; y += rowsApart) {
         const std::uint8_t* pixel = bytes + y * pitch + tx * tile * step;
         for (int x = 1; x < tile; ++x, pixel += step) {
