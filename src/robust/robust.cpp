@@ -116,6 +116,9 @@ double NoiseDeviation(const Image& picture) {
         }
         least = least < 0 ? median : std::min(least, median);
       }
+      if (least == 0) {
+        return 0;  // no tile can go lower: pages and clean drawings stop at their first flat tile
+      }
     }
   }
   return std::max(0, least) / 0.954;
