@@ -248,24 +248,22 @@ struct Profile {
   float leastStep = minimumStep;  // the plane's, taken as each line is sampled
 };
 
-void SampleLine(const Plane& plane, const Line& line, Profile& profile) {
-  profile.leastStep = plane.leastStep;
-  const int count = static_cast<int>(line.length);
-  profile.grey.resize(static_cast<std::size_t>(count));
-  float* grey = profile.grey.data();
+// Samples begin to end (not included) of the line into grey, indexed from the line's start, to
+// the same values whatever part of the line is sampled.
+void SampleSpan(const Plane& plane, const Line& line, int begin, int end, float* grey) {
   const auto at = [&line](int i) { return line.origin + (i + 0.5) * line.direction; };
   // Sample's clamps matter only within half a pixel of the plane's edge, where a line may start
   // and end; between, the samples are taken without them.
   const auto inside = [&plane](Vec p) {
     return p.x >= 0.5 && p.x <= plane.width - 0.5 && p.y >= 0.5 && p.y <= plane.height - 0.5;
   };
-  int from = 0;
-  while (from < count && !inside(at(from))) {
+  int from = begin;
+  while (from < end && !inside(at(from))) {
     const Vec p = at(from);
     grey[from] = Sample(plane, p.x, p.y);
     ++from;
   }
-  int to = count;
+  int to = end;
   while (to > from && !inside(at(to - 1))) {
     --to;
     const Vec p = at(to);
@@ -274,15 +272,15 @@ void SampleLine(const Plane& plane, const Line& line, Profile& profile) {
   if (from >= to) {
     return;
   }
-  // Positions in fixed point, 32 bits of fraction: a few thousand steps drift by less than a
-  // millionth of a pixel, and no float conversion is left but the fractions'.
+  // Positions in fixed point, 32 bits of fraction, stepped from the line's first sample: a few
+  // thousand steps drift by less than a millionth of a pixel, and no float conversion is left
+  // but the fractions'.
   constexpr double one = 4294967296.0;
   constexpr float fraction = 1.0F / 4294967296.0F;
-  const Vec first = at(from);
-  std::int64_t x = std::llround((first.x - 0.5) * one);
-  std::int64_t y = std::llround((first.y - 0.5) * one);
   const std::int64_t xStep = std::llround(line.direction.x * one);
   const std::int64_t yStep = std::llround(line.direction.y * one);
+  std::int64_t x = std::llround((at(0).x - 0.5) * one) + from * xStep;
+  std::int64_t y = std::llround((at(0).y - 0.5) * one) + from * yStep;
   const std::uint8_t* bytes = plane.bytes;
   const std::ptrdiff_t pitch = plane.rowPitch;
   const std::ptrdiff_t step = plane.pixelStep;
@@ -374,6 +372,13 @@ void SampleLine(const Plane& plane, const Line& line, Profile& profile) {
     }
     from += n;
   }
+}
+
+void SampleLine(const Plane& plane, const Line& line, Profile& profile) {
+  profile.leastStep = plane.leastStep;
+  const int count = static_cast<int>(line.length);
+  profile.grey.resize(static_cast<std::size_t>(count));
+  SampleSpan(plane, line, 0, count, profile.grey.data());
 }
 
 // The darkest and lightest of the grey from `from`, count samples.
@@ -1653,14 +1658,15 @@ struct LineRead {
   bool weakCheck = false;
 };
 
+// The shortest symbol has twenty elements and more.
+constexpr std::size_t fewestBoundaries = 20;
+
 // Reads every symbol the line crosses, in both directions and both polarities, until enough
-// returns true for a read.
+// returns true for a read; the profile holds the line's samples.
 template <typename Enough>
-void ReadLine(const Plane& plane, const Line& line, Profile& profile, bool lightOnDark,
-              Symbology only, std::vector<LineRead>& reads, const LineRead& stamp, Enough enough) {
-  // The shortest symbol has twenty elements and more.
-  constexpr std::size_t fewestBoundaries = 20;
-  SampleLine(plane, line, profile);
+void ReadSampled(const Plane& plane, const Line& line, Profile& profile, bool lightOnDark,
+                 Symbology only, std::vector<LineRead>& reads, const LineRead& stamp,
+                 Enough enough) {
   FindEdges(profile, fewestBoundaries);
   const std::vector<float>& at = profile.boundaries;
   if (at.size() < fewestBoundaries) {
@@ -1726,6 +1732,13 @@ void ReadLine(const Plane& plane, const Line& line, Profile& profile, bool light
   keep();
 }
 
+template <typename Enough>
+void ReadLine(const Plane& plane, const Line& line, Profile& profile, bool lightOnDark,
+              Symbology only, std::vector<LineRead>& reads, const LineRead& stamp, Enough enough) {
+  SampleLine(plane, line, profile);
+  ReadSampled(plane, line, profile, lightOnDark, only, reads, stamp, enough);
+}
+
 constexpr int angleCount = 12;  // every 15 degrees
 
 constexpr auto readsAll = [](const LineRead&) { return false; };
@@ -1737,8 +1750,51 @@ constexpr std::size_t maxReads = 20000;
 // and small pictures have no scaled copy to read them on).
 constexpr double spanMargin = 64;
 
-// Reads the parts of the line near active cells, each cut to whole blocks of samples from the
-// line's start so that its samples and local ranges are the whole line's.
+// The start of the block of samples, from the line's start, that holds t.
+double BlockStart(double t) { return rangeBlock * std::floor(t / rangeBlock); }
+
+// The part of the line from `from` to `to`, widened to whole blocks of samples from the line's
+// start, so that its samples and local ranges are the whole line's.
+Line PartOf(const Line& line, double from, double to) {
+  const double start = BlockStart(from);
+  const bool toEnd = to >= line.length - rangeBlock;
+  Line part = line;
+  part.origin = line.origin + start * line.direction;
+  part.length = (toEnd ? line.length : rangeBlock * std::ceil(to / rangeBlock)) - start;
+  part.startsAtEdge = start == 0;
+  part.endsAtEdge = toEnd;
+  return part;
+}
+
+// Whether the grey turns at least `turns` times by step. The line's own extremes take steps never
+// smaller, and between two of their turns this count turns at least once: it falls short of
+// theirs by one at most. Without branches on the grey, which turns unforeseeably.
+bool TurnsAtLeast(const float* grey, int count, float step, std::size_t turns) {
+  if (count <= 0) {
+    return false;
+  }
+  float extreme = grey[0];
+  bool rising = true;
+  std::size_t found = 0;
+  // A few dozen samples between looks at the count, which stops as soon as it is enough.
+  constexpr int chunk = 32;
+  for (int from = 1; from < count && found < turns; from += chunk) {
+    for (int i = from; i < std::min(count, from + chunk); ++i) {
+      const float g = grey[i];
+      const float back = rising ? extreme - g : g - extreme;
+      const bool turn = back >= step;
+      extreme = (back < 0 || turn) ? g : extreme;
+      rising = rising != turn;
+      found += turn ? 1 : 0;
+    }
+  }
+  return found >= turns;
+}
+
+// Reads the parts of the line near active cells, with the light beyond them that quiet zones
+// need. Most such parts cross text, clutter or a single stroke, which turn the grey too seldom for
+// a symbol within the active cells themselves, where every symbol's elements lie: those samples
+// are taken and their turns counted first, and the light beyond only where a symbol may lie.
 void ReadActiveSpans(const Plane& plane, const Line& line, const ActivityMap& activity,
                      Profile& profile, bool lightOnDark, std::vector<LineRead>& reads,
                      const LineRead& stamp, std::vector<std::pair<double, double>>& spans) {
@@ -1747,19 +1803,42 @@ void ReadActiveSpans(const Plane& plane, const Line& line, const ActivityMap& ac
     return;
   }
   activity.Spans(plane.scale * line.origin.x, plane.scale * line.origin.y,
-                 plane.scale * line.direction.x, plane.scale * line.direction.y, line.length,
-                 spanMargin, spans);
-  for (const auto& [from, to] : spans) {
-    const double start = rangeBlock * std::floor(from / rangeBlock);
-    const bool toEnd = to >= line.length - rangeBlock;
-    Line part = line;
-    part.origin = line.origin + start * line.direction;
-    part.length = (toEnd ? line.length : rangeBlock * std::ceil(to / rangeBlock)) - start;
-    part.startsAtEdge = start == 0;
-    part.endsAtEdge = toEnd;
-    if (part.length >= 8) {
-      ReadLine(plane, part, profile, lightOnDark, Symbology::None, reads, stamp, readsAll);
+                 plane.scale * line.direction.x, plane.scale * line.direction.y, line.length, 0,
+                 spans);
+  for (std::size_t first = 0; first < spans.size();) {
+    // The spans whose margins meet make one part of the line.
+    std::size_t last = first + 1;
+    while (last < spans.size() && spans[last].first - spans[last - 1].second <= 2 * spanMargin) {
+      ++last;
     }
+    const double from = std::max(0.0, spans[first].first - spanMargin);
+    const Line part =
+        PartOf(line, from, std::min(line.length, spans[last - 1].second + spanMargin));
+    const int count = static_cast<int>(part.length);
+    profile.leastStep = plane.leastStep;
+    profile.grey.resize(static_cast<std::size_t>(std::max(0, count)));
+    float* grey = profile.grey.data();
+    bool promising = false;
+    for (std::size_t k = first; k < last && !promising; ++k) {
+      // Cut to whole blocks, neighbouring spans may share one.
+      const int begin = static_cast<int>(BlockStart(spans[k].first) - BlockStart(from));
+      const int end = std::min(
+          count, begin + static_cast<int>(PartOf(line, spans[k].first, spans[k].second).length));
+      if (begin >= end) {
+        continue;
+      }
+      SampleSpan(plane, part, begin, end, grey);
+      // A line's boundaries are its extremes and one more.
+      promising = TurnsAtLeast(grey + begin, end - begin, plane.leastStep, fewestBoundaries - 3);
+      if (promising) {
+        SampleSpan(plane, part, 0, begin, grey);
+        SampleSpan(plane, part, end, count, grey);
+      }
+    }
+    if (promising) {
+      ReadSampled(plane, part, profile, lightOnDark, Symbology::None, reads, stamp, readsAll);
+    }
+    first = last;
   }
 }
 

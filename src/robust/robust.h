@@ -21,18 +21,19 @@ struct Image;
 // the picture marks the cells where the grey turns up and down by a step as large as the
 // smallest edge the lines take (larger in noise), and each line keeps the parts within 64
 // pixels of its scale beyond them, for quiet zones; where it is cut short, its end never stands
-// in for light. Each line's grey profile is sampled bilinearly and split at alternating
-// extremes that differ by a step large against the local contrast (an eighth of the grey range
-// within about thirty samples, so that blur's shallow narrow elements still count). Each edge
-// lies where the grey crosses the middle of that local range, interpolated between samples:
-// unlike the gradient's peak, which an element of one or two pixels drags by a third of a pixel,
-// the crossing stays within a tenth of a pixel, so symbols of one and a half pixels a module
-// read. Where blur keeps a narrow element from reaching its shade, so that its step falls short
-// of that middle (or of the middle of the paper and ink shown on both sides, over a long stretch
-// of narrow elements), its edges lie nearer its extreme than the step's middle, by a share that
-// depends only on how far it reaches; an element that measures about as wide as its neighbour (a
-// wide bar a glare lightens) keeps the step's middle. Uneven light and grey or coloured grounds
-// move the range and the edges with it.
+// in for light. The light beyond is sampled only where the grey within the cells turns often
+// enough for a symbol (text and clutter mostly do, a stroke or an edge crossed does not). Each
+// line's grey profile is sampled bilinearly and split at alternating extremes that differ by a step
+// large against the local contrast (an eighth of the grey range within about thirty samples, so
+// that blur's shallow narrow elements still count). Each edge lies where the grey crosses the
+// middle of that local range, interpolated between samples: unlike the gradient's peak, which an
+// element of one or two pixels drags by a third of a pixel, the crossing stays within a tenth of a
+// pixel, so symbols of one and a half pixels a module read. Where blur keeps a narrow element from
+// reaching its shade, so that its step falls short of that middle (or of the middle of the paper
+// and ink shown on both sides, over a long stretch of narrow elements), its edges lie nearer its
+// extreme than the step's middle, by a share that depends only on how far it reaches; an element
+// that measures about as wide as its neighbour (a wide bar a glare lightens) keeps the step's
+// middle. Uneven light and grey or coloured grounds move the range and the edges with it.
 //
 // Each line's widths are decoded forwards and backwards, dark bars on light and light on dark, by
 // ratios to the symbol's own module where each character lies (tilts and cans change it along
