@@ -163,6 +163,49 @@ TEST(ActivityMapTest, SpansHoldBarsALinePassesAtAnyAngleAndPhase) {
   }
 }
 
+TEST(ActivityMapTest, RowsAndColumnsAreFollowedAlike) {
+  // A transposed picture's map is the map transposed, whatever the picture's size (rows and
+  // columns of it the followed lines do not fill evenly) and however far apart they are followed.
+  constexpr int width = 203;
+  constexpr int height = 157;
+  std::vector<std::uint8_t> grey(static_cast<std::size_t>(width) * height, 230);
+  // Dark dots of a pixel or two, far apart on flat paper (whose median step is nought both ways,
+  // so that both maps take the same least step): a line through one turns the grey twice, and a
+  // dot only rows (or only columns) pass through makes its cells active by their turns alone.
+  std::mt19937 random(11);
+  for (int dot = 0; dot < 24; ++dot) {
+    const int x = static_cast<int>(random() % (width - 1));
+    const int y = static_cast<int>(random() % (height - 1));
+    const int size = 1 + dot % 2;
+    for (int dy = 0; dy < size; ++dy) {
+      for (int dx = 0; dx < size; ++dx) {
+        grey[static_cast<std::size_t>(y + dy) * width + static_cast<std::size_t>(x + dx)] = 30;
+      }
+    }
+  }
+  std::vector<std::uint8_t> turned(grey.size());
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) {
+      turned[static_cast<std::size_t>(x) * height + static_cast<std::size_t>(y)] =
+          grey[static_cast<std::size_t>(y) * width + static_cast<std::size_t>(x)];
+    }
+  }
+  for (const int every : {1, 2, 3, 5, 6, 8}) {
+    SCOPED_TRACE(every);
+    const ActivityMap map(grey.data(), width, height, width, 1, every);
+    const ActivityMap turnedMap(turned.data(), height, width, height, 1, every);
+    int active = 0;
+    for (int y = 8; y < height; y += ActivityMap::cellSize) {
+      for (int x = 8; x < width; x += ActivityMap::cellSize) {
+        EXPECT_EQ(map.Active(x, y), turnedMap.Active(y, x)) << x << ", " << y;
+        active += map.Active(x, y) ? 1 : 0;
+      }
+    }
+    EXPECT_GT(active, 0);
+    EXPECT_FALSE(map.AllActive());
+  }
+}
+
 }  // namespace
 
 }  // namespace strixa
