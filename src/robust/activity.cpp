@@ -29,13 +29,12 @@ struct Turns {
   // Whether the grey turned here; step is positive. Without branches on the grey, which in bars
   // and noise would be guessed wrong at every turn.
   bool Next(int grey, int step, int position) {
-    // How far the grey went back against the direction sought: below nought it went on. Masks,
-    // not selects, which compilers may turn into branches.
+    // How far the grey went back against the direction sought: below nought it went on.
     const int back = rising ? extreme - grey : grey - extreme;
     const bool turns = back >= step;
-    const int moves = -static_cast<int>((back < 0) | turns);
-    extreme = (grey & moves) | (extreme & ~moves);
-    at = (position & moves) | (at & ~moves);
+    const bool moves = back < 0 || turns;
+    extreme = moves ? grey : extreme;
+    at = moves ? position : at;
     rising = rising != turns;
     return turns;
   }
@@ -97,45 +96,16 @@ ActivityMap::ActivityMap(const std::uint8_t* bytes, int width, int height, std::
   // half the cost, and a symbol's elements two modules wide and more still turn the grey at its
   // smallest module the lines read, a pixel and a half.
   const int stride = every >= sparseFrom ? 2 : 1;
-  // Rows are followed several at once, side by side: each pixel's turn waits for the last one's,
-  // and the others' keep the processor busy meanwhile. A cell's turns are summed before they are
-  // stored, as adding each to memory would wait for the last addition's store. Rows past the
-  // picture's last repeat one of its rows into cells of their own, never read.
-  constexpr int together = 4;
-  std::vector<int> unused(static_cast<std::size_t>(columns_), 0);
-  for (int first = every / 2; first < height; first += together * every) {
-    std::array<const std::uint8_t*, together> row{};
-    std::array<int*, together> cells{};
-    std::array<Turns, together> along{};
-    std::array<int, together> turns{};
-    for (int r = 0; r < together; ++r) {
-      const int y = first + r * every;
-      row[static_cast<std::size_t>(r)] = bytes + (y < height ? y : first) * rowPitch;
-      cells[static_cast<std::size_t>(r)] = y < height ? rowOfCells(y) : unused.data();
-      along[static_cast<std::size_t>(r)] = Turns{row[static_cast<std::size_t>(r)][0]};
-    }
-    unsigned cell = cellColumn(stride);
+  for (int y = every / 2; y < height; y += every) {
+    const std::uint8_t* row = bytes + y * rowPitch;
+    int* cells = rowOfCells(y);
+    Turns along{row[0]};
     for (int x = stride; x < width;) {
-      const std::ptrdiff_t at = static_cast<std::ptrdiff_t>(x) * pixelStep;
-      for (std::size_t r = 0; r < together; ++r) {
-        along[r].ForgetOld(row[r][at], x);
-      }
+      along.ForgetOld(row[static_cast<std::ptrdiff_t>(x) * pixelStep], x);
       for (const int end = std::min(width, x + Turns::staleCheck); x < end; x += stride) {
-        if (cellColumn(x) != cell) {
-          for (std::size_t r = 0; r < together; ++r) {
-            cells[r][cell] += turns[r];
-            turns[r] = 0;
-          }
-          cell = cellColumn(x);
-        }
-        for (std::size_t r = 0; r < together; ++r) {
-          turns[r] +=
-              along[r].Next(row[r][static_cast<std::ptrdiff_t>(x) * pixelStep], step, x) ? 1 : 0;
-        }
+        cells[cellColumn(x)] +=
+            along.Next(row[static_cast<std::ptrdiff_t>(x) * pixelStep], step, x) ? 1 : 0;
       }
-    }
-    for (std::size_t r = 0; r < together; ++r) {
-      cells[r][cell] += turns[r];
     }
   }
   // Columns are followed together, row after row, so that the bytes are read in their order.
@@ -154,20 +124,10 @@ ActivityMap::ActivityMap(const std::uint8_t* bytes, int width, int height, std::
     }
     int* cells = rowOfCells(y);
     int x = every / 2;
-    unsigned cell = cellColumn(x);
-    int turns = 0;
     for (Turns& column : down) {
-      if (cellColumn(x) != cell) {
-        cells[cell] += turns;
-        turns = 0;
-        cell = cellColumn(x);
-      }
-      turns += column.Next(row[static_cast<std::ptrdiff_t>(x) * pixelStep], step, y) ? 1 : 0;
+      cells[cellColumn(x)] +=
+          column.Next(row[static_cast<std::ptrdiff_t>(x) * pixelStep], step, y) ? 1 : 0;
       x += every;
-    }
-    // No column may be followed on a picture narrower than half the spacing, nor its cell exist.
-    if (!down.empty()) {
-      cells[cell] += turns;
     }
   }
   LeaveOut({});

@@ -3,7 +3,6 @@
 
 #include <algorithm>
 #include <array>
-#include <bit>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -1774,22 +1773,18 @@ bool TurnsAtLeast(const float* grey, int count, float step, std::size_t turns) {
   if (count <= 0) {
     return false;
   }
-  // The grey is followed times sign, 1 while it rises to a maximum and -1 while it falls to a
-  // minimum, so that the extreme sought is always the greatest. Masks, not selects, which
-  // compilers may turn into branches, and a turn is never foreseen.
-  float sign = 1;
   float extreme = grey[0];
+  bool rising = true;
   std::size_t found = 0;
   // A few dozen samples between looks at the count, which stops as soon as it is enough.
   constexpr int chunk = 32;
   for (int from = 1; from < count && found < turns; from += chunk) {
     for (int i = from; i < std::min(count, from + chunk); ++i) {
-      const float g = sign * grey[i];
-      const bool turn = extreme - g >= step;
-      const std::uint32_t mask = 0U - static_cast<std::uint32_t>(turn);
-      extreme = std::bit_cast<float>((std::bit_cast<std::uint32_t>(-g) & mask) |
-                                     (std::bit_cast<std::uint32_t>(std::max(extreme, g)) & ~mask));
-      sign = std::bit_cast<float>(std::bit_cast<std::uint32_t>(sign) ^ (mask & 0x80000000U));
+      const float g = grey[i];
+      const float back = rising ? extreme - g : g - extreme;
+      const bool turn = back >= step;
+      extreme = (back < 0 || turn) ? g : extreme;
+      rising = rising != turn;
       found += turn ? 1 : 0;
     }
   }
