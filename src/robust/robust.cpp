@@ -1768,7 +1768,7 @@ Line PartOf(const Line& line, double from, double to) {
 
 // Whether the grey turns at least `turns` times by step. The line's own extremes take steps never
 // smaller, and between two of their turns this count turns at least once: it falls short of
-// theirs by one at most. Without branches on the grey, which turns unforeseeably.
+// theirs by one at most.
 bool TurnsAtLeast(const float* grey, int count, float step, std::size_t turns) {
   if (count <= 0) {
     return false;
