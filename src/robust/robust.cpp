@@ -2134,6 +2134,207 @@ double BarEnd(const Plane& plane, Vec centre, Vec axis, double h, int side, doub
   return h;
 }
 
+// A symbol's element widths on one of its lines, in picture pixels.
+struct ElementWidths {
+  bool known = false;
+  double narrowest = 0;
+  double widest = 0;
+  double narrow = 0;  // the median
+};
+
+// The middles, along the axis, of the bars like the symbol's beyond its end (side +1) or before
+// its start (-1) on the line at h across it, past the light taken for a quiet zone and within
+// the symbol's length (at least twenty pixels) of its end: bars in runs of at least three bars
+// and the spaces between them, each no narrower than half the symbol's narrowest element and no
+// wider than half as much again as its widest, and where mixed, with narrow and wide ones among
+// them (a ground's stripes and checks have one width). The widths are the symbol's on this line
+// unless known already; own is set to the middles of the symbol's own bars on it. from and to are
+// the symbol's ends along axis, from centre, in picture pixels.
+std::vector<double> LikeBarsBeyond(const Plane& plane, Vec centre, Vec axis, double h, double from,
+                                   double to, int side, bool mixed, Profile& profile,
+                                   ElementWidths& widths, std::vector<double>& own) {
+  std::vector<double> middles;
+  const double length = to - from;
+  const double reach = std::max(length, 20.0 * plane.scale);
+  const Vec start = (1.0 / plane.scale) * (centre + (from - reach) * axis + h * Up(axis));
+  Line line;
+  if (!ClipLine(start, axis, 0, (length + 2 * reach) / plane.scale, plane.width, plane.height,
+                line)) {
+    return middles;
+  }
+  SampleLine(plane, line, profile);
+  FindEdges(profile, 0);
+  const std::vector<float>& at = profile.boundaries;
+  if (at.size() < 3) {
+    return middles;
+  }
+  // Element k lies between boundaries k and k + 1 and holds extreme k; places along the axis
+  // from centre, in picture pixels.
+  const double offset = Dot(plane.scale * line.origin - centre, axis);
+  const auto place = [&](std::size_t k) { return offset + plane.scale * at[k]; };
+  const std::size_t elements = at.size() - 1;
+  own.clear();
+  for (std::size_t k = 0; k < elements; ++k) {
+    if (place(k) >= from && place(k + 1) <= to && (k % 2 == 0) == profile.firstDark) {
+      own.push_back(0.5 * (place(k) + place(k + 1)));
+    }
+  }
+  if (!widths.known) {
+    std::vector<double> within;
+    for (std::size_t k = 0; k < elements; ++k) {
+      if (place(k) >= from - 0.5 * plane.scale && place(k + 1) <= to + 0.5 * plane.scale) {
+        within.push_back(place(k + 1) - place(k));
+      }
+    }
+    if (within.size() < 4) {
+      return middles;
+    }
+    widths.known = true;
+    widths.narrowest = *std::min_element(within.begin(), within.end());
+    widths.widest = *std::max_element(within.begin(), within.end());
+    // Most of a 2 of 5 symbol's elements are narrow.
+    std::nth_element(within.begin(),
+                     within.begin() + static_cast<std::ptrdiff_t>(within.size() / 2), within.end());
+    widths.narrow = within[within.size() / 2];
+  }
+  const double narrowest = widths.narrowest;
+  const double widest = widths.widest;
+  const double narrow = widths.narrow;
+  // Outwards from the end: the first element past it is the light taken for a quiet zone.
+  std::vector<std::size_t> outward;
+  for (std::size_t n = 0; n < elements; ++n) {
+    const std::size_t k = side > 0 ? n : elements - 1 - n;
+    if (side > 0 ? place(k) >= to - 0.5 * plane.scale : place(k + 1) <= from + 0.5 * plane.scale) {
+      outward.push_back(k);
+    }
+  }
+  std::vector<double> run;  // the middles of the bars in the current run
+  int like = 0;
+  bool hasNarrow = false;
+  bool hasWide = false;
+  double travelled = 0;
+  for (std::size_t n = 1; n < outward.size() && travelled < reach; ++n) {
+    const std::size_t k = outward[n];
+    const double width = place(k + 1) - place(k);
+    travelled += width;
+    const bool dark = (k % 2 == 0) == profile.firstDark;
+    // The line's first and last elements run into its ends, and measure nothing.
+    if (k > 0 && k + 1 < elements && width >= 0.5 * narrowest && width <= 1.5 * widest) {
+      ++like;
+      hasNarrow = hasNarrow || width <= 1.3 * narrow;
+      hasWide = hasWide || width >= 1.7 * narrow;
+      if (dark) {
+        run.push_back(0.5 * (place(k) + place(k + 1)));
+      }
+    } else {
+      like = 0;
+      hasNarrow = hasWide = false;
+      run.clear();
+    }
+    if (like >= 6 && ((hasNarrow && hasWide) || !mixed)) {
+      middles.insert(middles.end(), run.begin(), run.end());
+      run.clear();
+    }
+  }
+  std::sort(middles.begin(), middles.end());
+  middles.erase(std::unique(middles.begin(), middles.end()), middles.end());
+  return middles;
+}
+
+// The two 2 of 5 codes have no check character, and their data can spell a stop: light across a
+// symbol (a fold, a faded or washed-out band, a sticker, a bright spot) ends a piece of it that
+// passes for a whole symbol. Such a piece's own bars go on beyond the light: bars like its own
+// (LikeBarsBeyond) on three lines across its bars, straight across them, and ending where its
+// bars end. A ground's stripes or checks run on past the symbol's bars, other bars beside it
+// rarely line up with them so, and text and noise do not line up at all. goesOn is set to where
+// the bars go on.
+bool PieceOfLongerSymbol(const Plane& plane, const RobustBarcode& barcode, Profile& profile,
+                         Vec& goesOn) {
+  // The symbol's axes from its corners (first bar's top, last bar's top, last bar's bottom).
+  const std::array<RobustPoint, 4>& c = barcode.corners;
+  const Vec first{c[0].x, c[0].y};
+  const Vec last{c[1].x, c[1].y};
+  const Vec lastBottom{c[2].x, c[2].y};
+  if (Length(last - first) <= 0) {
+    return false;
+  }
+  const Vec axis = (1.0 / Length(last - first)) * (last - first);
+  const Vec centre = 0.5 * (first + lastBottom);
+  const double from = Dot(first - centre, axis);
+  const double to = Dot(last - centre, axis);
+  const double top = Dot(last - centre, Up(axis));
+  const double bottom = Dot(lastBottom - centre, Up(axis));
+  if (top - bottom <= 0) {
+    return false;
+  }
+  const double apart = 0.3 * (top - bottom);
+  const double largestShift = apart * std::tan(10 * std::numbers::pi / 180);
+  for (const int side : {1, -1}) {
+    std::array<std::vector<double>, 3> beyond;
+    std::array<ElementWidths, 3> widths{};
+    std::array<std::vector<double>, 3> own;
+    for (std::size_t i = 0; i < 3; ++i) {
+      beyond[i] = LikeBarsBeyond(
+          plane, centre, axis, bottom + apart * (1 + static_cast<double>(i)) - 0.1 * (top - bottom),
+          from, to, side, true, profile, widths[i], own[i]);
+    }
+    const double near = 0.5 * std::max(widths[1].narrowest, plane.scale);
+    const auto onLine = [&near](const std::vector<double>& line, double at) {
+      const auto it = std::lower_bound(line.begin(), line.end(), at - near);
+      return it != line.end() && *it <= at + near;
+    };
+    // The shift between neighbouring lines that lines up the most bars.
+    std::vector<double> best;
+    double bestShift = 0;
+    for (const double first : beyond[1]) {
+      for (const double other : beyond[0]) {
+        const double shift = first - other;
+        if (std::abs(shift) > largestShift) {
+          continue;
+        }
+        std::vector<double> lined;
+        for (const double middle : beyond[1]) {
+          if (onLine(beyond[0], middle - shift) && onLine(beyond[2], middle + shift)) {
+            lined.push_back(middle);
+          }
+        }
+        if (lined.size() > best.size()) {
+          best = std::move(lined);
+          bestShift = shift;
+        }
+      }
+    }
+    if (best.size() < 3) {
+      continue;
+    }
+    // Just beyond the symbol's bars' ends, those bars must end too, unless its own go on there
+    // (light across the symbol cut the lines that read it short of its bars' ends).
+    bool endsWithIt = true;
+    const double margin = 3 * widths[1].narrow + 2 * plane.scale;
+    for (const double h : {top + margin, bottom - margin}) {
+      ElementWidths theSymbols = widths[1];
+      std::vector<double> ownThere;
+      const std::vector<double> there = LikeBarsBeyond(plane, centre, axis, h, from, to, side,
+                                                       false, profile, theSymbols, ownThere);
+      const double shift = bestShift * (h - (bottom + 0.5 * (top - bottom))) / apart;
+      std::size_t lined = 0;
+      for (const double middle : best) {
+        lined += onLine(there, middle + shift) ? 1 : 0;
+      }
+      std::size_t ownLined = 0;
+      for (const double middle : own[1]) {
+        ownLined += onLine(ownThere, middle + shift) ? 1 : 0;
+      }
+      endsWithIt = endsWithIt && (2 * lined < best.size() || 2 * ownLined >= own[1].size());
+    }
+    if (endsWithIt) {
+      goesOn = centre + best[best.size() / 2] * axis + (0.5 * (top + bottom)) * Up(axis);
+      return true;
+    }
+  }
+  return false;
+}
+
 bool Measured(const std::vector<Plane>& planes, const Group& group, const RobustOptions& options,
               Profile& profile, RobustBarcode& barcode) {
   const LineRead& any = *group.reads.front();
@@ -2471,6 +2672,34 @@ std::vector<RobustBarcode> ReadPlanes(const std::vector<Plane>& planes, const Ac
   // Two texts on one symbol, overlapping or in two bands: only a clear majority of lines may speak
   // for it; otherwise neither is printed, since a wrong text is worse than none.
   std::vector<bool> dropped(barcodes.size(), false);
+  // A 2 of 5 symbol whose bars go on beyond its quiet zone is a piece of a longer one, unless
+  // another symbol, apart from it, stands in line with it there (labels side by side).
+  for (std::size_t i = 0; i < barcodes.size(); ++i) {
+    const Symbology symbology = barcodes[i].symbology;
+    Vec goesOn;
+    if (corners[i] != Corners::Measured ||
+        (symbology != Symbology::TwoOfFive && symbology != Symbology::InterleavedTwoOfFive) ||
+        !PieceOfLongerSymbol(planes.front(), barcodes[i], profile, goesOn)) {
+      continue;
+    }
+    RobustBarcode there;
+    there.corners = {
+        RobustPoint{goesOn.x - 1, goesOn.y - 1}, RobustPoint{goesOn.x + 1, goesOn.y - 1},
+        RobustPoint{goesOn.x + 1, goesOn.y + 1}, RobustPoint{goesOn.x - 1, goesOn.y + 1}};
+    bool another = false;
+    for (std::size_t j = 0; j < barcodes.size(); ++j) {
+      another = another || (j != i && corners[j] != Corners::None && Overlap(barcodes[j], there) &&
+                            !Overlap(barcodes[j], barcodes[i]));
+    }
+    for (const RobustKnown& symbol : options.known) {
+      another = another || (goesOn.x >= symbol.left && goesOn.x <= symbol.right &&
+                            goesOn.y >= symbol.top && goesOn.y <= symbol.bottom);
+    }
+    if (!another) {
+      dropped[i] = true;
+      corners[i] = Corners::None;
+    }
+  }
   for (std::size_t i = 0; i < barcodes.size(); ++i) {
     for (std::size_t j = i + 1; j < barcodes.size(); ++j) {
       if (corners[i] != Corners::Measured || corners[j] != Corners::Measured ||

@@ -365,6 +365,67 @@ TEST(RobustTest, RefusesPiecesAndLookAlikes) {
   }
 }
 
+// The two 2 of 5 codes have no check: light across a symbol (a fold, a faded band, a bright spot)
+// leaves a piece that ends in a stop its data spell. The piece's bars go on past the light, like
+// its own; a whole symbol's quiet zone may be followed by stripes of one width, as a ground's.
+TEST(RobustTest, RefusesPiecesEndedByLightAcrossTheSymbol) {
+  const std::string light(15, '0');
+  const std::string plain = TwoOfFivePixels("123456", 1, 3);
+  const std::string interleaved = InterleavedTwoOfFivePixels("123456", 1, 3);
+  // Bars of the symbols' own kind, from the middle of longer ones.
+  const std::string plainBars = TwoOfFivePixels("78907890", 1, 3).substr(20, 60);
+  const std::string interleavedBars = InterleavedTwoOfFivePixels("78907890", 1, 3).substr(8, 60);
+  std::string stripes;
+  for (int i = 0; i < 12; ++i) {
+    stripes += "1100";
+  }
+  const ReadCase cases[] = {
+      {"2 of 5 alone", {.modules = plain}, Symbology::TwoOfFive, "123456"},
+      {"2 of 5 whose bars go on past light",
+       {.modules = plain + light + plainBars},
+       Symbology::None,
+       ""},
+      {"2 of 5 before stripes of one width",
+       {.modules = plain + light + stripes},
+       Symbology::TwoOfFive,
+       "123456"},
+      {"interleaved 2 of 5 alone",
+       {.modules = interleaved},
+       Symbology::InterleavedTwoOfFive,
+       "123456"},
+      {"interleaved 2 of 5 whose bars go on before light",
+       {.modules = interleavedBars + light + interleaved},
+       Symbology::None,
+       ""},
+      {"interleaved 2 of 5 after stripes of one width",
+       {.modules = stripes + light + interleaved},
+       Symbology::InterleavedTwoOfFive,
+       "123456"},
+  };
+  for (const ReadCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    Drawing drawing = c.drawing;
+    drawing.blur = 0.7;
+    const std::vector<RobustBarcode> barcodes = ReadDrawing(drawing);
+    if (c.symbology == Symbology::None) {
+      EXPECT_TRUE(barcodes.empty());
+    } else {
+      ASSERT_EQ(barcodes.size(), 1U);
+      EXPECT_EQ(barcodes[0].symbology, c.symbology);
+      EXPECT_EQ(barcodes[0].text, c.text);
+    }
+  }
+  // Labels side by side: the other symbol in line is read, and both are.
+  const std::vector<RobustBarcode> pair =
+      ReadDrawing({.modules = EncodeEan8("96385074") + light + interleaved, .blur = 0.7});
+  std::vector<std::string> texts;
+  for (const RobustBarcode& barcode : pair) {
+    texts.push_back(barcode.text);
+  }
+  std::sort(texts.begin(), texts.end());
+  EXPECT_EQ(texts, (std::vector<std::string>{"123456", "9638 5074"}));
+}
+
 // A glare lightens the bars of an EAN-13 over modules litFrom to litTo to grey 150, between paper
 // at 235 and ink at 30, and a blur of 0.4 module softens it. A lit wide bar falls short of the ink
 // as a narrow one blur spreads does, but it measures wide: its edges stay at its steps' middles.
