@@ -2134,22 +2134,25 @@ double BarEnd(const Plane& plane, Vec centre, Vec axis, double h, int side, doub
   return h;
 }
 
-// A symbol's element widths on one of its lines, in picture pixels.
+// A symbol's element widths on one of its lines, in picture pixels, and its grey steps.
 struct ElementWidths {
   bool known = false;
   double narrowest = 0;
   double widest = 0;
   double narrow = 0;  // the median
+  double step = 0;    // the median grey step between neighbouring elements' extremes
 };
 
 // The middles, along the axis, of the bars like the symbol's beyond its end (side +1) or before
 // its start (-1) on the line at h across it, past the light taken for a quiet zone and within
 // the symbol's length (at least twenty pixels) of its end: bars in runs of at least three bars
 // and the spaces between them, each no narrower than half the symbol's narrowest element and no
-// wider than half as much again as its widest, and where mixed, with narrow and wide ones among
-// them (a ground's stripes and checks have one width). The widths are the symbol's on this line
-// unless known already; own is set to the middles of the symbol's own bars on it. from and to are
-// the symbol's ends along axis, from centre, in picture pixels.
+// wider than half as much again as its widest, each stepping from the one before by at least 0.3
+// of the symbol's typical step (a paler print beside it does not; a rest the light's edge fades
+// still does), and where mixed, with narrow and wide ones among them (a ground's stripes and
+// checks have one width). The widths and step are the symbol's on this line unless known already;
+// own is set to the middles of the symbol's own bars on it. from and to are the symbol's ends
+// along axis, from centre, in picture pixels.
 std::vector<double> LikeBarsBeyond(const Plane& plane, Vec centre, Vec axis, double h, double from,
                                    double to, int side, bool mixed, Profile& profile,
                                    ElementWidths& widths, std::vector<double>& own) {
@@ -2173,6 +2176,9 @@ std::vector<double> LikeBarsBeyond(const Plane& plane, Vec centre, Vec axis, dou
   const double offset = Dot(plane.scale * line.origin - centre, axis);
   const auto place = [&](std::size_t k) { return offset + plane.scale * at[k]; };
   const std::size_t elements = at.size() - 1;
+  const auto extreme = [&](std::size_t k) {
+    return static_cast<double>(profile.grey[static_cast<std::size_t>(profile.extremes[k])]);
+  };
   own.clear();
   for (std::size_t k = 0; k < elements; ++k) {
     if (place(k) >= from && place(k + 1) <= to && (k % 2 == 0) == profile.firstDark) {
@@ -2196,6 +2202,15 @@ std::vector<double> LikeBarsBeyond(const Plane& plane, Vec centre, Vec axis, dou
     std::nth_element(within.begin(),
                      within.begin() + static_cast<std::ptrdiff_t>(within.size() / 2), within.end());
     widths.narrow = within[within.size() / 2];
+    std::vector<double> steps;
+    for (std::size_t k = 1; k < elements; ++k) {
+      if (place(k - 1) >= from - 0.5 * plane.scale && place(k + 1) <= to + 0.5 * plane.scale) {
+        steps.push_back(std::abs(extreme(k) - extreme(k - 1)));
+      }
+    }
+    std::nth_element(steps.begin(), steps.begin() + static_cast<std::ptrdiff_t>(steps.size() / 2),
+                     steps.end());
+    widths.step = steps.empty() ? 0 : steps[steps.size() / 2];
   }
   const double narrowest = widths.narrowest;
   const double widest = widths.widest;
@@ -2219,7 +2234,8 @@ std::vector<double> LikeBarsBeyond(const Plane& plane, Vec centre, Vec axis, dou
     travelled += width;
     const bool dark = (k % 2 == 0) == profile.firstDark;
     // The line's first and last elements run into its ends, and measure nothing.
-    if (k > 0 && k + 1 < elements && width >= 0.5 * narrowest && width <= 1.5 * widest) {
+    if (k > 0 && k + 1 < elements && width >= 0.5 * narrowest && width <= 1.5 * widest &&
+        std::abs(extreme(k) - extreme(k - 1)) >= 0.3 * widths.step) {
       ++like;
       hasNarrow = hasNarrow || width <= 1.3 * narrow;
       hasWide = hasWide || width >= 1.7 * narrow;
