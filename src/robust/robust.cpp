@@ -2143,8 +2143,8 @@ struct ElementWidths {
   double step = 0;    // the median grey step between neighbouring elements' extremes
 };
 
-// The middles, along the axis, of the bars like the symbol's beyond its end (side +1) or before
-// its start (-1) on the line at h across it, past the light taken for a quiet zone and within
+// The middles, along the axis, of the bars like the symbol's beyond its end ([0]) and before its
+// start ([1]) on the line at h across it, past the light taken for a quiet zone and within
 // the symbol's length (at least twenty pixels) of its end: bars in runs of at least three bars
 // and the spaces between them, each no narrower than half the symbol's narrowest element and no
 // wider than half as much again as its widest, each stepping from the one before by at least 0.3
@@ -2153,10 +2153,11 @@ struct ElementWidths {
 // checks have one width). The widths and step are the symbol's on this line unless known already;
 // own is set to the middles of the symbol's own bars on it. from and to are the symbol's ends
 // along axis, from centre, in picture pixels.
-std::vector<double> LikeBarsBeyond(const Plane& plane, Vec centre, Vec axis, double h, double from,
-                                   double to, int side, bool mixed, Profile& profile,
-                                   ElementWidths& widths, std::vector<double>& own) {
-  std::vector<double> middles;
+std::array<std::vector<double>, 2> LikeBarsBeyond(const Plane& plane, Vec centre, Vec axis,
+                                                  double h, double from, double to, bool mixed,
+                                                  Profile& profile, ElementWidths& widths,
+                                                  std::vector<double>& own) {
+  std::array<std::vector<double>, 2> middles;
   const double length = to - from;
   const double reach = std::max(length, 20.0 * plane.scale);
   const Vec start = (1.0 / plane.scale) * (centre + (from - reach) * axis + h * Up(axis));
@@ -2215,45 +2216,49 @@ std::vector<double> LikeBarsBeyond(const Plane& plane, Vec centre, Vec axis, dou
   const double narrowest = widths.narrowest;
   const double widest = widths.widest;
   const double narrow = widths.narrow;
-  // Outwards from the end: the first element past it is the light taken for a quiet zone.
-  std::vector<std::size_t> outward;
-  for (std::size_t n = 0; n < elements; ++n) {
-    const std::size_t k = side > 0 ? n : elements - 1 - n;
-    if (side > 0 ? place(k) >= to - 0.5 * plane.scale : place(k + 1) <= from + 0.5 * plane.scale) {
-      outward.push_back(k);
-    }
-  }
-  std::vector<double> run;  // the middles of the bars in the current run
-  int like = 0;
-  bool hasNarrow = false;
-  bool hasWide = false;
-  double travelled = 0;
-  for (std::size_t n = 1; n < outward.size() && travelled < reach; ++n) {
-    const std::size_t k = outward[n];
-    const double width = place(k + 1) - place(k);
-    travelled += width;
-    const bool dark = (k % 2 == 0) == profile.firstDark;
-    // The line's first and last elements run into its ends, and measure nothing.
-    if (k > 0 && k + 1 < elements && width >= 0.5 * narrowest && width <= 1.5 * widest &&
-        std::abs(extreme(k) - extreme(k - 1)) >= 0.3 * widths.step) {
-      ++like;
-      hasNarrow = hasNarrow || width <= 1.3 * narrow;
-      hasWide = hasWide || width >= 1.7 * narrow;
-      if (dark) {
-        run.push_back(0.5 * (place(k) + place(k + 1)));
+  for (const int side : {1, -1}) {
+    std::vector<double>& found = middles[side > 0 ? 0 : 1];
+    // Outwards from the end: the first element past it is the light taken for a quiet zone.
+    std::vector<std::size_t> outward;
+    for (std::size_t n = 0; n < elements; ++n) {
+      const std::size_t k = side > 0 ? n : elements - 1 - n;
+      if (side > 0 ? place(k) >= to - 0.5 * plane.scale
+                   : place(k + 1) <= from + 0.5 * plane.scale) {
+        outward.push_back(k);
       }
-    } else {
-      like = 0;
-      hasNarrow = hasWide = false;
-      run.clear();
     }
-    if (like >= 6 && ((hasNarrow && hasWide) || !mixed)) {
-      middles.insert(middles.end(), run.begin(), run.end());
-      run.clear();
+    std::vector<double> run;  // the middles of the bars in the current run
+    int like = 0;
+    bool hasNarrow = false;
+    bool hasWide = false;
+    double travelled = 0;
+    for (std::size_t n = 1; n < outward.size() && travelled < reach; ++n) {
+      const std::size_t k = outward[n];
+      const double width = place(k + 1) - place(k);
+      travelled += width;
+      const bool dark = (k % 2 == 0) == profile.firstDark;
+      // The line's first and last elements run into its ends, and measure nothing.
+      if (k > 0 && k + 1 < elements && width >= 0.5 * narrowest && width <= 1.5 * widest &&
+          std::abs(extreme(k) - extreme(k - 1)) >= 0.3 * widths.step) {
+        ++like;
+        hasNarrow = hasNarrow || width <= 1.3 * narrow;
+        hasWide = hasWide || width >= 1.7 * narrow;
+        if (dark) {
+          run.push_back(0.5 * (place(k) + place(k + 1)));
+        }
+      } else {
+        like = 0;
+        hasNarrow = hasWide = false;
+        run.clear();
+      }
+      if (like >= 6 && ((hasNarrow && hasWide) || !mixed)) {
+        found.insert(found.end(), run.begin(), run.end());
+        run.clear();
+      }
     }
+    std::sort(found.begin(), found.end());
+    found.erase(std::unique(found.begin(), found.end()), found.end());
   }
-  std::sort(middles.begin(), middles.end());
-  middles.erase(std::unique(middles.begin(), middles.end()), middles.end());
   return middles;
 }
 
@@ -2285,20 +2290,30 @@ bool PieceOfLongerSymbol(const Plane& plane, const RobustBarcode& barcode, Profi
   }
   const double apart = 0.3 * (top - bottom);
   const double largestShift = apart * std::tan(10 * std::numbers::pi / 180);
-  for (const int side : {1, -1}) {
-    std::array<std::vector<double>, 3> beyond;
-    std::array<ElementWidths, 3> widths{};
-    std::array<std::vector<double>, 3> own;
-    for (std::size_t i = 0; i < 3; ++i) {
-      beyond[i] = LikeBarsBeyond(
-          plane, centre, axis, bottom + apart * (1 + static_cast<double>(i)) - 0.1 * (top - bottom),
-          from, to, side, true, profile, widths[i], own[i]);
-    }
-    const double near = 0.5 * std::max(widths[1].narrowest, plane.scale);
-    const auto onLine = [&near](const std::vector<double>& line, double at) {
-      const auto it = std::lower_bound(line.begin(), line.end(), at - near);
-      return it != line.end() && *it <= at + near;
-    };
+  // Each line is read once for both ends: beyondEnd[end][line].
+  std::array<std::array<std::vector<double>, 3>, 2> beyondEnd;
+  std::array<ElementWidths, 3> widths{};
+  std::array<std::vector<double>, 3> own;
+  for (std::size_t i = 0; i < 3; ++i) {
+    std::array<std::vector<double>, 2> line = LikeBarsBeyond(
+        plane, centre, axis, bottom + apart * (1 + static_cast<double>(i)) - 0.1 * (top - bottom),
+        from, to, true, profile, widths[i], own[i]);
+    beyondEnd[0][i] = std::move(line[0]);
+    beyondEnd[1][i] = std::move(line[1]);
+  }
+  // Just beyond the bars' ends, read when some end needs them.
+  const double margin = 3 * widths[1].narrow + 2 * plane.scale;
+  const std::array<double, 2> outside = {top + margin, bottom - margin};
+  std::array<std::array<std::vector<double>, 2>, 2> outsideLines;
+  std::array<std::vector<double>, 2> ownOutside;
+  bool outsideRead = false;
+  const double near = 0.5 * std::max(widths[1].narrowest, plane.scale);
+  const auto onLine = [&near](const std::vector<double>& line, double at) {
+    const auto it = std::lower_bound(line.begin(), line.end(), at - near);
+    return it != line.end() && *it <= at + near;
+  };
+  for (const std::size_t end : {std::size_t{0}, std::size_t{1}}) {
+    const std::array<std::vector<double>, 3>& beyond = beyondEnd[end];
     // The shift between neighbouring lines that lines up the most bars.
     std::vector<double> best;
     double bestShift = 0;
@@ -2325,13 +2340,19 @@ bool PieceOfLongerSymbol(const Plane& plane, const RobustBarcode& barcode, Profi
     }
     // Just beyond the symbol's bars' ends, those bars must end too, unless its own go on there
     // (light across the symbol cut the lines that read it short of its bars' ends).
+    if (!outsideRead) {
+      for (std::size_t o = 0; o < 2; ++o) {
+        ElementWidths theSymbols = widths[1];
+        outsideLines[o] = LikeBarsBeyond(plane, centre, axis, outside[o], from, to, false, profile,
+                                         theSymbols, ownOutside[o]);
+      }
+      outsideRead = true;
+    }
     bool endsWithIt = true;
-    const double margin = 3 * widths[1].narrow + 2 * plane.scale;
-    for (const double h : {top + margin, bottom - margin}) {
-      ElementWidths theSymbols = widths[1];
-      std::vector<double> ownThere;
-      const std::vector<double> there = LikeBarsBeyond(plane, centre, axis, h, from, to, side,
-                                                       false, profile, theSymbols, ownThere);
+    for (std::size_t o = 0; o < 2; ++o) {
+      const double h = outside[o];
+      const std::vector<double>& there = outsideLines[o][end];
+      const std::vector<double>& ownThere = ownOutside[o];
       const double shift = bestShift * (h - (bottom + 0.5 * (top - bottom))) / apart;
       std::size_t lined = 0;
       for (const double middle : best) {
