@@ -426,6 +426,45 @@ TEST(RobustTest, RefusesPiecesEndedByLightAcrossTheSymbol) {
   EXPECT_EQ(texts, (std::vector<std::string>{"123456", "9638 5074"}));
 }
 
+// Bars of a 2 of 5 symbol's kind in line beside it, printed paler than it (another label's faint
+// print, grey clutter), are not its rest: it reads. Printed in its own ink, they are.
+TEST(RobustTest, TellsPalerBarsBesideA2Of5SymbolFromItsRest) {
+  constexpr int module = 3;
+  const std::string symbol = InterleavedTwoOfFivePixels("123456", 1, 3);
+  const std::string beside = InterleavedTwoOfFivePixels("78907890", 1, 3).substr(8, 60);
+  const int quiet = 20 * module;
+  const int gap = 15 * module;
+  const int height = 40 * module;
+  for (const int besideGrey : {200, 30}) {
+    SCOPED_TRACE(besideGrey);
+    const int length = static_cast<int>(symbol.size() + beside.size()) * module + gap;
+    Canvas canvas = MakeCanvas(2 * quiet + length, 2 * quiet + height, 235);
+    for (std::size_t i = 0; i < symbol.size(); ++i) {
+      if (symbol[i] == '1') {
+        FillBox(canvas, quiet + static_cast<int>(i) * module, quiet, module, height, 30);
+      }
+    }
+    const int besideFrom = quiet + static_cast<int>(symbol.size()) * module + gap;
+    for (std::size_t i = 0; i < beside.size(); ++i) {
+      if (beside[i] == '1') {
+        FillBox(canvas, besideFrom + static_cast<int>(i) * module, quiet, module, height,
+                besideGrey);
+      }
+    }
+    Blur(canvas, 0.7);
+    const std::vector<std::uint8_t> grey = GreyBytes(canvas);
+    Image image;
+    ViewPixels(grey.data(), canvas.width, canvas.height, canvas.width, 1, image);
+    const std::vector<RobustBarcode> barcodes = ReadRobust(image);
+    if (besideGrey == 30) {
+      EXPECT_TRUE(barcodes.empty());
+    } else {
+      ASSERT_EQ(barcodes.size(), 1U);
+      EXPECT_EQ(barcodes[0].text, "123456");
+    }
+  }
+}
+
 // A glare lightens the bars of an EAN-13 over modules litFrom to litTo to grey 150, between paper
 // at 235 and ink at 30, and a blur of 0.4 module softens it. A lit wide bar falls short of the ink
 // as a narrow one blur spreads does, but it measures wide: its edges stay at its steps' middles.
