@@ -133,12 +133,24 @@ Plane HalfOf(const Plane& source) {
   plane.scale = source.scale * 2;
   plane.owned.resize(static_cast<std::size_t>(plane.width) *
                      static_cast<std::size_t>(plane.height));
+  // Row pointers and a loop of its own for one byte a pixel, the common case, so that the
+  // compiler vectorises it wherever it is inlined: on a page it is most of the scaling's cost.
+  const std::ptrdiff_t step = source.pixelStep;
   for (int y = 0; y < plane.height; ++y) {
-    for (int x = 0; x < plane.width; ++x) {
-      const int sum = source.At(2 * x, 2 * y) + source.At(2 * x + 1, 2 * y) +
-                      source.At(2 * x, 2 * y + 1) + source.At(2 * x + 1, 2 * y + 1);
-      plane.owned[static_cast<std::size_t>(y) * static_cast<std::size_t>(plane.width) +
-                  static_cast<std::size_t>(x)] = static_cast<std::uint8_t>((sum + 2) / 4);
+    const std::uint8_t* top = source.bytes + 2 * static_cast<std::ptrdiff_t>(y) * source.rowPitch;
+    const std::uint8_t* bottom = top + source.rowPitch;
+    std::uint8_t* out = plane.owned.data() + static_cast<std::ptrdiff_t>(y) * plane.width;
+    if (step == 1) {
+      for (int x = 0; x < plane.width; ++x) {
+        out[x] = static_cast<std::uint8_t>(
+            (top[2 * x] + top[2 * x + 1] + bottom[2 * x] + bottom[2 * x + 1] + 2) / 4);
+      }
+    } else {
+      for (int x = 0; x < plane.width; ++x) {
+        const std::ptrdiff_t at = 2 * x * step;
+        out[x] = static_cast<std::uint8_t>(
+            (top[at] + top[at + step] + bottom[at] + bottom[at + step] + 2) / 4);
+      }
     }
   }
   plane.bytes = plane.owned.data();
