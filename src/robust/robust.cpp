@@ -2082,7 +2082,10 @@ void MeasureEnough(const Plane& plane, const Group& group, const RobustOptions& 
 }
 
 // The bar direction from the first and last bars' edges across the lines: the principal
-// direction of both sets of points about their own centres.
+// direction of both sets of points about their own centres. Light across a symbol that cuts a
+// piece of it short (a bright spot's round edge) bends that end, while a symbol's first and last
+// bars stay straight: where one end strays from its line by over a pixel and three times the other,
+// the other alone gives the direction.
 bool FitBars(const std::vector<LineRead>& reads, Vec& bars) {
   if (reads.size() < 3) {
     return false;
@@ -2095,19 +2098,37 @@ bool FitBars(const std::vector<LineRead>& reads, Vec& bars) {
   }
   startMean = (1.0 / reads.size()) * startMean;
   endMean = (1.0 / reads.size()) * endMean;
-  double xx = 0;
-  double xy = 0;
-  double yy = 0;
+  // Sums of squares about the means: [0] the starts, [1] the ends.
+  std::array<double, 2> xx{}, xy{}, yy{};
   for (const LineRead& read : reads) {
-    for (const Vec p : {read.start - startMean, read.end - endMean}) {
-      xx += p.x * p.x;
-      xy += p.x * p.y;
-      yy += p.y * p.y;
+    const std::array<Vec, 2> p = {read.start - startMean, read.end - endMean};
+    for (std::size_t e = 0; e < 2; ++e) {
+      xx[e] += p[e].x * p[e].x;
+      xy[e] += p[e].x * p[e].y;
+      yy[e] += p[e].y * p[e].y;
     }
   }
-  const double angle = 0.5 * std::atan2(2 * xy, xx - yy);
+  // The mean square distance of an end's points from its own line: the smaller eigenvalue.
+  std::array<double, 2> stray{};
+  for (std::size_t e = 0; e < 2; ++e) {
+    const double half = 0.5 * (xx[e] + yy[e]);
+    const double spread = std::hypot(0.5 * (xx[e] - yy[e]), xy[e]);
+    stray[e] = (half - spread) / static_cast<double>(reads.size());
+  }
+  double sxx = xx[0] + xx[1];
+  double sxy = xy[0] + xy[1];
+  double syy = yy[0] + yy[1];
+  for (std::size_t e = 0; e < 2; ++e) {
+    const double other = stray[1 - e];
+    if (stray[e] > 1.0 && stray[e] > 9 * other) {
+      sxx = xx[1 - e];
+      sxy = xy[1 - e];
+      syy = yy[1 - e];
+    }
+  }
+  const double angle = 0.5 * std::atan2(2 * sxy, sxx - syy);
   bars = {std::cos(angle), std::sin(angle)};
-  return xx + yy > 4;
+  return sxx + syy > 4;
 }
 
 // The grey range across the bars of the line at h (picture pixels, across the symbol) from from
