@@ -171,6 +171,11 @@ std::vector<EngineResult> ReadWithEngine(const Image& image, Engine engine, Scan
                                .bottom = top + found.height});
     }
     robust = ReadRobust(image, options);
+    // Both engines together also hold the document pipeline's 2 of 5 reads to the second
+    // engine's test for pieces of longer symbols; the document pipeline alone keeps its output.
+    const std::vector<bool> pieces = PiecesOfLongerSymbols(image, options.known, robust);
+    std::size_t i = 0;
+    std::erase_if(document, [&pieces, &i](const Candidate&) { return pieces[i++]; });
   }
   return MergeReads(std::move(document), robust, image.imageWidth, image.imageHeight);
 }

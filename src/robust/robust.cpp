@@ -723,6 +723,9 @@ struct Run {
   // Whether the first (last) element runs into the picture's edge, not into a line's cut end.
   bool edgeBefore = true;
   bool edgeAfter = true;
+  // Where set, the digits a 2 of 5 read must have: another reader's text is being found again,
+  // to measure its symbol, so its stop is known and its quiet zones go unchecked.
+  std::size_t digits = 0;
 
   void SetWidths() {
     widths.resize(at.size() - 1);
@@ -1476,10 +1479,22 @@ bool DecodeTwoOfFiveRun(const Run& run, int first, SymbolAt& read) {
     const double quiet = twoOfFiveQuietNarrows * std::max(startNarrow, bars.Narrow());
     // Stops: wide bar, narrow space, narrow bar; or wide, narrow, wide bars.
     int stopLength = 0;
-    if (!digits.empty() && k + 3 < run.Count() && run.Width(k + 3) >= quiet) {
+    if (run.digits > 0) {
+      if (digits.size() == run.digits) {
+        const bool wideLast = k + 5 <= run.Count() && run.Width(k + 4) >= 1.5 * run.Width(k + 2) &&
+                              run.Width(k + 3) <= 1.7 * run.Width(k + 1);
+        stopLength = wideLast ? 5 : 3;
+      }
+    } else if (!digits.empty() && k + 3 < run.Count() && run.Width(k + 3) >= quiet) {
       stopLength = 3;
     } else if (!digits.empty() && k + 5 < run.Count() && run.Width(k + 5) >= quiet) {
       stopLength = 5;
+    }
+    // A known text's stop may be spelt by data whose light fades a wide bar: only its place
+    // counts.
+    if (stopLength > 0 && run.digits > 0) {
+      read.last = k + stopLength - 1;
+      break;
     }
     if (stopLength > 0) {
       bars.Add(run.Width(k), true);
@@ -1518,8 +1533,8 @@ bool DecodeTwoOfFiveRun(const Run& run, int first, SymbolAt& read) {
   if (sorted.back() > 1.7 * median || median < 0.35 * narrow || median > 1.6 * narrow) {
     return false;
   }
-  if (!QuietBefore(run, first, twoOfFiveQuietNarrows * narrow, false) ||
-      !QuietAfter(run, read.last, twoOfFiveQuietNarrows * narrow, false)) {
+  if (run.digits == 0 && (!QuietBefore(run, first, twoOfFiveQuietNarrows * narrow, false) ||
+                          !QuietAfter(run, read.last, twoOfFiveQuietNarrows * narrow, false))) {
     return false;
   }
   read.symbology = Symbology::TwoOfFive;
@@ -1548,8 +1563,10 @@ bool DecodeInterleavedRun(const Run& run, int first, SymbolAt& read) {
       return false;
     }
     // Stop: wide bar, narrow space, narrow bar, then the quiet zone.
-    if (digits.size() >= 2 && k + 3 < run.Count() &&
-        run.Width(k + 3) >= interleavedQuietNarrows * SumWidths(run, k + 1, 2) / 2) {
+    if (run.digits > 0
+            ? digits.size() == run.digits
+            : digits.size() >= 2 && k + 3 < run.Count() &&
+                  run.Width(k + 3) >= interleavedQuietNarrows * SumWidths(run, k + 1, 2) / 2) {
       read.last = k + 2;
       break;
     }
@@ -1593,9 +1610,11 @@ bool DecodeInterleavedRun(const Run& run, int first, SymbolAt& read) {
           pairWidths[p]);
     }
   }
-  add(bars, k, true, pairWidths.back());
-  add(spaces, k + 1, false, pairWidths.back());
-  add(bars, k + 2, false, pairWidths.back());
+  if (run.digits == 0) {
+    add(bars, k, true, pairWidths.back());
+    add(spaces, k + 1, false, pairWidths.back());
+    add(bars, k + 2, false, pairWidths.back());
+  }
   if (!bars.Separate() || !spaces.Separate()) {
     return false;
   }
@@ -1603,8 +1622,9 @@ bool DecodeInterleavedRun(const Run& run, int first, SymbolAt& read) {
   // ends (a bar's and a space's mean is free of ink spread); on a can the margin shrinks further.
   const double startNarrow = SumWidths(run, first, 4) / 4;
   const double stopNarrow = SumWidths(run, k + 1, 2) / 2;
-  if (!QuietBefore(run, first, interleavedQuietNarrows * startNarrow, false) ||
-      !QuietAfter(run, read.last, interleavedQuietNarrows * stopNarrow, false)) {
+  if (run.digits == 0 &&
+      (!QuietBefore(run, first, interleavedQuietNarrows * startNarrow, false) ||
+       !QuietAfter(run, read.last, interleavedQuietNarrows * stopNarrow, false))) {
     return false;
   }
   read.symbology = Symbology::InterleavedTwoOfFive;
@@ -1677,8 +1697,8 @@ constexpr std::size_t fewestBoundaries = 20;
 // returns true for a read; the profile holds the line's samples.
 template <typename Enough>
 void ReadSampled(const Plane& plane, const Line& line, Profile& profile, bool lightOnDark,
-                 Symbology only, std::vector<LineRead>& reads, const LineRead& stamp,
-                 Enough enough) {
+                 Symbology only, std::size_t digits, std::vector<LineRead>& reads,
+                 const LineRead& stamp, Enough enough) {
   FindEdges(profile, fewestBoundaries);
   const std::vector<float>& at = profile.boundaries;
   if (at.size() < fewestBoundaries) {
@@ -1686,6 +1706,7 @@ void ReadSampled(const Plane& plane, const Line& line, Profile& profile, bool li
   }
   const float length = at.back();
   Run run;
+  run.digits = digits;
   run.at.swap(profile.runAt);
   run.widths.swap(profile.runWidths);
   const auto keep = [&run, &profile] {
@@ -1709,7 +1730,7 @@ void ReadSampled(const Plane& plane, const Line& line, Profile& profile, bool li
       run.firstBar = polarity == 0 ? firstDark : !firstDark;
       for (int first = run.firstBar ? 0 : 1; first < count; first += 2) {
         SymbolAt symbol;
-        if (!MayStartSymbol(run, first) || !DecodeAt(run, first, only, symbol)) {
+        if ((digits == 0 && !MayStartSymbol(run, first)) || !DecodeAt(run, first, only, symbol)) {
           continue;
         }
         const double from = run.at[static_cast<std::size_t>(first)];
@@ -1746,9 +1767,10 @@ void ReadSampled(const Plane& plane, const Line& line, Profile& profile, bool li
 
 template <typename Enough>
 void ReadLine(const Plane& plane, const Line& line, Profile& profile, bool lightOnDark,
-              Symbology only, std::vector<LineRead>& reads, const LineRead& stamp, Enough enough) {
+              Symbology only, std::size_t digits, std::vector<LineRead>& reads,
+              const LineRead& stamp, Enough enough) {
   SampleLine(plane, line, profile);
-  ReadSampled(plane, line, profile, lightOnDark, only, reads, stamp, enough);
+  ReadSampled(plane, line, profile, lightOnDark, only, digits, reads, stamp, enough);
 }
 
 constexpr int angleCount = 12;  // every 15 degrees
@@ -1811,7 +1833,7 @@ void ReadActiveSpans(const Plane& plane, const Line& line, const ActivityMap& ac
                      Profile& profile, bool lightOnDark, std::vector<LineRead>& reads,
                      const LineRead& stamp, std::vector<std::pair<double, double>>& spans) {
   if (activity.AllActive()) {
-    ReadLine(plane, line, profile, lightOnDark, Symbology::None, reads, stamp, readsAll);
+    ReadLine(plane, line, profile, lightOnDark, Symbology::None, 0, reads, stamp, readsAll);
     return;
   }
   activity.Spans(plane.scale * line.origin.x, plane.scale * line.origin.y,
@@ -1848,7 +1870,7 @@ void ReadActiveSpans(const Plane& plane, const Line& line, const ActivityMap& ac
       }
     }
     if (promising) {
-      ReadSampled(plane, part, profile, lightOnDark, Symbology::None, reads, stamp, readsAll);
+      ReadSampled(plane, part, profile, lightOnDark, Symbology::None, 0, reads, stamp, readsAll);
     }
     first = last;
   }
@@ -1896,7 +1918,8 @@ bool MustRepeat(Symbology symbology) {
 
 struct Group {
   std::vector<const LineRead*> reads;
-  Vec middleSum;  // of the reads' middles
+  std::size_t digits = 0;  // another reader's 2 of 5 text found again: see Run::digits
+  Vec middleSum;           // of the reads' middles
   Vec Middle() const { return (1.0 / reads.size()) * middleSum; }
   double Span() const { return Length(reads.front()->end - reads.front()->start); }
 };
@@ -2048,7 +2071,8 @@ void MeasureAcross(const Plane& plane, const Group& group, const RobustOptions& 
       return read.text == any.text && read.symbology == any.symbology &&
              Length(0.5 * (read.start + read.end) - (measure.centre + h * up)) < 0.5 * span;
     };
-    ReadLine(plane, line, profile, options.lightOnDark, any.symbology, found, stamp, symbolRead);
+    ReadLine(plane, line, profile, options.lightOnDark, any.symbology, group.digits, found, stamp,
+             symbolRead);
     if (found.empty() || !symbolRead(found.back())) {
       return false;
     }
@@ -2802,5 +2826,174 @@ std::vector<RobustBarcode> ReadPlanes(const std::vector<Plane>& planes, const Ac
 }
 
 }  // namespace
+
+namespace {
+
+// Lines laid over a symbol another reader read, to find it again: along either axis of the
+// picture and up to fifteen degrees off (that reader reads upright symbols, a little turned), at
+// nine heights across its box, each out to the box's length beyond its middle. The turns go from
+// square outwards, and stop at the first that reads it on most of its lines.
+constexpr std::array<int, 7> foundAgainTurns = {0, -5, 5, -10, 10, -15, 15};  // degrees
+constexpr int foundAgainHeights = 9;
+
+// Finds the known 2 of 5 symbol's text again on lines across its box and measures it. Its
+// digits are known, so its stop is, and its quiet zones go unchecked: light across a symbol may
+// fade its rest rather than blank it, and the other reader may have taken less light for a quiet
+// zone.
+bool FoundAgain(const std::vector<Plane>& planes, const RobustKnown& symbol,
+                const RobustOptions& options, Profile& profile, RobustBarcode& barcode) {
+  const Plane& plane = planes.front();
+  const Vec centre{0.5 * (symbol.left + symbol.right), 0.5 * (symbol.top + symbol.bottom)};
+  const double width = symbol.right - symbol.left;
+  const double height = symbol.bottom - symbol.top;
+  std::vector<LineRead> reads;
+  std::vector<LineRead> found;
+  const auto isText = [&symbol](const LineRead& read) {
+    return read.symbology == symbol.symbology && read.text == symbol.text;
+  };
+  std::array<int, 2 * foundAgainTurns.size()> perFamily{};
+  bool enough = false;
+  for (std::size_t turn = 0; turn < foundAgainTurns.size() && !enough; ++turn) {
+    for (int axis = 0; axis < 2 && !enough; ++axis) {
+      const double radians = (90.0 * axis + foundAgainTurns[turn]) * std::numbers::pi / 180;
+      const Vec along{std::cos(radians), std::sin(radians)};
+      const Vec up = Up(along);
+      const double length = std::abs(width * along.x) + std::abs(height * along.y);
+      const double across = std::abs(width * up.x) + std::abs(height * up.y);
+      const int family = static_cast<int>(2 * turn) + axis;
+      for (int i = 1; i <= foundAgainHeights; ++i) {
+        const double h = across * (static_cast<double>(i) / (foundAgainHeights + 1) - 0.5);
+        Line line;
+        if (!ClipLine((1.0 / plane.scale) * (centre + h * up), along, -length / plane.scale,
+                      length / plane.scale, plane.width, plane.height, line)) {
+          continue;
+        }
+        LineRead stamp;
+        stamp.family = family;
+        stamp.offset = h;
+        found.clear();
+        ReadLine(plane, line, profile, options.lightOnDark, symbol.symbology, symbol.text.size(),
+                 found, stamp, isText);
+        if (!found.empty() && isText(found.back())) {
+          reads.push_back(std::move(found.back()));
+          ++perFamily[static_cast<std::size_t>(family)];
+        }
+      }
+      enough = 2 * perFamily[static_cast<std::size_t>(family)] > foundAgainHeights;
+    }
+  }
+  // The turn that read it on the most lines.
+  const auto best = std::max_element(perFamily.begin(), perFamily.end());
+  if (*best < 3) {
+    return false;
+  }
+  Group group;
+  group.digits = symbol.text.size();
+  for (const LineRead& read : reads) {
+    if (read.family == static_cast<int>(best - perFamily.begin())) {
+      group.reads.push_back(&read);
+      group.middleSum = group.middleSum + 0.5 * (read.start + read.end);
+    }
+  }
+  return Measured(planes, group, options, profile, barcode);
+}
+
+// Whether lines along the barcode's axis through goesOn, and a quarter of its bars' length to
+// either side, read a symbol of another symbology there on two of them at least: a label beside
+// it. A rest of the same symbology may read as a symbol of its own when data spell its start, so
+// only another symbology tells a label. Other readers' boxes may have swallowed it, so it is read
+// here rather than looked up.
+bool AnotherSymbolThere(const Plane& plane, const RobustBarcode& barcode, Vec goesOn,
+                        Profile& profile) {
+  const std::array<RobustPoint, 4>& c = barcode.corners;
+  const Vec along{c[1].x - c[0].x, c[1].y - c[0].y};
+  const double barLength = std::hypot(c[2].x - c[1].x, c[2].y - c[1].y);
+  if (Length(along) <= 0) {
+    return false;
+  }
+  const Vec axis = (1.0 / Length(along)) * along;
+  const double reach = (plane.width + plane.height) * plane.scale;
+  std::vector<LineRead> found;
+  std::vector<std::pair<Symbology, std::string>> there;
+  for (const double share : {-0.25, 0.0, 0.25}) {
+    Line line;
+    if (!ClipLine((1.0 / plane.scale) * (goesOn + share * barLength * Up(axis)), axis,
+                  -reach / plane.scale, reach / plane.scale, plane.width, plane.height, line)) {
+      continue;
+    }
+    found.clear();
+    ReadLine(plane, line, profile, true, Symbology::None, 0, found, LineRead{}, readsAll);
+    for (const LineRead& read : found) {
+      const double from = Dot(read.start - goesOn, axis);
+      const double to = Dot(read.end - goesOn, axis);
+      if (read.symbology != barcode.symbology && std::min(from, to) <= 0 &&
+          std::max(from, to) >= 0) {
+        there.emplace_back(read.symbology, read.text);
+      }
+    }
+  }
+  for (std::size_t i = 0; i < there.size(); ++i) {
+    if (std::count(there.begin(), there.end(), there[i]) >= 2) {
+      return true;
+    }
+  }
+  return false;
+}
+
+bool AllDigits(const std::string& text) {
+  return !text.empty() &&
+         std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+}  // namespace
+
+std::vector<bool> PiecesOfLongerSymbols(const Image& picture, const std::vector<RobustKnown>& known,
+                                        const std::vector<RobustBarcode>& others) {
+  std::vector<bool> pieces(known.size(), false);
+  if (picture.greyBytes == nullptr || picture.imageWidth < 8 || picture.imageHeight < 8) {
+    return pieces;
+  }
+  std::vector<Plane> planes;
+  Profile profile;
+  const RobustOptions options;
+  for (std::size_t k = 0; k < known.size(); ++k) {
+    const RobustKnown& symbol = known[k];
+    if ((symbol.symbology != Symbology::TwoOfFive &&
+         symbol.symbology != Symbology::InterleavedTwoOfFive) ||
+        !AllDigits(symbol.text) || symbol.text.size() > 80) {
+      continue;
+    }
+    if (planes.empty()) {
+      planes.push_back(PictureLevel(picture));
+      planes.front().leastStep = static_cast<float>(
+          std::max<double>(minimumStep, noiseEdgeSteps * NoiseDeviation(picture)));
+    }
+    RobustBarcode barcode;
+    Vec goesOn;
+    if (!FoundAgain(planes, symbol, options, profile, barcode) ||
+        !PieceOfLongerSymbol(planes.front(), barcode, profile, goesOn)) {
+      continue;
+    }
+    // Labels side by side: a symbol of another symbology, apart from this one, where the bars go
+    // on.
+    bool another = false;
+    for (std::size_t j = 0; j < known.size(); ++j) {
+      const RobustKnown& other = known[j];
+      another =
+          another || (other.symbology != symbol.symbology && goesOn.x >= other.left &&
+                      goesOn.x <= other.right && goesOn.y >= other.top && goesOn.y <= other.bottom);
+    }
+    RobustBarcode there;
+    there.corners = {
+        RobustPoint{goesOn.x - 1, goesOn.y - 1}, RobustPoint{goesOn.x + 1, goesOn.y - 1},
+        RobustPoint{goesOn.x + 1, goesOn.y + 1}, RobustPoint{goesOn.x - 1, goesOn.y + 1}};
+    for (const RobustBarcode& other : others) {
+      another = another || (other.symbology != symbol.symbology && Overlap(other, there) &&
+                            !Overlap(other, barcode));
+    }
+    pieces[k] = !another && !AnotherSymbolThere(planes.front(), barcode, goesOn, profile);
+  }
+  return pieces;
+}
 
 }  // namespace strixa

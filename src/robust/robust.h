@@ -110,4 +110,14 @@ struct RobustOptions {
 // left to right. Thread-safe; throws nothing but std::bad_alloc.
 std::vector<RobustBarcode> ReadRobust(const Image& picture, const RobustOptions& options = {});
 
+// For each known symbol, whether it is a plain or interleaved 2 of 5 symbol that is a piece of a
+// longer one: light across a symbol ends a piece in a stop its data spell, and neither code has a
+// check character. The symbol's text is found again on lines across its box (its digits known,
+// its quiet zones unchecked) and measured; it is a piece where bars like its own go on beyond it,
+// as the barcodes ReadRobust returns are judged, unless another known symbol or one of others,
+// apart from it, stands there (labels side by side). Thread-safe; throws nothing but
+// std::bad_alloc.
+std::vector<bool> PiecesOfLongerSymbols(const Image& picture, const std::vector<RobustKnown>& known,
+                                        const std::vector<RobustBarcode>& others);
+
 }  // namespace strixa

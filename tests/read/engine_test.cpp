@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "read/engine.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <numbers>
@@ -13,6 +14,9 @@
 
 #include "locate/candidate.h"
 #include "robust/robust.h"
+#include "support/eanEncoder.h"
+#include "support/turnedSymbol.h"
+#include "support/twoOfFiveEncoder.h"
 #include "symbologies/symbology.h"
 
 namespace strixa {
@@ -162,6 +166,53 @@ TEST(EngineTest, MergingKeepsTheDocumentReadsThenNewSymbolsAndNoSecondText) {
     EXPECT_EQ(merged[i].candidate.y, expected[i].y);
     EXPECT_EQ(merged[i].candidate.text, expected[i].text);
     EXPECT_EQ(merged[i].measured, expected[i].measured);
+  }
+}
+
+// Light across a 2 of 5 symbol leaves a piece that ends in a stop its data spell, and the
+// document pipeline reads it. Both engines together drop it where the symbol's bars go on past
+// the light, and keep a whole symbol, one with a short quiet zone, and labels side by side.
+TEST(EngineTest, BothEnginesDropTheDocumentPipelinesPiecesOf2Of5Symbols) {
+  const std::string light(15, '0');
+  const std::string plain = TwoOfFivePixels("123456", 1, 3);
+  const std::string interleaved = InterleavedTwoOfFivePixels("123456", 1, 3);
+  const std::string plainBars = TwoOfFivePixels("78907890", 1, 3).substr(20, 60);
+  const std::string interleavedBars = InterleavedTwoOfFivePixels("78907890", 1, 3).substr(8, 60);
+  const struct {
+    std::string_view name;
+    Drawing drawing;
+    Symbology symbology;
+    bool piece;
+  } cases[] = {
+      {"2 of 5 whose bars go on past light",
+       {.modules = plain + light + plainBars, .blur = 0.7},
+       Symbology::TwoOfFive,
+       true},
+      {"interleaved 2 of 5 whose bars go on past light",
+       {.modules = interleaved + light + interleavedBars, .blur = 0.7},
+       Symbology::InterleavedTwoOfFive,
+       true},
+      {"2 of 5 alone, six narrows of quiet zone",
+       {.modules = plain, .margin = 12, .blur = 0.7},
+       Symbology::TwoOfFive,
+       false},
+      {"interleaved 2 of 5 with an EAN-8 in line beside it",
+       {.modules = interleaved + light + EncodeEan8("96385074"), .blur = 0.7},
+       Symbology::InterleavedTwoOfFive,
+       false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    Picture picture;
+    DrawSymbol(c.drawing, picture);
+    const auto reads = [&](Engine engine) {
+      return std::ranges::count_if(
+          ReadWithEngine(picture.image, engine, Scan::Normal), [&](const EngineResult& result) {
+            return result.candidate.symbology == c.symbology && result.candidate.text == "123456";
+          });
+    };
+    ASSERT_EQ(reads(Engine::Document), 1);
+    EXPECT_EQ(reads(Engine::Both), c.piece ? 0 : 1);
   }
 }
 
