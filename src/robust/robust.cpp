@@ -1480,6 +1480,8 @@ bool DecodeTwoOfFiveRun(const Run& run, int first, SymbolAt& read) {
     // Stops: wide bar, narrow space, narrow bar; or wide, narrow, wide bars.
     int stopLength = 0;
     if (run.digits > 0) {
+      // The digits known, the stop lies where they end; a wide bar after its narrow bar and a
+      // narrow space, rather than light, makes it the longer one.
       if (digits.size() == run.digits) {
         const bool wideLast = k + 5 <= run.Count() && run.Width(k + 4) >= 1.5 * run.Width(k + 2) &&
                               run.Width(k + 3) <= 1.7 * run.Width(k + 1);
@@ -2094,6 +2096,21 @@ void MeasureAcross(const Plane& plane, const Group& group, const RobustOptions& 
   }
   for (int i = 1; lowestRead && i <= lines; ++i) {
     lowestRead = readAt(low - i * step);
+  }
+  // A known text read without its quiet zones may also be spelt, longer, by lines that graze the
+  // bars' ends: only reads about as long as most are the symbol's.
+  if (group.digits > 0 && !measure.reads.empty()) {
+    std::vector<double> lengths;
+    for (const LineRead& read : measure.reads) {
+      lengths.push_back(Length(read.end - read.start));
+    }
+    std::nth_element(lengths.begin(),
+                     lengths.begin() + static_cast<std::ptrdiff_t>(lengths.size() / 2),
+                     lengths.end());
+    const double typical = lengths[lengths.size() / 2];
+    std::erase_if(measure.reads, [typical](const LineRead& read) {
+      return std::abs(Length(read.end - read.start) - typical) > 0.05 * typical;
+    });
   }
 }
 
