@@ -50,7 +50,8 @@ std::vector<EngineResult> MergeReads(std::vector<Candidate> document,
                                      int height);
 
 // Reads the picture with the engine. Both gives the document pipeline's results first, in its
-// order, then the second engine's reads that none of them already holds.
+// order, less its 2 of 5 reads the second engine finds to be pieces of longer symbols
+// (PiecesOfLongerSymbols), then the second engine's reads that none of them already holds.
 std::vector<EngineResult> ReadWithEngine(const Image& image, Engine engine, Scan scan);
 
 }  // namespace strixa

@@ -114,9 +114,10 @@ std::vector<RobustBarcode> ReadRobust(const Image& picture, const RobustOptions&
 // longer one: light across a symbol ends a piece in a stop its data spell, and neither code has a
 // check character. The symbol's text is found again on lines across its box (its digits known,
 // its quiet zones unchecked) and measured; it is a piece where bars like its own go on beyond it,
-// as the barcodes ReadRobust returns are judged, unless another known symbol or one of others,
-// apart from it, stands there (labels side by side). Thread-safe; throws nothing but
-// std::bad_alloc.
+// as the barcodes ReadRobust returns are judged, unless a symbol of another symbology stands
+// there, apart from it (labels side by side): another known symbol, one of others, or one read
+// there (a rest of its own symbology may read as a symbol of its own). Thread-safe; throws
+// nothing but std::bad_alloc.
 std::vector<bool> PiecesOfLongerSymbols(const Image& picture, const std::vector<RobustKnown>& known,
                                         const std::vector<RobustBarcode>& others);
 
