@@ -1499,8 +1499,9 @@ bool DecodeTwoOfFiveRun(const Run& run, int first, SymbolAt& read) {
       break;
     }
     if (stopLength > 0) {
+      // Wide bar, narrow space, narrow bar, and for the longer stop a narrow space and a wide bar.
       bars.Add(run.Width(k), true);
-      bars.Add(run.Width(k + 2), stopLength == 5);
+      bars.Add(run.Width(k + 2), false);
       spaces.push_back(run.Width(k + 1));
       if (stopLength == 5) {
         bars.Add(run.Width(k + 4), true);
