@@ -161,7 +161,18 @@ Symbol MakeSymbol(SymbolKind kind, int modulePixels, Random& random) {
     }
     case twoOfFiveKind: {
       const std::string digits = RandomDigits(random, random.Int(3, 12));
-      symbol.pixels = TwoOfFivePixels(digits, modulePixels, TwoOfFiveWide(random, modulePixels));
+      const int wide = TwoOfFiveWide(random, modulePixels);
+      symbol.pixels = TwoOfFivePixels(digits, modulePixels, wide);
+      // Printers end it in either stop: half of these in the longer one (a narrow space and a
+      // wide bar more), chosen by the digits so that nothing else drawn changes.
+      int digitSum = 0;
+      for (const char digit : digits) {
+        digitSum += digit - '0';
+      }
+      if (digitSum % 2 == 1) {
+        symbol.pixels += std::string(static_cast<std::size_t>(modulePixels), '0') +
+                         std::string(static_cast<std::size_t>(wide), '1');
+      }
       symbol.expected = "2/5\t" + digits;
       symbol.caption = digits;
       break;
