@@ -748,23 +748,27 @@ struct SymbolAt {
   bool weakCheck = false;
 };
 
-// Light of at least need before element first; the picture's edge stands in for it where
-// edgeCounts (the bar runs into the edge, or the light before it does).
-bool QuietBefore(const Run& run, int first, double need, bool edgeCounts) {
-  edgeCounts = edgeCounts && run.edgeBefore;
+// Light of at least need before element first. Where bordersCount, a border stands in for it
+// as it ends a tight label: the picture's edge (the bar runs into it, or the light before it
+// does), or ink beyond the light at least as wide as need, wider than any bar of the symbologies
+// that count borders: the dark ground or surface a label is stuck on.
+bool QuietBefore(const Run& run, int first, double need, bool bordersCount) {
+  const bool edgeCounts = bordersCount && run.edgeBefore;
   if (first == 0) {
     return edgeCounts;
   }
-  return run.Width(first - 1) >= need || (edgeCounts && first == 1);
+  return run.Width(first - 1) >= need || (edgeCounts && first == 1) ||
+         (bordersCount && first >= 2 && run.Width(first - 2) >= need);
 }
 
-bool QuietAfter(const Run& run, int last, double need, bool edgeCounts) {
-  edgeCounts = edgeCounts && run.edgeAfter;
+bool QuietAfter(const Run& run, int last, double need, bool bordersCount) {
+  const bool edgeCounts = bordersCount && run.edgeAfter;
   const int count = run.Count();
   if (last >= count - 1) {
     return edgeCounts;
   }
-  return run.Width(last + 1) >= need || (edgeCounts && last + 2 == count);
+  return run.Width(last + 1) >= need || (edgeCounts && last + 2 == count) ||
+         (bordersCount && last + 2 < count && run.Width(last + 2) >= need);
 }
 
 double SumWidths(const Run& run, int first, int count) {
@@ -1638,7 +1642,8 @@ bool DecodeInterleavedRun(const Run& run, int first, SymbolAt& read) {
 // Whether light before the bar at first could be a quiet zone: every symbology wants five
 // modules or narrows and more, and begins with elements of two modules or less on average (at
 // most 1.75 for EAN, 2 for Code 128 and 2 of 5, 1.5 narrows for Code 39). On noise and inside
-// symbols most bars fail this, which spares the decoders nine tries in ten.
+// symbols most bars fail this, which spares the decoders nine tries in ten. Ink beyond the light
+// as wide as the next four elements may be the dark ground a tight label lies on.
 bool MayStartSymbol(const Run& run, int first) {
   if (first <= 1) {
     return true;
@@ -1646,7 +1651,8 @@ bool MayStartSymbol(const Run& run, int first) {
   if (first + 4 > run.Count()) {
     return false;
   }
-  return run.Width(first - 1) >= 0.5 * SumWidths(run, first, 4);
+  const double next = SumWidths(run, first, 4);
+  return run.Width(first - 1) >= 0.5 * next || (first >= 2 && run.Width(first - 2) >= next);
 }
 
 // Every decoder from the bar at first; the first that reads wins.

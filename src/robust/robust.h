@@ -43,10 +43,12 @@ struct Image;
 // their difference), Code 39 and 2 of 5 by narrow and wide classes. Trust comes first: guards,
 // start and stop, check characters and quiet zones measured in modules decide every read; the
 // picture's edge stands in for light only for symbologies whose start, stop and check a piece
-// cannot pass. Reads without a check character must come from several parallel lines spread across
-// the bars, whose ends line up across the bars as a symbol's do and not as a line's entry across a
-// turned symbol's long edge does; so must the measuring lines (below) of every Code 128 read, whose
-// check a piece passes about once in a hundred.
+// cannot pass, and so, for them, does ink beyond a tight label's paper as wide as the quiet zone,
+// wider than any of their bars: the dark surface the label is stuck on. Reads without a check
+// character must come from several parallel lines spread across the bars, whose ends line up across
+// the bars as a symbol's do and not as a line's entry across a turned symbol's long edge does; so
+// must the measuring lines (below) of every Code 128 read, whose check a piece passes about once in
+// a hundred.
 //
 // Reads of one symbol merge into one barcode. A second pass lays lines along the symbol's own
 // axis across its bars to measure it (sixty-four, or where few of them read up to 480; half a

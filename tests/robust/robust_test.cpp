@@ -59,6 +59,13 @@ const std::string code128 = EncodeCode128(SetB("Strixa-1"));
 const std::string code39 = Code39Pixels("*STRIXA-39*", 1, 3, 1);
 const std::string interleaved = InterleavedTwoOfFivePixels("04012345", 1, 3);
 const std::string ean13Text = "5901234 123457";
+
+// A tight label, one module of paper beside the symbol, on a surface as dark as its bars,
+// `before` and `after` modules wide.
+std::string OnDarkGround(const std::string& symbol, int before, int after) {
+  return std::string(static_cast<std::size_t>(before), '1') + "0" + symbol + "0" +
+         std::string(static_cast<std::size_t>(after), '1');
+}
 const std::string code128Text = std::string("Strixa-1\0]C0Strixa-1", 20);
 
 // A symbol of Start A, one character whose elements are 1.5 1.7 1.6 3.4 1.8 1.0 modules wide, its
@@ -119,6 +126,18 @@ TEST(RobustTest, ReadsEverySymbologyAndHardPicture) {
        {.modules = code128, .margin = 0},
        Symbology::Code128,
        code128Text},
+      {"EAN-13 on a tight label on a dark ground",
+       {.modules = OnDarkGround(ean13, 12, 12)},
+       Symbology::Ean13,
+       ean13Text},
+      {"Code 128 on a tight label on a dark ground",
+       {.modules = OnDarkGround(code128, 12, 12)},
+       Symbology::Code128,
+       code128Text},
+      {"Code 39 on a tight label on a dark ground",
+       {.modules = OnDarkGround(code39, 12, 12)},
+       Symbology::Code39,
+       "STRIXA-39"},
       {"Code 39 on mid-grey",
        {.modules = code39, .ink = 40, .paper = 128},
        Symbology::Code39,
@@ -326,6 +345,16 @@ TEST(RobustTest, RefusesPiecesAndLookAlikes) {
        ""},
       {"Code 128 with a character changed after its check was taken",
        {.modules = code128.substr(0, 22) + Code128Modules('x' - 32) + code128.substr(33)},
+       Symbology::None,
+       ""},
+      // Dark beyond a module of light narrower than a quiet zone may be a bar: of a longer
+      // symbol, or of one whose check this one's data pass; and a 2 of 5 piece's rest may be ink.
+      {"Code 128 on a dark ground, one module from a bar four modules wide",
+       {.modules = OnDarkGround(code128, 12, 4)},
+       Symbology::None,
+       ""},
+      {"interleaved 2 of 5 on a tight label on a dark ground",
+       {.modules = OnDarkGround(interleaved, 12, 12)},
        Symbology::None,
        ""},
       {"Code 39 without its stop",
