@@ -690,6 +690,9 @@ struct Options : PictureRun {
   // --common: reads and misses count only on symbologies every chosen reader reads, so each
   // category's columns compare the same pictures.
   bool common = false;
+  // --category C: of the pictures numbered, only those of the category whose row name begins
+  // with C; -1 for all.
+  int category = -1;
 
   bool Reads(std::string_view name) const {
     if (readers.empty()) {
@@ -720,7 +723,8 @@ void SavePicture(const Options& options, const Photo& photo) {
 
 void ReadOnePhoto(const Options& options, int index, std::vector<std::unique_ptr<Engine>>& engines,
                   Counts& counts) {
-  if (!HasCategory(static_cast<Category>(index % categoryCount))) {
+  if (!HasCategory(static_cast<Category>(index % categoryCount)) ||
+      (options.category >= 0 && index % categoryCount != options.category)) {
     return;
   }
   const Photo photo = DrawPhoto(options.seed, index);
@@ -903,6 +907,14 @@ bool ParseOptions(int argc, char** argv, Options& options) {
       options.missedOf = argv[++i];
     } else if (std::string_view(argv[i]) == "--common") {
       options.common = true;
+    } else if (std::string_view(argv[i]) == "--category" && i + 1 < argc) {
+      const std::string_view name = argv[++i];
+      const auto named = std::find_if(categoryNames.begin(), categoryNames.end(),
+                                      [name](std::string_view c) { return c.starts_with(name); });
+      if (name.empty() || named == categoryNames.end()) {
+        return false;
+      }
+      options.category = static_cast<int>(named - categoryNames.begin());
     } else if (!TakePictureRunOption(argc, argv, i, options)) {
       return false;
     }
@@ -916,7 +928,7 @@ int RunBenchmark(int argc, char** argv) {
     std::printf(
         "usage: strixa_photo_bench [--pictures N] [--first K] [--seed S] [--threads T]\n"
         "                          [--verbose] [--save FOLDER] [--picture K] [--readers R,...]\n"
-        "                          [--missed R] [--common]\n"
+        "                          [--missed R] [--common] [--category C]\n"
         "  --pictures N   how many pictures (default 2000), numbered from --first (default 0)\n"
         "  --seed S       picture K is drawn from S and K alone (default 1)\n"
         "  --threads T    worker threads (default 2), each with its own readers\n"
@@ -926,7 +938,9 @@ int RunBenchmark(int argc, char** argv) {
         "  --readers R,.. only these readers read (strixa, strixa fine, robust, zxing-cpp, "
         "zbar)\n"
         "  --missed R     list the pictures reader R missed, by category\n"
-        "  --common       count reads and misses only of symbologies every chosen reader reads\n");
+        "  --common       count reads and misses only of symbologies every chosen reader reads\n"
+        "  --category C   of the pictures numbered, only those of the category named C...\n"
+        "                 (its row's name or the name's start: margin, noise, ...)\n");
     return 2;
   }
   const auto start = std::chrono::steady_clock::now();
