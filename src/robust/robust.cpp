@@ -749,15 +749,16 @@ struct SymbolAt {
 };
 
 // Light of at least need before element first. Where bordersCount, a border stands in for it
-// as it ends a tight label: the picture's edge (the bar runs into it, or the light before it
-// does), or ink beyond the light at least as wide as need, wider than any bar of the symbologies
-// that count borders: the dark ground or surface a label is stuck on.
+// as it ends a tight label: ink beyond the light at least as wide as need, wider than any bar of
+// the symbologies that count borders (the dark ground or surface a label is stuck on), or the
+// picture's edge, where the bar runs into it, or the light before it does, or a tight crop's
+// sliver of ground beyond that light does.
 bool QuietBefore(const Run& run, int first, double need, bool bordersCount) {
   const bool edgeCounts = bordersCount && run.edgeBefore;
   if (first == 0) {
     return edgeCounts;
   }
-  return run.Width(first - 1) >= need || (edgeCounts && first == 1) ||
+  return run.Width(first - 1) >= need || (edgeCounts && first <= 2) ||
          (bordersCount && first >= 2 && run.Width(first - 2) >= need);
 }
 
@@ -767,7 +768,7 @@ bool QuietAfter(const Run& run, int last, double need, bool bordersCount) {
   if (last >= count - 1) {
     return edgeCounts;
   }
-  return run.Width(last + 1) >= need || (edgeCounts && last + 2 == count) ||
+  return run.Width(last + 1) >= need || (edgeCounts && last + 3 >= count) ||
          (bordersCount && last + 2 < count && run.Width(last + 2) >= need);
 }
 
@@ -1643,9 +1644,10 @@ bool DecodeInterleavedRun(const Run& run, int first, SymbolAt& read) {
 // modules or narrows and more, and begins with elements of two modules or less on average (at
 // most 1.75 for EAN, 2 for Code 128 and 2 of 5, 1.5 narrows for Code 39). On noise and inside
 // symbols most bars fail this, which spares the decoders nine tries in ten. Ink beyond the light
-// as wide as the next four elements may be the dark ground a tight label lies on.
+// as wide as the next four elements may be the dark ground a tight label lies on, and a line's
+// first bars may follow the picture's edge closely.
 bool MayStartSymbol(const Run& run, int first) {
-  if (first <= 1) {
+  if (first <= 2) {
     return true;
   }
   if (first + 4 > run.Count()) {
