@@ -1169,16 +1169,16 @@ bool DecodeCode128Run(const Run& run, int first, SymbolAt& read) {
   if (first + 25 > run.Count()) {
     return false;
   }
-  const int startSet = Code128Value(run, first, code128StartRuns, 1);
-  if (startSet < 0) {
-    return false;
-  }
   // Perspective and curved surfaces change the module along the symbol, by a quarter from one
   // character to the next where a can turns away. Each character is taken within a wide margin of
   // the one before; once all are read, each must lie close to the middle of its two neighbours,
-  // as a smooth change of scale puts it.
+  // as a smooth change of scale puts it. The quiet zone, cheaper, is looked at before the start.
   const double startModule = SumWidths(run, first, 6) / code128SymbolModules;
   if (!QuietBefore(run, first, code128QuietModules * startModule, true)) {
+    return false;
+  }
+  const int startSet = Code128Value(run, first, code128StartRuns, 1);
+  if (startSet < 0) {
     return false;
   }
   std::vector<double> modules = {startModule};
