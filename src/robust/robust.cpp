@@ -1654,7 +1654,7 @@ bool MayStartSymbol(const Run& run, int first) {
     return false;
   }
   const double next = SumWidths(run, first, 4);
-  return run.Width(first - 1) >= 0.5 * next || (first >= 2 && run.Width(first - 2) >= next);
+  return run.Width(first - 1) >= 0.5 * next || run.Width(first - 2) >= next;
 }
 
 // Every decoder from the bar at first; the first that reads wins.
