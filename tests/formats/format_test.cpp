@@ -8,6 +8,7 @@
 #include <functional>
 #include <iterator>
 #include <string>
+#include <string_view>
 #include <unistd.h>
 #include <vector>
 
@@ -188,6 +189,15 @@ struct DrawingCase {
   bool costly;
 };
 
+// The count of errors stops a page damaged over and over well within the processor time its
+// errors may take; a sanitized build, many times slower, on a busy machine may spend that first.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr std::string_view damagedOverAndOver = "PDF: damaged page (";
+#else
+constexpr std::string_view damagedOverAndOver =
+    "PDF: damaged page (more than 16384 errors while drawing) (page 1)";
+#endif
+
 // Damage the renderer meets again on every use (a form whose dictionary never closes is parsed
 // afresh, and reported, at each lookup) stops the page; a page with any damage, or much drawing,
 // is marked not worth drawing again.
@@ -203,8 +213,7 @@ TEST(FormatTest, PdfDamagedOrBusyPagesStopOrAreMarkedCostly) {
   const DrawingCase cases[] = {
       {"plain page", "0 0 50 50 re f", "", false},
       {"a few damaged draws", Repeat("/D Do ", 3), "", true},
-      {"damage over and over", Repeat("/D Do ", 8000),
-       "PDF: damaged page (more than 16384 errors while drawing) (page 1)", false},
+      {"damage over and over", Repeat("/D Do ", 8000), std::string(damagedOverAndOver), false},
       {"busy page", Repeat("/N Do ", 600), "", true},
       {"too busy a page", Repeat("/N Do ", 6000), "PDF: too much drawing (page 1)", false},
   };
@@ -227,7 +236,11 @@ TEST(FormatTest, PdfDamagedOrBusyPagesStopOrAreMarkedCostly) {
         Format::Pdf, Bytes(bytes), {}, [&](const PageView& page) { costly.push_back(page.costly); },
         error);
     EXPECT_EQ(read, c.error.empty());
-    EXPECT_EQ(error, c.error);
+    if (c.error.ends_with('(')) {
+      EXPECT_TRUE(error.starts_with(c.error) && error.ends_with(") (page 1)")) << error;
+    } else {
+      EXPECT_EQ(error, c.error);
+    }
     EXPECT_EQ(costly, c.error.empty() ? std::vector<bool>{c.costly} : std::vector<bool>{});
   }
 }
