@@ -59,6 +59,7 @@ const std::string code128 = EncodeCode128(SetB("Strixa-1"));
 const std::string code39 = Code39Pixels("*STRIXA-39*", 1, 3, 1);
 const std::string interleaved = InterleavedTwoOfFivePixels("04012345", 1, 3);
 const std::string ean13Text = "5901234 123457";
+const std::string code128Text = std::string("Strixa-1\0]C0Strixa-1", 20);
 
 // A tight label, one module of paper beside the symbol, on a surface as dark as its bars,
 // `before` and `after` modules wide.
@@ -66,7 +67,6 @@ std::string OnDarkGround(const std::string& symbol, int before, int after) {
   return std::string(static_cast<std::size_t>(before), '1') + "0" + symbol + "0" +
          std::string(static_cast<std::size_t>(after), '1');
 }
-const std::string code128Text = std::string("Strixa-1\0]C0Strixa-1", 20);
 
 // A symbol of Start A, one character whose elements are 1.5 1.7 1.6 3.4 1.8 1.0 modules wide, its
 // check character drawn alike, and Stop. Value 31's pattern (2 1 2 3 2 1) fits those widths best,
@@ -351,8 +351,8 @@ TEST(RobustTest, RefusesPiecesAndLookAlikes) {
        {.modules = code128.substr(0, 22) + Code128Modules('x' - 32) + code128.substr(33)},
        Symbology::None,
        ""},
-      // Dark beyond a module of light narrower than a quiet zone may be a bar: of a longer
-      // symbol, or of one whose check this one's data pass; and a 2 of 5 piece's rest may be ink.
+      // Ink narrower than a quiet zone beyond a module of paper may be a bar of something else,
+      // and the rest of a 2 of 5 piece may lie under ink (a finger, a shadow, a sticker).
       {"Code 128 on a dark ground, one module from a bar four modules wide",
        {.modules = OnDarkGround(code128, 12, 4)},
        Symbology::None,
