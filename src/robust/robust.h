@@ -45,11 +45,11 @@ struct Image;
 // picture's edge stands in for light only for symbologies whose start, stop and check a piece
 // cannot pass, and so, for them, does ink beyond a tight label's paper as wide as the quiet zone,
 // wider than any of their bars: the dark surface the label is stuck on (a narrower strip of it
-// that runs into the picture's edge counts as that edge). Reads without a check
-// character must come from several parallel lines spread across the bars, whose ends line up across
-// the bars as a symbol's do and not as a line's entry across a turned symbol's long edge does; so
-// must the measuring lines (below) of every Code 128 read, whose check a piece passes about once in
-// a hundred.
+// that runs into the picture's edge counts as that edge). Reads without a check character must
+// come from several parallel lines spread across the bars, whose ends line up across the bars as
+// a symbol's do and not as a line's entry across a turned symbol's long edge does; so must the
+// measuring lines (below) of every Code 128 read, whose check a piece passes about once in a
+// hundred.
 //
 // Reads of one symbol merge into one barcode. A second pass lays lines along the symbol's own
 // axis across its bars to measure it (sixty-four, or where few of them read up to 480; half a
