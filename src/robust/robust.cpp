@@ -1811,19 +1811,19 @@ Line PartOf(const Line& line, double from, double to) {
   return part;
 }
 
-// Whether the grey turns at least `turns` times by step. The line's own extremes take steps never
-// smaller, and between two of their turns this count turns at least once: it falls short of
+// How often the grey turns by step, counted up to `enough`. The line's own extremes take steps
+// never smaller, and between two of their turns this count turns at least once: it falls short of
 // theirs by one at most.
-bool TurnsAtLeast(const float* grey, int count, float step, std::size_t turns) {
+std::size_t TurnsUpTo(const float* grey, int count, float step, std::size_t enough) {
   if (count <= 0) {
-    return false;
+    return 0;
   }
   float extreme = grey[0];
   bool rising = true;
   std::size_t found = 0;
   // A few dozen samples between looks at the count, which stops as soon as it is enough.
   constexpr int chunk = 32;
-  for (int from = 1; from < count && found < turns; from += chunk) {
+  for (int from = 1; from < count && found < enough; from += chunk) {
     for (int i = from; i < std::min(count, from + chunk); ++i) {
       const float g = grey[i];
       const float back = rising ? extreme - g : g - extreme;
@@ -1833,7 +1833,7 @@ bool TurnsAtLeast(const float* grey, int count, float step, std::size_t turns) {
       found += turn ? 1 : 0;
     }
   }
-  return found >= turns;
+  return found;
 }
 
 // Reads the parts of the line near active cells, with the light beyond them that quiet zones
@@ -1863,26 +1863,41 @@ void ReadActiveSpans(const Plane& plane, const Line& line, const ActivityMap& ac
     profile.leastStep = plane.leastStep;
     profile.grey.resize(static_cast<std::size_t>(std::max(0, count)));
     float* grey = profile.grey.data();
-    bool promising = false;
-    for (std::size_t k = first; k < last && !promising; ++k) {
-      // Cut to whole blocks, neighbouring spans may share one.
+    // Turns are counted over the part's spans together: a symbol of modules much wider than a
+    // cell leaves quiet cells inside its widest elements, and so falls into several spans.
+    // A line's boundaries are its extremes and one more.
+    const std::size_t turnsNeeded = fewestBoundaries - 3;
+    std::size_t turns = 0;
+    // The samples of span k, cut to whole blocks: neighbouring spans may share one.
+    const auto samplesOf = [&](std::size_t k) {
       const int begin = static_cast<int>(BlockStart(spans[k].first) - BlockStart(from));
       const int end = std::min(
           count, begin + static_cast<int>(PartOf(line, spans[k].first, spans[k].second).length));
-      if (begin >= end) {
-        continue;
-      }
-      SampleSpan(plane, part, begin, end, grey);
-      // A line's boundaries are its extremes and one more.
-      promising = TurnsAtLeast(grey + begin, end - begin, plane.leastStep, fewestBoundaries - 3);
-      if (promising) {
-        SampleSpan(plane, part, 0, begin, grey);
-        SampleSpan(plane, part, end, count, grey);
+      return std::pair{begin, end};
+    };
+    std::size_t sampled = first;
+    for (; sampled < last && turns < turnsNeeded; ++sampled) {
+      const auto [begin, end] = samplesOf(sampled);
+      if (begin < end) {
+        SampleSpan(plane, part, begin, end, grey);
+        turns += TurnsUpTo(grey + begin, end - begin, plane.leastStep, turnsNeeded - turns);
       }
     }
-    if (promising) {
-      ReadSampled(plane, part, profile, lightOnDark, Symbology::None, 0, reads, stamp, readsAll);
+    if (turns < turnsNeeded) {
+      first = last;
+      continue;
     }
+    // The rest of the part: the light beyond, the gaps between spans, the spans not looked at.
+    int done = 0;
+    for (std::size_t k = first; k < sampled; ++k) {
+      const auto [begin, end] = samplesOf(k);
+      if (begin > done) {
+        SampleSpan(plane, part, done, begin, grey);
+      }
+      done = std::max(done, end);
+    }
+    SampleSpan(plane, part, done, count, grey);
+    ReadSampled(plane, part, profile, lightOnDark, Symbology::None, 0, reads, stamp, readsAll);
     first = last;
   }
 }

@@ -756,6 +756,8 @@ TEST(RobustTest, ReadsZintSymbols) {
   };
   const ZintCase cases[] = {
       {"-b EANX --scale=1 -w 0 --vwhitesp=0 -d 400638133393", Symbology::Ean13, "4006381 333931"},
+      // 30 px a module, as a phone held close takes a label.
+      {"-b EANX --scale=15 -d 590123412345", Symbology::Ean13, "5901234 123457"},
       {"-b CODE128 --scale=1 --rotate=90 -w 10 -d Rob-128", Symbology::Code128,
        std::string("Rob-128\0]C0Rob-128", 18)},
       {"-b CODE39 --scale=1 --rotate=180 -w 10 -d ROBUST", Symbology::Code39, "ROBUST"},
