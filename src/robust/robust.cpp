@@ -1332,25 +1332,61 @@ constexpr unsigned code39StartBits = [] {
 
 constexpr double code39QuietNarrows = 5;
 
+// Whether the start's three wide elements, bars made narrower and spaces wider by spread, are
+// at least 1.4 times as wide as any of its others, as ClassifyGroup has them.
+bool StartStandsApart(const Run& run, int first, double spread) {
+  double narrowestWide = 1e300;
+  double widestNarrow = 0;
+  for (int i = 0; i < 9; ++i) {
+    const double width = run.Width(first + i) + (i % 2 == 0 ? -spread : spread);
+    if ((code39StartBits >> static_cast<unsigned>(i) & 1U) != 0) {
+      narrowestWide = std::min(narrowestWide, width);
+    } else {
+      widestNarrow = std::max(widestNarrow, width);
+    }
+  }
+  return narrowestWide >= 1.4 * widestNarrow;
+}
+
+bool DecodeCode39From(const Run& run, int first, SymbolAt& read);
+
+// Ink spread (or a camera's exposure and blur) makes bars wider and spaces narrower by alike,
+// up to a narrow space as wide as a narrow bar: as wide, at a wide-to-narrow ratio of two, as a
+// wide space. Where the start fails as drawn, the spread its known pattern shows is taken off
+// every element of the line (bars less, spaces more), and the symbol decoded again.
+constexpr double code39LargestSpread = 0.6;  // of a narrow element's width
+
 bool DecodeCode39Run(const Run& run, int first, SymbolAt& read) {
   if (first + 9 > run.Count()) {
     return false;
   }
-  // Most tries fail at their first character, which must be the start: its three wide elements
-  // at least 1.4 times as wide as any of its others, as ClassifyGroup has them.
-  double narrowestStartWide = 1e300;
-  double widestStartNarrow = 0;
-  for (int i = 0; i < 9; ++i) {
-    const double width = run.Width(first + i);
-    if ((code39StartBits >> static_cast<unsigned>(i) & 1U) != 0) {
-      narrowestStartWide = std::min(narrowestStartWide, width);
-    } else {
-      widestStartNarrow = std::max(widestStartNarrow, width);
-    }
+  // Most tries fail at their first character, which must be the start.
+  if (StartStandsApart(run, first, 0)) {
+    return DecodeCode39From(run, first, read);
   }
-  if (narrowestStartWide < 1.4 * widestStartNarrow) {
+  // The start is narrow bar, wide space, narrow bar, narrow space, wide bar, narrow space, wide
+  // bar, narrow space, narrow bar: bars gain what spaces lose, narrow and wide alike.
+  const double narrowBars = (run.Width(first) + run.Width(first + 2) + run.Width(first + 8)) / 3;
+  const double narrowSpaces =
+      (run.Width(first + 3) + run.Width(first + 5) + run.Width(first + 7)) / 3;
+  const double wideBars = (run.Width(first + 4) + run.Width(first + 6)) / 2;
+  const double spread = 0.25 * (narrowBars - narrowSpaces + wideBars - run.Width(first + 1));
+  if (!(std::abs(spread) <= code39LargestSpread * 0.5 * (narrowBars + narrowSpaces)) ||
+      !StartStandsApart(run, first, spread)) {
     return false;
   }
+  Run spreadless = run;
+  for (int k = first - 1; k < run.Count(); ++k) {
+    if (k >= 0) {
+      spreadless.widths[static_cast<std::size_t>(k)] +=
+          static_cast<float>((k - first) % 2 == 0 ? -spread : spread);
+    }
+  }
+  return DecodeCode39From(spreadless, first, read);
+}
+
+// A symbol whose start lies at first, its elements as measured or taken off the spread.
+bool DecodeCode39From(const Run& run, int first, SymbolAt& read) {
   unsigned wideBits = 0;
   std::string text;
   std::vector<double> characterWidths;

@@ -98,6 +98,22 @@ std::string WithHairline(std::string pixels, char kind, int nth) {
   return pixels;
 }
 
+// Bars `grow` pixels wider on each side (narrower where negative), as ink spreads or thins.
+std::string WithSpread(const std::string& pixels, int grow) {
+  const char gains = grow > 0 ? '1' : '0';
+  std::string out = pixels;
+  for (std::size_t i = 0; i < pixels.size(); ++i) {
+    for (int d = -std::abs(grow); d <= std::abs(grow); ++d) {
+      const auto j = static_cast<std::ptrdiff_t>(i) + d;
+      if (j >= 0 && j < static_cast<std::ptrdiff_t>(pixels.size()) &&
+          pixels[static_cast<std::size_t>(j)] == gains) {
+        out[i] = gains;
+      }
+    }
+  }
+  return out;
+}
+
 struct ReadCase {
   std::string_view name;
   Drawing drawing;
@@ -140,6 +156,15 @@ TEST(RobustTest, ReadsEverySymbologyAndHardPicture) {
        ean13Text},
       {"Code 39 on a tight label on a dark ground",
        {.modules = OnDarkGround(code39, 12, 12)},
+       Symbology::Code39,
+       "STRIXA-39"},
+      // At a wide-to-narrow ratio of two, a narrow bar grown so is as wide as a wide space.
+      {"Code 39 of ratio 2, its bars grown by a pixel each side of 4",
+       {.modules = WithSpread(Code39Pixels("*STRIXA-39*", 4, 8, 4), 1), .module = 1},
+       Symbology::Code39,
+       "STRIXA-39"},
+      {"Code 39 of ratio 2, its bars thinned by a pixel each side of 4",
+       {.modules = WithSpread(Code39Pixels("*STRIXA-39*", 4, 8, 4), -1), .module = 1},
        Symbology::Code39,
        "STRIXA-39"},
       {"Code 39 on mid-grey",
