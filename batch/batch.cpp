@@ -233,7 +233,10 @@ FileRecord ReadInputOrThrow(strixa_reader* reader, const InputItem& item, const 
   bytes.resize(std::fread(bytes.data(), 1, bytes.size(), file.get()));
   const std::string format = strixa_format_of(bytes.data(), bytes.size());
   if (format.empty()) {
-    record.error = stream && bytes.empty() ? "the pipe was empty" : "unknown format";
+    // An empty file is most often a copy or a download cut short: say so, as the library does.
+    record.error = !bytes.empty() ? "unknown format"
+                   : stream       ? "the pipe was empty"
+                                  : "the file is empty";
     return record;
   }
   if (strixa_reads_format(format.c_str()) == 0) {

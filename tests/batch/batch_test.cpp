@@ -244,6 +244,7 @@ TEST_F(BatchTest, ExitStatusTellsWhatHappened) {
   ASSERT_TRUE(WriteFile(Path("found.bmp"), MakeBmp(DrawnPage())));
   ASSERT_TRUE(WriteFile(Path("blank.bmp"), MakeBmp(MakeBlankImage(200, 100))));
   ASSERT_TRUE(WriteFile(Path("text.bmp"), {'h', 'i', '\n'}));
+  ASSERT_TRUE(WriteFile(Path("empty.jpg"), {}));
   fs::create_directories(folder / "sub");
   struct Case {
     std::string name;
@@ -258,6 +259,10 @@ TEST_F(BatchTest, ExitStatusTellsWhatHappened) {
        {Path("found.bmp"), Path("text.bmp")},
        exitUnreadable,
        "strixa-batch: " + Path("text.bmp") + ": unknown format\n"},
+      {"empty",
+       {Path("empty.jpg")},
+       exitUnreadable,
+       "strixa-batch: " + Path("empty.jpg") + ": the file is empty\n"},
       {"missing",
        {Path("none.png")},
        exitUnreadable,
