@@ -1350,11 +1350,13 @@ bool StartStandsApart(const Run& run, int first, double spread) {
 
 bool DecodeCode39From(const Run& run, int first, SymbolAt& read);
 
-// Ink spread (or a camera's exposure and blur) makes bars wider and spaces narrower by alike,
-// up to a narrow space as wide as a narrow bar: as wide, at a wide-to-narrow ratio of two, as a
-// wide space. Where the start fails as drawn, the spread its known pattern shows is taken off
-// every element of the line (bars less, spaces more), and the symbol decoded again.
-constexpr double code39LargestSpread = 0.6;  // of a narrow element's width
+// Ink spread, or a camera's exposure and blur, makes bars wider and spaces narrower by as much
+// (or the other way): at a wide-to-narrow ratio of two, a quarter of a narrow element on each
+// side makes a narrow bar as wide as a wide space, and no three elements of a character stand
+// apart. Where the start fails as measured, the spread its known pattern shows is taken off every
+// element from the light before it (bars less, spaces more), and the symbol decoded again. A
+// larger spread than this share of a narrow element leaves too little of the thinner ones.
+constexpr double code39LargestSpread = 0.6;
 
 bool DecodeCode39Run(const Run& run, int first, SymbolAt& read) {
   if (first + 9 > run.Count()) {
