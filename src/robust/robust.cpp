@@ -1378,11 +1378,9 @@ bool DecodeCode39Run(const Run& run, int first, SymbolAt& read) {
     return false;
   }
   Run spreadless = run;
-  for (int k = first - 1; k < run.Count(); ++k) {
-    if (k >= 0) {
-      spreadless.widths[static_cast<std::size_t>(k)] +=
-          static_cast<float>((k - first) % 2 == 0 ? -spread : spread);
-    }
+  for (int k = std::max(0, first - 1); k < run.Count(); ++k) {
+    spreadless.widths[static_cast<std::size_t>(k)] +=
+        static_cast<float>((k - first) % 2 == 0 ? -spread : spread);
   }
   return DecodeCode39From(spreadless, first, read);
 }
