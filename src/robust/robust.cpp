@@ -215,6 +215,21 @@ bool ClipLine(Vec point, Vec direction, double lo, double hi, double w, double h
   return true;
 }
 
+// Moves the line's start on by less than a pixel so that, where the line runs along the rows or
+// the columns, its samples fall on pixel centres: bars of a pixel, sampled half a pixel off, blend
+// into one grey. Lines from the plane's edge along its rows or columns sample them so already.
+void SamplePixelCentres(Line& line) {
+  const bool alongRows = std::abs(line.direction.x) >= std::abs(line.direction.y);
+  const double step = alongRows ? line.direction.x : line.direction.y;
+  const double first = (alongRows ? line.origin.x : line.origin.y) + 0.5 * step;
+  // Each move of the start by `pixel` moves the samples by a whole pixel.
+  const double pixel = 1 / std::abs(step);
+  const double onCentre = (0.5 - (first - std::floor(first))) / step;
+  const double move = onCentre - pixel * std::floor(onCentre / pixel);
+  line.origin = line.origin + move * line.direction;
+  line.length -= move;
+}
+
 // ---------------------------------------------------------------------------------------------
 // Edges
 
@@ -2125,6 +2140,7 @@ void MeasureAcross(const Plane& plane, const Group& group, const RobustOptions& 
     if (!ClipLine(through, axis, -reach, reach, plane.width, plane.height, line)) {
       return false;
     }
+    SamplePixelCentres(line);
     LineRead stamp;
     stamp.offset = h;
     found.clear();
@@ -2300,6 +2316,7 @@ std::array<std::vector<double>, 2> LikeBarsBeyond(const Plane& plane, Vec centre
                 line)) {
     return middles;
   }
+  SamplePixelCentres(line);
   SampleLine(plane, line, profile);
   FindEdges(profile, 0);
   const std::vector<float>& at = profile.boundaries;
@@ -2945,6 +2962,7 @@ bool FoundAgain(const std::vector<Plane>& planes, const RobustKnown& symbol,
                       length / plane.scale, plane.width, plane.height, line)) {
           continue;
         }
+        SamplePixelCentres(line);
         LineRead stamp;
         stamp.family = family;
         stamp.offset = h;
