@@ -1492,10 +1492,12 @@ struct WidthClasses {
   }
 };
 
-// Light beyond a 2 of 5 symbol, in narrow bars; the picture's edge never stands in for it, since
-// the digits also spell starts and stops.
+// Light beyond a 2 of 5 symbol, in narrow bars: printed zones are ten, a tight label keeps fewer,
+// and no light within a symbol is wider than a wide space (three narrows at most, a little more
+// where bars thinned), so seven still end a symbol and not a piece of one. The picture's edge
+// never stands in for it, since the digits also spell starts and stops.
 constexpr double twoOfFiveQuietNarrows = 7;
-constexpr double interleavedQuietNarrows = 9;
+constexpr double interleavedQuietNarrows = 7;
 
 bool DecodeTwoOfFiveRun(const Run& run, int first, SymbolAt& read) {
   // Start: wide bar, narrow space, wide bar, narrow space, narrow bar, narrow space.

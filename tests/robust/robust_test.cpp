@@ -211,6 +211,11 @@ TEST(RobustTest, ReadsEverySymbologyAndHardPicture) {
        {.modules = code128, .module = 1, .width = 401, .heightPx = 200},
        Symbology::Code128,
        code128Text},
+      // Printed zones are ten narrows; a tight label keeps fewer.
+      {"interleaved 2 of 5 with quiet zones of 8 narrows",
+       {.modules = interleaved, .margin = 16},
+       Symbology::InterleavedTwoOfFive,
+       "04012345"},
       {"Code 128 at 1.5 px a module",
        {.modules = code128, .module = 1.5},
        Symbology::Code128,
