@@ -218,8 +218,14 @@ bool ClipLine(Vec point, Vec direction, double lo, double hi, double w, double h
 // Moves the line's start on by less than a pixel so that, where the line runs along the rows or
 // the columns, its samples fall on pixel centres: bars of a pixel, sampled half a pixel off, blend
 // into one grey. Lines from the plane's edge along its rows or columns sample them so already.
+// Lines more than a few degrees off drift across the pixels within a symbol's length anyway, and
+// are left as they are.
 void SamplePixelCentres(Line& line) {
+  constexpr double largestDrift = 0.05;  // across, per sample: about three degrees
   const bool alongRows = std::abs(line.direction.x) >= std::abs(line.direction.y);
+  if (std::min(std::abs(line.direction.x), std::abs(line.direction.y)) > largestDrift) {
+    return;
+  }
   const double step = alongRows ? line.direction.x : line.direction.y;
   const double first = (alongRows ? line.origin.x : line.origin.y) + 0.5 * step;
   // Each move of the start by `pixel` moves the samples by a whole pixel.
