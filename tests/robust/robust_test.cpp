@@ -207,10 +207,6 @@ TEST(RobustTest, ReadsEverySymbologyAndHardPicture) {
        {.modules = ean13, .module = 1, .width = 401, .heightPx = 200},
        Symbology::Ean13,
        ean13Text},
-      {"Code 128 at 1 px a module, upright",
-       {.modules = code128, .module = 1, .width = 401, .heightPx = 200},
-       Symbology::Code128,
-       code128Text},
       // Printed zones are ten narrows; a tight label keeps fewer.
       {"interleaved 2 of 5 with quiet zones of 8 narrows",
        {.modules = interleaved, .margin = 16},
