@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <map>
 #include <numbers>
 #include <numeric>
 #include <span>
@@ -1961,27 +1962,41 @@ void ReadActiveSpans(const Plane& plane, const Line& line, const ActivityMap& ac
   }
 }
 
-void ScanPlane(const Plane& plane, int level, const RobustOptions& options,
-               const ActivityMap& activity, Profile& profile, std::vector<LineRead>& reads) {
+// The spacing of a family's lines on a plane: a budget of samples shared by the angles, rows and
+// columns (angles 0 and 90) taking lines twice as dense as the others.
+double FamilyStep(const Plane& plane, int angle, const RobustOptions& options) {
   const double area = static_cast<double>(plane.width) * plane.height;
-  // Rows and columns (angles 0 and 90) take lines twice as dense as the others.
   const double weight = angleCount + 2;
   const double spacing = std::clamp(
       area * weight / static_cast<double>(std::max(1LL, options.samplesPerScale)), 2.0, 64.0);
+  return angle % (angleCount / 2) == 0 ? spacing / 2 : spacing;
+}
+
+Vec FamilyDirection(int angle) {
+  const double radians = angle * std::numbers::pi / angleCount;
+  return {std::cos(radians), std::sin(radians)};
+}
+
+// The family's line at offset d across the plane's centre; false where it misses the plane.
+bool FamilyLine(const Plane& plane, int angle, double d, Line& line) {
+  const Vec direction = FamilyDirection(angle);
   const Vec centre{plane.width / 2.0, plane.height / 2.0};
+  const double reach = std::hypot(plane.width, plane.height);
+  return ClipLine(centre + d * Up(direction), direction, -reach, reach, plane.width, plane.height,
+                  line);
+}
+
+void ScanPlane(const Plane& plane, int level, const RobustOptions& options,
+               const ActivityMap& activity, Profile& profile, std::vector<LineRead>& reads) {
   const double reach = std::hypot(plane.width, plane.height);
   std::vector<std::pair<double, double>> spans;
   for (int a = 0; a < angleCount; ++a) {
-    const double angle = a * std::numbers::pi / angleCount;
-    const Vec direction{std::cos(angle), std::sin(angle)};
-    const Vec across = Up(direction);
-    const double step = a % (angleCount / 2) == 0 ? spacing / 2 : spacing;
+    const double step = FamilyStep(plane, a, options);
     LineRead stamp;
     stamp.family = level * angleCount + a;
     for (double d = -reach / 2; d <= reach / 2; d += step) {
       Line line;
-      if (!ClipLine(centre + d * across, direction, -reach, reach, plane.width, plane.height,
-                    line)) {
+      if (!FamilyLine(plane, a, d, line)) {
         continue;
       }
       stamp.offset = d * plane.scale;
@@ -2100,6 +2115,91 @@ std::vector<Group> GroupReads(const std::vector<LineRead>& reads) {
     home->middleSum = home->middleSum + middle;
   }
   return groups;
+}
+
+// Where the first pass's lines lie far apart (large pictures share its budget over more pixels),
+// a short symbol gets a line or two of a family, and a symbol that must repeat cannot. Around each
+// read of such a symbol, the gaps to the family's next lines are filled with lines about as close
+// as those of a photo of 640 x 480, which the first pass lays there itself: a read that is no
+// symbol finds no more lines to agree with than it would on such a photo. Each added line is laid
+// once, over the part where the reads lie and their light beyond.
+constexpr double closeStep = 8;  // plane pixels, half of it between rows and between columns
+constexpr std::size_t maxCloserGroups = 32;
+
+// Into how many parts closer lines cut a gap between the family's first lines; 1 where they lie
+// close enough.
+long long CloserParts(const Plane& plane, int angle, const RobustOptions& options) {
+  const double step = FamilyStep(plane, angle, options);
+  const double close = angle % (angleCount / 2) == 0 ? closeStep / 2 : closeStep;
+  return step > 2 * close ? static_cast<long long>(std::ceil(step / close)) : 1;
+}
+
+void LayCloserLines(const std::vector<Plane>& planes, const RobustOptions& options,
+                    const std::vector<Group>& groups, Profile& profile,
+                    std::vector<LineRead>& reads) {
+  // Per closer line (family, index counted in parts of the gaps): the extent of the reads along
+  // it, as distances along the family's direction on its plane.
+  std::map<std::pair<int, long long>, std::pair<double, double>> lines;
+  std::size_t laidFor = 0;
+  for (const Group& group : groups) {
+    if (laidFor >= maxCloserGroups || LinesAgree(group)) {
+      continue;
+    }
+    bool any = false;
+    for (const LineRead* read : group.reads) {
+      const int angle = read->family % angleCount;
+      const Plane& plane = planes[static_cast<std::size_t>(read->family / angleCount)];
+      const long long parts = CloserParts(plane, angle, options);
+      if (parts == 1) {
+        continue;
+      }
+      any = true;
+      const double reach = std::hypot(plane.width, plane.height);
+      const double step = FamilyStep(plane, angle, options);
+      const auto index = std::llround((read->offset / plane.scale + reach / 2) / step);
+      const Vec direction = FamilyDirection(angle);
+      const double a = Dot((1 / plane.scale) * read->start, direction);
+      const double b = Dot((1 / plane.scale) * read->end, direction);
+      for (long long k = (index - 1) * parts + 1; k < (index + 1) * parts; ++k) {
+        if (k % parts == 0) {
+          continue;  // the first pass's own line
+        }
+        auto [at, added] = lines.try_emplace({read->family, k}, std::min(a, b), std::max(a, b));
+        if (!added) {
+          at->second.first = std::min(at->second.first, std::min(a, b));
+          at->second.second = std::max(at->second.second, std::max(a, b));
+        }
+      }
+    }
+    laidFor += any ? 1 : 0;
+  }
+  for (const auto& [key, extent] : lines) {
+    const int angle = key.first % angleCount;
+    const Plane& plane = planes[static_cast<std::size_t>(key.first / angleCount)];
+    const double reach = std::hypot(plane.width, plane.height);
+    const double d = -reach / 2 + static_cast<double>(key.second) *
+                                      FamilyStep(plane, angle, options) /
+                                      static_cast<double>(CloserParts(plane, angle, options));
+    Line line;
+    if (!FamilyLine(plane, angle, d, line)) {
+      continue;
+    }
+    const double origin = Dot(line.origin, line.direction);
+    const double margin = spanMargin + 0.5 * (extent.second - extent.first);
+    const double from = std::clamp(extent.first - origin - margin, 0.0, line.length);
+    const double to = std::clamp(extent.second - origin + margin, 0.0, line.length);
+    if (to - from < 8) {
+      continue;
+    }
+    LineRead stamp;
+    stamp.family = key.first;
+    stamp.offset = d * plane.scale;
+    ReadLine(plane, PartOf(line, from, to), profile, options.lightOnDark, Symbology::None, 0, reads,
+             stamp, readsAll);
+    if (reads.size() > maxReads) {
+      return;
+    }
+  }
 }
 
 // The measurement pass: lines along the symbol's axis every half plane pixel across it.
@@ -2807,6 +2907,11 @@ std::vector<RobustBarcode> ReadPlanes(const std::vector<Plane>& planes, const Ac
     ScanPlane(planes[level], static_cast<int>(level), options, activity, profile, reads);
   }
   std::vector<Group> groups = GroupReads(reads);
+  const std::size_t firstPass = reads.size();
+  LayCloserLines(planes, options, groups, profile, reads);
+  if (reads.size() > firstPass) {
+    groups = GroupReads(reads);
+  }
   // The groups most lines read are measured first.
   std::stable_sort(groups.begin(), groups.end(),
                    [](const Group& a, const Group& b) { return a.reads.size() > b.reads.size(); });

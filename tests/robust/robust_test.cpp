@@ -212,6 +212,11 @@ TEST(RobustTest, ReadsEverySymbologyAndHardPicture) {
        {.modules = interleaved, .margin = 16},
        Symbology::InterleavedTwoOfFive,
        "04012345"},
+      // A large picture spreads the first lines far apart: one or two cross bars this short.
+      {"interleaved 2 of 5 bars 60 px high, turned 20 degrees, in a picture of 1600 x 1200",
+       {.modules = interleaved, .height = 60, .angle = 20, .width = 1600, .heightPx = 1200},
+       Symbology::InterleavedTwoOfFive,
+       "04012345"},
       {"Code 128 at 1.5 px a module",
        {.modules = code128, .module = 1.5},
        Symbology::Code128,
