@@ -2173,6 +2173,8 @@ void LayCloserLines(const std::vector<Plane>& planes, const RobustOptions& optio
     }
     laidFor += any ? 1 : 0;
   }
+  // Never more samples than the first pass takes on a plane, whatever a picture's reads ask.
+  long long sampled = 0;
   for (const auto& [key, extent] : lines) {
     const int angle = key.first % angleCount;
     const Plane& plane = planes[static_cast<std::size_t>(key.first / angleCount)];
@@ -2194,9 +2196,10 @@ void LayCloserLines(const std::vector<Plane>& planes, const RobustOptions& optio
     LineRead stamp;
     stamp.family = key.first;
     stamp.offset = d * plane.scale;
-    ReadLine(plane, PartOf(line, from, to), profile, options.lightOnDark, Symbology::None, 0, reads,
-             stamp, readsAll);
-    if (reads.size() > maxReads) {
+    const Line part = PartOf(line, from, to);
+    sampled += static_cast<long long>(part.length);
+    ReadLine(plane, part, profile, options.lightOnDark, Symbology::None, 0, reads, stamp, readsAll);
+    if (reads.size() > maxReads || sampled > options.samplesPerScale) {
       return;
     }
   }
