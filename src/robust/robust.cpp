@@ -2120,9 +2120,9 @@ std::vector<Group> GroupReads(const std::vector<LineRead>& reads) {
 // Where the first pass's lines lie far apart (large pictures share its budget over more pixels),
 // a short symbol gets a line or two of a family, and a symbol that must repeat cannot. Around each
 // read of such a symbol, the gaps to the family's next lines are filled with lines about as close
-// as those of a photo of 640 x 480, which the first pass lays there itself: a read that is no
-// symbol finds no more lines to agree with than it would on such a photo. Each added line is laid
-// once, over the part where the reads lie and their light beyond.
+// as those the first pass lays across a whole photo of 640 x 480: a read that is no symbol finds
+// no more lines to agree with than it would on such a photo. Each added line is laid once, over
+// the part where the reads lie and their light beyond.
 constexpr double closeStep = 8;  // plane pixels, half of it between rows and between columns
 constexpr std::size_t maxCloserGroups = 32;
 
