@@ -1962,13 +1962,17 @@ void ReadActiveSpans(const Plane& plane, const Line& line, const ActivityMap& ac
   }
 }
 
-// The spacing of a family's lines on a plane: a budget of samples shared by the angles, rows and
-// columns (angles 0 and 90) taking lines twice as dense as the others.
-double FamilyStep(const Plane& plane, int angle, const RobustOptions& options) {
+// The spacing of the oblique families' lines on a plane: a budget of samples shared by the
+// angles, rows and columns (angles 0 and 90) taking lines twice as dense as the others.
+double PlaneSpacing(const Plane& plane, const RobustOptions& options) {
   const double area = static_cast<double>(plane.width) * plane.height;
   const double weight = angleCount + 2;
-  const double spacing = std::clamp(
-      area * weight / static_cast<double>(std::max(1LL, options.samplesPerScale)), 2.0, 64.0);
+  return std::clamp(area * weight / static_cast<double>(std::max(1LL, options.samplesPerScale)),
+                    2.0, 64.0);
+}
+
+double FamilyStep(const Plane& plane, int angle, const RobustOptions& options) {
+  const double spacing = PlaneSpacing(plane, options);
   return angle % (angleCount / 2) == 0 ? spacing / 2 : spacing;
 }
 
@@ -2123,15 +2127,15 @@ std::vector<Group> GroupReads(const std::vector<LineRead>& reads) {
 // as those the first pass lays across a whole photo of 640 x 480: a read that is no symbol finds
 // no more lines to agree with than it would on such a photo. Each added line is laid once, over
 // the part where the reads lie and their light beyond.
-constexpr double closeStep = 8;  // plane pixels, half of it between rows and between columns
+// Plane pixels between oblique lines; rows and columns, twice as dense, take half of it.
+constexpr double closeStep = 8;
 constexpr std::size_t maxCloserGroups = 32;
 
-// Into how many parts closer lines cut a gap between the family's first lines; 1 where they lie
-// close enough.
-long long CloserParts(const Plane& plane, int angle, const RobustOptions& options) {
-  const double step = FamilyStep(plane, angle, options);
-  const double close = angle % (angleCount / 2) == 0 ? closeStep / 2 : closeStep;
-  return step > 2 * close ? static_cast<long long>(std::ceil(step / close)) : 1;
+// Into how many parts closer lines cut a gap between a family's first lines, the same for every
+// family of the plane; 1 where they lie close enough.
+long long CloserParts(const Plane& plane, const RobustOptions& options) {
+  const double spacing = PlaneSpacing(plane, options);
+  return spacing > 2 * closeStep ? static_cast<long long>(std::ceil(spacing / closeStep)) : 1;
 }
 
 void LayCloserLines(const std::vector<Plane>& planes, const RobustOptions& options,
@@ -2149,7 +2153,7 @@ void LayCloserLines(const std::vector<Plane>& planes, const RobustOptions& optio
     for (const LineRead* read : group.reads) {
       const int angle = read->family % angleCount;
       const Plane& plane = planes[static_cast<std::size_t>(read->family / angleCount)];
-      const long long parts = CloserParts(plane, angle, options);
+      const long long parts = CloserParts(plane, options);
       if (parts == 1) {
         continue;
       }
@@ -2164,11 +2168,9 @@ void LayCloserLines(const std::vector<Plane>& planes, const RobustOptions& optio
         if (k % parts == 0) {
           continue;  // the first pass's own line
         }
-        auto [at, added] = lines.try_emplace({read->family, k}, std::min(a, b), std::max(a, b));
-        if (!added) {
-          at->second.first = std::min(at->second.first, std::min(a, b));
-          at->second.second = std::max(at->second.second, std::max(a, b));
-        }
+        auto& extent = lines.try_emplace({read->family, k}, a, b).first->second;
+        extent.first = std::min({extent.first, a, b});
+        extent.second = std::max({extent.second, a, b});
       }
     }
     laidFor += any ? 1 : 0;
@@ -2181,7 +2183,7 @@ void LayCloserLines(const std::vector<Plane>& planes, const RobustOptions& optio
     const double reach = std::hypot(plane.width, plane.height);
     const double d = -reach / 2 + static_cast<double>(key.second) *
                                       FamilyStep(plane, angle, options) /
-                                      static_cast<double>(CloserParts(plane, angle, options));
+                                      static_cast<double>(CloserParts(plane, options));
     Line line;
     if (!FamilyLine(plane, angle, d, line)) {
       continue;

@@ -618,19 +618,22 @@ TEST(RobustTest, RefusesInterleavedTwoOfFiveCutByTheEdge) {
 }
 
 // A low interleaved 2 of 5 symbol turned a little: lines that enter it across its long edge see
-// pieces with light before them. Only the whole symbol may come out.
+// pieces with light before them. Only the whole symbol may come out, also on a large picture,
+// whose lines around a lone piece's read are laid closer.
 TEST(RobustTest, RefusesPiecesOfTurnedInterleavedTwoOfFive) {
   const std::string digits = "12345678901234";
-  for (const double angle : {5.0, 10.0, 20.0, 35.0}) {
-    SCOPED_TRACE(angle);
-    const Drawing drawing = {.modules = InterleavedTwoOfFivePixels(digits, 1, 3),
-                             .module = 2,
-                             .height = 16,
-                             .angle = angle,
-                             .width = 420,
-                             .heightPx = 240};
-    for (const RobustBarcode& barcode : ReadDrawing(drawing)) {
-      EXPECT_EQ(barcode.text, digits);
+  for (const auto& [width, height] : {std::pair{420, 240}, std::pair{1600, 1200}}) {
+    for (const double angle : {5.0, 10.0, 20.0, 35.0}) {
+      SCOPED_TRACE(testing::Message() << width << " x " << height << ", " << angle << " degrees");
+      const Drawing drawing = {.modules = InterleavedTwoOfFivePixels(digits, 1, 3),
+                               .module = 2,
+                               .height = 16,
+                               .angle = angle,
+                               .width = width,
+                               .heightPx = height};
+      for (const RobustBarcode& barcode : ReadDrawing(drawing)) {
+        EXPECT_EQ(barcode.text, digits);
+      }
     }
   }
 }
