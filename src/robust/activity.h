@@ -40,6 +40,12 @@ class ActivityMap {
   bool Active(double x, double y) const;
   // Whether no cell is quiet: every line is then read whole.
   bool AllActive() const { return quietCells_ == 0; }
+  // The share of the picture's cells that are active.
+  double ActiveShare() const {
+    return active_.empty()
+               ? 0.0
+               : 1.0 - static_cast<double>(quietCells_) / static_cast<double>(active_.size());
+  }
 
   // The parts of the line origin + t * direction, t in [0, length] (picture pixels per t, from
   // the picture's top-left corner), within margin of an active cell, in order and apart.

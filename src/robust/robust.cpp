@@ -52,6 +52,7 @@ struct Plane {
   int pixelStep = 1;
   double scale = 1;                // picture pixels per plane pixel
   float leastStep = smallestStep;  // an edge's least step on this plane, against its noise
+  double activeShare = 1;          // of the picture's cells, those where bars may lie
   std::vector<std::uint8_t> owned;
 
   int At(int x, int y) const { return bytes[y * rowPitch + x * pixelStep]; }
@@ -1962,13 +1963,31 @@ void ReadActiveSpans(const Plane& plane, const Line& line, const ActivityMap& ac
   }
 }
 
+// Plane pixels between oblique lines (rows and columns, twice as dense, take half of it). Closer
+// lines lie closeStep apart, about as far as the first pass's on a photo of 640 x 480; first
+// lines sparseSpacing apart and more get closer lines around their reads; maxSpacing is the most
+// the first pass leaves between its lines.
+constexpr double closeStep = 8;
+constexpr double sparseSpacing = 2 * closeStep;
+constexpr double maxSpacing = 64;
+
 // The spacing of the oblique families' lines on a plane: a budget of samples shared by the
-// angles, rows and columns (angles 0 and 90) taking lines twice as dense as the others.
+// angles, rows and columns (angles 0 and 90) taking lines twice as dense as the others. Lines
+// sample only near active cells, so where the budget leaves lines sparse (large pictures), the
+// gaps are cut into as many equal parts as the active cells alone allow, down to sparseSpacing:
+// a label photographed on a plain desk then meets up to four times as many lines for the samples
+// the budget allows, each line a busy picture would get is still laid, and a picture busy all over
+// reads as before. Closer still, closer lines around reads take over.
 double PlaneSpacing(const Plane& plane, const RobustOptions& options) {
   const double area = static_cast<double>(plane.width) * plane.height;
   const double weight = angleCount + 2;
-  return std::clamp(area * weight / static_cast<double>(std::max(1LL, options.samplesPerScale)),
-                    2.0, 64.0);
+  const double spread = area * weight / static_cast<double>(std::max(1LL, options.samplesPerScale));
+  const double spacing = std::clamp(spread, 2.0, maxSpacing);
+  if (spacing <= sparseSpacing) {
+    return spacing;
+  }
+  const double across = std::max(sparseSpacing, spread * plane.activeShare);
+  return spacing / std::max(1.0, std::floor(spacing / across));
 }
 
 double FamilyStep(const Plane& plane, int angle, const RobustOptions& options) {
@@ -2127,15 +2146,13 @@ std::vector<Group> GroupReads(const std::vector<LineRead>& reads) {
 // as those the first pass lays across a whole photo of 640 x 480: a read that is no symbol finds
 // no more lines to agree with than it would on such a photo. Each added line is laid once, over
 // the part where the reads lie and their light beyond.
-// Plane pixels between oblique lines; rows and columns, twice as dense, take half of it.
-constexpr double closeStep = 8;
 constexpr std::size_t maxCloserGroups = 32;
 
 // Into how many parts closer lines cut a gap between a family's first lines, the same for every
 // family of the plane; 1 where they lie close enough.
 long long CloserParts(const Plane& plane, const RobustOptions& options) {
   const double spacing = PlaneSpacing(plane, options);
-  return spacing > 2 * closeStep ? static_cast<long long>(std::ceil(spacing / closeStep)) : 1;
+  return spacing >= sparseSpacing ? static_cast<long long>(std::ceil(spacing / closeStep)) : 1;
 }
 
 void LayCloserLines(const std::vector<Plane>& planes, const RobustOptions& options,
@@ -2877,6 +2894,7 @@ std::vector<RobustBarcode> ReadRobust(const Image& picture, const RobustOptions&
                        std::clamp(static_cast<int>(std::sqrt(megapixels * 10)), 2, 8));
   const double noise = NoiseDeviation(picture);
   for (Plane& plane : planes) {
+    plane.activeShare = activity.ActiveShare();
     // Each halving averages four pixels, which halves the noise's deviation.
     plane.leastStep =
         static_cast<float>(std::max<double>(minimumStep, noiseEdgeSteps * noise / plane.scale));
