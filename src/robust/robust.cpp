@@ -1974,10 +1974,10 @@ constexpr double maxSpacing = 64;
 // The spacing of the oblique families' lines on a plane: a budget of samples shared by the
 // angles, rows and columns (angles 0 and 90) taking lines twice as dense as the others. Lines
 // sample only near active cells, so where the budget leaves lines sparse (large pictures), the
-// gaps are cut into as many equal parts as the active cells alone allow, down to sparseSpacing:
-// a label photographed on a plain desk then meets up to four times as many lines for the samples
-// the budget allows, each line a busy picture would get is still laid, and a picture busy all over
-// reads as before. Closer still, closer lines around reads take over.
+// gaps are cut into as many equal parts as the budget over the active cells alone allows, down to
+// sparseSpacing: a label photographed on a plain desk then meets up to four times as many lines
+// for no more samples than the budget, each line a busy picture gets is still laid, and a picture
+// busy all over reads as before. Closer still, closer lines around reads take over.
 double PlaneSpacing(const Plane& plane, const RobustOptions& options) {
   const double area = static_cast<double>(plane.width) * plane.height;
   const double weight = angleCount + 2;

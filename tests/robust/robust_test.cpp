@@ -217,7 +217,7 @@ TEST(RobustTest, ReadsEverySymbologyAndHardPicture) {
        {.modules = interleaved, .height = 60, .angle = 20, .width = 1600, .heightPx = 1200},
        Symbology::InterleavedTwoOfFive,
        "04012345"},
-      // Its first lines are shared by the few cells a label on a plain ground makes busy.
+      // On a plain ground the first lines' budget goes to the few cells the label makes busy.
       {"Code 128 bars 30 px high, turned 35 degrees, in a quiet picture of 3000 x 2250",
        {.modules = code128, .height = 30, .angle = 35, .width = 3000, .heightPx = 2250},
        Symbology::Code128,
