@@ -2230,6 +2230,7 @@ struct Measure {
   Vec centre;  // picture coordinates
   double half = 0;
   double step = 0;  // between the lines, picture pixels
+  bool onPixelCentres = true;
   std::vector<LineRead> reads;
 };
 
@@ -2270,7 +2271,9 @@ void MeasureAcross(const Plane& plane, const Group& group, const RobustOptions& 
     if (!ClipLine(through, axis, -reach, reach, plane.width, plane.height, line)) {
       return false;
     }
-    SamplePixelCentres(line);
+    if (measure.onPixelCentres) {
+      SamplePixelCentres(line);
+    }
     LineRead stamp;
     stamp.offset = h;
     found.clear();
@@ -2671,25 +2674,37 @@ bool Measured(const std::vector<Plane>& planes, const Group& group, const Robust
   }
   measure.axis = (1.0 / Length(along)) * along;
   measure.centre = group.Middle();
+  // Lines on pixel centres read symbols a pixel a module; on a marginal symbol (noise, blur, a
+  // pixel and a bit a module) the shift may lose what the reading lines, laid from their own
+  // start, read: those are tried where no shifted line reads.
   const Plane* plane = &planes.front();
-  for (int round = 0; round < 2; ++round) {
-    MeasureEnough(*plane, group, options, profile, measure);
-    if (measure.reads.empty() && plane != &planes[std::min(level, planes.size() - 1)]) {
-      plane = &planes[std::min(level, planes.size() - 1)];
+  const Vec firstAxis = measure.axis;
+  for (const bool onPixelCentres : {true, false}) {
+    if (!measure.reads.empty()) {
+      break;
+    }
+    measure.onPixelCentres = onPixelCentres;
+    measure.axis = firstAxis;
+    plane = &planes.front();
+    for (int round = 0; round < 2; ++round) {
       MeasureEnough(*plane, group, options, profile, measure);
-    }
-    Vec bars;
-    if (!FitBars(measure.reads, bars)) {
-      break;
-    }
-    Vec axis = Up(bars);
-    if (Dot(axis, measure.axis) < 0) {
-      axis = -1.0 * axis;
-    }
-    const bool settled = Dot(axis, measure.axis) > std::cos(0.2 * std::numbers::pi / 180);
-    measure.axis = axis;
-    if (settled) {
-      break;
+      if (measure.reads.empty() && plane != &planes[std::min(level, planes.size() - 1)]) {
+        plane = &planes[std::min(level, planes.size() - 1)];
+        MeasureEnough(*plane, group, options, profile, measure);
+      }
+      Vec bars;
+      if (!FitBars(measure.reads, bars)) {
+        break;
+      }
+      Vec axis = Up(bars);
+      if (Dot(axis, measure.axis) < 0) {
+        axis = -1.0 * axis;
+      }
+      const bool settled = Dot(axis, measure.axis) > std::cos(0.2 * std::numbers::pi / 180);
+      measure.axis = axis;
+      if (settled) {
+        break;
+      }
     }
   }
   if (measure.reads.empty()) {

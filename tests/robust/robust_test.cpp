@@ -297,9 +297,9 @@ TEST(RobustTest, ReadsThroughHeavyNoise) {
 }
 
 // A label of modules ("1" dark) module pixels wide, those from widerFrom to widerTo one pixel
-// wider, with twelve modules of light either side, laid on a grey desk: tilted away about an
-// axis along its bars, or wrapped round a can, then softened a little as a lens does. Its module
-// changes along the symbol.
+// wider, with twelve modules of light either side, laid on a grey desk at scale and turned:
+// tilted away about an axis along its bars, or wrapped round a can, then softened as a lens does.
+// Its module changes along the symbol.
 struct Warp {
   std::string_view name;
   std::string modules;
@@ -308,6 +308,9 @@ struct Warp {
   std::size_t widerFrom = 0, widerTo = 0;
   Symbology symbology = Symbology::None;  // None: nothing may read
   std::string text;
+  double scale = 1;  // of the label's 3 px a module
+  double turn = 0;   // degrees, clockwise
+  double blur = 0.5;
 };
 
 std::vector<RobustBarcode> ReadWarped(const Warp& warp) {
@@ -326,15 +329,15 @@ std::vector<RobustBarcode> ReadWarped(const Warp& warp) {
   Canvas scene = MakeCanvas(1100, 500, 140);
   const Point centre = {550, 250};
   if (warp.wrap > 0) {
-    PasteCylinder(scene, label, centre, 1, warp.wrap, 0);
+    PasteCylinder(scene, label, centre, warp.scale, warp.wrap, warp.turn);
   } else {
-    Quad quad = TiltedQuad(label.width, label.height, 1, warp.tilt, 90, 0, 640);
+    Quad quad = TiltedQuad(label.width, label.height, warp.scale, warp.tilt, 90, warp.turn, 640);
     for (Point& corner : quad) {
       corner = {corner.x + centre.x, corner.y + centre.y};
     }
     PasteQuad(scene, label, quad);
   }
-  Blur(scene, 0.5);
+  Blur(scene, warp.blur);
   const std::vector<std::uint8_t> grey = GreyBytes(scene);
   Image image;
   ViewPixels(grey.data(), scene.width, scene.height, scene.width, 1, image);
@@ -353,6 +356,11 @@ TEST(RobustTest, ReadsTiltedAndCurvedSymbolsButNoScaleJumps) {
       {"Code 39 round a can", code39, 0, 150, 0, 0, Symbology::Code39, "STRIXA-39"},
       {"Interleaved 2 of 5 round a can", interleaved, 0, 140, 0, 0, Symbology::InterleavedTwoOfFive,
        "04012345"},
+      // No measuring line on pixel centres reads these; lines laid as the reading lines do.
+      {"EAN-13 at 1.6 px a module, turned a degree, blurred 0.7 px", ean13, 0, 0, 0, 0,
+       Symbology::Ean13, ean13Text, 1.6 / 3, 1, 0.7},
+      {"EAN-13 tilted 20 degrees at 1.65 px a module, turned a degree", ean13, 20, 0, 0, 0,
+       Symbology::Ean13, ean13Text, 1.65 / 3, 1, 0.6},
       // The third data character, a third wider.
       {"Code 128 with a character's scale jumping", code128, 0, 0, 33, 44, Symbology::None, ""},
       // The fourth digit of the left half.
