@@ -221,12 +221,12 @@ bool ClipLine(Vec point, Vec direction, double lo, double hi, double w, double h
 // the columns, its samples fall on pixel centres: bars of a pixel, sampled half a pixel off, blend
 // into one grey. Lines from the plane's edge along its rows or columns sample them so already.
 // Lines more than a few degrees off drift across the pixels within a symbol's length anyway, and
-// are left as they are.
-void SamplePixelCentres(Line& line) {
+// are left as they are. Whether the line moved.
+bool SamplePixelCentres(Line& line) {
   constexpr double largestDrift = 0.05;  // across, per sample: about three degrees
   const bool alongRows = std::abs(line.direction.x) >= std::abs(line.direction.y);
   if (std::min(std::abs(line.direction.x), std::abs(line.direction.y)) > largestDrift) {
-    return;
+    return false;
   }
   const double step = alongRows ? line.direction.x : line.direction.y;
   const double first = (alongRows ? line.origin.x : line.origin.y) + 0.5 * step;
@@ -236,6 +236,7 @@ void SamplePixelCentres(Line& line) {
   const double move = onCentre - pixel * std::floor(onCentre / pixel);
   line.origin = line.origin + move * line.direction;
   line.length -= move;
+  return move != 0;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -2231,6 +2232,7 @@ struct Measure {
   double half = 0;
   double step = 0;  // between the lines, picture pixels
   bool onPixelCentres = true;
+  bool moved = false;  // whether a line was moved onto pixel centres
   std::vector<LineRead> reads;
 };
 
@@ -2271,8 +2273,8 @@ void MeasureAcross(const Plane& plane, const Group& group, const RobustOptions& 
     if (!ClipLine(through, axis, -reach, reach, plane.width, plane.height, line)) {
       return false;
     }
-    if (measure.onPixelCentres) {
-      SamplePixelCentres(line);
+    if (measure.onPixelCentres && SamplePixelCentres(line)) {
+      measure.moved = true;
     }
     LineRead stamp;
     stamp.offset = h;
@@ -2676,11 +2678,12 @@ bool Measured(const std::vector<Plane>& planes, const Group& group, const Robust
   measure.centre = group.Middle();
   // Lines on pixel centres read symbols a pixel a module; on a marginal symbol (noise, blur, a
   // pixel and a bit a module) the shift may lose what the reading lines, laid from their own
-  // start, read: those are tried where no shifted line reads.
+  // start, read: those are tried where no shifted line reads. Where no line moved (oblique
+  // symbols), they would be the same lines.
   const Plane* plane = &planes.front();
   const Vec firstAxis = measure.axis;
   for (const bool onPixelCentres : {true, false}) {
-    if (!measure.reads.empty()) {
+    if (!measure.reads.empty() || (!onPixelCentres && !measure.moved)) {
       break;
     }
     measure.onPixelCentres = onPixelCentres;
