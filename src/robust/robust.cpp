@@ -804,6 +804,38 @@ double SumWidths(const Run& run, int first, int count) {
   return sum;
 }
 
+// A sharp picture (a printer's or a screen's pixels, a scan thresholded to black and white) puts
+// each edge on a pixel boundary, up to half a pixel from where the symbol has it: at two or three
+// pixels a module, a fifth of a module, so a sum of two elements may lie halfway between two
+// patterns'. Where every edge of the N elements from first (`modules` wide) lies that near a grid
+// of equal modules, their widths in the grid's whole modules are set in widths. The grid may lie
+// anywhere within the rounding, so what must fit is the spread of the edges' offsets from it; and
+// no edge may lie more than a little over a quarter of a module from its place, so each is
+// plainly nearer its own place than the next.
+constexpr double pixelRounding = 0.6;  // half a pixel, and a little for the edge's own noise
+constexpr double snapModules = 0.27;
+
+template <std::size_t N>
+bool SnapToModules(const Run& run, int first, int modules, std::array<int, N>& widths) {
+  const double module = SumWidths(run, first, static_cast<int>(N)) / modules;
+  const double origin = run.at[static_cast<std::size_t>(first)];
+  double low = 0;
+  double high = 0;
+  int before = 0;
+  for (std::size_t i = 1; i <= N; ++i) {
+    const double from = run.at[static_cast<std::size_t>(first) + i] - origin;
+    const int place = i == N ? modules : static_cast<int>(std::lround(from / module));
+    low = std::min(low, from - place * module);
+    high = std::max(high, from - place * module);
+    if (place <= before) {
+      return false;
+    }
+    widths[i - 1] = place - before;
+    before = place;
+  }
+  return high - low <= 2 * std::min(pixelRounding, snapModules * module);
+}
+
 // Whether equal groups of modules (characters, digit pairs) measure as a smooth change of scale
 // would make them: perspective and curved surfaces change it along a symbol, a misread grouping
 // or a second symbol jumps. Each group lies near the middle of its neighbours; a group at an end,
@@ -916,10 +948,9 @@ DigitFit FitPattern(const DigitWidths& widths, const std::array<int, 4>& pattern
   return fit;
 }
 
-// The digit (0-9, or 10-19 for the second set) the four elements from first spell, or -1.
-int ReadDigit(const Run& run, int first, const std::array<std::array<int, 4>, 10>& set,
-              const std::array<std::array<int, 4>, 10>* second, double spread) {
-  const DigitWidths widths = MeasureDigit(run, first);
+// The digit (0-9, or 10-19 for the second set) the widths spell, or -1.
+int FitDigit(const DigitWidths& widths, const std::array<std::array<int, 4>, 10>& set,
+             const std::array<std::array<int, 4>, 10>* second, double spread) {
   std::array<DigitFit, 20> fits;
   const int count = second != nullptr ? 20 : 10;
   for (int i = 0; i < count; ++i) {
@@ -950,6 +981,25 @@ int ReadDigit(const Run& run, int first, const std::array<std::array<int, 4>, 10
     }
   }
   return best;
+}
+
+// The digit the four elements from first spell, or -1; those of a sharp picture by their whole
+// modules where their measure leaves it open. Whole modules carry no ink spread.
+int ReadDigit(const Run& run, int first, const std::array<std::array<int, 4>, 10>& set,
+              const std::array<std::array<int, 4>, 10>* second, double spread) {
+  const DigitWidths widths = MeasureDigit(run, first);
+  const int digit = FitDigit(widths, set, second, spread);
+  std::array<int, 4> snapped{};
+  if (digit >= 0 || !SnapToModules(run, first, 7, snapped)) {
+    return digit;
+  }
+  DigitWidths whole = widths;
+  whole.firstSum = snapped[0] + snapped[1];
+  whole.secondSum = snapped[1] + snapped[2];
+  for (std::size_t i = 0; i < 4; ++i) {
+    whole.elements[i] = snapped[i];
+  }
+  return FitDigit(whole, set, second, 0);
 }
 
 // EAN-13 (and UPC-A) with six digits a half, EAN-8 with four.
@@ -1158,12 +1208,12 @@ bool MatchesSums(const Run& run, int first, const std::array<int, N>& runs, int 
   return SumsMisfit(MeasuredSums<N>(run, first, modules), runs, tolerance) >= 0;
 }
 
-// The value of the six elements from first (entries from `from` of table), or -1; margin is how
-// much nearer it lies than the next.
+// The value whose sums lie nearest the measured ones (entries from `from` of table), or -1;
+// margin is how much nearer it lies than the next.
 template <std::size_t Count>
-int Code128Value(const Run& run, int first, const std::array<std::array<int, 6>, Count>& table,
-                 std::size_t from, double* margin = nullptr) {
-  const std::array<double, 5> measured = MeasuredSums<6>(run, first, code128SymbolModules);
+int Code128ValueOfSums(const std::array<double, 5>& measured,
+                       const std::array<std::array<int, 6>, Count>& table, std::size_t from,
+                       double* margin) {
   int best = -1;
   double bestMisfit = 1e9;
   double nextMisfit = 1e9;
@@ -1187,6 +1237,24 @@ int Code128Value(const Run& run, int first, const std::array<std::array<int, 6>,
     *margin = nextMisfit - bestMisfit;
   }
   return best;
+}
+
+// The value of the six elements from first; those of a sharp picture by their whole modules
+// where their measure leaves it open.
+template <std::size_t Count>
+int Code128Value(const Run& run, int first, const std::array<std::array<int, 6>, Count>& table,
+                 std::size_t from, double* margin = nullptr) {
+  const int value =
+      Code128ValueOfSums(MeasuredSums<6>(run, first, code128SymbolModules), table, from, margin);
+  std::array<int, 6> snapped{};
+  if (value >= 0 || !SnapToModules(run, first, code128SymbolModules, snapped)) {
+    return value;
+  }
+  std::array<double, 5> sums{};
+  for (std::size_t i = 0; i < 5; ++i) {
+    sums[i] = snapped[i] + snapped[i + 1];
+  }
+  return Code128ValueOfSums(sums, table, from, margin);
 }
 
 bool DecodeCode128Run(const Run& run, int first, SymbolAt& read) {

@@ -114,6 +114,16 @@ std::string WithSpread(const std::string& pixels, int grow) {
   return out;
 }
 
+// Modules `pixels` wide each with every edge rounded to a whole pixel, as a label printer's or a
+// screen's pixels, or a scan thresholded to black and white, have them.
+std::string OnWholePixels(const std::string& modules, double pixels) {
+  std::string out;
+  for (double x = 0.5; x < static_cast<double>(modules.size()) * pixels; x += 1) {
+    out += modules[static_cast<std::size_t>(x / pixels)];
+  }
+  return out;
+}
+
 struct ReadCase {
   std::string_view name;
   Drawing drawing;
@@ -224,6 +234,16 @@ TEST(RobustTest, ReadsEverySymbologyAndHardPicture) {
        code128Text},
       {"Code 128 at 1.5 px a module",
        {.modules = code128, .module = 1.5},
+       Symbology::Code128,
+       code128Text},
+      // Edges rounded to whole pixels lie up to a fifth of a module off at 2.5 px a module, and
+      // two of them may put a digit's sums halfway between two patterns'.
+      {"EAN-13 at 2.5 px a module, its edges on whole pixels",
+       {.modules = OnWholePixels(ean13, 2.5), .module = 1},
+       Symbology::Ean13,
+       ean13Text},
+      {"Code 128 at 2.25 px a module, its edges on whole pixels",
+       {.modules = OnWholePixels(code128, 2.25), .module = 1},
        Symbology::Code128,
        code128Text},
       // A Code 128 needs three measuring lines whose ends line up; one this low still has them.
