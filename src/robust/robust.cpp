@@ -819,21 +819,23 @@ template <std::size_t N>
 bool SnapToModules(const Run& run, int first, int modules, std::array<int, N>& widths) {
   const double module = SumWidths(run, first, static_cast<int>(N)) / modules;
   const double origin = run.at[static_cast<std::size_t>(first)];
+  const double spread = 2 * std::min(pixelRounding, snapModules * module);
   double low = 0;
   double high = 0;
   int before = 0;
+  // Most tries are no symbol's and fail at their first edges.
   for (std::size_t i = 1; i <= N; ++i) {
     const double from = run.at[static_cast<std::size_t>(first) + i] - origin;
     const int place = i == N ? modules : static_cast<int>(std::lround(from / module));
     low = std::min(low, from - place * module);
     high = std::max(high, from - place * module);
-    if (place <= before) {
+    if (place <= before || high - low > spread) {
       return false;
     }
     widths[i - 1] = place - before;
     before = place;
   }
-  return high - low <= 2 * std::min(pixelRounding, snapModules * module);
+  return true;
 }
 
 // Whether equal groups of modules (characters, digit pairs) measure as a smooth change of scale
