@@ -985,23 +985,21 @@ int FitDigit(const DigitWidths& widths, const std::array<std::array<int, 4>, 10>
   return best;
 }
 
-// The digit the four elements from first spell, or -1; those of a sharp picture by their whole
-// modules where their measure leaves it open. Whole modules carry no ink spread.
+// The digit the four elements from first spell, or -1; the sums of a sharp picture's by their
+// whole modules where their measure leaves it open. Partners that share their sums (1 and 7, 2
+// and 8) are still told by the elements as measured: blur draws each towards the other's, and
+// whole modules would hide by how much.
 int ReadDigit(const Run& run, int first, const std::array<std::array<int, 4>, 10>& set,
               const std::array<std::array<int, 4>, 10>* second, double spread) {
-  const DigitWidths widths = MeasureDigit(run, first);
+  DigitWidths widths = MeasureDigit(run, first);
   const int digit = FitDigit(widths, set, second, spread);
   std::array<int, 4> snapped{};
   if (digit >= 0 || !SnapToModules(run, first, 7, snapped)) {
     return digit;
   }
-  DigitWidths whole = widths;
-  whole.firstSum = snapped[0] + snapped[1];
-  whole.secondSum = snapped[1] + snapped[2];
-  for (std::size_t i = 0; i < 4; ++i) {
-    whole.elements[i] = snapped[i];
-  }
-  return FitDigit(whole, set, second, 0);
+  widths.firstSum = snapped[0] + snapped[1];
+  widths.secondSum = snapped[1] + snapped[2];
+  return FitDigit(widths, set, second, spread);
 }
 
 // EAN-13 (and UPC-A) with six digits a half, EAN-8 with four.
