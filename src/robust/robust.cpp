@@ -900,22 +900,11 @@ constexpr std::array<int, 7> code128StopRuns = {2, 3, 3, 1, 1, 1, 2};
 // EAN digits are told by the distances from each edge to the next like edge, which blur and ink
 // spread leave alone: both sums must lie within eanFit modules of a pattern's together, and
 // every pattern with other sums eanMargin further off. 1 and 7, and 2 and 8, share their sums
-// and differ by a module in each of their four elements. Their elements, corrected for the spread
-// the guards show, must lie nearer one of the two by half of that, two modules in all: heavy blur
-// draws narrow elements wider and wide ones narrower alike, towards the middle between the two,
-// where a margin of one module is a coin toss.
+// and differ by a module in each of their four elements, which blur and ink spread do move.
 constexpr double eanFit = 1.0;
 constexpr double eanMargin = 0.45;
-constexpr double eanPartnerMargin = 2.0;
 // Light beyond an EAN or UPC symbol, in modules (the printed zones are seven and more).
 constexpr double eanQuietModules = 5;
-
-// How well four elements from first fit one pattern.
-struct DigitFit {
-  double sums = 1e9;      // misfit of the two edge-to-like-edge sums, in modules
-  double elements = 1e9;  // misfit of the four elements, corrected for spread
-  int sumKey = 0;         // the pattern's sums, as one number
-};
 
 // A digit's four elements in modules of its own seven, measured once for all the patterns.
 struct DigitWidths {
@@ -937,69 +926,142 @@ DigitWidths MeasureDigit(const Run& run, int first) {
   return widths;
 }
 
-DigitFit FitPattern(const DigitWidths& widths, const std::array<int, 4>& pattern, double spread) {
-  DigitFit fit;
-  fit.sums = std::abs(widths.firstSum - (pattern[0] + pattern[1])) +
-             std::abs(widths.secondSum - (pattern[1] + pattern[2]));
-  fit.elements = 0;
-  for (std::size_t i = 0; i < 4; ++i) {
-    const double due = pattern[i] + (widths.bars[i] ? spread : -spread);
-    fit.elements += std::abs(widths.elements[i] - due);
-  }
-  fit.sumKey = 10 * (pattern[0] + pattern[1]) + pattern[1] + pattern[2];
-  return fit;
+using DigitSet = std::array<std::array<int, 4>, 10>;
+
+// A digit as its sums read it (0-9, or 10-19 for the second set; -1 for none) and the pattern
+// that shares its sums, which its elements must tell it from.
+struct DigitRead {
+  int digit = -1;
+  int partner = -1;
+};
+
+const std::array<int, 4>& DigitPattern(const DigitSet& set, const DigitSet* second, int digit) {
+  return digit < 10 ? set[static_cast<std::size_t>(digit)]
+                    : (*second)[static_cast<std::size_t>(digit - 10)];
 }
 
-// The digit (0-9, or 10-19 for the second set) the widths spell, or -1.
-int FitDigit(const DigitWidths& widths, const std::array<std::array<int, 4>, 10>& set,
-             const std::array<std::array<int, 4>, 10>* second, double spread) {
-  std::array<DigitFit, 20> fits;
+DigitRead FitDigitSums(double firstSum, double secondSum, const DigitSet& set,
+                       const DigitSet* second) {
   const int count = second != nullptr ? 20 : 10;
+  std::array<double, 20> misfits{};
+  std::array<int, 20> keys{};
+  DigitRead read;
   for (int i = 0; i < count; ++i) {
-    const auto& pattern =
-        i < 10 ? set[static_cast<std::size_t>(i)] : (*second)[static_cast<std::size_t>(i - 10)];
-    fits[static_cast<std::size_t>(i)] = FitPattern(widths, pattern, spread);
-  }
-  int best = 0;
-  for (int i = 1; i < count; ++i) {
-    const DigitFit& f = fits[static_cast<std::size_t>(i)];
-    const DigitFit& b = fits[static_cast<std::size_t>(best)];
-    if (f.sums < b.sums - 1e-9 || (f.sumKey == b.sumKey && f.elements < b.elements)) {
-      best = i;
+    const auto& pattern = DigitPattern(set, second, i);
+    const auto k = static_cast<std::size_t>(i);
+    misfits[k] = std::abs(firstSum - (pattern[0] + pattern[1])) +
+                 std::abs(secondSum - (pattern[1] + pattern[2]));
+    keys[k] = 10 * (pattern[0] + pattern[1]) + pattern[1] + pattern[2];
+    if (read.digit < 0 || misfits[k] < misfits[static_cast<std::size_t>(read.digit)]) {
+      read.digit = i;
     }
   }
-  const DigitFit& b = fits[static_cast<std::size_t>(best)];
-  if (b.sums > eanFit) {
-    return -1;
+  const auto best = static_cast<std::size_t>(read.digit);
+  if (misfits[best] > eanFit) {
+    return {};
   }
   for (int i = 0; i < count; ++i) {
-    const DigitFit& f = fits[static_cast<std::size_t>(i)];
-    if (i == best) {
+    const auto k = static_cast<std::size_t>(i);
+    if (k == best) {
       continue;
     }
-    if (f.sumKey == b.sumKey ? f.elements - b.elements < eanPartnerMargin
-                             : f.sums - b.sums < eanMargin) {
-      return -1;
+    if (keys[k] == keys[best]) {
+      read.partner = i;
+    } else if (misfits[k] - misfits[best] < eanMargin) {
+      return {};
     }
   }
-  return best;
+  return read;
 }
 
-// The digit the four elements from first spell, or -1; the sums of a sharp picture's by their
-// whole modules where their measure leaves it open. Partners that share their sums (1 and 7, 2
-// and 8) are still told by the elements as measured: blur draws each towards the other's, and
-// whole modules would hide by how much.
-int ReadDigit(const Run& run, int first, const std::array<std::array<int, 4>, 10>& set,
-              const std::array<std::array<int, 4>, 10>* second, double spread) {
-  DigitWidths widths = MeasureDigit(run, first);
-  const int digit = FitDigit(widths, set, second, spread);
+// The digit the four elements from first spell by their sums; those of a sharp picture by its
+// whole modules where their measure leaves it open.
+DigitRead ReadDigitSums(const Run& run, int first, const DigitWidths& widths, const DigitSet& set,
+                        const DigitSet* second) {
+  const DigitRead read = FitDigitSums(widths.firstSum, widths.secondSum, set, second);
   std::array<int, 4> snapped{};
-  if (digit >= 0 || !SnapToModules(run, first, 7, snapped)) {
-    return digit;
+  if (read.digit >= 0 || !SnapToModules(run, first, 7, snapped)) {
+    return read;
   }
-  widths.firstSum = snapped[0] + snapped[1];
-  widths.secondSum = snapped[1] + snapped[2];
-  return FitDigit(widths, set, second, spread);
+  return FitDigitSums(snapped[0] + snapped[1], snapped[1] + snapped[2], set, second);
+}
+
+// How a line draws a symbol's digits' elements, from the digits their sums settle: blur draws
+// every element towards the mean of a digit's four, 7/4 modules, keeping a share of its distance
+// from it, and ink spread widens bars and narrows spaces alike. Partners that share their sums
+// differ by a module in each element, by the kept share once drawn: the elements as measured must
+// lie nearer one partner's, as drawn, by eanPartnerMargin modules in all, two of the four, and by
+// more than strays as large as the settled digits' could carry them. Heavy blur moves each edge
+// by its neighbours' widths, so a digit's elements may stray from any such draw: elements a
+// stray modules off each, towards the other partner, lie 8 stray - 4 nearer it.
+struct ElementDraw {
+  double kept = 1;
+  double spread = 0;
+  double stray = 0;  // the settled digits' largest, in modules
+};
+
+constexpr double eanMeanElement = 7.0 / 4;
+constexpr double eanPartnerMargin = 2.0;
+
+double DrawnElement(const ElementDraw& draw, int modules, bool bar) {
+  return eanMeanElement + draw.kept * (modules - eanMeanElement) +
+         (bar ? draw.spread : -draw.spread);
+}
+
+// By least squares. Where fewer than two digits settle, the guards' spread stands, unblurred.
+using SettledDigit = std::pair<const DigitWidths*, const std::array<int, 4>*>;
+
+ElementDraw FitElementDraw(std::span<const SettledDigit> settled, double guardSpread) {
+  double xx = 0;
+  double xz = 0;
+  double zz = 0;
+  double xy = 0;
+  double zy = 0;
+  for (const auto& [widths, pattern] : settled) {
+    for (std::size_t i = 0; i < 4; ++i) {
+      const double x = (*pattern)[i] - eanMeanElement;
+      const double z = widths->bars[i] ? 1 : -1;
+      const double y = widths->elements[i] - eanMeanElement;
+      xx += x * x;
+      xz += x * z;
+      zz += z * z;
+      xy += x * y;
+      zy += z * y;
+    }
+  }
+  const double determinant = xx * zz - xz * xz;
+  if (settled.size() < 2 || !(determinant > 1e-9)) {
+    return {1, guardSpread, 0};
+  }
+  ElementDraw draw{(xy * zz - zy * xz) / determinant, (xx * zy - xz * xy) / determinant, 0};
+  for (const auto& [widths, pattern] : settled) {
+    for (std::size_t i = 0; i < 4; ++i) {
+      draw.stray = std::max(
+          draw.stray,
+          std::abs(widths->elements[i] - DrawnElement(draw, (*pattern)[i], widths->bars[i])));
+    }
+  }
+  return draw;
+}
+
+// Which of a digit and its partner the elements spell, or -1.
+int TellPartners(const DigitWidths& widths, const DigitRead& read, const DigitSet& set,
+                 const DigitSet* second, const ElementDraw& draw) {
+  if (read.partner < 0) {
+    return read.digit;
+  }
+  const auto misfit = [&](int digit) {
+    const auto& pattern = DigitPattern(set, second, digit);
+    double sum = 0;
+    for (std::size_t i = 0; i < 4; ++i) {
+      sum += std::abs(widths.elements[i] - DrawnElement(draw, pattern[i], widths.bars[i]));
+    }
+    return sum;
+  };
+  const double one = misfit(read.digit);
+  const double other = misfit(read.partner);
+  const double margin = std::max(eanPartnerMargin, 8 * draw.stray - 4);
+  return one + margin <= other ? read.digit : other + margin <= one ? read.partner : -1;
 }
 
 // EAN-13 (and UPC-A) with six digits a half, EAN-8 with four.
@@ -1104,15 +1166,34 @@ bool DecodeEan(const Run& run, int first, int digitsPerHalf, SymbolAt& read) {
     }
   }
   const double spread = std::clamp((bars / 6 - spaces / 5) / 2, -0.5, 0.5);
+  const auto setOf = [&](int place) { return place < digitsPerHalf ? &eanRunsL : &eanRunsR; };
+  const auto secondOf = [&](int place) { return place < digitsPerHalf ? &eanRunsG : nullptr; };
+  std::array<DigitWidths, 12> widths{};
+  std::array<DigitRead, 12> sums{};
+  std::array<SettledDigit, 12> settled{};
+  std::size_t settledCount = 0;
+  for (int place = 0; place < digits; ++place) {
+    const auto p = static_cast<std::size_t>(place);
+    const int k = digitAt(place);
+    widths[p] = MeasureDigit(run, k);
+    sums[p] = ReadDigitSums(run, k, widths[p], *setOf(place), secondOf(place));
+    if (sums[p].digit < 0) {
+      return false;
+    }
+    if (sums[p].partner < 0) {
+      settled[settledCount++] = {&widths[p],
+                                 &DigitPattern(*setOf(place), secondOf(place), sums[p].digit)};
+    }
+  }
+  const ElementDraw draw = FitElementDraw(std::span(settled.data(), settledCount), spread);
   std::string left;
   std::string right;
   std::string parity;
   int sum = 0;
   for (int place = 0; place < digits; ++place) {
     const bool leftHalf = place < digitsPerHalf;
-    const int k = digitAt(place);
-    const int read = leftHalf ? ReadDigit(run, k, eanRunsL, &eanRunsG, spread)
-                              : ReadDigit(run, k, eanRunsR, nullptr, spread);
+    const auto p = static_cast<std::size_t>(place);
+    const int read = TellPartners(widths[p], sums[p], *setOf(place), secondOf(place), draw);
     if (read < 0) {
       return false;
     }
