@@ -124,6 +124,39 @@ std::string OnWholePixels(const std::string& modules, double pixels) {
   return out;
 }
 
+// UPC-A 0123777456785 drawn in twentieths of a module, its guards' bars widened over their inner
+// spaces by three twentieths a side, as blur draws single modules. Where sevensBlurred, the 7s of
+// its left half (1 3 1 2 modules) are drawn 1.65 2.35 1.6 1.4, as heavy blur between their wide
+// bars draws them: a 1's 2 2 2 1 with the guards' spread fits those better than a 7's, and
+// 0123111456785 passes the check too.
+std::string UpcWithGuardSpread(bool sevensBlurred) {
+  const std::string modules = EncodeEan13("0123777456785");
+  std::vector<int> twentieths;
+  for (std::size_t i = 0; i < modules.size(); ++i) {
+    if (i == 0 || modules[i] != modules[i - 1]) {
+      twentieths.push_back(0);
+    }
+    twentieths.back() += 20;
+  }
+  const auto set = [&twentieths](std::size_t first, std::vector<int> widths) {
+    std::copy(widths.begin(), widths.end(),
+              twentieths.begin() + static_cast<std::ptrdiff_t>(first));
+  };
+  set(0, {23, 14, 23});
+  set(27, {17, 26, 14, 26, 17});
+  set(56, {23, 14, 23});
+  if (sevensBlurred) {
+    for (const std::size_t digit : {3, 4, 5}) {
+      set(3 + 4 * digit, {33, 47, 32, 28});
+    }
+  }
+  std::string out;
+  for (std::size_t i = 0; i < twentieths.size(); ++i) {
+    out.append(static_cast<std::size_t>(twentieths[i]), i % 2 == 0 ? '1' : '0');
+  }
+  return out;
+}
+
 struct ReadCase {
   std::string_view name;
   Drawing drawing;
@@ -242,6 +275,10 @@ TEST(RobustTest, ReadsEverySymbologyAndHardPicture) {
        {.modules = OnWholePixels(ean13, 2.5), .module = 1},
        Symbology::Ean13,
        ean13Text},
+      {"UPC-A whose guards show more spread than its digits",
+       {.modules = UpcWithGuardSpread(false), .module = 0.2},
+       Symbology::UpcA,
+       "123777 456785"},
       {"Code 128 at 2.25 px a module, its edges on whole pixels",
        {.modules = OnWholePixels(code128, 2.25), .module = 1},
        Symbology::Code128,
@@ -442,6 +479,12 @@ TEST(RobustTest, RefusesPiecesAndLookAlikes) {
       // and a 1's, which share their edge-to-like-edge sums; the check passes 42216056 too.
       {"an EAN-8 blurred until its 8s and 7 lie halfway to 2s and a 1",
        {.modules = EncodeEan8("48876056"), .module = 4, .blur = 2.6},
+       Symbology::None,
+       ""},
+      // The digits whose sums settle them show the line draws elements as their patterns have
+      // them: the 7s lie nearer neither partner by enough.
+      {"a UPC-A whose 7s blur drew halfway to 1s, its guards spread",
+       {.modules = UpcWithGuardSpread(true), .module = 0.2},
        Symbology::None,
        ""},
       // Without the hairline both read.
