@@ -1008,9 +1008,9 @@ double DrawnElement(const ElementDraw& draw, int modules, bool bar) {
          (bar ? draw.spread : -draw.spread);
 }
 
-// By least squares. Where fewer than two digits settle, the guards' spread stands, unblurred.
 using SettledDigit = std::pair<const DigitWidths*, const std::array<int, 4>*>;
 
+// By least squares. Where fewer than two digits settle, the guards' spread stands, unblurred.
 ElementDraw FitElementDraw(std::span<const SettledDigit> settled, double guardSpread) {
   double xx = 0;
   double xz = 0;
