@@ -275,6 +275,11 @@ TEST(RobustTest, ReadsEverySymbologyAndHardPicture) {
        {.modules = OnWholePixels(ean13, 2.5), .module = 1},
        Symbology::Ean13,
        ean13Text},
+      // No digit settles by its sums alone, so the guards must say how the line draws elements.
+      {"EAN-8 of 1s, 2s, 7s and 8s only",
+       {.modules = EncodeEan8("12781287")},
+       Symbology::Ean8,
+       "1278 1287"},
       {"UPC-A whose guards show more spread than its digits",
        {.modules = UpcWithGuardSpread(false), .module = 0.2},
        Symbology::UpcA,
