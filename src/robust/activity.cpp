@@ -4,43 +4,72 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
+#include <vector>
 
 namespace strixa {
 
 namespace {
 
-// Follows the grey along one row or column and counts each confirmed turn: a maximum once the
-// grey falls below it by the step, a minimum once it rises above it by as much. An extreme older
-// than any element is forgotten (looked at every staleCheck pixels): in noise the oldest extreme
-// drifts out to the rarest sample, from which any sample turns.
+// Follows the grey along rows or columns and counts each confirmed turn: a maximum once the grey
+// falls below it by the step, a minimum once it rises above it by as much. An extreme older than
+// any element is forgotten (looked at every staleCheck pixels): in noise the oldest extreme drifts
+// out to the rarest sample, from which any sample turns.
+// Lines are followed side by side, each part of their state in an array of its own: the steps of
+// one line wait for one another, but a few vector instructions on bytes take a step of all. While
+// a line seeks a minimum, its extreme and greys are kept with their bits flipped, so that every
+// line seeks a maximum.
 struct Turns {
-  int extreme = 0;
-  int at = 0;
-  bool rising = true;
+  static constexpr std::size_t lanes = 16;
+  using Lanes = std::array<std::uint8_t, lanes>;
 
-  void ForgetOld(int grey, int position) {
-    if (position - at > staleAfter) {
-      extreme = grey;
-      at = position;
+  explicit Turns(const Lanes& grey) : extremes(grey) {}
+
+  // Counts where the grey turned, in each lane; step is positive. Without branches on the grey,
+  // which in bars and noise would be guessed wrong at every turn: yes and no are bytes of all bits
+  // or none, which compilers keep in vector registers, where selects became branches. With
+  // `check`, at the first pixel of a stretch, old extremes are forgotten first. Greys by value,
+  // not by reference: they cannot then alias the state, and the loop vectorises.
+  template <bool check>
+  void Next(Lanes grey, std::uint8_t step) {
+    for (std::size_t i = 0; i < lanes; ++i) {
+      const auto seen = static_cast<std::uint8_t>(grey[i] ^ flipped[i]);
+      std::uint8_t extreme = extremes[i];
+      if constexpr (check) {
+        // Old: set nowhere in the last three stretches, the pixels from staleAfter back.
+        const auto old = static_cast<std::uint8_t>(still[i] & stillBefore[i] & stillBefore2[i]);
+        extreme = static_cast<std::uint8_t>((seen & old) | (extreme & ~old));
+        stillBefore2[i] = stillBefore[i];
+        stillBefore[i] = still[i];
+        still[i] = static_cast<std::uint8_t>(~old);
+      }
+      // The grey went on beyond the extreme, or back from it by the step at least.
+      const std::uint8_t high = std::max(extreme, seen);
+      const auto back = static_cast<std::uint8_t>(high - seen);
+      const auto turns = static_cast<std::uint8_t>(-static_cast<int>(back >= step));
+      const auto stays = static_cast<std::uint8_t>(-static_cast<int>(high == extreme) & ~turns);
+      // A turn makes the grey the extreme sought the other way, so flipped.
+      extremes[i] = static_cast<std::uint8_t>((high & ~turns) | (~seen & turns));
+      flipped[i] = static_cast<std::uint8_t>(flipped[i] ^ turns);
+      still[i] = static_cast<std::uint8_t>(still[i] & stays);
+      count[i] = static_cast<std::uint8_t>(count[i] - turns);
     }
   }
 
-  // Whether the grey turned here; step is positive. Without branches on the grey, which in bars
-  // and noise would be guessed wrong at every turn.
-  bool Next(int grey, int step, int position) {
-    // How far the grey went back against the direction sought: below nought it went on.
-    const int back = rising ? extreme - grey : grey - extreme;
-    const bool turns = back >= step;
-    const bool moves = back < 0 || turns;
-    extreme = moves ? grey : extreme;
-    at = moves ? position : at;
-    rising = rising != turns;
-    return turns;
-  }
-
-  static constexpr int staleAfter = 24;
   static constexpr int staleCheck = 8;
+  static constexpr int staleAfter = 24;
+  static_assert(staleAfter == 3 * staleCheck, "three stretches are kept");
+
+  Lanes extremes{};
+  Lanes flipped{};  // every bit set while a minimum is sought, none while a maximum is
+  Lanes count{};    // turns since they were last added to the cells: a cell's pixels at most
+  // Every bit set where the extreme stayed (was neither moved nor forgotten) through this stretch
+  // of staleCheck pixels so far, the last one and the one before; none at first, as the first
+  // pixel set it.
+  Lanes still{};
+  Lanes stillBefore{};
+  Lanes stillBefore2{};
 };
 
 // Turns a cell needs to be active: a single edge (a label's border, a shadow) makes one.
@@ -57,24 +86,153 @@ constexpr int sparseFrom = 6;
 
 int TurnStep(const std::uint8_t* bytes, int width, int height, std::ptrdiff_t rowPitch,
              int pixelStep, int every) {
-  std::array<long long, 256> differences{};
+  // Four histograms, neighbouring pixels in turn: on flat rows every difference falls in one
+  // entry, and each addition to it would wait for the last.
+  constexpr std::size_t ways = 4;
+  std::array<std::array<long long, 256>, ways> differences{};
   long long count = 0;
+  const auto difference = [pixelStep](const std::uint8_t* row, int x) {
+    return static_cast<std::size_t>(std::abs(row[static_cast<std::ptrdiff_t>(x) * pixelStep] -
+                                             row[static_cast<std::ptrdiff_t>(x - 1) * pixelStep]));
+  };
   for (int y = every / 2; y < height; y += 4 * every) {
     const std::uint8_t* row = bytes + y * rowPitch;
-    for (int x = 1; x < width; ++x) {
-      ++differences[static_cast<std::size_t>(
-          std::abs(row[static_cast<std::ptrdiff_t>(x) * pixelStep] -
-                   row[static_cast<std::ptrdiff_t>(x - 1) * pixelStep]))];
-      ++count;
+    int x = 1;
+    for (; x + 3 < width; x += 4) {
+      ++differences[0][difference(row, x)];
+      ++differences[1][difference(row, x + 1)];
+      ++differences[2][difference(row, x + 2)];
+      ++differences[3][difference(row, x + 3)];
     }
+    for (; x < width; ++x) {
+      ++differences[0][difference(row, x)];
+    }
+    count += width - 1;
   }
   long long below = 0;
   int median = 0;
-  while (median < 255 && 2 * (below + differences[static_cast<std::size_t>(median)]) <= count) {
-    below += differences[static_cast<std::size_t>(median)];
+  const auto counted = [&](int size) {
+    long long sum = 0;
+    for (const auto& way : differences) {
+      sum += way[static_cast<std::size_t>(size)];
+    }
+    return sum;
+  };
+  while (median < 255 && 2 * (below + counted(median)) <= count) {
+    below += counted(median);
     ++median;
   }
   return std::clamp(noiseSteps * median, smallestStep, largestStep);
+}
+
+// Lines of the picture: line i starts at bytes + start[i], and its turns count in the cells from
+// cell[i] on (see Follow).
+struct Lines {
+  std::vector<std::ptrdiff_t> start;
+  std::vector<std::size_t> cell;
+};
+
+// Follows every stride-th of the lines' first `length` pixels, `along` bytes apart (one where
+// `adjacent`), lanes lines at a time; a turn at position p along line i counts in
+// cells[cell[i] + p / cellSize * cellStep]. A cell's length at a time: the greys of all its
+// positions are gathered first, so that the steps read them long after they were stored.
+template <int stride, bool adjacent>
+void Follow(const std::uint8_t* bytes, const Lines& lines, std::ptrdiff_t along, int length,
+            int step, int* cells, std::size_t cellStep) {
+  constexpr int cellSize = ActivityMap::cellSize;
+  constexpr std::size_t lanes = Turns::lanes;
+  // Positions in a cell: stride divides cellSize, and staleCheck.
+  constexpr std::size_t whole = cellSize / stride;
+  static_assert(whole * stride == cellSize && Turns::staleCheck % stride == 0);
+  if constexpr (adjacent) {
+    along = 1;
+  }
+  const std::ptrdiff_t apart = stride * along;
+  const std::size_t count = lines.start.size();
+  const std::size_t groups = (count + lanes - 1) / lanes;
+  // Lanes past the last line follow the first of their group again; their turns are never added.
+  std::vector<std::ptrdiff_t> start(groups * lanes);
+  for (std::size_t i = 0; i < start.size(); ++i) {
+    start[i] = lines.start[i < count ? i : i - i % lanes];
+  }
+  std::vector<Turns> turns;
+  turns.reserve(groups);
+  for (std::size_t group = 0; group < groups; ++group) {
+    Turns::Lanes grey;
+    for (std::size_t i = 0; i < lanes; ++i) {
+      grey[i] = bytes[start[group * lanes + i]];
+    }
+    turns.emplace_back(grey);
+  }
+  const auto least = static_cast<std::uint8_t>(step);
+  std::array<Turns::Lanes, whole> greys;
+  for (int from = 0; from < length; from += cellSize) {
+    // The first pixel only starts the lines.
+    const int first = std::max(from, stride);
+    const auto positions =
+        static_cast<std::size_t>((std::min(length, from + cellSize) - first + stride - 1) / stride);
+    if (positions == 0) {
+      continue;
+    }
+    for (std::size_t group = 0; group < groups; ++group) {
+      for (std::size_t i = 0; i < lanes; ++i) {
+        const std::uint8_t* line = bytes + start[group * lanes + i] + first * along;
+        if (positions == whole) {
+          for (std::size_t k = 0; k < whole; k += 4) {
+            greys[k][i] = line[0];
+            greys[k + 1][i] = line[apart];
+            greys[k + 2][i] = line[2 * apart];
+            greys[k + 3][i] = line[3 * apart];
+            line += 4 * apart;
+          }
+        } else {
+          for (std::size_t k = 0; k < positions; ++k) {
+            greys[k][i] = line[static_cast<std::ptrdiff_t>(k) * apart];
+          }
+        }
+      }
+      Turns here = turns[group];
+      for (std::size_t k = 0; k < positions; ++k) {
+        // Every staleCheck pixels from the first followed.
+        if ((first + static_cast<int>(k) * stride - stride) % Turns::staleCheck == 0) {
+          here.Next<true>(greys[k], least);
+        } else {
+          here.Next<false>(greys[k], least);
+        }
+      }
+      turns[group] = here;
+    }
+    // Each line's turns go to its cell, summed first over the lines side by side in one cell, as
+    // adding each to memory would wait for the last addition.
+    int* const to = cells + static_cast<std::size_t>(from / cellSize) * cellStep;
+    std::size_t cell = lines.cell[0];
+    int sum = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+      if (lines.cell[i] != cell) {
+        to[cell] += sum;
+        sum = 0;
+        cell = lines.cell[i];
+      }
+      std::uint8_t& turned = turns[i / lanes].count[i % lanes];
+      sum += turned;
+      turned = 0;
+    }
+    to[cell] += sum;
+  }
+}
+
+// Follows the lines at a stride known while compiling.
+template <bool adjacent>
+void Follow(const std::uint8_t* bytes, const Lines& lines, std::ptrdiff_t along, int length,
+            int stride, int step, int* cells, std::size_t cellStep) {
+  if (lines.start.empty()) {
+    return;
+  }
+  if (stride == 1) {
+    Follow<1, adjacent>(bytes, lines, along, length, step, cells, cellStep);
+  } else {
+    Follow<2, adjacent>(bytes, lines, along, length, step, cells, cellStep);
+  }
 }
 
 }  // namespace
@@ -86,50 +244,31 @@ ActivityMap::ActivityMap(const std::uint8_t* bytes, int width, int height, std::
   const auto cells = static_cast<std::size_t>(columns_) * static_cast<std::size_t>(rows_);
   turns_.assign(cells, 0);
   const int step = TurnStep(bytes, width, height, rowPitch, pixelStep, every);
-  // The turns of a row of cells, and a cell's column: x and y are never negative.
-  const auto rowOfCells = [this](int y) {
-    return turns_.data() + static_cast<std::size_t>(static_cast<unsigned>(y) / cellSize) *
-                               static_cast<std::size_t>(columns_);
-  };
-  const auto cellColumn = [](int x) { return static_cast<unsigned>(x) / cellSize; };
   // Every other pixel along the rows and columns where they lie far apart, on large pictures:
   // half the cost, and a symbol's elements two modules wide and more still turn the grey at its
   // smallest module the lines read, a pixel and a half.
   const int stride = every >= sparseFrom ? 2 : 1;
+  // Rows, each in a row of cells, and columns, each in a column of cells; x and y are never
+  // negative.
+  Lines rows;
   for (int y = every / 2; y < height; y += every) {
-    const std::uint8_t* row = bytes + y * rowPitch;
-    int* cells = rowOfCells(y);
-    Turns along{row[0]};
-    for (int x = stride; x < width;) {
-      along.ForgetOld(row[static_cast<std::ptrdiff_t>(x) * pixelStep], x);
-      for (const int end = std::min(width, x + Turns::staleCheck); x < end; x += stride) {
-        cells[cellColumn(x)] +=
-            along.Next(row[static_cast<std::ptrdiff_t>(x) * pixelStep], step, x) ? 1 : 0;
-      }
-    }
+    rows.start.push_back(y * rowPitch);
+    rows.cell.push_back(static_cast<std::size_t>(y / cellSize) *
+                        static_cast<std::size_t>(columns_));
   }
-  // Columns are followed together, row after row, so that the bytes are read in their order.
-  std::vector<Turns> down;
+  Lines down;
   for (int x = every / 2; x < width; x += every) {
-    down.push_back({bytes[static_cast<std::ptrdiff_t>(x) * pixelStep]});
+    down.start.push_back(static_cast<std::ptrdiff_t>(x) * pixelStep);
+    down.cell.push_back(static_cast<std::size_t>(x / cellSize));
   }
-  for (int y = stride; y < height; y += stride) {
-    const std::uint8_t* row = bytes + y * rowPitch;
-    if ((y - stride) % Turns::staleCheck < stride) {
-      int x = every / 2;
-      for (Turns& column : down) {
-        column.ForgetOld(row[static_cast<std::ptrdiff_t>(x) * pixelStep], y);
-        x += every;
-      }
-    }
-    int* cells = rowOfCells(y);
-    int x = every / 2;
-    for (Turns& column : down) {
-      cells[cellColumn(x)] +=
-          column.Next(row[static_cast<std::ptrdiff_t>(x) * pixelStep], step, y) ? 1 : 0;
-      x += every;
-    }
+  // Pixels side by side are read without a multiplication.
+  if (pixelStep == 1) {
+    Follow<true>(bytes, rows, pixelStep, width, stride, step, turns_.data(), 1);
+  } else {
+    Follow<false>(bytes, rows, pixelStep, width, stride, step, turns_.data(), 1);
   }
+  Follow<false>(bytes, down, rowPitch, height, stride, step, turns_.data(),
+                static_cast<std::size_t>(columns_));
   LeaveOut({});
 }
 
