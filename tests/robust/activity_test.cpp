@@ -206,6 +206,47 @@ TEST(ActivityMapTest, RowsAndColumnsAreFollowedAlike) {
   }
 }
 
+TEST(ActivityMapTest, PixelsApartAndRowsUpwardsMakeTheSameMap) {
+  // Bars and dots on noise; the same greys every third byte among others, the last row first.
+  constexpr int width = 203;
+  constexpr int height = 157;
+  std::mt19937 random(3);
+  std::vector<std::uint8_t> grey(static_cast<std::size_t>(width) * height);
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) {
+      const bool bar = x > 40 && x < 120 && y > 30 && y < 90 && (x / 3) % 2 == 0;
+      grey[static_cast<std::size_t>(y) * width + static_cast<std::size_t>(x)] =
+          static_cast<std::uint8_t>((bar ? 30 : 200) + random() % 24);
+    }
+  }
+  constexpr int pixelStep = 3;
+  constexpr std::ptrdiff_t pitch = width * pixelStep + 5;
+  std::vector<std::uint8_t> spread(static_cast<std::size_t>(pitch) * height);
+  for (std::uint8_t& byte : spread) {
+    byte = static_cast<std::uint8_t>(random());
+  }
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) {
+      spread[static_cast<std::size_t>((height - 1 - y) * pitch + x * pixelStep + 1)] =
+          grey[static_cast<std::size_t>(y) * width + static_cast<std::size_t>(x)];
+    }
+  }
+  const std::uint8_t* lastRow = spread.data() + (height - 1) * pitch + 1;
+  for (const int every : {2, 3, 6}) {
+    SCOPED_TRACE(every);
+    const ActivityMap map(grey.data(), width, height, width, 1, every);
+    const ActivityMap spreadMap(lastRow, width, height, -pitch, pixelStep, every);
+    EXPECT_EQ(map.ActiveShare(), spreadMap.ActiveShare());
+    EXPECT_GT(map.ActiveShare(), 0);
+    EXPECT_LT(map.ActiveShare(), 1);
+    for (int y = 8; y < height; y += ActivityMap::cellSize) {
+      for (int x = 8; x < width; x += ActivityMap::cellSize) {
+        EXPECT_EQ(map.Active(x, y), spreadMap.Active(x, y)) << x << ", " << y;
+      }
+    }
+  }
+}
+
 }  // namespace
 
 }  // namespace strixa
