@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <numbers>
 #include <vector>
 
 namespace strixa {
@@ -83,6 +84,44 @@ constexpr int largestStep = 40;
 
 // Rows and columns this far apart are followed at every other pixel.
 constexpr int sparseFrom = 6;
+
+// A cell's edges run one way where their gradients lie along one direction by at least this
+// share of their sum beyond across it ((l1 - l2) / (l1 + l2) of their structure tensor): bars
+// nearly wholly, even blurred, at an angle or under a photo's noise; text, clutter and noise
+// alone far less. A cell takes the gradients of the cells around it too, which holds where only
+// the ends of bars reach into it, beside a label's border.
+constexpr float oneWayShare = 0.5F;
+
+// Over points of the cell from (left, top) on diagonals `apart` pixels apart, each gradient from
+// the square of four pixels it is the top-left corner of: every row and every column of the cell
+// has points, so that edges of bars a pixel or two wide, upright or lying, show at any phase.
+// Each weighs by its size, not its square: a label's high border then never outweighs the many
+// edges of fainter bars beside it.
+ActivityMap::Gradients CellGradients(const std::uint8_t* bytes, int width, int height,
+                                     std::ptrdiff_t rowPitch, int pixelStep, int apart, int left,
+                                     int top) {
+  ActivityMap::Gradients sums;
+  const int right = std::min(width - 1, left + ActivityMap::cellSize);
+  const int bottom = std::min(height - 1, top + ActivityMap::cellSize);
+  for (int y = top; y < bottom; ++y) {
+    const std::uint8_t* row = bytes + y * rowPitch;
+    for (int x = left + (y - top) % apart; x < right; x += apart) {
+      const std::uint8_t* pixel = row + static_cast<std::ptrdiff_t>(x) * pixelStep;
+      const int a = pixel[0];
+      const int b = pixel[pixelStep];
+      const int c = pixel[rowPitch];
+      const int d = pixel[rowPitch + pixelStep];
+      const auto gx = static_cast<float>(b + d - a - c);
+      const auto gy = static_cast<float>(c + d - a - b);
+      const float size = std::sqrt(gx * gx + gy * gy);
+      const float weight = size > 0 ? 1 / size : 0;
+      sums.xx += weight * gx * gx;
+      sums.yy += weight * gy * gy;
+      sums.xy += weight * gx * gy;
+    }
+  }
+  return sums;
+}
 
 int TurnStep(const std::uint8_t* bytes, int width, int height, std::ptrdiff_t rowPitch,
              int pixelStep, int every) {
@@ -269,6 +308,17 @@ ActivityMap::ActivityMap(const std::uint8_t* bytes, int width, int height, std::
   }
   Follow<false>(bytes, down, rowPitch, height, stride, step, turns_.data(),
                 static_cast<std::size_t>(columns_));
+  gradients_.assign(cells, Gradients{});
+  for (int cy = 0; cy < rows_; ++cy) {
+    for (int cx = 0; cx < columns_; ++cx) {
+      const auto cell = static_cast<std::size_t>(cy) * static_cast<std::size_t>(columns_) +
+                        static_cast<std::size_t>(cx);
+      if (turns_[cell] >= turnsNeeded) {
+        gradients_[cell] = CellGradients(bytes, width, height, rowPitch, pixelStep, 2 * every,
+                                         cx * cellSize, cy * cellSize);
+      }
+    }
+  }
   LeaveOut({});
 }
 
@@ -287,16 +337,33 @@ void ActivityMap::LeaveOut(const std::vector<Box>& readAlready) {
     }
   }
   active_.assign(turns.size(), 0);
+  directions_.assign(turns.size(), 0);
   for (int cy = 0; cy < rows_; ++cy) {
     for (int cx = 0; cx < columns_; ++cx) {
-      if (turns[static_cast<std::size_t>(cy) * static_cast<std::size_t>(columns_) +
-                static_cast<std::size_t>(cx)] < turnsNeeded) {
+      const auto cell = static_cast<std::size_t>(cy) * static_cast<std::size_t>(columns_) +
+                        static_cast<std::size_t>(cx);
+      if (turns[cell] < turnsNeeded) {
         continue;
       }
+      Gradients around;
       for (int ny = std::max(0, cy - 1); ny <= std::min(rows_ - 1, cy + 1); ++ny) {
         for (int nx = std::max(0, cx - 1); nx <= std::min(columns_ - 1, cx + 1); ++nx) {
-          active_[static_cast<std::size_t>(ny) * static_cast<std::size_t>(columns_) +
-                  static_cast<std::size_t>(nx)] = 1;
+          const auto near = static_cast<std::size_t>(ny) * static_cast<std::size_t>(columns_) +
+                            static_cast<std::size_t>(nx);
+          if (turns[near] >= turnsNeeded) {
+            around.xx += gradients_[near].xx;
+            around.yy += gradients_[near].yy;
+            around.xy += gradients_[near].xy;
+          }
+        }
+      }
+      const Directions reading = ReadingDirections(around);
+      for (int ny = std::max(0, cy - 1); ny <= std::min(rows_ - 1, cy + 1); ++ny) {
+        for (int nx = std::max(0, cx - 1); nx <= std::min(columns_ - 1, cx + 1); ++nx) {
+          const auto near = static_cast<std::size_t>(ny) * static_cast<std::size_t>(columns_) +
+                            static_cast<std::size_t>(nx);
+          active_[near] = 1;
+          directions_[near] |= reading;
         }
       }
     }
@@ -332,6 +399,22 @@ void ActivityMap::LeaveOut(const std::vector<Box>& readAlready) {
   }
 }
 
+ActivityMap::Directions ActivityMap::ReadingDirections(const Gradients& gradients) {
+  const float sum = gradients.xx + gradients.yy;
+  const float apart = gradients.xx - gradients.yy;
+  if (sum <= 0 || std::hypot(apart, 2 * gradients.xy) < oneWayShare * sum) {
+    return allDirections;
+  }
+  const double across = std::atan2(2 * gradients.xy, apart) * 90 / std::numbers::pi;
+  Directions reading = 0;
+  for (int bin = 0; bin < directionBins; ++bin) {
+    if (std::abs(std::remainder(bin * directionBin - across, 180.0)) <= readingTurn) {
+      reading |= Directions{1} << bin;
+    }
+  }
+  return reading;
+}
+
 bool ActivityMap::Active(double x, double y) const {
   return active_[static_cast<std::size_t>(CellRow(y)) * static_cast<std::size_t>(columns_) +
                  static_cast<std::size_t>(CellColumn(x))] != 0;
@@ -344,6 +427,11 @@ void ActivityMap::Spans(double originX, double originY, double directionX, doubl
   // A cell at a time: a line through an active cell crosses the widened cells around it for two
   // cells' length at least, and so meets them.
   const double step = cellSize / std::sqrt(directionX * directionX + directionY * directionY);
+  // The line's direction's bin: the nearest multiple of directionBin degrees, from 0 to 180.
+  const double degrees = std::atan2(directionY, directionX) * 180 / std::numbers::pi;
+  const auto bin =
+      static_cast<int>(std::lround(degrees / directionBin) + directionBins) % directionBins;
+  const Directions direction = Directions{1} << bin;
   const auto add = [&](double from, double to) {
     from = std::max(0.0, from - margin - step);
     to = std::min(length, to + margin + step);
@@ -364,8 +452,9 @@ void ActivityMap::Spans(double originX, double originY, double directionX, doubl
     const double at = std::min(k * step, length);
     const int cx = CellColumn(originX + at * directionX);
     const int cy = CellRow(originY + at * directionY);
-    if (active_[static_cast<std::size_t>(cy) * static_cast<std::size_t>(columns_) +
-                static_cast<std::size_t>(cx)] != 0) {
+    if ((directions_[static_cast<std::size_t>(cy) * static_cast<std::size_t>(columns_) +
+                     static_cast<std::size_t>(cx)] &
+         direction) != 0) {
       if (runFrom < 0) {
         runFrom = at;
       }

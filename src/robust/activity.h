@@ -21,6 +21,12 @@ constexpr int smallestStep = 10;
 // symbol read already reaches into count no turns: the lines need not read it again. Other bars
 // that reach a cell into such a box are still read, as a line keeps more than a cell beyond the
 // last active cell it crosses.
+// Where a cell's edges clearly run one way, as a symbol's bars do, only lines within
+// readingTurn degrees of across them count it active. A line turned by an angle from across a
+// symbol crosses it end to end only where the angle's tangent is below the bars' height over the
+// symbol's length, and bars stand at most about as tall as the symbol is long (an EAN-8's, about
+// 40 degrees): lines turned further, and lines along the bars, leave through the bars' ends and
+// read nothing there. A widened cell counts for every direction of the cells that widened it.
 // Cells are cellSize picture pixels square.
 class ActivityMap {
  public:
@@ -48,11 +54,20 @@ class ActivityMap {
   }
 
   // The parts of the line origin + t * direction, t in [0, length] (picture pixels per t, from
-  // the picture's top-left corner), within margin of an active cell, in order and apart.
+  // the picture's top-left corner), within margin of a cell active for its direction, in order
+  // and apart.
   void Spans(double originX, double originY, double directionX, double directionY, double length,
              double margin, std::vector<std::pair<double, double>>& spans) const;
 
   static constexpr int cellSize = 16;
+  static constexpr double readingTurn = 40;
+
+  // Sums of products of a cell's gradients (x and y components), each gradient weighed.
+  struct Gradients {
+    float xx = 0;
+    float yy = 0;
+    float xy = 0;
+  };
 
  private:
   // Blocks of blockCells x blockCells cells; a block is clear when neither it nor any block
@@ -69,8 +84,22 @@ class ActivityMap {
   int columns_ = 0;
   int rows_ = 0;
   std::size_t quietCells_ = 0;
-  std::vector<int> turns_;  // per cell
+  // Directions of lines in bins of directionBin degrees, bin b centred on b * directionBin from
+  // the rows (clockwise on the screen, as y grows downwards), one bit each.
+  static constexpr int directionBin = 5;
+  static constexpr int directionBins = 180 / directionBin;
+  using Directions = std::uint64_t;
+  static_assert(directionBins <= 64);
+  static constexpr Directions allDirections = (Directions{1} << directionBins) - 1;
+
+  // The directions of lines within readingTurn of across the edges of a cell whose gradients
+  // (its own and its neighbours') run one way; else all.
+  static Directions ReadingDirections(const Gradients& gradients);
+
+  std::vector<int> turns_;            // per cell
+  std::vector<Gradients> gradients_;  // per cell that turns enough
   std::vector<std::uint8_t> active_;
+  std::vector<Directions> directions_;  // per active cell, the lines' that count it
   int blockColumns_ = 0;
   std::vector<std::uint8_t> clear_;
 };

@@ -131,14 +131,16 @@ TEST(ActivityMapTest, BoxesReadAlreadyCountNoTurnsInTheCellsTheyReach) {
 }
 
 TEST(ActivityMapTest, SpansHoldBarsALinePassesAtAnyAngleAndPhase) {
-  // Patches of bars far apart, quiet between, so that lines step over most blocks at a time.
+  // Patches of random grey far apart, quiet between, so that lines step over most blocks at a
+  // time. Their edges run every way, so lines of every direction count them.
   std::vector<std::uint8_t> grey(static_cast<std::size_t>(800) * 600, 240);
   const std::pair<int, int> patches[] = {{100, 80}, {500, 300}, {260, 470}};
+  std::mt19937 random(9);
   for (const auto& [left, top] : patches) {
     for (int y = top; y < top + 24; ++y) {
       for (int x = left; x < left + 24; ++x) {
         grey[static_cast<std::size_t>(y) * 800 + static_cast<std::size_t>(x)] =
-            (x - left) % 4 < 2 ? 20 : 240;
+            static_cast<std::uint8_t>(random() % 256);
       }
     }
   }
@@ -159,6 +161,55 @@ TEST(ActivityMapTest, SpansHoldBarsALinePassesAtAnyAngleAndPhase) {
             [&](const auto& span) { return span.first <= before && before <= span.second; }))
             << degrees << " degrees, patch at " << left << ", line " << i;
       }
+    }
+  }
+}
+
+TEST(ActivityMapTest, BarsCountForLinesNearlyAcrossThemOnly) {
+  // Bars turned by `turn` degrees (0: upright) over x 300..400, y 200..300 of paper, the line
+  // across them at `turn` from the rows; offset by `phase` pixels along it.
+  struct Case {
+    std::string_view name;
+    double turn;
+    double module;
+    double phase = 0;
+    double noise = 0;
+  };
+  const Case cases[] = {
+      {"upright bars of two pixels", 0, 2},
+      {"upright bars of two pixels, a pixel on", 0, 2, 1},
+      {"lying bars of two pixels, a pixel on", 90, 2, 1},
+      {"lying bars of one pixel", 90, 1},
+      {"bars turned 30 degrees, with noise", 30, 3, 0, 12},
+      {"bars turned -50 degrees, blurred by their pixels", -50, 1.6},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const double across = c.turn * std::numbers::pi / 180;
+    std::vector<std::uint8_t> grey(static_cast<std::size_t>(800) * 600, 235);
+    std::mt19937 random(7);
+    std::normal_distribution<double> deviation(0, c.noise);
+    for (int y = 200; y < 300; ++y) {
+      for (int x = 300; x < 400; ++x) {
+        const double along = x * std::cos(across) + y * std::sin(across) + c.phase;
+        const bool bar = static_cast<long>(std::floor(along / c.module)) % 2 == 0;
+        const double value = (bar ? 25 : 235) + (c.noise > 0 ? deviation(random) : 0);
+        grey[static_cast<std::size_t>(y) * 800 + static_cast<std::size_t>(x)] =
+            static_cast<std::uint8_t>(std::clamp(value, 0.0, 255.0));
+      }
+    }
+    const ActivityMap map(grey.data(), 800, 600, 800, 1, 2);
+    std::vector<std::pair<double, double>> spans;
+    // Lines through the bars' middle, which lies 500 along them.
+    for (const int off : {0, 15, -15, 30, -30, 60, -60, 90}) {
+      const double degrees = c.turn + off;
+      const double dx = std::cos(degrees * std::numbers::pi / 180);
+      const double dy = std::sin(degrees * std::numbers::pi / 180);
+      map.Spans(350 - 500 * dx, 250 - 500 * dy, dx, dy, 1000, 0, spans);
+      const bool crossed = std::any_of(spans.begin(), spans.end(), [](const auto& span) {
+        return span.first <= 500 && 500 <= span.second;
+      });
+      EXPECT_EQ(crossed, std::abs(off) < 45) << off << " degrees from across the bars";
     }
   }
 }
@@ -243,6 +294,16 @@ TEST(ActivityMapTest, PixelsApartAndRowsUpwardsMakeTheSameMap) {
       for (int x = 8; x < width; x += ActivityMap::cellSize) {
         EXPECT_EQ(map.Active(x, y), spreadMap.Active(x, y)) << x << ", " << y;
       }
+    }
+    // And the directions that count the bars' cells.
+    std::vector<std::pair<double, double>> spans;
+    std::vector<std::pair<double, double>> spreadSpans;
+    for (int degrees = 0; degrees < 180; degrees += 15) {
+      const double dx = std::cos(degrees * std::numbers::pi / 180);
+      const double dy = std::sin(degrees * std::numbers::pi / 180);
+      map.Spans(80 - 200 * dx, 60 - 200 * dy, dx, dy, 400, 0, spans);
+      spreadMap.Spans(80 - 200 * dx, 60 - 200 * dy, dx, dy, 400, 0, spreadSpans);
+      EXPECT_EQ(spans, spreadSpans) << degrees << " degrees";
     }
   }
 }
