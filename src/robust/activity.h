@@ -21,12 +21,13 @@ constexpr int smallestStep = 10;
 // symbol read already reaches into count no turns: the lines need not read it again. Other bars
 // that reach a cell into such a box are still read, as a line keeps more than a cell beyond the
 // last active cell it crosses.
-// Where a cell's edges clearly run one way, as a symbol's bars do, only lines within
-// readingTurn degrees of across them count it active. A line turned by an angle from across a
+// A line counts an active cell only where the edges around it run one way, as a symbol's bars
+// make them, and only within readingTurn degrees of across them. Text, clutter and noise turn the
+// grey as often as bars, but their edges run every way. A line turned by an angle from across a
 // symbol crosses it end to end only where the angle's tangent is below the bars' height over the
 // symbol's length, and bars stand at most about as tall as the symbol is long (an EAN-8's, about
 // 40 degrees): lines turned further, and lines along the bars, leave through the bars' ends and
-// read nothing there. A widened cell counts for every direction of the cells that widened it.
+// read nothing there.
 // Cells are cellSize picture pixels square.
 class ActivityMap {
  public:
@@ -44,8 +45,6 @@ class ActivityMap {
   void LeaveOut(const std::vector<Box>& readAlready);
 
   bool Active(double x, double y) const;
-  // Whether no cell is quiet: every line is then read whole.
-  bool AllActive() const { return quietCells_ == 0; }
   // The share of the picture's cells that are active.
   double ActiveShare() const {
     return active_.empty()
@@ -54,8 +53,8 @@ class ActivityMap {
   }
 
   // The parts of the line origin + t * direction, t in [0, length] (picture pixels per t, from
-  // the picture's top-left corner), within margin of a cell active for its direction, in order
-  // and apart.
+  // the picture's top-left corner), within margin of a cell that counts for its direction, in
+  // order and apart.
   void Spans(double originX, double originY, double directionX, double directionY, double length,
              double margin, std::vector<std::pair<double, double>>& spans) const;
 
@@ -90,16 +89,17 @@ class ActivityMap {
   static constexpr int directionBins = 180 / directionBin;
   using Directions = std::uint64_t;
   static_assert(directionBins <= 64);
-  static constexpr Directions allDirections = (Directions{1} << directionBins) - 1;
 
-  // The directions of lines within readingTurn of across the edges of a cell whose gradients
-  // (its own and its neighbours') run one way; else all.
+  // The directions of lines within readingTurn of across the edges whose gradients these are,
+  // where they run one way; else none.
   static Directions ReadingDirections(const Gradients& gradients);
 
   std::vector<int> turns_;            // per cell
   std::vector<Gradients> gradients_;  // per cell that turns enough
   std::vector<std::uint8_t> active_;
-  std::vector<Directions> directions_;  // per active cell, the lines' that count it
+  // Per active cell, the directions of lines that count it: those that may read the bars of the
+  // cells that made it active.
+  std::vector<Directions> directions_;
   int blockColumns_ = 0;
   std::vector<std::uint8_t> clear_;
 };

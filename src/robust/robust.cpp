@@ -2047,17 +2047,14 @@ std::size_t TurnsUpTo(const float* grey, int count, float step, std::size_t enou
   return found;
 }
 
-// Reads the parts of the line near active cells, with the light beyond them that quiet zones
-// need. Most such parts cross text, clutter or a single stroke, which turn the grey too seldom for
-// a symbol within the active cells themselves, where every symbol's elements lie: those samples
-// are taken and their turns counted first, and the light beyond only where a symbol may lie.
+// Reads the parts of the line near the cells the activity map counts for it, with the light
+// beyond them that quiet zones need. Some such parts cross a few strokes or the end of a stripe,
+// which turn the grey too seldom for a symbol within the cells themselves, where every symbol's
+// elements lie: those samples are taken and their turns counted first, and the light beyond only
+// where a symbol may lie.
 void ReadActiveSpans(const Plane& plane, const Line& line, const ActivityMap& activity,
                      Profile& profile, bool lightOnDark, std::vector<LineRead>& reads,
                      const LineRead& stamp, std::vector<std::pair<double, double>>& spans) {
-  if (activity.AllActive()) {
-    ReadLine(plane, line, profile, lightOnDark, Symbology::None, 0, reads, stamp, readsAll);
-    return;
-  }
   activity.Spans(plane.scale * line.origin.x, plane.scale * line.origin.y,
                  plane.scale * line.direction.x, plane.scale * line.direction.y, line.length, 0,
                  spans);

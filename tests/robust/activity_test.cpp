@@ -77,7 +77,6 @@ TEST(ActivityMapTest, MarksBarsAndLeavesFlatAndNoisyGroundQuiet) {
       }
     }
     EXPECT_LT(active * 10, all);
-    EXPECT_FALSE(map.AllActive());
   }
 }
 
@@ -131,30 +130,30 @@ TEST(ActivityMapTest, BoxesReadAlreadyCountNoTurnsInTheCellsTheyReach) {
 }
 
 TEST(ActivityMapTest, SpansHoldBarsALinePassesAtAnyAngleAndPhase) {
-  // Patches of random grey far apart, quiet between, so that lines step over most blocks at a
-  // time. Their edges run every way, so lines of every direction count them.
-  std::vector<std::uint8_t> grey(static_cast<std::size_t>(800) * 600, 240);
+  // Patches of bars across each line's direction, far apart and quiet between, so that lines step
+  // over most blocks at a time.
   const std::pair<int, int> patches[] = {{100, 80}, {500, 300}, {260, 470}};
-  std::mt19937 random(9);
-  for (const auto& [left, top] : patches) {
-    for (int y = top; y < top + 24; ++y) {
-      for (int x = left; x < left + 24; ++x) {
-        grey[static_cast<std::size_t>(y) * 800 + static_cast<std::size_t>(x)] =
-            static_cast<std::uint8_t>(random() % 256);
-      }
-    }
-  }
-  const ActivityMap map(grey.data(), 800, 600, 800, 1, 2);
   std::vector<std::pair<double, double>> spans;
   for (int degrees = 0; degrees < 180; degrees += 7) {
     const double dx = std::cos(degrees * std::numbers::pi / 180);
     const double dy = std::sin(degrees * std::numbers::pi / 180);
+    std::vector<std::uint8_t> grey(static_cast<std::size_t>(800) * 600, 240);
+    for (const auto& [left, top] : patches) {
+      for (int y = top; y < top + 40; ++y) {
+        for (int x = left; x < left + 40; ++x) {
+          const double along = (x - left) * dx + (y - top) * dy;
+          grey[static_cast<std::size_t>(y) * 800 + static_cast<std::size_t>(x)] =
+              static_cast<long>(std::floor(along / 2)) % 2 == 0 ? 20 : 240;
+        }
+      }
+    }
+    const ActivityMap map(grey.data(), 800, 600, 800, 1, 2);
     for (const auto& [left, top] : patches) {
       // Lines within 8 pixels of the patch's middle, which lies `before` along them.
       for (int i = 0; i < 16; ++i) {
         const double across = i - 8.0, before = 900 + 5.3 * i;
-        const double ox = left + 12 - dy * across - dx * before;
-        const double oy = top + 12 + dx * across - dy * before;
+        const double ox = left + 20 - dy * across - dx * before;
+        const double oy = top + 20 + dx * across - dy * before;
         map.Spans(ox, oy, dx, dy, 2000, 0, spans);
         EXPECT_TRUE(std::any_of(
             spans.begin(), spans.end(),
@@ -166,14 +165,16 @@ TEST(ActivityMapTest, SpansHoldBarsALinePassesAtAnyAngleAndPhase) {
 }
 
 TEST(ActivityMapTest, BarsCountForLinesNearlyAcrossThemOnly) {
-  // Bars turned by `turn` degrees (0: upright) over x 300..400, y 200..300 of paper, the line
-  // across them at `turn` from the rows; offset by `phase` pixels along it.
+  // Over x 300..400, y 200..300 of paper: bars turned by `turn` degrees (0: upright), the line
+  // across them at `turn` from the rows, offset by `phase` pixels along it; or grey at random, as
+  // text and clutter turn it, whose edges run every way. Noise over the whole picture.
   struct Case {
     std::string_view name;
     double turn;
-    double module;
+    double module;  // none: grey at random
     double phase = 0;
     double noise = 0;
+    double dark = 25;  // bars' grey
   };
   const Case cases[] = {
       {"upright bars of two pixels", 0, 2},
@@ -182,6 +183,9 @@ TEST(ActivityMapTest, BarsCountForLinesNearlyAcrossThemOnly) {
       {"lying bars of one pixel", 90, 1},
       {"bars turned 30 degrees, with noise", 30, 3, 0, 12},
       {"bars turned -50 degrees, blurred by their pixels", -50, 1.6},
+      {"faint bars turned 10 degrees under heavy noise", 10, 3, 0, 40, 150},
+      {"grey at random", 0, 0},
+      {"heavy noise alone", 0, 0, 0, 40},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -189,18 +193,23 @@ TEST(ActivityMapTest, BarsCountForLinesNearlyAcrossThemOnly) {
     std::vector<std::uint8_t> grey(static_cast<std::size_t>(800) * 600, 235);
     std::mt19937 random(7);
     std::normal_distribution<double> deviation(0, c.noise);
-    for (int y = 200; y < 300; ++y) {
-      for (int x = 300; x < 400; ++x) {
-        const double along = x * std::cos(across) + y * std::sin(across) + c.phase;
-        const bool bar = static_cast<long>(std::floor(along / c.module)) % 2 == 0;
-        const double value = (bar ? 25 : 235) + (c.noise > 0 ? deviation(random) : 0);
+    for (int y = 0; y < 600; ++y) {
+      for (int x = 0; x < 800; ++x) {
+        double value = 235;
+        if (x >= 300 && x < 400 && y >= 200 && y < 300) {
+          const double along = x * std::cos(across) + y * std::sin(across) + c.phase;
+          value = c.module == 0                                              ? random() % 256
+                  : static_cast<long>(std::floor(along / c.module)) % 2 == 0 ? c.dark
+                                                                             : 235;
+        }
+        value += c.noise > 0 ? deviation(random) : 0;
         grey[static_cast<std::size_t>(y) * 800 + static_cast<std::size_t>(x)] =
             static_cast<std::uint8_t>(std::clamp(value, 0.0, 255.0));
       }
     }
     const ActivityMap map(grey.data(), 800, 600, 800, 1, 2);
     std::vector<std::pair<double, double>> spans;
-    // Lines through the bars' middle, which lies 500 along them.
+    // Lines through the middle, which lies 500 along them.
     for (const int off : {0, 15, -15, 30, -30, 60, -60, 90}) {
       const double degrees = c.turn + off;
       const double dx = std::cos(degrees * std::numbers::pi / 180);
@@ -209,7 +218,7 @@ TEST(ActivityMapTest, BarsCountForLinesNearlyAcrossThemOnly) {
       const bool crossed = std::any_of(spans.begin(), spans.end(), [](const auto& span) {
         return span.first <= 500 && 500 <= span.second;
       });
-      EXPECT_EQ(crossed, std::abs(off) < 45) << off << " degrees from across the bars";
+      EXPECT_EQ(crossed, c.module > 0 && std::abs(off) < 45) << off << " degrees from across";
     }
   }
 }
@@ -253,7 +262,7 @@ TEST(ActivityMapTest, RowsAndColumnsAreFollowedAlike) {
       }
     }
     EXPECT_GT(active, 0);
-    EXPECT_FALSE(map.AllActive());
+    EXPECT_LT(map.ActiveShare(), 1);
   }
 }
 
