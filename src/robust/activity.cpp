@@ -92,7 +92,7 @@ constexpr int sparseFrom = 6;
 // about 0.05 over the nine cells, and text, whose strokes run every way, mostly 0.2 and less:
 // many of its cells count for no line. Where only the ends of bars reach into a cell, beside a
 // label's border or a line of digits, the neighbours' bars still hold.
-constexpr float oneWayShare = 0.15F;
+constexpr float oneWayShare = 0.2F;
 
 // Over points of the cell from (left, top) on diagonals `apart` pixels apart, each gradient from
 // the square of four pixels it is the top-left corner of: every row and every column of the cell
@@ -340,6 +340,7 @@ void ActivityMap::LeaveOut(const std::vector<Box>& readAlready) {
   }
   active_.assign(turns.size(), 0);
   directions_.assign(turns.size(), 0);
+  bars_.assign(turns.size(), 0);
   for (int cy = 0; cy < rows_; ++cy) {
     for (int cx = 0; cx < columns_; ++cx) {
       const auto cell = static_cast<std::size_t>(cy) * static_cast<std::size_t>(columns_) +
@@ -365,7 +366,8 @@ void ActivityMap::LeaveOut(const std::vector<Box>& readAlready) {
           const auto near = static_cast<std::size_t>(ny) * static_cast<std::size_t>(columns_) +
                             static_cast<std::size_t>(nx);
           active_[near] = 1;
-          directions_[near] |= reading;
+          directions_[near] |= reading != 0 ? reading : allDirections;
+          bars_[near] |= reading;
         }
       }
     }
@@ -445,6 +447,7 @@ void ActivityMap::Spans(double originX, double originY, double directionX, doubl
   };
   double runFrom = -1;
   double lastActive = 0;
+  bool runHoldsBars = false;
   const int steps = static_cast<int>(length / step) + 1;
   // From a point in a clear block, the next blockCells points, a cell apart, move by as many
   // cells at most along each axis (clamped, no more), so by a block: into its neighbours, whose
@@ -454,25 +457,27 @@ void ActivityMap::Spans(double originX, double originY, double directionX, doubl
     const double at = std::min(k * step, length);
     const int cx = CellColumn(originX + at * directionX);
     const int cy = CellRow(originY + at * directionY);
-    if ((directions_[static_cast<std::size_t>(cy) * static_cast<std::size_t>(columns_) +
-                     static_cast<std::size_t>(cx)] &
-         direction) != 0) {
+    const auto cell = static_cast<std::size_t>(cy) * static_cast<std::size_t>(columns_) +
+                      static_cast<std::size_t>(cx);
+    if ((directions_[cell] & direction) != 0) {
       if (runFrom < 0) {
         runFrom = at;
+        runHoldsBars = false;
       }
+      runHoldsBars = runHoldsBars || (bars_[cell] & direction) != 0;
       lastActive = at;
       continue;
     }
-    if (runFrom >= 0) {
+    if (runFrom >= 0 && runHoldsBars) {
       add(runFrom, lastActive);
-      runFrom = -1;
     }
+    runFrom = -1;
     if (clear_[static_cast<std::size_t>(cy / blockCells) * static_cast<std::size_t>(blockColumns_) +
                static_cast<std::size_t>(cx / blockCells)] != 0) {
       k += passed;
     }
   }
-  if (runFrom >= 0) {
+  if (runFrom >= 0 && runHoldsBars) {
     add(runFrom, lastActive);
   }
 }

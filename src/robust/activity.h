@@ -21,13 +21,16 @@ constexpr int smallestStep = 10;
 // symbol read already reaches into count no turns: the lines need not read it again. Other bars
 // that reach a cell into such a box are still read, as a line keeps more than a cell beyond the
 // last active cell it crosses.
-// A line counts an active cell only where the edges around it run one way, as a symbol's bars
-// make them, and only within readingTurn degrees of across them. Text, clutter and noise turn the
-// grey as often as bars, but their edges run every way. A line turned by an angle from across a
-// symbol crosses it end to end only where the angle's tangent is below the bars' height over the
-// symbol's length, and bars stand at most about as tall as the symbol is long (an EAN-8's, about
-// 40 degrees): lines turned further, and lines along the bars, leave through the bars' ends and
-// read nothing there.
+// Where the edges around an active cell run one way, as a symbol's bars make them, a line counts
+// the cell only within readingTurn degrees of across them. A line turned by an angle from across
+// a symbol crosses it end to end only where the angle's tangent is below the bars' height over
+// the symbol's length, and bars stand at most about as tall as the symbol is long (an EAN-8's,
+// about 40 degrees): lines turned further, and lines along the bars, leave through the bars' ends
+// and read nothing there. Cells whose edges run no one way count for every line, but a line
+// reads a stretch of the cells it counts only where one of them has edges that run one way
+// across it: text, clutter and noise alone turn the grey as often as bars, but their edges run
+// every way. Stretches that cross bars are read whole, with the ends of bars that a picture's
+// edge cuts short, digits and noise beside them.
 // Cells are cellSize picture pixels square.
 class ActivityMap {
  public:
@@ -89,6 +92,7 @@ class ActivityMap {
   static constexpr int directionBins = 180 / directionBin;
   using Directions = std::uint64_t;
   static_assert(directionBins <= 64);
+  static constexpr Directions allDirections = (Directions{1} << directionBins) - 1;
 
   // The directions of lines within readingTurn of across the edges whose gradients these are,
   // where they run one way; else none.
@@ -97,9 +101,11 @@ class ActivityMap {
   std::vector<int> turns_;            // per cell
   std::vector<Gradients> gradients_;  // per cell that turns enough
   std::vector<std::uint8_t> active_;
-  // Per active cell, the directions of lines that count it: those that may read the bars of the
-  // cells that made it active.
+  // Per active cell, the directions of lines that count it, and of those that may read bars
+  // there: each the cells' that made it active (every direction where edges run no one way, for
+  // the first; none, for the second).
   std::vector<Directions> directions_;
+  std::vector<Directions> bars_;
   int blockColumns_ = 0;
   std::vector<std::uint8_t> clear_;
 };
