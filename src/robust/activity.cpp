@@ -409,12 +409,13 @@ ActivityMap::Directions ActivityMap::ReadingDirections(const Gradients& gradient
   if (sum <= 0 || std::hypot(apart, 2 * gradients.xy) < oneWayShare * sum) {
     return 0;
   }
+  // The bins from across - readingTurn to across + readingTurn, each taken modulo 180 degrees.
   const double across = std::atan2(2 * gradients.xy, apart) * 90 / std::numbers::pi;
+  const auto first = static_cast<int>(std::ceil((across - readingTurn) / directionBin));
+  const auto last = static_cast<int>(std::floor((across + readingTurn) / directionBin));
   Directions reading = 0;
-  for (int bin = 0; bin < directionBins; ++bin) {
-    if (std::abs(std::remainder(bin * directionBin - across, 180.0)) <= readingTurn) {
-      reading |= Directions{1} << bin;
-    }
+  for (int bin = first; bin <= last; ++bin) {
+    reading |= Directions{1} << ((bin + directionBins) % directionBins);
   }
   return reading;
 }
