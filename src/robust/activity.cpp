@@ -88,10 +88,11 @@ constexpr int sparseFrom = 6;
 // The edges around a cell run one way where their gradients lie along one direction by at least
 // this share of their sum beyond across it ((l1 - l2) / (l1 + l2) of their structure tensor),
 // the cell's and its eight neighbours' together: bars nearly wholly, even blurred or at an angle;
-// under the heaviest noise of a photo, 0.1 to 0.3 of bars of good contrast. Noise alone makes
-// about 0.05 over the nine cells, and text, whose strokes run every way, mostly 0.2 and less:
-// many of its cells count for no line. Where only the ends of bars reach into a cell, beside a
-// label's border or a line of digits, the neighbours' bars still hold.
+// under the heaviest noise of a photo, 0.1 to 0.3 of bars of good contrast, enough in some of
+// their cells, and a line reads a stretch where one cell is enough. Noise alone makes about 0.05
+// over the nine cells, and text, whose strokes run every way, mostly 0.2 and less: many of its
+// cells count for no line. Where only the ends of bars reach into a cell, beside a label's border
+// or a line of digits, the neighbours' bars still hold.
 constexpr float oneWayShare = 0.2F;
 
 // Over points of the cell from (left, top) on diagonals `apart` pixels apart, each gradient from
