@@ -340,8 +340,7 @@ void ActivityMap::LeaveOut(const std::vector<Box>& readAlready) {
     }
   }
   active_.assign(turns.size(), 0);
-  directions_.assign(turns.size(), 0);
-  bars_.assign(turns.size(), 0);
+  directions_.assign(turns.size(), CellDirections{});
   for (int cy = 0; cy < rows_; ++cy) {
     for (int cx = 0; cx < columns_; ++cx) {
       const auto cell = static_cast<std::size_t>(cy) * static_cast<std::size_t>(columns_) +
@@ -367,8 +366,8 @@ void ActivityMap::LeaveOut(const std::vector<Box>& readAlready) {
           const auto near = static_cast<std::size_t>(ny) * static_cast<std::size_t>(columns_) +
                             static_cast<std::size_t>(nx);
           active_[near] = 1;
-          directions_[near] |= reading != 0 ? reading : allDirections;
-          bars_[near] |= reading;
+          directions_[near].counted |= reading != 0 ? reading : allDirections;
+          directions_[near].bars |= reading;
         }
       }
     }
@@ -461,12 +460,13 @@ void ActivityMap::Spans(double originX, double originY, double directionX, doubl
     const int cy = CellRow(originY + at * directionY);
     const auto cell = static_cast<std::size_t>(cy) * static_cast<std::size_t>(columns_) +
                       static_cast<std::size_t>(cx);
-    if ((directions_[cell] & direction) != 0) {
+    const CellDirections& here = directions_[cell];
+    if ((here.counted & direction) != 0) {
       if (runFrom < 0) {
         runFrom = at;
         runHoldsBars = false;
       }
-      runHoldsBars = runHoldsBars || (bars_[cell] & direction) != 0;
+      runHoldsBars = runHoldsBars || (here.bars & direction) != 0;
       lastActive = at;
       continue;
     }

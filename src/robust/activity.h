@@ -103,9 +103,12 @@ class ActivityMap {
   std::vector<std::uint8_t> active_;
   // Per active cell, the directions of lines that count it, and of those that may read bars
   // there: each the cells' that made it active (every direction where edges run no one way, for
-  // the first; none, for the second).
-  std::vector<Directions> directions_;
-  std::vector<Directions> bars_;
+  // the first; none, for the second). Side by side, as a line looks at both.
+  struct CellDirections {
+    Directions counted = 0;
+    Directions bars = 0;
+  };
+  std::vector<CellDirections> directions_;
   int blockColumns_ = 0;
   std::vector<std::uint8_t> clear_;
 };
