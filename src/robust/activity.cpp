@@ -360,13 +360,14 @@ void ActivityMap::LeaveOut(const std::vector<Box>& readAlready) {
           }
         }
       }
-      const Directions reading = ReadingDirections(around);
+      const Directions counting = DirectionsAcross(around, countingTurn);
+      const Directions reading = DirectionsAcross(around, readingTurn);
       for (int ny = std::max(0, cy - 1); ny <= std::min(rows_ - 1, cy + 1); ++ny) {
         for (int nx = std::max(0, cx - 1); nx <= std::min(columns_ - 1, cx + 1); ++nx) {
           const auto near = static_cast<std::size_t>(ny) * static_cast<std::size_t>(columns_) +
                             static_cast<std::size_t>(nx);
           active_[near] = 1;
-          directions_[near].counted |= reading != 0 ? reading : allDirections;
+          directions_[near].counted |= counting != 0 ? counting : allDirections;
           directions_[near].bars |= reading;
         }
       }
@@ -403,21 +404,21 @@ void ActivityMap::LeaveOut(const std::vector<Box>& readAlready) {
   }
 }
 
-ActivityMap::Directions ActivityMap::ReadingDirections(const Gradients& gradients) {
+ActivityMap::Directions ActivityMap::DirectionsAcross(const Gradients& gradients, double turn) {
   const float sum = gradients.xx + gradients.yy;
   const float apart = gradients.xx - gradients.yy;
   if (sum <= 0 || std::hypot(apart, 2 * gradients.xy) < oneWayShare * sum) {
     return 0;
   }
-  // The bins from across - readingTurn to across + readingTurn, each taken modulo 180 degrees.
+  // The bins from across - turn to across + turn, each taken modulo 180 degrees.
   const double across = std::atan2(2 * gradients.xy, apart) * 90 / std::numbers::pi;
-  const auto first = static_cast<int>(std::ceil((across - readingTurn) / directionBin));
-  const auto last = static_cast<int>(std::floor((across + readingTurn) / directionBin));
-  Directions reading = 0;
+  const auto first = static_cast<int>(std::ceil((across - turn) / directionBin));
+  const auto last = static_cast<int>(std::floor((across + turn) / directionBin));
+  Directions directions = 0;
   for (int bin = first; bin <= last; ++bin) {
-    reading |= Directions{1} << ((bin + directionBins) % directionBins);
+    directions |= Directions{1} << ((bin + directionBins) % directionBins);
   }
-  return reading;
+  return directions;
 }
 
 bool ActivityMap::Active(double x, double y) const {

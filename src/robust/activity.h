@@ -22,15 +22,19 @@ constexpr int smallestStep = 10;
 // that reach a cell into such a box are still read, as a line keeps more than a cell beyond the
 // last active cell it crosses.
 // Where the edges around an active cell run one way, as a symbol's bars make them, a line counts
-// the cell only within readingTurn degrees of across them. A line turned by an angle from across
+// the cell only within countingTurn degrees of across them. A line turned by an angle from across
 // a symbol crosses it end to end only where the angle's tangent is below the bars' height over
 // the symbol's length, and bars stand at most about as tall as the symbol is long (an EAN-8's,
 // about 40 degrees): lines turned further, and lines along the bars, leave through the bars' ends
 // and read nothing there. Cells whose edges run no one way count for every line, but a line
-// reads a stretch of the cells it counts only where one of them has edges that run one way
-// across it: text, clutter and noise alone turn the grey as often as bars, but their edges run
-// every way. Stretches that cross bars are read whole, with the ends of bars that a picture's
-// edge cuts short, digits and noise beside them.
+// reads a stretch of the cells it counts only where one of them has edges that run within
+// readingTurn degrees of across it: text, clutter and noise alone turn the grey as often as bars,
+// but their edges run every way. The lines' families lie 15 degrees apart, so one of them crosses
+// each symbol within 7.5 degrees of across, end to end however short its bars; readingTurn leaves
+// more again for the bars' direction under noise and for a perspective that turns a symbol's bars
+// from one another. Lines turned further cross end to end only tall symbols, which the nearer
+// families read too: on photos they read next to nothing. Stretches that cross bars are read
+// whole, with the ends of bars that a picture's edge cuts short, digits and noise beside them.
 // Cells are cellSize picture pixels square.
 class ActivityMap {
  public:
@@ -62,7 +66,8 @@ class ActivityMap {
              double margin, std::vector<std::pair<double, double>>& spans) const;
 
   static constexpr int cellSize = 16;
-  static constexpr double readingTurn = 40;
+  static constexpr double countingTurn = 40;
+  static constexpr double readingTurn = 20;
 
   // Sums of products of a cell's gradients (x and y components), each gradient weighed.
   struct Gradients {
@@ -94,9 +99,9 @@ class ActivityMap {
   static_assert(directionBins <= 64);
   static constexpr Directions allDirections = (Directions{1} << directionBins) - 1;
 
-  // The directions of lines within readingTurn of across the edges whose gradients these are,
+  // The directions of lines within turn degrees of across the edges whose gradients these are,
   // where they run one way; else none.
-  static Directions ReadingDirections(const Gradients& gradients);
+  static Directions DirectionsAcross(const Gradients& gradients, double turn);
 
   std::vector<int> turns_;            // per cell
   std::vector<Gradients> gradients_;  // per cell that turns enough

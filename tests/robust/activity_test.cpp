@@ -217,7 +217,7 @@ TEST(ActivityMapTest, BarsCountForLinesNearlyAcrossThemOnly) {
       const bool crossed = std::any_of(spans.begin(), spans.end(), [](const auto& span) {
         return span.first <= 500 && 500 <= span.second;
       });
-      EXPECT_EQ(crossed, c.module > 0 && std::abs(off) < 45) << off << " degrees from across";
+      EXPECT_EQ(crossed, c.module > 0 && std::abs(off) < 20) << off << " degrees from across";
     }
   }
 }
