@@ -1910,6 +1910,10 @@ struct LineRead {
   double offset = 0;  // the line's distance from the picture's centre, across it
   double contrast = 0;
   bool weakCheck = false;
+  // Whether the read runs into its line's end before its first bar or after its last: the
+  // picture's edge (or the end of the part of the line read), not an edge of the bar.
+  bool startAtLineEnd = false;
+  bool endAtLineEnd = false;
 };
 
 // The shortest symbol has twenty elements and more.
@@ -1963,6 +1967,8 @@ void ReadSampled(const Plane& plane, const Line& line, Profile& profile, bool li
         read.symbology = symbol.symbology;
         read.text = std::move(symbol.text);
         read.weakCheck = symbol.weakCheck;
+        read.startAtLineEnd = first == 0;
+        read.endAtLineEnd = symbol.last + 1 == count;
         read.start = plane.scale * (line.origin + t0 * line.direction);
         read.end = plane.scale * (line.origin + t1 * line.direction);
         float low = 255;
@@ -2485,30 +2491,48 @@ void MeasureEnough(const Plane& plane, const Group& group, const RobustOptions& 
 }
 
 // The bar direction from the first and last bars' edges across the lines: the principal
-// direction of both sets of points about their own centres. Light across a symbol that cuts a
-// piece of it short (a bright spot's round edge) bends that end, while a symbol's first and last
-// bars stay straight: where one end strays from its line by over a pixel and three times the other,
-// the other alone gives the direction.
-bool FitBars(const std::vector<LineRead>& reads, Vec& bars) {
-  if (reads.size() < 3) {
+// direction of both sets of points about their own centres. A read that runs into its line's end
+// (the picture's edge cutting a symbol, or the end of a part of a line) has no edge there: that
+// point lies on the picture's edge, which may run any way, and is left out. Light across a
+// symbol that cuts a piece of it short (a bright spot's round edge) bends that end, while a
+// symbol's first and last bars stay straight: where one end strays from its line by over a pixel
+// and three times the other, the other alone gives the direction. Reads by value or by pointer.
+const LineRead& ReadOf(const LineRead& read) { return read; }
+const LineRead& ReadOf(const LineRead* read) { return *read; }
+
+template <typename Reads>
+bool FitBars(const Reads& reads, Vec& bars) {
+  // Per end ([0] the starts, [1] the ends): its points' count, mean and sums of squares about it.
+  std::array<double, 2> count{};
+  std::array<Vec, 2> mean;
+  for (const auto& each : reads) {
+    const LineRead& read = ReadOf(each);
+    const std::array<bool, 2> edge = {!read.startAtLineEnd, !read.endAtLineEnd};
+    const std::array<Vec, 2> p = {read.start, read.end};
+    for (std::size_t e = 0; e < 2; ++e) {
+      if (edge[e]) {
+        ++count[e];
+        mean[e] = mean[e] + p[e];
+      }
+    }
+  }
+  if (count[0] + count[1] < 3) {
     return false;
   }
-  Vec startMean;
-  Vec endMean;
-  for (const LineRead& read : reads) {
-    startMean = startMean + read.start;
-    endMean = endMean + read.end;
-  }
-  startMean = (1.0 / reads.size()) * startMean;
-  endMean = (1.0 / reads.size()) * endMean;
-  // Sums of squares about the means: [0] the starts, [1] the ends.
   std::array<double, 2> xx{}, xy{}, yy{};
-  for (const LineRead& read : reads) {
-    const std::array<Vec, 2> p = {read.start - startMean, read.end - endMean};
+  for (std::size_t e = 0; e < 2; ++e) {
+    mean[e] = count[e] > 0 ? (1.0 / count[e]) * mean[e] : mean[e];
+  }
+  for (const auto& each : reads) {
+    const LineRead& read = ReadOf(each);
+    const std::array<bool, 2> edge = {!read.startAtLineEnd, !read.endAtLineEnd};
+    const std::array<Vec, 2> p = {read.start - mean[0], read.end - mean[1]};
     for (std::size_t e = 0; e < 2; ++e) {
-      xx[e] += p[e].x * p[e].x;
-      xy[e] += p[e].x * p[e].y;
-      yy[e] += p[e].y * p[e].y;
+      if (edge[e]) {
+        xx[e] += p[e].x * p[e].x;
+        xy[e] += p[e].x * p[e].y;
+        yy[e] += p[e].y * p[e].y;
+      }
     }
   }
   // The mean square distance of an end's points from its own line: the smaller eigenvalue.
@@ -2516,14 +2540,14 @@ bool FitBars(const std::vector<LineRead>& reads, Vec& bars) {
   for (std::size_t e = 0; e < 2; ++e) {
     const double half = 0.5 * (xx[e] + yy[e]);
     const double spread = std::hypot(0.5 * (xx[e] - yy[e]), xy[e]);
-    stray[e] = (half - spread) / static_cast<double>(reads.size());
+    stray[e] = count[e] > 0 ? (half - spread) / count[e] : 0;
   }
   double sxx = xx[0] + xx[1];
   double sxy = xy[0] + xy[1];
   double syy = yy[0] + yy[1];
   for (std::size_t e = 0; e < 2; ++e) {
     const double other = stray[1 - e];
-    if (stray[e] > 1.0 && stray[e] > 9 * other) {
+    if (count[1 - e] >= 2 && stray[e] > 1.0 && stray[e] > 9 * other) {
       sxx = xx[1 - e];
       sxy = xy[1 - e];
       syy = yy[1 - e];
@@ -2825,30 +2849,48 @@ bool Measured(const std::vector<Plane>& planes, const Group& group, const Robust
   for (const LineRead* read : group.reads) {
     along = along + (read->end - read->start);
   }
-  measure.axis = (1.0 / Length(along)) * along;
-  measure.centre = group.Middle();
-  // Lines on pixel centres read symbols a pixel a module; on a marginal symbol (noise, blur, a
-  // pixel and a bit a module) the shift may lose what the reading lines, laid from their own
-  // start, read: those are tried where no shifted line reads. Where no line moved (oblique
-  // symbols), they would be the same lines.
-  const Plane* plane = &planes.front();
-  const Vec firstAxis = measure.axis;
-  for (const bool onPixelCentres : {true, false}) {
-    if (!measure.reads.empty() || (!onPixelCentres && !measure.moved)) {
-      break;
+  // Where the measuring lines start from: the reads' lines lie at the families' angles, up to 20
+  // degrees from the symbol's axis, but their starts and ends lie on its first and last bars.
+  // The bars fitted to them give an axis close enough that one round of measuring lines mostly
+  // settles it, where the families' axis took two. Where the picture's edge leaves a turned
+  // symbol only a narrow band that lines cross end to end, that fit may miss by a degree or two,
+  // enough that no line along it crosses the symbol: the families' axis, along which lines did
+  // read it, is tried next. A fit further off than the families themselves is not taken.
+  std::vector<Vec> starts = {(1.0 / Length(along)) * along};
+  Vec fitted;
+  if (FitBars(group.reads, fitted)) {
+    Vec axis = Up(fitted);
+    if (Dot(axis, starts.front()) < 0) {
+      axis = -1.0 * axis;
     }
-    measure.onPixelCentres = onPixelCentres;
-    measure.axis = firstAxis;
+    if (Dot(axis, starts.front()) > std::cos(20 * std::numbers::pi / 180)) {
+      starts.insert(starts.begin(), axis);
+    }
+  }
+  measure.centre = group.Middle();
+  const Plane* plane = &planes.front();
+  // Rounds of measuring lines from `from`, each along the axis the one before fitted. What a
+  // round measured stands where the next one's lines, along its fit, read nothing (the narrow
+  // band again).
+  const auto measureFrom = [&](Vec from) {
+    measure.axis = from;
     plane = &planes.front();
+    Measure before;
+    const Plane* beforePlane = plane;
     for (int round = 0; round < 2; ++round) {
       MeasureEnough(*plane, group, options, profile, measure);
       if (measure.reads.empty() && plane != &planes[std::min(level, planes.size() - 1)]) {
         plane = &planes[std::min(level, planes.size() - 1)];
         MeasureEnough(*plane, group, options, profile, measure);
       }
+      if (round > 0 && measure.reads.empty()) {
+        measure = std::move(before);
+        plane = beforePlane;
+        return;
+      }
       Vec bars;
       if (!FitBars(measure.reads, bars)) {
-        break;
+        return;
       }
       Vec axis = Up(bars);
       if (Dot(axis, measure.axis) < 0) {
@@ -2857,7 +2899,24 @@ bool Measured(const std::vector<Plane>& planes, const Group& group, const Robust
       const bool settled = Dot(axis, measure.axis) > std::cos(0.2 * std::numbers::pi / 180);
       measure.axis = axis;
       if (settled) {
-        break;
+        return;
+      }
+      before = measure;
+      beforePlane = plane;
+    }
+  };
+  // Lines on pixel centres read symbols a pixel a module; on a marginal symbol (noise, blur, a
+  // pixel and a bit a module) the shift may lose what the reading lines, laid from their own
+  // start, read: those are tried where no shifted line reads. Where no line moved (oblique
+  // symbols), they would be the same lines.
+  for (const bool onPixelCentres : {true, false}) {
+    if (!measure.reads.empty() || (!onPixelCentres && !measure.moved)) {
+      break;
+    }
+    measure.onPixelCentres = onPixelCentres;
+    for (const Vec from : starts) {
+      if (measure.reads.empty()) {
+        measureFrom(from);
       }
     }
   }
