@@ -2500,6 +2500,11 @@ void MeasureEnough(const Plane& plane, const Group& group, const RobustOptions& 
 const LineRead& ReadOf(const LineRead& read) { return read; }
 const LineRead& ReadOf(const LineRead* read) { return *read; }
 
+// Whether a read's start and end ([0], [1]) are edges of bars.
+std::array<bool, 2> BarEdges(const LineRead& read) {
+  return {!read.startAtLineEnd, !read.endAtLineEnd};
+}
+
 template <typename Reads>
 bool FitBars(const Reads& reads, Vec& bars) {
   // Per end ([0] the starts, [1] the ends): its points' count, mean and sums of squares about it.
@@ -2507,7 +2512,7 @@ bool FitBars(const Reads& reads, Vec& bars) {
   std::array<Vec, 2> mean;
   for (const auto& each : reads) {
     const LineRead& read = ReadOf(each);
-    const std::array<bool, 2> edge = {!read.startAtLineEnd, !read.endAtLineEnd};
+    const std::array<bool, 2> edge = BarEdges(read);
     const std::array<Vec, 2> p = {read.start, read.end};
     for (std::size_t e = 0; e < 2; ++e) {
       if (edge[e]) {
@@ -2525,7 +2530,7 @@ bool FitBars(const Reads& reads, Vec& bars) {
   }
   for (const auto& each : reads) {
     const LineRead& read = ReadOf(each);
-    const std::array<bool, 2> edge = {!read.startAtLineEnd, !read.endAtLineEnd};
+    const std::array<bool, 2> edge = BarEdges(read);
     const std::array<Vec, 2> p = {read.start - mean[0], read.end - mean[1]};
     for (std::size_t e = 0; e < 2; ++e) {
       if (edge[e]) {
@@ -2849,12 +2854,12 @@ bool Measured(const std::vector<Plane>& planes, const Group& group, const Robust
   for (const LineRead* read : group.reads) {
     along = along + (read->end - read->start);
   }
-  // Where the measuring lines start from: the reads' lines lie at the families' angles, up to 20
-  // degrees from the symbol's axis, but their starts and ends lie on its first and last bars.
-  // The bars fitted to them give an axis close enough that one round of measuring lines mostly
-  // settles it, where the families' axis took two. Where the picture's edge leaves a turned
-  // symbol only a narrow band that lines cross end to end, that fit may miss by a degree or two,
-  // enough that no line along it crosses the symbol: the families' axis, along which lines did
+  // Where the measuring lines start from: the reads' lines lie at the families' angles, up to the
+  // activity map's reading turn from the symbol's axis, but their starts and ends lie on its first
+  // and last bars. The bars fitted to them give an axis close enough that one round of measuring
+  // lines mostly settles it, where the families' axis took two. Where the picture's edge leaves a
+  // turned symbol only a narrow band that lines cross end to end, that fit may miss by a degree or
+  // two, enough that no line along it crosses the symbol: the families' axis, along which lines did
   // read it, is tried next. A fit further off than the families themselves is not taken.
   std::vector<Vec> starts = {(1.0 / Length(along)) * along};
   Vec fitted;
@@ -2863,7 +2868,7 @@ bool Measured(const std::vector<Plane>& planes, const Group& group, const Robust
     if (Dot(axis, starts.front()) < 0) {
       axis = -1.0 * axis;
     }
-    if (Dot(axis, starts.front()) > std::cos(20 * std::numbers::pi / 180)) {
+    if (Dot(axis, starts.front()) > std::cos(ActivityMap::readingTurn * std::numbers::pi / 180)) {
       starts.insert(starts.begin(), axis);
     }
   }
