@@ -325,8 +325,60 @@ ActivityMap::ActivityMap(const std::uint8_t* bytes, int width, int height, std::
   LeaveOut({});
 }
 
-void ActivityMap::LeaveOut(const std::vector<Box>& readAlready) {
+namespace {
+
+// Whether the quadrilateral reaches into the cell from (left, top): no edge of either has the
+// other wholly on its outer side. The cell's edges are its box's; touching is not reaching.
+bool Reaches(const ActivityMap::Quad& quad, double left, double top, double size) {
+  const auto [xLow, xHigh] = std::minmax_element(quad.x.begin(), quad.x.end());
+  const auto [yLow, yHigh] = std::minmax_element(quad.y.begin(), quad.y.end());
+  if (*xHigh <= left || *xLow >= left + size || *yHigh <= top || *yLow >= top + size) {
+    return false;
+  }
+  // The quadrilateral's area, signed: its corners go round it one way or the other.
+  double area = 0;
+  for (std::size_t e = 0; e < 4; ++e) {
+    const std::size_t f = (e + 1) % 4;
+    area += quad.x[e] * quad.y[f] - quad.x[f] * quad.y[e];
+  }
+  for (std::size_t e = 0; e < 4; ++e) {
+    const std::size_t f = (e + 1) % 4;
+    // The edge's normal, pointing inwards.
+    const double nx = (area > 0 ? -1 : 1) * (quad.y[f] - quad.y[e]);
+    const double ny = (area > 0 ? -1 : 1) * (quad.x[e] - quad.x[f]);
+    double most = -1e300;
+    for (int corner = 0; corner < 4; ++corner) {
+      const double px = left + (corner & 1) * size;
+      const double py = top + (corner >> 1) * size;
+      most = std::max(most, nx * (px - quad.x[e]) + ny * (py - quad.y[e]));
+    }
+    if (most <= 0) {
+      return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+void ActivityMap::LeaveOut(const std::vector<Box>& readAlready, const std::vector<Quad>& settled) {
   std::vector<int> turns = turns_;
+  for (const Quad& quad : settled) {
+    const auto [xLow, xHigh] = std::minmax_element(quad.x.begin(), quad.x.end());
+    const auto [yLow, yHigh] = std::minmax_element(quad.y.begin(), quad.y.end());
+    const int left = std::max(0, static_cast<int>(std::floor(*xLow / cellSize)));
+    const int top = std::max(0, static_cast<int>(std::floor(*yLow / cellSize)));
+    const int right = std::min(columns_, static_cast<int>(std::ceil(*xHigh / cellSize)));
+    const int bottom = std::min(rows_, static_cast<int>(std::ceil(*yHigh / cellSize)));
+    for (int cy = top; cy < bottom; ++cy) {
+      for (int cx = left; cx < right; ++cx) {
+        if (Reaches(quad, cx * cellSize, cy * cellSize, cellSize)) {
+          turns[static_cast<std::size_t>(cy) * static_cast<std::size_t>(columns_) +
+                static_cast<std::size_t>(cx)] = 0;
+        }
+      }
+    }
+  }
   for (const Box& box : readAlready) {
     const int left = std::max(0, static_cast<int>(std::floor(box.left / cellSize)));
     const int top = std::max(0, static_cast<int>(std::floor(box.top / cellSize)));

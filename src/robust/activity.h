@@ -2,6 +2,7 @@
 #pragma once
 
 #include <algorithm>
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <utility>
@@ -47,9 +48,15 @@ class ActivityMap {
   ActivityMap(const std::uint8_t* bytes, int width, int height, std::ptrdiff_t rowPitch,
               int pixelStep, int every);
 
-  // Counts no turns in the cells these boxes reach into, and again all others' (none: every
-  // cell's).
-  void LeaveOut(const std::vector<Box>& readAlready);
+  // A convex quadrilateral in picture coordinates, its corners in order round it.
+  struct Quad {
+    std::array<double, 4> x;
+    std::array<double, 4> y;
+  };
+
+  // Counts no turns in the cells these boxes and quadrilaterals reach into, and again all others'
+  // (none: every cell's).
+  void LeaveOut(const std::vector<Box>& readAlready, const std::vector<Quad>& settled = {});
 
   bool Active(double x, double y) const;
   // The share of the picture's cells that are active.

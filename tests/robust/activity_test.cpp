@@ -111,17 +111,34 @@ TEST(ActivityMapTest, BoxesReadAlreadyCountNoTurnsInTheCellsTheyReach) {
   const struct {
     std::string_view name;
     std::vector<ActivityMap::Box> boxes;
+    std::vector<ActivityMap::Quad> quads;
     bool leftHalf, rightHalf;  // of the bars, active
   } cases[] = {
-      {"a box just within the bars", {{302, 203, 398, 257}}, false, false},
-      {"a box over their left half", {{280, 190, 340, 270}}, false, true},
-      {"a box elsewhere", {{500, 100, 600, 200}}, true, true},
-      {"none again", {}, true, true},
+      {"a box just within the bars", {{302, 203, 398, 257}}, {}, false, false},
+      {"a box over their left half", {{280, 190, 340, 270}}, {}, false, true},
+      {"a box elsewhere", {{500, 100, 600, 200}}, {}, true, true},
+      {"none again", {}, {}, true, true},
+      // Turned: the cells a quadrilateral reaches, not its upright box's.
+      {"a diamond over their left half",
+       {},
+       {{{320, 360, 320, 280}, {170, 230, 290, 230}}},
+       false,
+       true},
+      {"a thin band whose box holds both halves",
+       {},
+       {{{288, 292, 412, 408}, {298, 302, 162, 158}}},
+       true,
+       true},
+      {"a diamond, its corners the other way round",
+       {},
+       {{{320, 280, 320, 360}, {170, 230, 290, 230}}},
+       false,
+       true},
   };
   std::vector<std::pair<double, double>> spans;
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    map.LeaveOut(c.boxes);
+    map.LeaveOut(c.boxes, c.quads);
     EXPECT_EQ(map.Active(310, 230), c.leftHalf);
     EXPECT_EQ(map.Active(390, 230), c.rightHalf);
     map.Spans(0, 230, 1, 0, 800, 0, spans);
