@@ -10,6 +10,7 @@
 #include <map>
 #include <numbers>
 #include <numeric>
+#include <optional>
 #include <span>
 #include <string_view>
 #include <tuple>
@@ -2194,26 +2195,27 @@ bool FamilyLine(const Plane& plane, int angle, double d, Line& line) {
                   line);
 }
 
-void ScanPlane(const Plane& plane, int level, const RobustOptions& options,
-               const ActivityMap& activity, Profile& profile, std::vector<LineRead>& reads) {
+// The lines of one family of a plane; false once the picture holds more reads than any picture
+// of symbols makes.
+bool ScanFamily(const Plane& plane, int level, int angle, const RobustOptions& options,
+                const ActivityMap& activity, Profile& profile, std::vector<LineRead>& reads,
+                std::vector<std::pair<double, double>>& spans) {
   const double reach = std::hypot(plane.width, plane.height);
-  std::vector<std::pair<double, double>> spans;
-  for (int a = 0; a < angleCount; ++a) {
-    const double step = FamilyStep(plane, a, options);
-    LineRead stamp;
-    stamp.family = level * angleCount + a;
-    for (double d = -reach / 2; d <= reach / 2; d += step) {
-      Line line;
-      if (!FamilyLine(plane, a, d, line)) {
-        continue;
-      }
-      stamp.offset = d * plane.scale;
-      ReadActiveSpans(plane, line, activity, profile, options.lightOnDark, reads, stamp, spans);
-      if (reads.size() > maxReads) {
-        return;
-      }
+  const double step = FamilyStep(plane, angle, options);
+  LineRead stamp;
+  stamp.family = level * angleCount + angle;
+  for (double d = -reach / 2; d <= reach / 2; d += step) {
+    Line line;
+    if (!FamilyLine(plane, angle, d, line)) {
+      continue;
+    }
+    stamp.offset = d * plane.scale;
+    ReadActiveSpans(plane, line, activity, profile, options.lightOnDark, reads, stamp, spans);
+    if (reads.size() > maxReads) {
+      return false;
     }
   }
+  return true;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -2299,7 +2301,7 @@ bool LinesAgree(const Group& group) {
   return !MustRepeat(group.reads.front()->symbology) || ReadsAgree(group.reads, group.Span());
 }
 
-std::vector<Group> GroupReads(const std::vector<LineRead>& reads) {
+std::vector<Group> GroupReads(std::span<const LineRead> reads) {
   std::vector<Group> groups;
   for (const LineRead& read : reads) {
     const Vec middle = 0.5 * (read.start + read.end);
@@ -2323,6 +2325,103 @@ std::vector<Group> GroupReads(const std::vector<LineRead>& reads) {
     home->middleSum = home->middleSum + middle;
   }
   return groups;
+}
+
+// A symbol with a check character that four lines of one family read alike, their ends lining up
+// across its bars, is read firmly: the families and scales still to come would read it again, at
+// about a hundred lines a symbol most of the first pass on a photo of one, and only add votes to
+// a text its lines agree on. Its place is left out of the activity map for them: the reads' box
+// along their direction, out past the last lines that read by a spacing of the plane's lines (the
+// bars run on towards the next line, which did not read). A place where a line read another text
+// stays open, so that every text on it is voted on as before; so does a place some other symbol
+// reaches beyond: its cells beyond still start lines that take in its whole length. The votes of
+// a text read firmly, and of any text near it, are cut short: see ReadPlanes.
+constexpr std::size_t firmReads = 4;
+
+struct Firm {
+  ActivityMap::Quad place{};
+  Symbology symbology = Symbology::None;
+  std::string text;
+};
+
+bool Holds(const ActivityMap::Quad& quad, Vec point) {
+  int turns = 0;
+  for (std::size_t e = 0; e < 4; ++e) {
+    const std::size_t f = (e + 1) % 4;
+    const double cross = (quad.x[f] - quad.x[e]) * (point.y - quad.y[e]) -
+                         (quad.y[f] - quad.y[e]) * (point.x - quad.x[e]);
+    turns += cross > 0 ? 1 : (cross < 0 ? -1 : 0);
+  }
+  return std::abs(turns) == 4;
+}
+
+// Whether the group's text was read firmly where it lies.
+bool ReadFirmly(const Group& group, const std::vector<Firm>& firm) {
+  const LineRead& any = *group.reads.front();
+  return std::any_of(firm.begin(), firm.end(), [&](const Firm& symbol) {
+    return symbol.symbology == any.symbology && symbol.text == any.text &&
+           Holds(symbol.place, group.Middle());
+  });
+}
+
+// Adds to firm the symbols the reads from `from` on (one family's) read firmly; whether any.
+// spacing is the plane's, in picture pixels.
+bool FindFirm(const std::vector<LineRead>& reads, std::size_t from, double spacing,
+              std::vector<Firm>& firm) {
+  bool any = false;
+  for (const Group& group : GroupReads(std::span(reads).subspan(from))) {
+    const LineRead& first = *group.reads.front();
+    if (MustRepeat(first.symbology) || first.weakCheck || group.reads.size() < firmReads ||
+        ReadFirmly(group, firm) || !ReadsAgree(group.reads, group.Span())) {
+      continue;
+    }
+    Vec along;
+    for (const LineRead* read : group.reads) {
+      along = along + (read->end - read->start);
+    }
+    along = (1.0 / Length(along)) * along;
+    const Vec up = Up(along);
+    const Vec centre = group.Middle();
+    std::array<double, 2> low = {1e9, 1e9};
+    std::array<double, 2> high = {-1e9, -1e9};
+    for (const LineRead* read : group.reads) {
+      for (const Vec end : {read->start, read->end}) {
+        const std::array<double, 2> at = {Dot(end - centre, along), Dot(end - centre, up)};
+        for (std::size_t i = 0; i < 2; ++i) {
+          low[i] = std::min(low[i], at[i]);
+          high[i] = std::max(high[i], at[i]);
+        }
+      }
+    }
+    const double near = 0.5 * group.Span();
+    const auto other = [&](const LineRead& read) {
+      const Vec at = 0.5 * (read.start + read.end) - centre;
+      return (read.symbology != first.symbology || read.text != first.text) &&
+             Dot(at, along) > low[0] - near && Dot(at, along) < high[0] + near &&
+             Dot(at, up) > low[1] - near && Dot(at, up) < high[1] + near;
+    };
+    if (std::any_of(reads.begin(), reads.end(), other)) {
+      continue;
+    }
+    // Edges lie within a pixel or so of where the reads place them.
+    low[0] -= 2;
+    high[0] += 2;
+    low[1] -= spacing;
+    high[1] += spacing;
+    Firm symbol;
+    symbol.symbology = first.symbology;
+    symbol.text = first.text;
+    const std::array<std::array<double, 2>, 4> corners = {
+        {{low[0], low[1]}, {high[0], low[1]}, {high[0], high[1]}, {low[0], high[1]}}};
+    for (std::size_t k = 0; k < 4; ++k) {
+      const Vec corner = centre + corners[k][0] * along + corners[k][1] * up;
+      symbol.place.x[k] = corner.x;
+      symbol.place.y[k] = corner.y;
+    }
+    firm.push_back(std::move(symbol));
+    any = true;
+  }
+  return any;
 }
 
 // Where the first pass's lines lie far apart (large pictures share its budget over more pixels),
@@ -2884,16 +2983,20 @@ bool PieceOfLongerSymbol(const Plane& plane, const RobustBarcode& barcode, Profi
 }
 
 bool Measured(const std::vector<Plane>& planes, const Group& group, const RobustOptions& options,
-              Profile& profile, RobustBarcode& barcode) {
+              Profile& profile, RobustBarcode& barcode, bool readFirmly = false) {
   const LineRead& any = *group.reads.front();
   // Measured on the picture itself, which places edges best; failing that, on the scale that
-  // read it most (noise may hide it on the picture).
+  // read it most (noise may hide it on the picture). A symbol the picture's lines read firmly was
+  // left out of the scaled copies: failing the picture, on the first copy.
   std::array<int, 3> perLevel{};
   for (const LineRead* read : group.reads) {
     ++perLevel[static_cast<std::size_t>(read->family / angleCount)];
   }
-  const auto level = static_cast<std::size_t>(std::max_element(perLevel.begin(), perLevel.end()) -
-                                              perLevel.begin());
+  auto level = static_cast<std::size_t>(std::max_element(perLevel.begin(), perLevel.end()) -
+                                        perLevel.begin());
+  if (readFirmly && level == 0) {
+    level = 1;
+  }
   Measure measure;
   Vec along;
   for (const LineRead* read : group.reads) {
@@ -3148,6 +3251,7 @@ bool OnKnown(const Group& group, const std::vector<RobustKnown>& known) {
 // Reads the planes where the map is active: the lines, then the barcodes they agree on. Sets
 // nearKnown where a barcode not on a known symbol comes near one's box, within its longer side.
 std::vector<RobustBarcode> ReadPlanes(const std::vector<Plane>& planes, const ActivityMap& activity,
+                                      const std::vector<ActivityMap::Box>& leftOut,
                                       const RobustOptions& options, bool& nearKnown);
 
 }  // namespace
@@ -3179,7 +3283,7 @@ std::vector<RobustBarcode> ReadRobust(const Image& picture, const RobustOptions&
   }
   if (options.known.empty()) {
     bool nearKnown = false;
-    return ReadPlanes(planes, activity, options, nearKnown);
+    return ReadPlanes(planes, activity, {}, options, nearKnown);
   }
   // The lines pass over the known symbols, unless a barcode comes near one: their lines then
   // read them again, and the known symbols speak against other texts as without them.
@@ -3189,10 +3293,10 @@ std::vector<RobustBarcode> ReadRobust(const Image& picture, const RobustOptions&
   }
   activity.LeaveOut(readAlready);
   bool nearKnown = false;
-  barcodes = ReadPlanes(planes, activity, options, nearKnown);
+  barcodes = ReadPlanes(planes, activity, readAlready, options, nearKnown);
   if (nearKnown) {
     activity.LeaveOut({});
-    barcodes = ReadPlanes(planes, activity, options, nearKnown);
+    barcodes = ReadPlanes(planes, activity, {}, options, nearKnown);
   }
   return barcodes;
 }
@@ -3200,12 +3304,34 @@ std::vector<RobustBarcode> ReadRobust(const Image& picture, const RobustOptions&
 namespace {
 
 std::vector<RobustBarcode> ReadPlanes(const std::vector<Plane>& planes, const ActivityMap& activity,
+                                      const std::vector<ActivityMap::Box>& leftOut,
                                       const RobustOptions& options, bool& nearKnown) {
   std::vector<RobustBarcode> barcodes;
   Profile profile;
   std::vector<LineRead> reads;
-  for (std::size_t level = 0; level < planes.size(); ++level) {
-    ScanPlane(planes[level], static_cast<int>(level), options, activity, profile, reads);
+  // The first pass, family by family: the places of symbols read firmly are left out of the
+  // activity map (a copy) for the families and scales to come.
+  std::optional<ActivityMap> withoutFirm;
+  std::vector<Firm> firm;
+  std::vector<std::pair<double, double>> spans;
+  bool more = true;
+  for (std::size_t level = 0; more && level < planes.size(); ++level) {
+    const Plane& plane = planes[level];
+    for (int angle = 0; more && angle < angleCount; ++angle) {
+      const std::size_t from = reads.size();
+      more = ScanFamily(plane, static_cast<int>(level), angle, options,
+                        withoutFirm ? *withoutFirm : activity, profile, reads, spans);
+      if (FindFirm(reads, from, PlaneSpacing(plane, options) * plane.scale, firm)) {
+        std::vector<ActivityMap::Quad> places;
+        for (const Firm& symbol : firm) {
+          places.push_back(symbol.place);
+        }
+        if (!withoutFirm) {
+          withoutFirm = activity;
+        }
+        withoutFirm->LeaveOut(leftOut, places);
+      }
+    }
   }
   std::vector<Group> groups = GroupReads(reads);
   const std::size_t firstPass = reads.size();
@@ -3233,7 +3359,7 @@ std::vector<RobustBarcode> ReadPlanes(const std::vector<Plane>& planes, const Ac
       barcode.symbology = group.reads.front()->symbology;
       barcode.text = group.reads.front()->text;
       barcode.corners = ReadsPlace(group, 0.1 * group.Span() + 4);
-    } else if (!Measured(planes, group, options, profile, barcode)) {
+    } else if (!Measured(planes, group, options, profile, barcode, ReadFirmly(group, firm))) {
       continue;
     }
     barcodes.push_back(std::move(barcode));
@@ -3264,7 +3390,8 @@ std::vector<RobustBarcode> ReadPlanes(const std::vector<Plane>& planes, const Ac
     }
     for (std::size_t j = 0; j < barcodes.size(); ++j) {
       if (!known[j] && Overlap(barcodes[i], barcodes[j])) {
-        corners[i] = Measured(planes, *groupOf[i], options, profile, barcodes[i])
+        corners[i] = Measured(planes, *groupOf[i], options, profile, barcodes[i],
+                              ReadFirmly(*groupOf[i], firm))
                          ? Corners::Measured
                          : Corners::None;
         break;
@@ -3272,7 +3399,9 @@ std::vector<RobustBarcode> ReadPlanes(const std::vector<Plane>& planes, const Ac
     }
   }
   // Two texts on one symbol, overlapping or in two bands: only a clear majority of lines may speak
-  // for it; otherwise neither is printed, since a wrong text is worse than none.
+  // for it; otherwise neither is printed, since a wrong text is worse than none. Where one of them
+  // was read firmly, the lines that would have read either near it were never laid, and neither
+  // count is a vote: neither is printed.
   std::vector<bool> dropped(barcodes.size(), false);
   // A 2 of 5 symbol whose bars go on beyond its quiet zone is a piece of a longer one, unless
   // another symbol, apart from it, stands in line with it there (labels side by side).
@@ -3310,6 +3439,8 @@ std::vector<RobustBarcode> ReadPlanes(const std::vector<Plane>& planes, const Ac
       }
       if (barcodes[i].text == barcodes[j].text && barcodes[i].symbology == barcodes[j].symbology) {
         dropped[lineCounts[i] >= lineCounts[j] ? j : i] = true;
+      } else if (ReadFirmly(*groupOf[i], firm) || ReadFirmly(*groupOf[j], firm)) {
+        dropped[i] = dropped[j] = true;
       } else if (lineCounts[i] >= 3 * lineCounts[j]) {
         dropped[j] = true;
       } else if (lineCounts[j] >= 3 * lineCounts[i]) {

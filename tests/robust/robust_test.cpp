@@ -829,6 +829,31 @@ TEST(RobustTest, LeavesOutKnownSymbolsAndKeepsTheirSayOverOthers) {
   }
 }
 
+// Once a symbol's lines agree on it, the lines still to come pass over its place. A symbol beside
+// it still reads: here an EAN-8 lying across the reading direction of a long Code 128 turned 45
+// degrees, in the corner of the Code 128's upright box, read only after it.
+TEST(RobustTest, ReadsASymbolBesideOneItsLinesAgreedOn) {
+  Picture page;
+  DrawPage(
+      600, 600,
+      {{{.modules = code128, .height = 60, .angle = 45, .width = 300, .heightPx = 300}, 150, 150},
+       {{.modules = EncodeEan8("96385074"),
+         .module = 1.5,
+         .height = 30,
+         .angle = 90,
+         .width = 80,
+         .heightPx = 160},
+        345,
+        165}},
+      page);
+  std::vector<std::string> texts;
+  for (const RobustBarcode& barcode : ReadRobust(page.image)) {
+    texts.push_back(barcode.text);
+  }
+  std::sort(texts.begin(), texts.end());
+  EXPECT_EQ(texts, (std::vector<std::string>{"9638 5074", code128Text}));
+}
+
 struct CornerCase {
   double angle;
   double x[4], y[4];    // the corners drawn
