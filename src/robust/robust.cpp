@@ -3032,9 +3032,18 @@ bool Measured(const std::vector<Plane>& planes, const Group& group, const Robust
     const Plane* beforePlane = plane;
     for (int round = 0; round < 2; ++round) {
       MeasureEnough(*plane, group, options, profile, measure);
-      if (measure.reads.empty() && plane != &planes[std::min(level, planes.size() - 1)]) {
-        plane = &planes[std::min(level, planes.size() - 1)];
+      // Under heavy noise a few of the picture's lines may read a symbol that the scale's lines,
+      // where the noise averages out, read well: that scale is tried too, and the more reads
+      // stand.
+      const Plane* scaled = &planes[std::min(level, planes.size() - 1)];
+      if (measure.reads.size() < fewMeasured && plane != scaled) {
+        Measure onPicture = measure;
+        plane = scaled;
         MeasureEnough(*plane, group, options, profile, measure);
+        if (measure.reads.size() < onPicture.reads.size()) {
+          measure = std::move(onPicture);
+          plane = &planes.front();
+        }
       }
       if (round > 0 && measure.reads.empty()) {
         measure = std::move(before);
