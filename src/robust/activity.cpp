@@ -361,9 +361,9 @@ bool Reaches(const ActivityMap::Quad& quad, double left, double top, double size
 
 }  // namespace
 
-void ActivityMap::LeaveOut(const std::vector<Box>& readAlready, const std::vector<Quad>& settled) {
+void ActivityMap::LeaveOut(const std::vector<Box>& readAlready, const std::vector<Quad>& places) {
   std::vector<int> turns = turns_;
-  for (const Quad& quad : settled) {
+  for (const Quad& quad : places) {
     const auto [xLow, xHigh] = std::minmax_element(quad.x.begin(), quad.x.end());
     const auto [yLow, yHigh] = std::minmax_element(quad.y.begin(), quad.y.end());
     const int left = std::max(0, static_cast<int>(std::floor(*xLow / cellSize)));

@@ -18,8 +18,9 @@ constexpr int smallestStep = 10;
 // edge the lines accept, and a square cell is active where they alternate at least twice. Bars at
 // any angle cross the rows or the columns at 45 degrees or more, so every symbol's cells are
 // active, at every module size the lines read; flat paper, flat ground and single edges are not.
-// Active cells are widened by one on every side, for cells a line only grazes. Cells a box of a
-// symbol read already reaches into count no turns: the lines need not read it again. Other bars
+// Active cells are widened by one on every side, for cells a line only grazes. Cells the place of
+// a symbol read already reaches into (an upright box, or a turned one) count no turns: the lines
+// need not read it again. Other bars
 // that reach a cell into such a box are still read, as a line keeps more than a cell beyond the
 // last active cell it crosses.
 // Where the edges around an active cell run one way, as a symbol's bars make them, a line counts
@@ -56,7 +57,7 @@ class ActivityMap {
 
   // Counts no turns in the cells these boxes and quadrilaterals reach into, and again all others'
   // (none: every cell's).
-  void LeaveOut(const std::vector<Box>& readAlready, const std::vector<Quad>& settled = {});
+  void LeaveOut(const std::vector<Box>& readAlready, const std::vector<Quad>& places = {});
 
   bool Active(double x, double y) const;
   // The share of the picture's cells that are active.

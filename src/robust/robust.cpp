@@ -2344,6 +2344,7 @@ struct Firm {
   std::string text;
 };
 
+// Whether point lies inside the convex quadrilateral, its corners either way round.
 bool Holds(const ActivityMap::Quad& quad, Vec point) {
   int turns = 0;
   for (std::size_t e = 0; e < 4; ++e) {

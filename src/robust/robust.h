@@ -51,13 +51,18 @@ struct Image;
 // measuring lines (below) of every Code 128 read, whose check a piece passes about once in a
 // hundred.
 //
+// Families of lines are read one after another. Once four lines of one family read a symbol with
+// a check character alike, their ends lining up, and no line read another text near it, its
+// place is left out for the families and scales still to come: they would only read it again.
+//
 // Reads of one symbol merge into one barcode. A second pass lays lines along the symbol's own
 // axis across its bars to measure it (sixty-four, or where few of them read up to 480; half a
 // pixel apart at the closest, and more beyond while the outermost still reads): its angle from
 // the line through the first bar's edges, and the bars' ends where the contrast across the bars
 // falls to half the middle's.
 // Two barcodes of different texts on one place are both dropped unless one has three times the
-// other's lines.
+// other's lines, and whenever one of them was read firmly (its lines, and the other's, then
+// stopped short).
 //
 // The cost is bounded for every picture: the lines' spacing grows with the picture so their
 // samples stay within a budget (flat paper and ground are not sampled at all), a bar starts a
