@@ -362,23 +362,7 @@ bool Reaches(const ActivityMap::Quad& quad, double left, double top, double size
 }  // namespace
 
 void ActivityMap::LeaveOut(const std::vector<Box>& readAlready, const std::vector<Quad>& places) {
-  std::vector<int> turns = turns_;
-  for (const Quad& quad : places) {
-    const auto [xLow, xHigh] = std::minmax_element(quad.x.begin(), quad.x.end());
-    const auto [yLow, yHigh] = std::minmax_element(quad.y.begin(), quad.y.end());
-    const int left = std::max(0, static_cast<int>(std::floor(*xLow / cellSize)));
-    const int top = std::max(0, static_cast<int>(std::floor(*yLow / cellSize)));
-    const int right = std::min(columns_, static_cast<int>(std::ceil(*xHigh / cellSize)));
-    const int bottom = std::min(rows_, static_cast<int>(std::ceil(*yHigh / cellSize)));
-    for (int cy = top; cy < bottom; ++cy) {
-      for (int cx = left; cx < right; ++cx) {
-        if (Reaches(quad, cx * cellSize, cy * cellSize, cellSize)) {
-          turns[static_cast<std::size_t>(cy) * static_cast<std::size_t>(columns_) +
-                static_cast<std::size_t>(cx)] = 0;
-        }
-      }
-    }
-  }
+  counted_ = turns_;
   for (const Box& box : readAlready) {
     const int left = std::max(0, static_cast<int>(std::floor(box.left / cellSize)));
     const int top = std::max(0, static_cast<int>(std::floor(box.top / cellSize)));
@@ -386,72 +370,138 @@ void ActivityMap::LeaveOut(const std::vector<Box>& readAlready, const std::vecto
     const int bottom = std::min(rows_, static_cast<int>(std::ceil(box.bottom / cellSize)));
     for (int cy = top; cy < bottom; ++cy) {
       for (int cx = left; cx < right; ++cx) {
-        turns[static_cast<std::size_t>(cy) * static_cast<std::size_t>(columns_) +
-              static_cast<std::size_t>(cx)] = 0;
+        counted_[static_cast<std::size_t>(cy) * static_cast<std::size_t>(columns_) +
+                 static_cast<std::size_t>(cx)] = 0;
       }
     }
   }
-  active_.assign(turns.size(), 0);
-  directions_.assign(turns.size(), CellDirections{});
-  for (int cy = 0; cy < rows_; ++cy) {
-    for (int cx = 0; cx < columns_; ++cx) {
-      const auto cell = static_cast<std::size_t>(cy) * static_cast<std::size_t>(columns_) +
-                        static_cast<std::size_t>(cx);
-      if (turns[cell] < turnsNeeded) {
+  active_.assign(turns_.size(), 0);
+  directions_.assign(turns_.size(), CellDirections{});
+  quietCells_ = active_.size();
+  blockColumns_ = (columns_ + blockCells - 1) / blockCells;
+  blockRows_ = (rows_ + blockCells - 1) / blockCells;
+  const auto blocks =
+      static_cast<std::size_t>(blockColumns_) * static_cast<std::size_t>(blockRows_);
+  busy_.assign(blocks, 0);
+  clear_.assign(blocks, 1);
+  CountNoTurns(places);
+  Recount(0, 0, columns_, rows_);
+}
+
+void ActivityMap::LeaveOutMore(const std::vector<Quad>& places) {
+  const std::array<int, 4> changed = CountNoTurns(places);
+  // A cell's directions come from the cells around it, and theirs from the cells around those.
+  if (changed[2] >= 0) {
+    Recount(std::max(0, changed[0] - 2), std::max(0, changed[1] - 2),
+            std::min(columns_, changed[2] + 3), std::min(rows_, changed[3] + 3));
+  }
+}
+
+std::array<int, 4> ActivityMap::CountNoTurns(const std::vector<Quad>& places) {
+  int left = columns_;
+  int top = rows_;
+  int right = -1;
+  int bottom = -1;
+  for (const Quad& quad : places) {
+    const auto [xLow, xHigh] = std::minmax_element(quad.x.begin(), quad.x.end());
+    const auto [yLow, yHigh] = std::minmax_element(quad.y.begin(), quad.y.end());
+    const int fromX = std::max(0, static_cast<int>(std::floor(*xLow / cellSize)));
+    const int fromY = std::max(0, static_cast<int>(std::floor(*yLow / cellSize)));
+    const int toX = std::min(columns_, static_cast<int>(std::ceil(*xHigh / cellSize)));
+    const int toY = std::min(rows_, static_cast<int>(std::ceil(*yHigh / cellSize)));
+    for (int cy = fromY; cy < toY; ++cy) {
+      for (int cx = fromX; cx < toX; ++cx) {
+        int& turns = counted_[static_cast<std::size_t>(cy) * static_cast<std::size_t>(columns_) +
+                              static_cast<std::size_t>(cx)];
+        if (turns == 0 || !Reaches(quad, cx * cellSize, cy * cellSize, cellSize)) {
+          continue;
+        }
+        if (turns >= turnsNeeded) {
+          left = std::min(left, cx);
+          top = std::min(top, cy);
+          right = std::max(right, cx);
+          bottom = std::max(bottom, cy);
+        }
+        turns = 0;
+      }
+    }
+  }
+  return {left, top, right, bottom};
+}
+
+void ActivityMap::Recount(int left, int top, int right, int bottom) {
+  const auto at = [this](int cx, int cy) {
+    return static_cast<std::size_t>(cy) * static_cast<std::size_t>(columns_) +
+           static_cast<std::size_t>(cx);
+  };
+  for (int cy = top; cy < bottom; ++cy) {
+    for (int cx = left; cx < right; ++cx) {
+      quietCells_ += active_[at(cx, cy)] != 0 ? 1 : 0;
+      active_[at(cx, cy)] = 0;
+      directions_[at(cx, cy)] = CellDirections{};
+    }
+  }
+  // Every cell that counts and reaches into the region, by its own and its neighbours' gradients.
+  for (int cy = std::max(0, top - 1); cy < std::min(rows_, bottom + 1); ++cy) {
+    for (int cx = std::max(0, left - 1); cx < std::min(columns_, right + 1); ++cx) {
+      if (counted_[at(cx, cy)] < turnsNeeded) {
         continue;
       }
       Gradients around;
       for (int ny = std::max(0, cy - 1); ny <= std::min(rows_ - 1, cy + 1); ++ny) {
         for (int nx = std::max(0, cx - 1); nx <= std::min(columns_ - 1, cx + 1); ++nx) {
-          const auto near = static_cast<std::size_t>(ny) * static_cast<std::size_t>(columns_) +
-                            static_cast<std::size_t>(nx);
-          if (turns[near] >= turnsNeeded) {
-            around.xx += gradients_[near].xx;
-            around.yy += gradients_[near].yy;
-            around.xy += gradients_[near].xy;
+          if (counted_[at(nx, ny)] >= turnsNeeded) {
+            around.xx += gradients_[at(nx, ny)].xx;
+            around.yy += gradients_[at(nx, ny)].yy;
+            around.xy += gradients_[at(nx, ny)].xy;
           }
         }
       }
       const Directions counting = DirectionsAcross(around, countingTurn);
       const Directions reading = DirectionsAcross(around, readingTurn);
-      for (int ny = std::max(0, cy - 1); ny <= std::min(rows_ - 1, cy + 1); ++ny) {
-        for (int nx = std::max(0, cx - 1); nx <= std::min(columns_ - 1, cx + 1); ++nx) {
-          const auto near = static_cast<std::size_t>(ny) * static_cast<std::size_t>(columns_) +
-                            static_cast<std::size_t>(nx);
-          active_[near] = 1;
-          directions_[near].counted |= counting != 0 ? counting : allDirections;
-          directions_[near].bars |= reading;
+      for (int ny = std::max(top, cy - 1); ny <= std::min(bottom - 1, cy + 1); ++ny) {
+        for (int nx = std::max(left, cx - 1); nx <= std::min(right - 1, cx + 1); ++nx) {
+          active_[at(nx, ny)] = 1;
+          directions_[at(nx, ny)].counted |= counting != 0 ? counting : allDirections;
+          directions_[at(nx, ny)].bars |= reading;
         }
       }
     }
   }
-  quietCells_ = static_cast<std::size_t>(std::count(active_.begin(), active_.end(), 0));
-  blockColumns_ = (columns_ + blockCells - 1) / blockCells;
-  const int blockRows = (rows_ + blockCells - 1) / blockCells;
-  std::vector<std::uint8_t> busy(
-      static_cast<std::size_t>(blockColumns_) * static_cast<std::size_t>(blockRows), 0);
-  for (int cy = 0; cy < rows_; ++cy) {
-    for (int cx = 0; cx < columns_; ++cx) {
-      if (active_[static_cast<std::size_t>(cy) * static_cast<std::size_t>(columns_) +
-                  static_cast<std::size_t>(cx)] != 0) {
-        busy[static_cast<std::size_t>(cy / blockCells) * static_cast<std::size_t>(blockColumns_) +
-             static_cast<std::size_t>(cx / blockCells)] = 1;
-      }
+  for (int cy = top; cy < bottom; ++cy) {
+    for (int cx = left; cx < right; ++cx) {
+      quietCells_ -= active_[at(cx, cy)] != 0 ? 1 : 0;
     }
   }
-  clear_.assign(busy.size(), 1);
-  for (int by = 0; by < blockRows; ++by) {
-    for (int bx = 0; bx < blockColumns_; ++bx) {
-      if (busy[static_cast<std::size_t>(by) * static_cast<std::size_t>(blockColumns_) +
-               static_cast<std::size_t>(bx)] == 0) {
-        continue;
+  // The blocks the region reaches into, and whether those around them are clear.
+  const auto block = [this](int bx, int by) {
+    return static_cast<std::size_t>(by) * static_cast<std::size_t>(blockColumns_) +
+           static_cast<std::size_t>(bx);
+  };
+  const int fromX = left / blockCells;
+  const int fromY = top / blockCells;
+  const int toX = (right - 1) / blockCells;
+  const int toY = (bottom - 1) / blockCells;
+  for (int by = fromY; by <= toY; ++by) {
+    for (int bx = fromX; bx <= toX; ++bx) {
+      std::uint8_t busy = 0;
+      for (int cy = by * blockCells; cy < std::min(rows_, (by + 1) * blockCells); ++cy) {
+        for (int cx = bx * blockCells; cx < std::min(columns_, (bx + 1) * blockCells); ++cx) {
+          busy |= active_[at(cx, cy)];
+        }
       }
-      for (int ny = std::max(0, by - 1); ny <= std::min(blockRows - 1, by + 1); ++ny) {
+      busy_[block(bx, by)] = busy;
+    }
+  }
+  for (int by = std::max(0, fromY - 1); by <= std::min(blockRows_ - 1, toY + 1); ++by) {
+    for (int bx = std::max(0, fromX - 1); bx <= std::min(blockColumns_ - 1, toX + 1); ++bx) {
+      std::uint8_t near = 0;
+      for (int ny = std::max(0, by - 1); ny <= std::min(blockRows_ - 1, by + 1); ++ny) {
         for (int nx = std::max(0, bx - 1); nx <= std::min(blockColumns_ - 1, bx + 1); ++nx) {
-          clear_[static_cast<std::size_t>(ny) * static_cast<std::size_t>(blockColumns_) +
-                 static_cast<std::size_t>(nx)] = 0;
+          near |= busy_[block(nx, ny)];
         }
       }
+      clear_[block(bx, by)] = near != 0 ? 0 : 1;
     }
   }
 }

@@ -58,6 +58,9 @@ class ActivityMap {
   // Counts no turns in the cells these boxes and quadrilaterals reach into, and again all others'
   // (none: every cell's).
   void LeaveOut(const std::vector<Box>& readAlready, const std::vector<Quad>& places = {});
+  // Counts no turns in the cells these quadrilaterals reach into either, besides those left out
+  // already: the same map as leaving all out at once, worked out again only around them.
+  void LeaveOutMore(const std::vector<Quad>& places);
 
   bool Active(double x, double y) const;
   // The share of the picture's cells that are active.
@@ -111,7 +114,15 @@ class ActivityMap {
   // where they run one way; else none.
   static Directions DirectionsAcross(const Gradients& gradients, double turn);
 
+  // Counts no turns in the cells these quadrilaterals reach into; the first and last column and
+  // row of those whose turns counted before (none: the last below the first).
+  std::array<int, 4> CountNoTurns(const std::vector<Quad>& places);
+  // Works out again the cells from (left, top) to (right, bottom), not included, from counted_:
+  // whether each is active, its directions, and the blocks they lie in.
+  void Recount(int left, int top, int right, int bottom);
+
   std::vector<int> turns_;            // per cell
+  std::vector<int> counted_;          // per cell, turns_ but nought where left out
   std::vector<Gradients> gradients_;  // per cell that turns enough
   std::vector<std::uint8_t> active_;
   // Per active cell, the directions of lines that count it, and of those that may read bars
@@ -123,6 +134,8 @@ class ActivityMap {
   };
   std::vector<CellDirections> directions_;
   int blockColumns_ = 0;
+  int blockRows_ = 0;
+  std::vector<std::uint8_t> busy_;  // per block, whether it holds an active cell
   std::vector<std::uint8_t> clear_;
 };
 

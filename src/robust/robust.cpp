@@ -10,7 +10,6 @@
 #include <map>
 #include <numbers>
 #include <numeric>
-#include <optional>
 #include <span>
 #include <string_view>
 #include <tuple>
@@ -3260,8 +3259,8 @@ bool OnKnown(const Group& group, const std::vector<RobustKnown>& known) {
 
 // Reads the planes where the map is active: the lines, then the barcodes they agree on. Sets
 // nearKnown where a barcode not on a known symbol comes near one's box, within its longer side.
-std::vector<RobustBarcode> ReadPlanes(const std::vector<Plane>& planes, const ActivityMap& activity,
-                                      const std::vector<ActivityMap::Box>& leftOut,
+// Leaves the places of symbols read firmly out of the map.
+std::vector<RobustBarcode> ReadPlanes(const std::vector<Plane>& planes, ActivityMap& activity,
                                       const RobustOptions& options, bool& nearKnown);
 
 }  // namespace
@@ -3293,7 +3292,7 @@ std::vector<RobustBarcode> ReadRobust(const Image& picture, const RobustOptions&
   }
   if (options.known.empty()) {
     bool nearKnown = false;
-    return ReadPlanes(planes, activity, {}, options, nearKnown);
+    return ReadPlanes(planes, activity, options, nearKnown);
   }
   // The lines pass over the known symbols, unless a barcode comes near one: their lines then
   // read them again, and the known symbols speak against other texts as without them.
@@ -3303,25 +3302,23 @@ std::vector<RobustBarcode> ReadRobust(const Image& picture, const RobustOptions&
   }
   activity.LeaveOut(readAlready);
   bool nearKnown = false;
-  barcodes = ReadPlanes(planes, activity, readAlready, options, nearKnown);
+  barcodes = ReadPlanes(planes, activity, options, nearKnown);
   if (nearKnown) {
     activity.LeaveOut({});
-    barcodes = ReadPlanes(planes, activity, {}, options, nearKnown);
+    barcodes = ReadPlanes(planes, activity, options, nearKnown);
   }
   return barcodes;
 }
 
 namespace {
 
-std::vector<RobustBarcode> ReadPlanes(const std::vector<Plane>& planes, const ActivityMap& activity,
-                                      const std::vector<ActivityMap::Box>& leftOut,
+std::vector<RobustBarcode> ReadPlanes(const std::vector<Plane>& planes, ActivityMap& activity,
                                       const RobustOptions& options, bool& nearKnown) {
   std::vector<RobustBarcode> barcodes;
   Profile profile;
   std::vector<LineRead> reads;
   // The first pass, family by family: the places of symbols read firmly are left out of the
-  // activity map (a copy) for the families and scales to come.
-  std::optional<ActivityMap> withoutFirm;
+  // activity map for the families and scales to come.
   std::vector<Firm> firm;
   std::vector<std::pair<double, double>> spans;
   bool more = true;
@@ -3329,17 +3326,15 @@ std::vector<RobustBarcode> ReadPlanes(const std::vector<Plane>& planes, const Ac
     const Plane& plane = planes[level];
     for (int angle = 0; more && angle < angleCount; ++angle) {
       const std::size_t from = reads.size();
-      more = ScanFamily(plane, static_cast<int>(level), angle, options,
-                        withoutFirm ? *withoutFirm : activity, profile, reads, spans);
+      more = ScanFamily(plane, static_cast<int>(level), angle, options, activity, profile, reads,
+                        spans);
+      const std::size_t known = firm.size();
       if (FindFirm(reads, from, PlaneSpacing(plane, options) * plane.scale, firm)) {
         std::vector<ActivityMap::Quad> places;
-        for (const Firm& symbol : firm) {
-          places.push_back(symbol.place);
+        for (std::size_t k = known; k < firm.size(); ++k) {
+          places.push_back(firm[k].place);
         }
-        if (!withoutFirm) {
-          withoutFirm = activity;
-        }
-        withoutFirm->LeaveOut(leftOut, places);
+        activity.LeaveOutMore(places);
       }
     }
   }

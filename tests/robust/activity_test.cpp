@@ -146,6 +146,54 @@ TEST(ActivityMapTest, BoxesReadAlreadyCountNoTurnsInTheCellsTheyReach) {
   }
 }
 
+TEST(ActivityMapTest, LeavingOutMoreGivesTheMapOfLeavingAllOutAtOnce) {
+  // Upright bars meeting lying ones at x 400, so that the cells around the meeting run two ways;
+  // a box, then turned places that cut into them, meet and overlap.
+  std::vector<std::uint8_t> grey(static_cast<std::size_t>(800) * 600, 240);
+  for (int y = 200; y < 400; ++y) {
+    for (int x = 200; x < 600; ++x) {
+      if ((x < 400 ? x : y) / 2 % 2 == 0) {
+        grey[static_cast<std::size_t>(y) * 800 + static_cast<std::size_t>(x)] = 20;
+      }
+    }
+  }
+  const std::vector<ActivityMap::Box> box = {{500, 100, 600, 250}};
+  // Small turned squares over the bars, some meeting or overlapping.
+  std::vector<ActivityMap::Quad> places;
+  std::mt19937 random(3);
+  std::uniform_real_distribution<double> where(180, 620);
+  std::uniform_real_distribution<double> turn(0, std::numbers::pi / 2);
+  for (int k = 0; k < 24; ++k) {
+    const double x = where(random);
+    const double y = 300 + (where(random) - 400) / 2;
+    const double c = 12 * std::cos(turn(random));
+    const double s = std::sqrt(144 - c * c);
+    places.push_back({{x + c, x - s, x - c, x + s}, {y + s, y + c, y - s, y - c}});
+  }
+  ActivityMap stepwise(grey.data(), 800, 600, 800, 1, 2);
+  stepwise.LeaveOut(box);
+  for (const ActivityMap::Quad& place : places) {
+    stepwise.LeaveOutMore({place});
+  }
+  ActivityMap atOnce(grey.data(), 800, 600, 800, 1, 2);
+  atOnce.LeaveOut(box, places);
+  EXPECT_EQ(stepwise.ActiveShare(), atOnce.ActiveShare());
+  std::vector<std::pair<double, double>> spans;
+  std::vector<std::pair<double, double>> expected;
+  for (int degrees = 0; degrees < 180; degrees += 5) {
+    const double dx = std::cos(degrees * std::numbers::pi / 180);
+    const double dy = std::sin(degrees * std::numbers::pi / 180);
+    for (int offset = -500; offset <= 500; offset += 6) {
+      // Through the page's centre, offset across the line's direction, 1000 pixels each way.
+      const double x = 400 - offset * dy - 1000 * dx;
+      const double y = 300 + offset * dx - 1000 * dy;
+      stepwise.Spans(x, y, dx, dy, 2000, 0, spans);
+      atOnce.Spans(x, y, dx, dy, 2000, 0, expected);
+      ASSERT_EQ(spans, expected) << degrees << " degrees, offset " << offset;
+    }
+  }
+}
+
 TEST(ActivityMapTest, SpansHoldBarsALinePassesAtAnyAngleAndPhase) {
   // Patches of bars across each line's direction, far apart and quiet between, so that lines step
   // over most blocks at a time.
