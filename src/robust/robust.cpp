@@ -2326,6 +2326,46 @@ std::vector<Group> GroupReads(std::span<const LineRead> reads) {
   return groups;
 }
 
+// The place a group's barcode takes by its reads alone, in a barcode's corner order: the reads'
+// extent along their axis, widened by alongMargin each way, and across it by acrossMargin (the
+// symbol's length, where its bars may run on past the lines that read them).
+std::array<RobustPoint, 4> ReadsPlace(const Group& group, double alongMargin, double acrossMargin) {
+  Vec along;
+  for (const LineRead* read : group.reads) {
+    along = along + (read->end - read->start);
+  }
+  const Vec axis = (1.0 / Length(along)) * along;
+  const Vec up = Up(axis);
+  const Vec c = group.Middle();
+  double from = 1e18, to = -1e18, top = -1e18, bottom = 1e18;
+  for (const LineRead* read : group.reads) {
+    for (const Vec p : {read->start, read->end}) {
+      from = std::min(from, Dot(p - c, axis));
+      to = std::max(to, Dot(p - c, axis));
+      top = std::max(top, Dot(p - c, up));
+      bottom = std::min(bottom, Dot(p - c, up));
+    }
+  }
+  from -= alongMargin;
+  to += alongMargin;
+  top += acrossMargin;
+  bottom -= acrossMargin;
+  const auto point = [&](double s, double h) {
+    const Vec p = c + s * axis + h * up;
+    return RobustPoint{p.x, p.y};
+  };
+  return {point(from, top), point(to, top), point(to, bottom), point(from, bottom)};
+}
+
+ActivityMap::Quad QuadOf(const std::array<RobustPoint, 4>& corners) {
+  ActivityMap::Quad quad;
+  for (std::size_t k = 0; k < 4; ++k) {
+    quad.x[k] = corners[k].x;
+    quad.y[k] = corners[k].y;
+  }
+  return quad;
+}
+
 // A symbol with a check character that four lines of one family read alike, their ends lining up
 // across its bars, is read firmly: the families and scales still to come would read it again, at
 // about a hundred lines a symbol most of the first pass on a photo of one, and only add votes to
@@ -2375,49 +2415,21 @@ bool FindFirm(const std::vector<LineRead>& reads, std::size_t from, double spaci
         ReadFirmly(group, firm) || !ReadsAgree(group.reads, group.Span())) {
       continue;
     }
-    Vec along;
-    for (const LineRead* read : group.reads) {
-      along = along + (read->end - read->start);
-    }
-    along = (1.0 / Length(along)) * along;
-    const Vec up = Up(along);
-    const Vec centre = group.Middle();
-    std::array<double, 2> low = {1e9, 1e9};
-    std::array<double, 2> high = {-1e9, -1e9};
-    for (const LineRead* read : group.reads) {
-      for (const Vec end : {read->start, read->end}) {
-        const std::array<double, 2> at = {Dot(end - centre, along), Dot(end - centre, up)};
-        for (std::size_t i = 0; i < 2; ++i) {
-          low[i] = std::min(low[i], at[i]);
-          high[i] = std::max(high[i], at[i]);
-        }
-      }
-    }
+    // Another text's read whose middle lies within half the symbol's length of the reads' place.
     const double near = 0.5 * group.Span();
+    const ActivityMap::Quad around = QuadOf(ReadsPlace(group, near, near));
     const auto other = [&](const LineRead& read) {
-      const Vec at = 0.5 * (read.start + read.end) - centre;
       return (read.symbology != first.symbology || read.text != first.text) &&
-             Dot(at, along) > low[0] - near && Dot(at, along) < high[0] + near &&
-             Dot(at, up) > low[1] - near && Dot(at, up) < high[1] + near;
+             Holds(around, 0.5 * (read.start + read.end));
     };
     if (std::any_of(reads.begin(), reads.end(), other)) {
       continue;
     }
     // Edges lie within a pixel or so of where the reads place them.
-    low[0] -= 2;
-    high[0] += 2;
-    low[1] -= spacing;
-    high[1] += spacing;
     Firm symbol;
+    symbol.place = QuadOf(ReadsPlace(group, 2, spacing));
     symbol.symbology = first.symbology;
     symbol.text = first.text;
-    const std::array<std::array<double, 2>, 4> corners = {
-        {{low[0], low[1]}, {high[0], low[1]}, {high[0], high[1]}, {low[0], high[1]}}};
-    for (std::size_t k = 0; k < 4; ++k) {
-      const Vec corner = centre + corners[k][0] * along + corners[k][1] * up;
-      symbol.place.x[k] = corner.x;
-      symbol.place.y[k] = corner.y;
-    }
     firm.push_back(std::move(symbol));
     any = true;
   }
@@ -3200,38 +3212,6 @@ bool OneSymbolInBands(const RobustBarcode& a, const RobustBarcode& b) {
          std::max(bLow - aHigh, aLow - bHigh) <= slack;
 }
 
-// The place a group's barcode takes by its reads alone, in a barcode's corner order: the reads'
-// extent along their axis, widened by alongMargin each way, and across it stretched by the
-// symbol's length each way, as the bars may run on past the lines that read them.
-std::array<RobustPoint, 4> ReadsPlace(const Group& group, double alongMargin) {
-  Vec along;
-  for (const LineRead* read : group.reads) {
-    along = along + (read->end - read->start);
-  }
-  const Vec axis = (1.0 / Length(along)) * along;
-  const Vec up = Up(axis);
-  const Vec c = group.Middle();
-  const double span = group.Span();
-  double from = 1e18, to = -1e18, top = -1e18, bottom = 1e18;
-  for (const LineRead* read : group.reads) {
-    for (const Vec p : {read->start, read->end}) {
-      from = std::min(from, Dot(p - c, axis));
-      to = std::max(to, Dot(p - c, axis));
-      top = std::max(top, Dot(p - c, up));
-      bottom = std::min(bottom, Dot(p - c, up));
-    }
-  }
-  from -= alongMargin;
-  to += alongMargin;
-  top += span;
-  bottom -= span;
-  const auto point = [&](double s, double h) {
-    const Vec p = c + s * axis + h * up;
-    return RobustPoint{p.x, p.y};
-  };
-  return {point(from, top), point(to, top), point(to, bottom), point(from, bottom)};
-}
-
 // Whether the group reads a known symbol again: the same text, and its reads' place meets the
 // known box. The caller's merging would drop its barcode.
 bool OnKnown(const Group& group, const std::vector<RobustKnown>& known) {
@@ -3243,7 +3223,7 @@ bool OnKnown(const Group& group, const std::vector<RobustKnown>& known) {
       continue;
     }
     if (!placed) {
-      place.corners = ReadsPlace(group, 0);
+      place.corners = ReadsPlace(group, 0, group.Span());
       placed = true;
     }
     RobustBarcode box;
@@ -3353,6 +3333,7 @@ std::vector<RobustBarcode> ReadPlanes(const std::vector<Plane>& planes, Activity
   std::vector<int> lineCounts;
   std::vector<const Group*> groupOf;
   std::vector<bool> known;
+  std::vector<bool> firmly;  // whether its text was read firmly
   std::vector<Corners> corners;
   for (const Group& group : groups) {
     RobustBarcode barcode;
@@ -3360,17 +3341,19 @@ std::vector<RobustBarcode> ReadPlanes(const std::vector<Plane>& planes, Activity
       continue;
     }
     const bool onKnown = OnKnown(group, options.known);
+    const bool readFirmly = ReadFirmly(group, firm);
     if (onKnown) {
       barcode.symbology = group.reads.front()->symbology;
       barcode.text = group.reads.front()->text;
-      barcode.corners = ReadsPlace(group, 0.1 * group.Span() + 4);
-    } else if (!Measured(planes, group, options, profile, barcode, ReadFirmly(group, firm))) {
+      barcode.corners = ReadsPlace(group, 0.1 * group.Span() + 4, group.Span());
+    } else if (!Measured(planes, group, options, profile, barcode, readFirmly)) {
       continue;
     }
     barcodes.push_back(std::move(barcode));
     lineCounts.push_back(static_cast<int>(group.reads.size()));
     groupOf.push_back(&group);
     known.push_back(onKnown);
+    firmly.push_back(readFirmly);
     corners.push_back(onKnown ? Corners::Placed : Corners::Measured);
   }
   // The lines that passed over a known box may have missed what a barcode near it needs: its
@@ -3395,8 +3378,7 @@ std::vector<RobustBarcode> ReadPlanes(const std::vector<Plane>& planes, Activity
     }
     for (std::size_t j = 0; j < barcodes.size(); ++j) {
       if (!known[j] && Overlap(barcodes[i], barcodes[j])) {
-        corners[i] = Measured(planes, *groupOf[i], options, profile, barcodes[i],
-                              ReadFirmly(*groupOf[i], firm))
+        corners[i] = Measured(planes, *groupOf[i], options, profile, barcodes[i], firmly[i])
                          ? Corners::Measured
                          : Corners::None;
         break;
@@ -3444,7 +3426,7 @@ std::vector<RobustBarcode> ReadPlanes(const std::vector<Plane>& planes, Activity
       }
       if (barcodes[i].text == barcodes[j].text && barcodes[i].symbology == barcodes[j].symbology) {
         dropped[lineCounts[i] >= lineCounts[j] ? j : i] = true;
-      } else if (ReadFirmly(*groupOf[i], firm) || ReadFirmly(*groupOf[j], firm)) {
+      } else if (firmly[i] || firmly[j]) {
         dropped[i] = dropped[j] = true;
       } else if (lineCounts[i] >= 3 * lineCounts[j]) {
         dropped[j] = true;
