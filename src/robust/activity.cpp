@@ -528,6 +528,55 @@ bool ActivityMap::Active(double x, double y) const {
                  static_cast<std::size_t>(CellColumn(x))] != 0;
 }
 
+ActivityMap::Directions ActivityMap::DirectionOf(double directionX, double directionY) {
+  const double degrees = std::atan2(directionY, directionX) * 180 / std::numbers::pi;
+  const auto bin =
+      static_cast<int>(std::lround(degrees / directionBin) + directionBins) % directionBins;
+  return Directions{1} << bin;
+}
+
+void ActivityMap::LinesNearBars(double centreX, double centreY, double directionX,
+                                double directionY, double first, double spacing,
+                                std::vector<std::uint8_t>& near) const {
+  std::fill(near.begin(), near.end(), 0);
+  if (near.empty() || spacing <= 0) {
+    return;
+  }
+  const Directions direction = DirectionOf(directionX, directionY);
+  const double size = std::hypot(directionX, directionY);
+  const double upX = directionY / size;
+  const double upY = -directionX / size;
+  // Every point of a cell lies within this of its centre across the lines; Spans reads only cells
+  // its line passes through, and a pixel more leaves room for rounding.
+  const double reach = 0.5 * cellSize * (std::abs(upX) + std::abs(upY)) + 1;
+  const auto last = static_cast<double>(near.size() - 1);
+  for (int by = 0; by < blockRows_; ++by) {
+    for (int bx = 0; bx < blockColumns_; ++bx) {
+      if (busy_[static_cast<std::size_t>(by) * static_cast<std::size_t>(blockColumns_) +
+                static_cast<std::size_t>(bx)] == 0) {
+        continue;
+      }
+      for (int cy = by * blockCells; cy < std::min(rows_, (by + 1) * blockCells); ++cy) {
+        for (int cx = bx * blockCells; cx < std::min(columns_, (bx + 1) * blockCells); ++cx) {
+          const CellDirections& cell =
+              directions_[static_cast<std::size_t>(cy) * static_cast<std::size_t>(columns_) +
+                          static_cast<std::size_t>(cx)];
+          if ((cell.counted & cell.bars & direction) == 0) {
+            continue;
+          }
+          const double across = (cellSize * (cx + 0.5) - centreX) * upX +
+                                (cellSize * (cy + 0.5) - centreY) * upY - first;
+          const double from = std::max(0.0, std::ceil((across - reach) / spacing));
+          const double to = std::min(last, std::floor((across + reach) / spacing));
+          for (double i = from; i <= to; ++i) {
+            near[static_cast<std::size_t>(i)] = 1;
+          }
+        }
+      }
+    }
+  }
+}
+
 void ActivityMap::Spans(double originX, double originY, double directionX, double directionY,
                         double length, double margin,
                         std::vector<std::pair<double, double>>& spans) const {
@@ -535,11 +584,7 @@ void ActivityMap::Spans(double originX, double originY, double directionX, doubl
   // A cell at a time: a line through an active cell crosses the widened cells around it for two
   // cells' length at least, and so meets them.
   const double step = cellSize / std::sqrt(directionX * directionX + directionY * directionY);
-  // The line's direction's bin: the nearest multiple of directionBin degrees, from 0 to 180.
-  const double degrees = std::atan2(directionY, directionX) * 180 / std::numbers::pi;
-  const auto bin =
-      static_cast<int>(std::lround(degrees / directionBin) + directionBins) % directionBins;
-  const Directions direction = Directions{1} << bin;
+  const Directions direction = DirectionOf(directionX, directionY);
   const auto add = [&](double from, double to) {
     from = std::max(0.0, from - margin - step);
     to = std::min(length, to + margin + step);

@@ -76,6 +76,12 @@ class ActivityMap {
   void Spans(double originX, double originY, double directionX, double directionY, double length,
              double margin, std::vector<std::pair<double, double>>& spans) const;
 
+  // Marks the lines along (directionX, directionY) that pass within a pixel of a cell where Spans
+  // may find bars for them; it finds none on the others. Line i lies at first + i * spacing across
+  // (centreX, centreY), towards (directionY, -directionX) from it; near holds a mark for each line.
+  void LinesNearBars(double centreX, double centreY, double directionX, double directionY,
+                     double first, double spacing, std::vector<std::uint8_t>& near) const;
+
   static constexpr int cellSize = 16;
   static constexpr double countingTurn = 40;
   static constexpr double readingTurn = 20;
@@ -110,6 +116,8 @@ class ActivityMap {
   static_assert(directionBins <= 64);
   static constexpr Directions allDirections = (Directions{1} << directionBins) - 1;
 
+  // The bin of lines along (directionX, directionY): the nearest multiple of directionBin degrees.
+  static Directions DirectionOf(double directionX, double directionY);
   // The directions of lines within turn degrees of across the edges whose gradients these are,
   // where they run one way; else none.
   static Directions DirectionsAcross(const Gradients& gradients, double turn);

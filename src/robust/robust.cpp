@@ -2203,9 +2203,16 @@ bool ScanFamily(const Plane& plane, int level, int angle, const RobustOptions& o
   const double step = FamilyStep(plane, angle, options);
   LineRead stamp;
   stamp.family = level * angleCount + angle;
-  for (double d = -reach / 2; d <= reach / 2; d += step) {
+  // Most lines meet no bars the activity map holds for them: they are not laid at all.
+  const Vec direction = FamilyDirection(angle);
+  std::vector<std::uint8_t> near(static_cast<std::size_t>(std::floor(reach / step)) + 1);
+  activity.LinesNearBars(plane.scale * plane.width / 2.0, plane.scale * plane.height / 2.0,
+                         direction.x, direction.y, -plane.scale * reach / 2, plane.scale * step,
+                         near);
+  std::size_t index = 0;
+  for (double d = -reach / 2; d <= reach / 2; d += step, ++index) {
     Line line;
-    if (!FamilyLine(plane, angle, d, line)) {
+    if ((index < near.size() && near[index] == 0) || !FamilyLine(plane, angle, d, line)) {
       continue;
     }
     stamp.offset = d * plane.scale;
