@@ -386,6 +386,7 @@ void ActivityMap::LeaveOut(const std::vector<Box>& readAlready, const std::vecto
   clear_.assign(blocks, 1);
   CountNoTurns(places);
   Recount(0, 0, columns_, rows_);
+  ListBarCells();
 }
 
 void ActivityMap::LeaveOutMore(const std::vector<Quad>& places) {
@@ -394,6 +395,16 @@ void ActivityMap::LeaveOutMore(const std::vector<Quad>& places) {
   if (changed[2] >= 0) {
     Recount(std::max(0, changed[0] - 2), std::max(0, changed[1] - 2),
             std::min(columns_, changed[2] + 3), std::min(rows_, changed[3] + 3));
+    ListBarCells();
+  }
+}
+
+void ActivityMap::ListBarCells() {
+  barCells_.clear();
+  for (std::size_t cell = 0; cell < directions_.size(); ++cell) {
+    if ((directions_[cell].counted & directions_[cell].bars) != 0) {
+      barCells_.push_back(static_cast<int>(cell));
+    }
   }
 }
 
@@ -550,29 +561,19 @@ void ActivityMap::LinesNearBars(double centreX, double centreY, double direction
   // its line passes through, and a pixel more leaves room for rounding.
   const double reach = 0.5 * cellSize * (std::abs(upX) + std::abs(upY)) + 1;
   const auto last = static_cast<double>(near.size() - 1);
-  for (int by = 0; by < blockRows_; ++by) {
-    for (int bx = 0; bx < blockColumns_; ++bx) {
-      if (busy_[static_cast<std::size_t>(by) * static_cast<std::size_t>(blockColumns_) +
-                static_cast<std::size_t>(bx)] == 0) {
-        continue;
-      }
-      for (int cy = by * blockCells; cy < std::min(rows_, (by + 1) * blockCells); ++cy) {
-        for (int cx = bx * blockCells; cx < std::min(columns_, (bx + 1) * blockCells); ++cx) {
-          const CellDirections& cell =
-              directions_[static_cast<std::size_t>(cy) * static_cast<std::size_t>(columns_) +
-                          static_cast<std::size_t>(cx)];
-          if ((cell.counted & cell.bars & direction) == 0) {
-            continue;
-          }
-          const double across = (cellSize * (cx + 0.5) - centreX) * upX +
-                                (cellSize * (cy + 0.5) - centreY) * upY - first;
-          const double from = std::max(0.0, std::ceil((across - reach) / spacing));
-          const double to = std::min(last, std::floor((across + reach) / spacing));
-          for (double i = from; i <= to; ++i) {
-            near[static_cast<std::size_t>(i)] = 1;
-          }
-        }
-      }
+  for (const int at : barCells_) {
+    const CellDirections& cell = directions_[static_cast<std::size_t>(at)];
+    if ((cell.counted & cell.bars & direction) == 0) {
+      continue;
+    }
+    const int cx = at % columns_;
+    const int cy = at / columns_;
+    const double across =
+        (cellSize * (cx + 0.5) - centreX) * upX + (cellSize * (cy + 0.5) - centreY) * upY - first;
+    const double from = std::max(0.0, std::ceil((across - reach) / spacing));
+    const double to = std::min(last, std::floor((across + reach) / spacing));
+    for (double i = from; i <= to; ++i) {
+      near[static_cast<std::size_t>(i)] = 1;
     }
   }
 }

@@ -128,6 +128,8 @@ class ActivityMap {
   // Works out again the cells from (left, top) to (right, bottom), not included, from counted_:
   // whether each is active, its directions, and the blocks they lie in.
   void Recount(int left, int top, int right, int bottom);
+  // Lists the cells where lines of some direction may read bars.
+  void ListBarCells();
 
   std::vector<int> turns_;            // per cell
   std::vector<int> counted_;          // per cell, turns_ but nought where left out
@@ -141,6 +143,7 @@ class ActivityMap {
     Directions bars = 0;
   };
   std::vector<CellDirections> directions_;
+  std::vector<int> barCells_;  // those with bars a line that counts them may read
   int blockColumns_ = 0;
   int blockRows_ = 0;
   std::vector<std::uint8_t> busy_;  // per block, whether it holds an active cell
