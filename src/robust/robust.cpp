@@ -2065,10 +2065,26 @@ std::size_t TurnsUpTo(const float* grey, int count, float step, std::size_t enou
   float extreme = grey[0];
   bool rising = true;
   std::size_t found = 0;
-  // A few dozen samples between looks at the count, which stops as soon as it is enough.
-  constexpr int chunk = 32;
-  for (int from = 1; from < count && found < enough; from += chunk) {
-    for (int i = from; i < std::min(count, from + chunk); ++i) {
+  // Most stretches of a few samples span less than the step together with the extreme: none of
+  // them turns, and the extreme goes to the furthest of them. The others are gone through one by
+  // one.
+  constexpr int together = 8;
+  int i = 1;
+  while (i < count && found < enough) {
+    if (i + together <= count) {
+      float low = grey[i];
+      float high = grey[i];
+      for (int k = 1; k < together; ++k) {
+        low = std::min(low, grey[i + k]);
+        high = std::max(high, grey[i + k]);
+      }
+      if (rising ? std::max(extreme, high) - low < step : high - std::min(extreme, low) < step) {
+        extreme = rising ? std::max(extreme, high) : std::min(extreme, low);
+        i += together;
+        continue;
+      }
+    }
+    for (const int end = std::min(count, i + together); i < end; ++i) {
       const float g = grey[i];
       const float back = rising ? extreme - g : g - extreme;
       const bool turn = back >= step;
