@@ -2643,14 +2643,6 @@ void MeasureAcross(const Plane& plane, const Group& group, const RobustOptions& 
   }
 }
 
-void MeasureEnough(const Plane& plane, const Group& group, const RobustOptions& options,
-                   Profile& profile, Measure& measure) {
-  MeasureAcross(plane, group, options, measureLines, profile, measure);
-  if (measure.reads.size() < fewMeasured) {
-    MeasureAcross(plane, group, options, denseMeasureLines, profile, measure);
-  }
-}
-
 // The bar direction from the first and last bars' edges across the lines: the principal
 // direction of both sets of points about their own centres. A read that runs into its line's end
 // (the picture's edge cutting a symbol, or the end of a part of a line) has no edge there: that
@@ -3066,19 +3058,33 @@ bool Measured(const std::vector<Plane>& planes, const Group& group, const Robust
     Measure before;
     const Plane* beforePlane = plane;
     for (int round = 0; round < 2; ++round) {
-      MeasureEnough(*plane, group, options, profile, measure);
       // Under heavy noise a few of the picture's lines may read a symbol that the scale's lines,
-      // where the noise averages out, read well: that scale is tried too, and the more reads
-      // stand.
+      // where the noise averages out, read well: that scale is tried before lines as dense as
+      // the picture's pixels, and where neither reads enough, both are, and the more reads stand.
       const Plane* scaled = &planes[std::min(level, planes.size() - 1)];
+      MeasureAcross(*plane, group, options, measureLines, profile, measure);
       if (measure.reads.size() < fewMeasured && plane != scaled) {
         Measure onPicture = measure;
         plane = scaled;
-        MeasureEnough(*plane, group, options, profile, measure);
-        if (measure.reads.size() < onPicture.reads.size()) {
+        MeasureAcross(*plane, group, options, measureLines, profile, measure);
+        if (measure.reads.size() < fewMeasured) {
+          Measure onScale = std::move(measure);
           measure = std::move(onPicture);
           plane = &planes.front();
+          MeasureAcross(*plane, group, options, denseMeasureLines, profile, measure);
+          if (measure.reads.size() < fewMeasured) {
+            onPicture = std::move(measure);
+            measure = std::move(onScale);
+            plane = scaled;
+            MeasureAcross(*plane, group, options, denseMeasureLines, profile, measure);
+            if (measure.reads.size() < onPicture.reads.size()) {
+              measure = std::move(onPicture);
+              plane = &planes.front();
+            }
+          }
         }
+      } else if (measure.reads.size() < fewMeasured) {
+        MeasureAcross(*plane, group, options, denseMeasureLines, profile, measure);
       }
       if (round > 0 && measure.reads.empty()) {
         measure = std::move(before);
