@@ -2735,15 +2735,15 @@ double ContrastAt(const Plane& plane, Vec centre, Vec axis, double h, double fro
 
 // Where the bars end beyond the last line that read at h, towards side (+1 the top, -1 the
 // bottom): where the contrast across the bars falls to half the middle's, between the quarter
-// pixel steps either side, searched up to the next line (lineStep on) and six pixels further.
-// Lines that still read there only tell the end to a pixel. The search strides a pixel at a time
-// while the contrast holds, then goes back over that pixel by quarters: bars end within a pixel
-// or two of blur, and a contrast that dips below half and comes back within one pixel is noise.
+// pixel steps either side, searched as far as reach (picture pixels). The search strides a pixel
+// at a time while the contrast holds, then goes back over that pixel by quarters: bars end within
+// a pixel or two of blur, and a contrast that dips below half and comes back within one pixel is
+// noise.
 double BarEnd(const Plane& plane, Vec centre, Vec axis, double h, int side, double from, double to,
-              double middle, double lineStep) {
+              double middle, double reach) {
   const double half = 0.5 * middle;
   const double quarter = side * 0.25 * plane.scale;
-  const int steps = 24 + static_cast<int>(lineStep / (0.25 * plane.scale));
+  const int steps = static_cast<int>(reach / (0.25 * plane.scale));
   std::vector<float> grey;
   double previous = ContrastAt(plane, centre, axis, h, from, to, grey);
   if (previous < half) {
@@ -3166,8 +3166,16 @@ bool Measured(const std::vector<Plane>& planes, const Group& group, const Robust
   }
   from /= counted;
   to /= counted;
-  top = BarEnd(*plane, measure.centre, axis, top, 1, from, to, middle, measure.step);
-  bottom = BarEnd(*plane, measure.centre, axis, bottom, -1, from, to, middle, measure.step);
+  // The search reaches the next line, which read nothing, and six pixels further: lines that
+  // still read there only tell the end to a pixel. Below EAN and UPC bars, their digits stand
+  // between the guard bars, whose contrast holds past the other bars' end: those end before the
+  // next line, and halfway to it the search stops.
+  const bool digitsBelow = any.symbology == Symbology::Ean13 || any.symbology == Symbology::UpcA ||
+                           any.symbology == Symbology::Ean8;
+  top = BarEnd(*plane, measure.centre, axis, top, 1, from, to, middle,
+               measure.step + 6 * plane->scale);
+  bottom = BarEnd(*plane, measure.centre, axis, bottom, -1, from, to, middle,
+                  digitsBelow ? 0.5 * measure.step : measure.step + 6 * plane->scale);
   const Vec c = measure.centre;
   barcode.symbology = any.symbology;
   barcode.text = any.text;

@@ -899,6 +899,38 @@ TEST(RobustTest, GivesCornersAndAngleOfTurnedSymbols) {
   }
 }
 
+TEST(RobustTest, EndsEanBarsWhereTheBarsAboveTheDigitsEnd) {
+  // The EAN-13 above (x 65 to 255, bars down to y 210), its guard bars 12 px longer and digit-like
+  // strokes between them, whose contrast across the symbol holds past the other bars' end; then
+  // the same picture upside down.
+  Picture picture;
+  DrawSymbol({.modules = ean13, .module = 2, .height = 100, .width = 320, .heightPx = 320},
+             picture);
+  const auto guard = [](std::size_t k) { return k < 3 || (k >= 45 && k < 50) || k >= 92; };
+  for (int y = 210; y < 222; ++y) {
+    for (int x = 65; x < 255; ++x) {
+      const auto k = static_cast<std::size_t>((x - 65) / 2);
+      const bool stroke = !guard(k) && y >= 212 && (x - 65) % 7 < 2;
+      if ((guard(k) && ean13[k] == '1') || stroke) {
+        picture.grey[static_cast<std::size_t>(y) * 320 + static_cast<std::size_t>(x)] = 0;
+      }
+    }
+  }
+  for (const bool upsideDown : {false, true}) {
+    SCOPED_TRACE(upsideDown ? "upside down" : "upright");
+    if (upsideDown) {
+      std::reverse(picture.grey.begin(), picture.grey.end());
+    }
+    const std::vector<RobustBarcode> barcodes = ReadRobust(picture.image);
+    ASSERT_EQ(barcodes.size(), 1U);
+    EXPECT_EQ(barcodes[0].text, ean13Text);
+    // The bottom corners, within half the measuring lines' spacing.
+    for (const std::size_t i : {2U, 3U}) {
+      EXPECT_NEAR(barcodes[0].corners[i].y, upsideDown ? 320 - 210 : 210, 2.0) << i;
+    }
+  }
+}
+
 TEST(RobustTest, MeasuresTurnedSymbolsThePicturesEdgeCuts) {
   // A turned symbol cropped so close that the picture's edge cuts across its first and last bars:
   // lines read it end to end only in a narrow band, and many of them run into the picture's edge
